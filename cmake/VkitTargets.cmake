@@ -1,0 +1,36 @@
+# Helpers that declare the project's libraries, tests and benchmarks in one shape.
+
+# vkit_library(<name> SOURCES <files...> DEPENDS <targets...>)
+# A static library of one kernel subsystem; DEPENDS is its place in the dependency graph.
+function(vkit_library name)
+    cmake_parse_arguments(ARG "" "" "SOURCES;DEPENDS" ${ARGN})
+    add_library(${name} STATIC ${ARG_SOURCES})
+    target_include_directories(${name} PUBLIC ${PROJECT_SOURCE_DIR}/kernel ${PROJECT_SOURCE_DIR})
+    target_link_libraries(${name} PUBLIC ${ARG_DEPENDS})
+endfunction()
+
+# vkit_test(<name> SOURCES <files...> DEPENDS <targets...> [SLOW])
+# A GoogleTest program whose cases are registered one by one with ctest.
+# SLOW marks every case with the label "slow" (tests that wait on fixed delays).
+function(vkit_test name)
+    cmake_parse_arguments(ARG "SLOW" "" "SOURCES;DEPENDS" ${ARGN})
+    add_executable(${name} ${ARG_SOURCES})
+    target_include_directories(${name} PRIVATE ${PROJECT_SOURCE_DIR}/tests)
+    target_link_libraries(${name} PRIVATE ${ARG_DEPENDS} vkit_testsupport GTest::gmock)
+    set(labels unit)
+    if(ARG_SLOW)
+        set(labels slow)
+    endif()
+    gtest_discover_tests(${name}
+        DISCOVERY_TIMEOUT 60
+        PROPERTIES LABELS "${labels}" TIMEOUT 600
+        ENVIRONMENT "VKIT_TEST_BINARY_DIR=${PROJECT_BINARY_DIR}")
+endfunction()
+
+# vkit_bench(<name> SOURCES <files...> DEPENDS <targets...>)
+function(vkit_bench name)
+    cmake_parse_arguments(ARG "" "" "SOURCES;DEPENDS" ${ARGN})
+    add_executable(${name} ${ARG_SOURCES})
+    target_link_libraries(${name} PRIVATE ${ARG_DEPENDS} benchmark::benchmark)
+    set_property(GLOBAL APPEND PROPERTY VKIT_BENCHES ${name})
+endfunction()

@@ -1,0 +1,21 @@
+// VCppMemMgr: the memory manager, which tells live library objects from stale or foreign pointers.
+#pragma once
+
+namespace vkit {
+
+class VObject;
+
+/// The process memory manager. Allocation goes through the C++ allocator; what the manager adds is the
+/// live-object check used by the formatter.
+class VCppMemMgr {
+public:
+    /// Creates the process memory manager (called once by the entry point).
+    static void Init();
+
+    /// The live library object at inAddress, or null when the address holds none: null, misaligned,
+    /// unreadable memory, a destroyed object or something that is not a VObject. Takes no lock and
+    /// reads the memory through the platform's safe probe when it is not on the caller's stack.
+    static const VObject* CheckVObject(const void* inAddress) noexcept;
+};
+
+} // namespace vkit

@@ -1,0 +1,489 @@
+// VString: storage, construction, UTF-8 conversion, editing and exact comparisons.
+#include "text/VString.h"
+
+#include <algorithm>
+#include <cstdlib>
+#include <cstring>
+#include <new>
+
+namespace vkit {
+
+namespace {
+
+constexpr UniChar kReplacementChar = 0xFFFD;
+
+size_t CStringLength(const char* inCString) {
+    return inCString == nullptr ? 0 : std::strlen(inCString);
+}
+
+/// Decodes UTF-8 into outChars (room for inLength code units is enough: UTF-16 never needs more
+/// code units than UTF-8 has bytes). Bytes below 0x80 are widened on the fast path; a byte that does
+/// not start a valid sequence, or a sequence that is overlong, a surrogate or above U+10FFFF, gives
+/// one U+FFFD and decoding resumes at the next byte. Returns the number of code units written.
+VIndex DecodeUTF8(const unsigned char* inBytes, size_t inLength, UniChar* outChars) {
+    UniChar* out = outChars;
+    size_t i = 0;
+    while (i < inLength) {
+        unsigned char c = inBytes[i];
+        if (c < 0x80) {
+            *out++ = c;
+            ++i;
+            continue;
+        }
+        uint32_t code = 0;
+        size_t need = 0;
+        uint32_t minimum = 0;
+        if (c >= 0xC2 && c <= 0xDF) {
+            code = c & 0x1F;
+            need = 1;
+            minimum = 0x80;
+        } else if (c >= 0xE0 && c <= 0xEF) {
+            code = c & 0x0F;
+            need = 2;
+            minimum = 0x800;
+        } else if (c >= 0xF0 && c <= 0xF4) {
+            code = c & 0x07;
+            need = 3;
+            minimum = 0x10000;
+        } else {
+            *out++ = kReplacementChar;
+            ++i;
+            continue;
+        }
+        size_t j = 1;
+        for (; j <= need && i + j < inLength; ++j) {
+            unsigned char next = inBytes[i + j];
+            if ((next & 0xC0) != 0x80)
+                break;
+            code = (code << 6) | (next & 0x3F);
+        }
+        if (j <= need || code < minimum || code > 0x10FFFF || (code >= 0xD800 && code <= 0xDFFF)) {
+            *out++ = kReplacementChar;
+            ++i;
+            continue;
+        }
+        if (code >= 0x10000) {
+            code -= 0x10000;
+            *out++ = static_cast<UniChar>(0xD800 + (code >> 10));
+            *out++ = static_cast<UniChar>(0xDC00 + (code & 0x3FF));
+        } else {
+            *out++ = static_cast<UniChar>(code);
+        }
+        i += need + 1;
+    }
+    return static_cast<VIndex>(out - outChars);
+}
+
+void EncodeUTF8(const UniChar* inChars, VIndex inLength, std::string& ioText) {
+    size_t start = ioText.size();
+    ioText.resize(start + static_cast<size_t>(inLength) * 3);
+    char* out = ioText.data() + start;
+    for (VIndex i = 0; i < inLength; ++i) {
+        uint32_t c = inChars[i];
+        if (c < 0x80) {
+            *out++ = static_cast<char>(c);
+            continue;
+        }
+        if (c >= 0xD800 && c <= 0xDBFF && i + 1 < inLength && inChars[i + 1] >= 0xDC00 &&
+            inChars[i + 1] <= 0xDFFF) {
+            uint32_t code = 0x10000 + ((c - 0xD800) << 10) + (inChars[i + 1] - 0xDC00);
+            ++i;
+            // A pair (two code units) takes four bytes: within the three bytes per unit reserved.
+            *out++ = static_cast<char>(0xF0 | (code >> 18));
+            *out++ = static_cast<char>(0x80 | ((code >> 12) & 0x3F));
+            *out++ = static_cast<char>(0x80 | ((code >> 6) & 0x3F));
+            *out++ = static_cast<char>(0x80 | (code & 0x3F));
+            continue;
+        }
+        if (c >= 0xD800 && c <= 0xDFFF)
+            c = kReplacementChar;
+        if (c < 0x800) {
+            *out++ = static_cast<char>(0xC0 | (c >> 6));
+            *out++ = static_cast<char>(0x80 | (c & 0x3F));
+        } else {
+            *out++ = static_cast<char>(0xE0 | (c >> 12));
+            *out++ = static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+            *out++ = static_cast<char>(0x80 | (c & 0x3F));
+        }
+    }
+    ioText.resize(static_cast<size_t>(out - ioText.data()));
+}
+
+VIndex ClampPosition(VIndex inPosition, VIndex inLength) {
+    return std::clamp<VIndex>(inPosition, 1, inLength + 1);
+}
+
+} // namespace
+
+VString::VString(UniChar* inBuffer, VIndex inCapacity) noexcept
+    : fString(inBuffer), fLength(0), fCapacity(inCapacity) {
+    fString[0] = 0;
+}
+
+VString::VString(const VString& inOther) : VString() {
+    AppendUniChars(inOther.fString, inOther.fLength);
+    SetNullFlag(inOther.IsNull());
+}
+
+VString::VString(VString&& inOther) noexcept : VString() {
+    if (inOther._IsHeap()) {
+        fString = inOther.fString;
+        fLength = inOther.fLength;
+        fCapacity = inOther.fCapacity;
+        fHeap = true;
+        inOther.fString = inOther.fInline;
+        inOther.fCapacity = kInlineCapacity;
+        inOther.fHeap = false;
+        inOther.fLength = 0;
+        inOther.fString[0] = 0;
+    } else {
+        // Inline or VStr buffers cannot be taken over; short texts are cheap to copy.
+        if (_Reserve(inOther.fLength, false)) {
+            std::memcpy(fString, inOther.fString, sizeof(UniChar) * (inOther.fLength + 1));
+            fLength = inOther.fLength;
+        }
+    }
+    SetNullFlag(inOther.IsNull());
+}
+
+VString::VString(const char* inCString) : VString() {
+    AppendUTF8(inCString, CStringLength(inCString));
+}
+
+VString::VString(const char* inBytes, size_t inLength) : VString() {
+    AppendUTF8(inBytes, inLength);
+}
+
+VString::VString(const UniChar* inChars, VIndex inLength) : VString() {
+    AppendUniChars(inChars, inLength);
+}
+
+VString::VString(const UniChar* inCString) : VString() {
+    VIndex length = 0;
+    if (inCString != nullptr)
+        while (inCString[length] != 0)
+            ++length;
+    AppendUniChars(inCString, length);
+}
+
+VString::VString(UniChar inChar) : VString() {
+    AppendUniChar(inChar);
+}
+
+VString::~VString() {
+    _ReleaseHeap();
+}
+
+VString& VString::operator=(const VString& inOther) {
+    if (this != &inOther) {
+        fLength = 0;
+        AppendUniChars(inOther.fString, inOther.fLength);
+        SetNullFlag(inOther.IsNull());
+    }
+    return *this;
+}
+
+VString& VString::operator=(VString&& inOther) noexcept {
+    if (this == &inOther)
+        return *this;
+    if (inOther._IsHeap() && fString != fInline && !_IsHeap()) {
+        // A VStr keeps using its own buffer: copy.
+        return *this = static_cast<const VString&>(inOther);
+    }
+    if (inOther._IsHeap()) {
+        _ReleaseHeap();
+        fString = inOther.fString;
+        fLength = inOther.fLength;
+        fCapacity = inOther.fCapacity;
+        fHeap = true;
+        inOther.fString = inOther.fInline;
+        inOther.fCapacity = kInlineCapacity;
+        inOther.fHeap = false;
+        inOther.fLength = 0;
+        inOther.fString[0] = 0;
+        SetNullFlag(inOther.IsNull());
+        return *this;
+    }
+    return *this = static_cast<const VString&>(inOther);
+}
+
+VString& VString::operator=(const char* inCString) {
+    FromCString(inCString);
+    return *this;
+}
+
+void VString::_ReleaseHeap() noexcept {
+    if (fHeap) {
+        std::free(fString);
+        fHeap = false;
+    }
+}
+
+bool VString::_Reserve(VIndex inCapacity, bool inKeepContent) {
+    if (inCapacity <= fCapacity)
+        return true;
+    // Grow by half again so that repeated appends stay linear.
+    VIndex capacity = std::max<VIndex>(inCapacity, fCapacity + fCapacity / 2);
+    size_t bytes = sizeof(UniChar) * (static_cast<size_t>(capacity) + 1);
+    UniChar* buffer = nullptr;
+    if (fHeap && inKeepContent) {
+        buffer = static_cast<UniChar*>(std::realloc(fString, bytes));
+        if (buffer == nullptr)
+            return false;
+    } else {
+        buffer = static_cast<UniChar*>(std::malloc(bytes));
+        if (buffer == nullptr)
+            return false;
+        if (inKeepContent)
+            std::memcpy(buffer, fString, sizeof(UniChar) * (fLength + 1));
+        _ReleaseHeap();
+    }
+    fString = buffer;
+    fCapacity = capacity;
+    fHeap = true;
+    return true;
+}
+
+bool VString::EnsureSize(VIndex inCapacity) {
+    return _Reserve(inCapacity, true);
+}
+
+void VString::Validate(VIndex inLength) noexcept {
+    fLength = std::clamp<VIndex>(inLength, 0, fCapacity);
+    fString[fLength] = 0;
+    SetNullFlag(false);
+}
+
+void VString::Clear() noexcept {
+    fLength = 0;
+    fString[0] = 0;
+    SetNullFlag(false);
+}
+
+void VString::SetNull(bool inIsNull) {
+    if (inIsNull) {
+        fLength = 0;
+        fString[0] = 0;
+    }
+    SetNullFlag(inIsNull);
+}
+
+void VString::FromCString(const char* inCString) {
+    fLength = 0;
+    AppendUTF8(inCString, CStringLength(inCString));
+}
+
+void VString::FromUTF8(const char* inBytes, size_t inLength) {
+    fLength = 0;
+    AppendUTF8(inBytes, inLength);
+}
+
+void VString::FromUniChars(const UniChar* inChars, VIndex inLength) {
+    fLength = 0;
+    AppendUniChars(inChars, inLength);
+}
+
+VString& VString::AppendString(const VString& inText) {
+    return AppendUniChars(inText.fString, inText.fLength);
+}
+
+VString& VString::AppendCString(const char* inCString) {
+    return AppendUTF8(inCString, CStringLength(inCString));
+}
+
+VString& VString::AppendUTF8(const char* inBytes, size_t inLength) {
+    SetNullFlag(false);
+    if (inLength == 0) {
+        fString[fLength] = 0;
+        return *this;
+    }
+    if (!_Reserve(fLength + static_cast<VIndex>(inLength), true))
+        return *this;
+    fLength += DecodeUTF8(reinterpret_cast<const unsigned char*>(inBytes), inLength, fString + fLength);
+    fString[fLength] = 0;
+    return *this;
+}
+
+VString& VString::AppendUniChar(UniChar inChar) {
+    return AppendUniChars(&inChar, 1);
+}
+
+VString& VString::AppendUniChars(const UniChar* inChars, VIndex inLength) {
+    SetNullFlag(false);
+    if (inLength > 0 && _Reserve(fLength + inLength, true)) {
+        std::memmove(fString + fLength, inChars, sizeof(UniChar) * inLength);
+        fLength += inLength;
+    }
+    fString[fLength] = 0;
+    return *this;
+}
+
+VString& VString::AppendLong(int32_t inValue) {
+    return AppendLong8(inValue);
+}
+
+VString& VString::AppendLong8(int64_t inValue) {
+    char digits[24];
+    char* end = digits + sizeof(digits);
+    char* p = end;
+    uint64_t magnitude = inValue < 0 ? 0 - static_cast<uint64_t>(inValue) : static_cast<uint64_t>(inValue);
+    do {
+        *--p = static_cast<char>('0' + magnitude % 10);
+        magnitude /= 10;
+    } while (magnitude != 0);
+    if (inValue < 0)
+        *--p = '-';
+    return AppendUTF8(p, static_cast<size_t>(end - p));
+}
+
+void VString::FromLong(int32_t inValue) {
+    fLength = 0;
+    AppendLong8(inValue);
+}
+
+void VString::FromLong8(int64_t inValue) {
+    fLength = 0;
+    AppendLong8(inValue);
+}
+
+void VString::FromBoolean(bool inValue) {
+    FromCString(inValue ? "true" : "false");
+}
+
+void VString::Insert(const VString& inText, VIndex inPosition) {
+    Replace(inText, inPosition, 0);
+}
+
+void VString::Insert(UniChar inChar, VIndex inPosition) {
+    Replace(VString(inChar), inPosition, 0);
+}
+
+void VString::Remove(VIndex inPosition, VIndex inCount) {
+    Replace(VString(), inPosition, inCount);
+}
+
+void VString::Replace(const VString& inText, VIndex inPosition, VIndex inCount) {
+    if (&inText == this) {
+        Replace(VString(inText), inPosition, inCount);
+        return;
+    }
+    VIndex start = ClampPosition(inPosition, fLength) - 1;
+    VIndex count = std::clamp<VIndex>(inCount, 0, fLength - start);
+    VIndex newLength = fLength - count + inText.fLength;
+    if (!_Reserve(newLength, true))
+        return;
+    std::memmove(fString + start + inText.fLength, fString + start + count,
+                 sizeof(UniChar) * (fLength - start - count));
+    std::memcpy(fString + start, inText.fString, sizeof(UniChar) * inText.fLength);
+    fLength = newLength;
+    fString[fLength] = 0;
+    SetNullFlag(false);
+}
+
+void VString::ExchangeAll(const VString& inFind, const VString& inReplacement) {
+    if (inFind.IsEmpty())
+        return;
+    VString result;
+    VIndex from = 1;
+    for (VIndex found = FindRawString(inFind, from); found != 0; found = FindRawString(inFind, from)) {
+        result.AppendUniChars(fString + from - 1, found - from);
+        result.AppendString(inReplacement);
+        from = found + inFind.fLength;
+    }
+    if (from == 1)
+        return;
+    result.AppendUniChars(fString + from - 1, fLength - from + 1);
+    *this = std::move(result);
+}
+
+void VString::Truncate(VIndex inLength) {
+    if (inLength >= 0 && inLength < fLength) {
+        fLength = inLength;
+        fString[fLength] = 0;
+    }
+}
+
+void VString::SubString(VIndex inPosition, VIndex inCount) {
+    VIndex start = ClampPosition(inPosition, fLength) - 1;
+    VIndex count = std::clamp<VIndex>(inCount, 0, fLength - start);
+    std::memmove(fString, fString + start, sizeof(UniChar) * count);
+    fLength = count;
+    fString[fLength] = 0;
+}
+
+void VString::GetSubString(VIndex inPosition, VIndex inCount, VString& outText) const {
+    VIndex start = ClampPosition(inPosition, fLength) - 1;
+    VIndex count = std::clamp<VIndex>(inCount, 0, fLength - start);
+    outText.FromUniChars(fString + start, count);
+}
+
+std::string VString::ToUTF8() const {
+    std::string text;
+    EncodeUTF8(fString, fLength, text);
+    return text;
+}
+
+void VString::ToUTF8(std::string& outText) const {
+    outText.clear();
+    EncodeUTF8(fString, fLength, outText);
+}
+
+void VString::AppendToUTF8(std::string& ioText) const {
+    EncodeUTF8(fString, fLength, ioText);
+}
+
+bool VString::operator==(const char* inCString) const {
+    size_t length = CStringLength(inCString);
+    // Compare ASCII byte by byte; anything else goes through decoding.
+    for (size_t i = 0; i < length; ++i) {
+        unsigned char c = static_cast<unsigned char>(inCString[i]);
+        if (c >= 0x80)
+            return *this == VString(inCString, length);
+        if (static_cast<VIndex>(i) >= fLength || fString[i] != c)
+            return false;
+    }
+    return static_cast<VIndex>(length) == fLength;
+}
+
+VIndex VString::FindRawString(const VString& inFind, VIndex inStart) const noexcept {
+    if (inStart < 1 || inFind.fLength == 0)
+        return 0;
+    size_t found = View().find(inFind.View(), static_cast<size_t>(inStart - 1));
+    return found == std::u16string_view::npos ? 0 : static_cast<VIndex>(found) + 1;
+}
+
+VIndex VString::FindUniChar(UniChar inChar, VIndex inStart) const noexcept {
+    if (inStart < 1)
+        return 0;
+    size_t found = View().find(inChar, static_cast<size_t>(inStart - 1));
+    return found == std::u16string_view::npos ? 0 : static_cast<VIndex>(found) + 1;
+}
+
+VIndex VString::FindLastUniChar(UniChar inChar) const noexcept {
+    size_t found = View().rfind(inChar);
+    return found == std::u16string_view::npos ? 0 : static_cast<VIndex>(found) + 1;
+}
+
+bool VString::BeginsWithRaw(const VString& inPrefix) const noexcept {
+    return View().starts_with(inPrefix.View());
+}
+
+bool VString::EndsWithRaw(const VString& inSuffix) const noexcept {
+    return View().ends_with(inSuffix.View());
+}
+
+size_t VString::GetHashValue() const noexcept {
+    return std::hash<std::u16string_view>()(View());
+}
+
+VString& VString::DebugDump(VString& ioDump) const {
+    return ioDump.AppendString(*this);
+}
+
+VString operator+(const VString& inLeft, const VString& inRight) {
+    VString result(inLeft);
+    result.AppendString(inRight);
+    return result;
+}
+
+} // namespace vkit
