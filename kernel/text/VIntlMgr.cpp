@@ -1,8 +1,9 @@
 // VIntlMgr: ICU collators and number settings.
 #include "text/VIntlMgr.h"
 
-#include <unicode/ucol.h>
 #include <unicode/uchar.h>
+#include <unicode/ucol.h>
+#include <unicode/uloc.h>
 #include <unicode/unum.h>
 #include <unicode/usearch.h>
 
@@ -45,10 +46,14 @@ UniChar ReadDecimalSeparator(const char* inLocale) {
 } // namespace
 
 VIntlMgr* VIntlMgr::Create(const VString& inLocaleName) {
-    std::string locale = inLocaleName.ToUTF8();
-    const char* name = locale.empty() ? nullptr : locale.c_str();
+    std::string locale = inLocaleName.IsEmpty() ? std::string(uloc_getDefault()) : inLocaleName.ToUTF8();
+    // Without language settings (LANG unset, "C" or "POSIX") ICU's default is "en_US_POSIX", whose
+    // collation orders code points and so tells case apart even at primary strength: use English.
+    if (locale.find("POSIX") != std::string::npos)
+        locale = "en_US";
+    const char* name = locale.c_str();
     VIntlMgr* mgr = new VIntlMgr;
-    mgr->fLocaleName = inLocaleName;
+    mgr->fLocaleName = VString(locale);
     mgr->fCollatorPrimary = OpenCollator(name, UCOL_PRIMARY);
     mgr->fCollatorTertiary = OpenCollator(name, UCOL_TERTIARY);
     mgr->fDecimalSeparator = ReadDecimalSeparator(name);
@@ -97,9 +102,9 @@ bool VIntlMgr::EqualString(const VString& inA, const VString& inB, bool inDiacri
 }
 
 int VIntlMgr::CompareString(const VString& inA, const VString& inB, bool inDiacritical) const {
-    UCollationResult result = ucol_strcoll(inDiacritical ? fCollatorTertiary : fCollatorPrimary,
-                                           inA.GetCPointer(), inA.GetLength(), inB.GetCPointer(),
-                                           inB.GetLength());
+    UCollationResult result =
+        ucol_strcoll(inDiacritical ? fCollatorTertiary : fCollatorPrimary, inA.GetCPointer(), inA.GetLength(),
+                     inB.GetCPointer(), inB.GetLength());
     return result == UCOL_LESS ? -1 : (result == UCOL_GREATER ? 1 : 0);
 }
 

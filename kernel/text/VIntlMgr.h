@@ -16,7 +16,8 @@ namespace vkit {
 /// process start-up); a task may install its own as its current manager.
 class VIntlMgr : public VObject, public IRefCountable {
 public:
-    /// A manager for an ICU locale name ("fr", "en_US"); an empty name takes the default locale.
+    /// A manager for an ICU locale name ("fr", "en_US"); an empty name takes ICU's default locale
+    /// (from the environment), English when that is the "C" or "POSIX" locale.
     /// Returns null when ICU cannot open a collator for it.
     static VIntlMgr* Create(const VString& inLocaleName);
     ~VIntlMgr() override;
@@ -29,6 +30,7 @@ public:
     /// Installs a manager for the calling thread only (not retained); null removes it.
     static void SetCurrentMgr(VIntlMgr* inMgr);
 
+    /// The ICU locale name the manager was made for.
     const VString& GetLocaleName() const { return fLocaleName; }
     /// The decimal separator of the locale's number format ("." or "," ...).
     UniChar GetDecimalSeparator() const { return fDecimalSeparator; }

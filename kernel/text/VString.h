@@ -146,10 +146,10 @@ public:
     /// As GetReal; sets outOverflow when the result is 0 or infinite and the C library reported ERANGE.
     double GetRealCheckOverflow(bool& outOverflow) const;
     bool GetBoolean() const override;
-    void FromLong(int32_t inValue);
-    void FromLong8(int64_t inValue);
-    void FromReal(double inValue);
-    void FromBoolean(bool inValue);
+    void FromLong(int32_t inValue) override;
+    void FromLong8(int64_t inValue) override;
+    void FromReal(double inValue) override;
+    void FromBoolean(bool inValue) override;
 
     // Formatting.
     /// Clears the string and formats into it; "%S", "%A" and "%V" take library objects.

@@ -18,4 +18,10 @@ void VValueSingle::GetJSONString(VString& outText) const {
     GetString(outText);
 }
 
+VString& VValueSingle::DebugDump(VString& ioDump) const {
+    VString text;
+    GetString(text);
+    return ioDump.AppendString(text);
+}
+
 } // namespace vkit

@@ -41,9 +41,19 @@ public:
     virtual int64_t GetLong8() const = 0;
     virtual double GetReal() const = 0;
 
+    /// Sets the value from a native number or boolean, converted to the value's own type; clears the
+    /// null flag.
+    virtual void FromBoolean(bool inValue) = 0;
+    virtual void FromLong(int32_t inValue) = 0;
+    virtual void FromLong8(int64_t inValue) = 0;
+    virtual void FromReal(double inValue) = 0;
+
     /// True when both values are of the same kind and equal (strings compared exactly when
     /// inDiacritical is true, else through the international comparison).
     virtual bool EqualToSameKind(const VValueSingle& inOther, bool inDiacritical) const = 0;
+
+    /// Appends the plain text form (the "%V" conversion of values). Returns the buffer.
+    VString& DebugDump(VString& ioDump) const override;
 };
 
 } // namespace vkit
