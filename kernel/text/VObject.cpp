@@ -3,6 +3,8 @@
 
 #include "text/VString.h"
 
+#include <cstdlib>
+#include <cxxabi.h>
 #include <typeinfo>
 
 namespace vkit {
@@ -19,7 +21,12 @@ VObject::IsLiveObjectAt(const void* inAddress) noexcept {
 }
 
 VString& VObject::DebugDump(VString& ioDump) const {
-    ioDump.AppendCString(typeid(*this).name());
+    // The class name as written in the code ("vkit::VFile"), not its mangled form.
+    const char* mangled = typeid(*this).name();
+    int status = 0;
+    char* readable = abi::__cxa_demangle(mangled, nullptr, nullptr, &status);
+    ioDump.AppendCString(status == 0 && readable != nullptr ? readable : mangled);
+    std::free(readable);
     return ioDump;
 }
 

@@ -152,10 +152,20 @@ public:
     void FromBoolean(bool inValue) override;
 
     // Formatting.
-    /// Clears the string and formats into it; "%S", "%A" and "%V" take library objects.
-    void Printf(const char* inFormat, ...) __attribute__((format(printf, 2, 3)));
-    void VPrintf(const char* inFormat, va_list inArgs) __attribute__((format(printf, 2, 0)));
-    VString& AppendPrintf(const char* inFormat, ...) __attribute__((format(printf, 2, 3)));
+    // The format is a C format whose conversions "%S" (a VString*), "%A" (a VValueSingle*, its
+    // GetString form) and "%V" (any VObject*, its DebugDump) take pointers to library objects.
+    // A pointer that is not a live object of the expected class gives "@@invalid VObject@@",
+    // "@@invalid VString@@" or "@@invalid VValueSingle@@". At most 1023 bytes of format are used
+    // and the C formatter's output is cut at 1023 bytes before the objects' texts are put in.
+    // No compiler format check: "%S", "%A" and "%V" would not pass it.
+    /// Clears the string and formats into it.
+    void Printf(const char* inFormat, ...);
+    /// Clears the string and formats into it from an argument list.
+    void VPrintf(const char* inFormat, va_list inArgs);
+    /// Formats and appends to the text; returns the string.
+    VString& AppendPrintf(const char* inFormat, ...);
+    /// Formats from an argument list and appends to the text; returns the string.
+    VString& AppendVPrintf(const char* inFormat, va_list inArgs);
     /// Replaces the placeholders "{Name}" by the bag's attributes; returns the string.
     VString& Format(const VValueBag* inBag, bool inRemoveMissing);
 

@@ -1,0 +1,372 @@
+// VString: printf-style formatting with the object conversions "%S", "%A" and "%V".
+#include "text/VCppMemMgr.h"
+#include "text/VString.h"
+
+#include <cstddef>
+#include <cstdint>
+#include <cstdio>
+#include <cstring>
+#include <optional>
+#include <string_view>
+
+namespace vkit {
+
+namespace {
+
+/// Size of the working format and of the C formatter's output: 1023 bytes and a terminator.
+constexpr size_t kBufferSize = 1024;
+/// A 1023-byte format holds at most this many two-character object conversions.
+constexpr size_t kMaxObjects = kBufferSize / 2;
+
+constexpr char kFence[] = ";;;";
+constexpr size_t kFenceLength = 3;
+
+/// One conversion of the format, from its "%" to its conversion character (both included).
+struct ConversionSpec {
+    const char* fStart = nullptr;
+    const char* fEnd = nullptr;      // one past the conversion character
+    const char* fFlagsEnd = nullptr; // one past flags, width and precision
+    int fStarCount = 0;              // widths and precisions taken from the arguments
+    char fLength[3] = {};            // "", "h", "hh", "l", "ll", "L", "j", "z", "t", "q", "Z"
+    char fConversion = 0;
+};
+
+/// An object conversion kept for substitution.
+struct ObjectRef {
+    const void* fPointer;
+    char fLetter;
+};
+
+/// The format rewritten for the C formatter, and the object conversions it fences.
+struct WorkingFormat {
+    char fText[kBufferSize];
+    size_t fLength = 0;
+    bool fFull = false;
+    ObjectRef fObjects[kMaxObjects];
+    size_t fObjectCount = 0;
+
+    /// True when inLength more bytes fit; otherwise marks the format full.
+    bool HasRoom(size_t inLength) {
+        if (fLength + inLength > kBufferSize - 1)
+            fFull = true;
+        return !fFull;
+    }
+    void Append(const char* inText, size_t inLength) {
+        std::memcpy(fText + fLength, inText, inLength);
+        fLength += inLength;
+    }
+    /// Appends literal text, as much as fits.
+    void AppendLiteral(const char* inText, size_t inLength) {
+        if (!HasRoom(inLength))
+            inLength = kBufferSize - 1 - fLength;
+        Append(inText, inLength);
+    }
+};
+
+/// Reads flags, width, precision, length modifier and conversion character after a "%".
+ConversionSpec ParseSpec(const char* inPercent) {
+    ConversionSpec spec;
+    spec.fStart = inPercent;
+    const char* p = inPercent + 1;
+    while (*p != 0 && std::strchr("-+ #0'I", *p) != nullptr)
+        ++p;
+    for (int part = 0; part < 2; ++part) { // width, then precision
+        if (part == 1) {
+            if (*p != '.')
+                break;
+            ++p;
+        }
+        if (*p == '*') {
+            ++spec.fStarCount;
+            ++p;
+        }
+        while (*p >= '0' && *p <= '9')
+            ++p;
+    }
+    spec.fFlagsEnd = p;
+    size_t length = 0;
+    while (length < 2 && *p != 0 && std::strchr("hlLjztqZ", *p) != nullptr &&
+           (length == 0 || (*p == spec.fLength[0] && (*p == 'h' || *p == 'l'))))
+        spec.fLength[length++] = *p++;
+    spec.fConversion = *p;
+    spec.fEnd = *p != 0 ? p + 1 : p;
+    return spec;
+}
+
+static_assert(sizeof(long) == sizeof(long long) && sizeof(size_t) == sizeof(long long) &&
+                  sizeof(intmax_t) == sizeof(long long) && sizeof(ptrdiff_t) == sizeof(long long),
+              "the argument walk takes every wide integer as a long long");
+
+/// Takes from the argument list what one conversion of the C formatter takes. False for a
+/// conversion the formatter is not given (it is then printed as text and takes nothing).
+bool ConsumeArguments(const ConversionSpec& inSpec, va_list* ioArgs) {
+    const char* length = inSpec.fLength;
+    bool wide = length[0] == 'l' || length[0] == 'L' || length[0] == 'j' || length[0] == 'z' ||
+                length[0] == 't' || length[0] == 'q' || length[0] == 'Z';
+    switch (inSpec.fConversion) {
+    case 'd':
+    case 'i':
+    case 'o':
+    case 'u':
+    case 'x':
+    case 'X':
+        for (int i = 0; i < inSpec.fStarCount; ++i)
+            (void)va_arg(*ioArgs, int);
+        // Narrow integers are promoted to int; every wider one is 64 bits (checked above).
+        if (wide)
+            (void)va_arg(*ioArgs, long long);
+        else
+            (void)va_arg(*ioArgs, int);
+        return true;
+    case 'c':
+    case 'C':
+        for (int i = 0; i < inSpec.fStarCount; ++i)
+            (void)va_arg(*ioArgs, int);
+        (void)va_arg(*ioArgs, int); // an int or a wint_t, both passed as int
+        return true;
+    case 'e':
+    case 'E':
+    case 'f':
+    case 'F':
+    case 'g':
+    case 'G':
+    case 'a':
+    case 'A':
+        for (int i = 0; i < inSpec.fStarCount; ++i)
+            (void)va_arg(*ioArgs, int);
+        if (length[0] == 'L')
+            (void)va_arg(*ioArgs, long double);
+        else
+            (void)va_arg(*ioArgs, double);
+        return true;
+    case 's':
+    case 'p':
+        for (int i = 0; i < inSpec.fStarCount; ++i)
+            (void)va_arg(*ioArgs, int);
+        (void)va_arg(*ioArgs, const void*);
+        return true;
+    case 'm': // the text of errno: takes nothing
+        return inSpec.fStarCount == 0;
+    default: // unknown conversions and "%n", which would write through a pointer
+        return false;
+    }
+}
+
+/// Adds one conversion to the working format, whole or not at all, and takes its arguments from
+/// ioWalker. False when it does not fit.
+bool AddConversion(const ConversionSpec& inSpec, va_list* ioWalker, WorkingFormat& ioFormat) {
+    // "%S" and "%V" are object conversions even with flags or a width (which would otherwise reach
+    // the C formatter as a wide-string or invalid conversion); "%A" only alone, else it is the C
+    // formatter's hexadecimal real.
+    char letter = inSpec.fConversion;
+    if (letter == 'S' || letter == 'V' || (letter == 'A' && inSpec.fStart + 1 == inSpec.fFlagsEnd)) {
+        // The pointer goes between fences, with the conversion's flags and widths (whose "*"
+        // arguments the C formatter then takes as usual).
+        size_t modifiers = static_cast<size_t>(inSpec.fFlagsEnd - inSpec.fStart - 1);
+        if (!ioFormat.HasRoom(2 * kFenceLength + modifiers + 2))
+            return false;
+        ioFormat.Append(kFence, kFenceLength);
+        ioFormat.Append("%", 1);
+        ioFormat.Append(inSpec.fStart + 1, modifiers);
+        ioFormat.Append("p", 1);
+        ioFormat.Append(kFence, kFenceLength);
+        for (int i = 0; i < inSpec.fStarCount; ++i)
+            (void)va_arg(*ioWalker, int);
+        ioFormat.fObjects[ioFormat.fObjectCount++] = {va_arg(*ioWalker, const void*), letter};
+        return true;
+    }
+    size_t length = static_cast<size_t>(inSpec.fEnd - inSpec.fStart);
+    if (ConsumeArguments(inSpec, ioWalker)) {
+        if (!ioFormat.HasRoom(length))
+            return false;
+        ioFormat.Append(inSpec.fStart, length);
+        return true;
+    }
+    // A conversion the C formatter is not given is printed as it is written.
+    if (!ioFormat.HasRoom(length + 1))
+        return false;
+    ioFormat.Append("%", 1);
+    ioFormat.Append(inSpec.fStart, length);
+    return true;
+}
+
+/// Rewrites inFormat for the C formatter and records the object conversions, walking a copy of
+/// the arguments so that each object conversion finds its own pointer whatever precedes it.
+void BuildWorkingFormat(const char* inFormat, va_list inArgs, WorkingFormat& outFormat) {
+    va_list walker;
+    va_copy(walker, inArgs);
+    const char* p = inFormat;
+    while (!outFormat.fFull) {
+        const char* percent = std::strchr(p, '%');
+        size_t literal = percent != nullptr ? static_cast<size_t>(percent - p) : std::strlen(p);
+        outFormat.AppendLiteral(p, literal);
+        if (percent == nullptr || outFormat.fFull)
+            break;
+        if (percent[1] == '%' || percent[1] == 0) {
+            // A doubled percent sign prints one and takes no argument; so does a final one.
+            if (!outFormat.HasRoom(2))
+                break;
+            outFormat.Append("%%", 2);
+            p = percent + (percent[1] == '%' ? 2 : 1);
+            continue;
+        }
+        ConversionSpec spec = ParseSpec(percent);
+        if (!AddConversion(spec, &walker, outFormat))
+            break;
+        p = spec.fEnd;
+    }
+    outFormat.fText[outFormat.fLength] = 0;
+    va_end(walker);
+}
+
+/// Length of a cut output without a final incomplete UTF-8 sequence.
+size_t CompleteUTF8Length(const char* inText, size_t inLength) {
+    size_t start = inLength;
+    while (start > 0 && inLength - start < 4 &&
+           (static_cast<unsigned char>(inText[start - 1]) & 0xC0) == 0x80)
+        --start;
+    if (start == 0)
+        return inLength;
+    unsigned char lead = static_cast<unsigned char>(inText[start - 1]);
+    size_t need = lead >= 0xF0 ? 4 : lead >= 0xE0 ? 3 : lead >= 0xC0 ? 2 : 1;
+    return (lead >= 0xC0 && inLength - (start - 1) < need) ? start - 1 : inLength;
+}
+
+/// True when inText is what "%p" prints, possibly padded: "(nil)" or "0x" and hexadecimal digits.
+bool IsPointerText(const char* inText, size_t inLength) {
+    while (inLength > 0 && (*inText == ' ' || *inText == '+')) {
+        ++inText;
+        --inLength;
+    }
+    while (inLength > 0 && inText[inLength - 1] == ' ')
+        --inLength;
+    if (inLength == 5 && std::memcmp(inText, "(nil)", 5) == 0)
+        return true;
+    if (inLength < 3 || inText[0] != '0' || inText[1] != 'x')
+        return false;
+    for (size_t i = 2; i < inLength; ++i) {
+        char c = inText[i];
+        if (!((c >= '0' && c <= '9') || (c >= 'a' && c <= 'f')))
+            return false;
+    }
+    return true;
+}
+
+/// Finds the next fenced pointer from inFrom: outOpen is its first byte, the result one past it.
+std::optional<size_t> FindFencedPointer(const char* inText, size_t inLength, size_t inFrom, size_t& outOpen) {
+    std::string_view text(inText, inLength);
+    for (size_t open = text.find(kFence, inFrom); open != std::string_view::npos;
+         open = text.find(kFence, open + 1)) {
+        size_t close = text.find(kFence, open + kFenceLength);
+        if (close == std::string_view::npos)
+            return std::nullopt;
+        if (IsPointerText(inText + open + kFenceLength, close - open - kFenceLength)) {
+            outOpen = open;
+            return close + kFenceLength;
+        }
+    }
+    return std::nullopt;
+}
+
+/// The length of a cut output without the fenced pointer that the cut left open.
+size_t WithoutCutFence(const char* inText, size_t inFrom, size_t inLength) {
+    std::string_view text(inText + inFrom, inLength - inFrom);
+    size_t open = text.rfind(kFence);
+    if (open == std::string_view::npos)
+        return inLength;
+    for (char c : text.substr(open + kFenceLength))
+        if (std::strchr(" +0123456789abcdefx(nil);", c) == nullptr)
+            return inLength;
+    return inFrom + open;
+}
+
+/// Appends the text of one object conversion; inSelf stands for the destination itself.
+void AppendObjectText(VString& ioText, const ObjectRef& inObject, const VString* inSelf) {
+    const VObject* object = VCppMemMgr::CheckVObject(inObject.fPointer);
+    if (object == nullptr) {
+        ioText.AppendCString("@@invalid VObject@@");
+        return;
+    }
+    if (object == &ioText)
+        object = inSelf;
+    if (inObject.fLetter == 'V') {
+        object->DebugDump(ioText);
+        return;
+    }
+    if (const VString* text = dynamic_cast<const VString*>(object)) {
+        ioText.AppendString(*text);
+    } else if (inObject.fLetter == 'S') {
+        ioText.AppendCString("@@invalid VString@@");
+    } else if (const VValueSingle* value = dynamic_cast<const VValueSingle*>(object)) {
+        VString text;
+        value->GetString(text);
+        ioText.AppendString(text);
+    } else {
+        ioText.AppendCString("@@invalid VValueSingle@@");
+    }
+}
+
+} // namespace
+
+void VString::Printf(const char* inFormat, ...) {
+    va_list args;
+    va_start(args, inFormat);
+    VPrintf(inFormat, args);
+    va_end(args);
+}
+
+void VString::VPrintf(const char* inFormat, va_list inArgs) {
+    Clear();
+    AppendVPrintf(inFormat, inArgs);
+}
+
+VString& VString::AppendPrintf(const char* inFormat, ...) {
+    va_list args;
+    va_start(args, inFormat);
+    AppendVPrintf(inFormat, args);
+    va_end(args);
+    return *this;
+}
+
+VString& VString::AppendVPrintf(const char* inFormat, va_list inArgs) {
+    SetNullFlag(false);
+    if (inFormat == nullptr)
+        return *this;
+    WorkingFormat format;
+    BuildWorkingFormat(inFormat, inArgs, format);
+
+    char output[kBufferSize];
+    va_list args;
+    va_copy(args, inArgs);
+    int written = std::vsnprintf(output, sizeof(output), format.fText, args);
+    va_end(args);
+    if (written < 0)
+        return *this;
+    size_t length = static_cast<size_t>(written);
+    bool cut = length >= sizeof(output);
+    if (cut)
+        length = CompleteUTF8Length(output, sizeof(output) - 1);
+
+    // An object conversion of the destination itself shows the text it had before formatting.
+    std::optional<VString> self;
+    for (size_t i = 0; i < format.fObjectCount && !self; ++i)
+        if (format.fObjects[i].fPointer == this)
+            self.emplace(*this);
+
+    size_t position = 0;
+    for (size_t i = 0; i < format.fObjectCount; ++i) {
+        size_t open = 0;
+        std::optional<size_t> end = FindFencedPointer(output, length, position, open);
+        if (!end) {
+            if (cut)
+                length = WithoutCutFence(output, position, length);
+            break;
+        }
+        AppendUTF8(output + position, open - position);
+        AppendObjectText(*this, format.fObjects[i], self ? &*self : nullptr);
+        position = *end;
+    }
+    return AppendUTF8(output + position, length - position);
+}
+
+} // namespace vkit
