@@ -8,7 +8,9 @@
 #include <unicode/usearch.h>
 
 #include <atomic>
+#include <cstdlib>
 #include <mutex>
+#include <string>
 
 namespace vkit {
 
@@ -43,14 +45,39 @@ UniChar ReadDecimalSeparator(const char* inLocale) {
     return separator;
 }
 
+/// The ICU locale name of a POSIX locale or language setting: "fr_FR.UTF-8@euro" gives "fr_FR".
+std::string LocaleFromSetting(const char* inSetting) {
+    std::string name(inSetting);
+    name = name.substr(0, name.find_first_of(":.@"));
+    return name == "C" || name == "POSIX" ? std::string() : name;
+}
+
+UStringSearch* OpenSearch(const VString& inText, const VString& inPattern, const UCollator* inCollator) {
+    UErrorCode status = U_ZERO_ERROR;
+    // usearch does not change the collator; its interface only lacks the const.
+    UStringSearch* search =
+        usearch_openFromCollator(inPattern.GetCPointer(), inPattern.GetLength(), inText.GetCPointer(),
+                                 inText.GetLength(), const_cast<UCollator*>(inCollator), nullptr, &status);
+    return U_SUCCESS(status) ? search : nullptr;
+}
+
 } // namespace
 
+std::string VIntlMgr::UserLocaleName() {
+    // The user's first language (LANGUAGE lists several), else the locale categories that ICU reads.
+    const char* language = std::getenv("LANGUAGE");
+    std::string name = language != nullptr ? LocaleFromSetting(language) : std::string();
+    if (name.empty())
+        name = uloc_getDefault();
+    // Without settings ICU's default is "en_US_POSIX", whose collation orders code points and so
+    // tells case apart even at primary strength: English stands for it.
+    if (name.empty() || name.find("POSIX") != std::string::npos)
+        name = "en_US";
+    return name;
+}
+
 VIntlMgr* VIntlMgr::Create(const VString& inLocaleName) {
-    std::string locale = inLocaleName.IsEmpty() ? std::string(uloc_getDefault()) : inLocaleName.ToUTF8();
-    // Without language settings (LANG unset, "C" or "POSIX") ICU's default is "en_US_POSIX", whose
-    // collation orders code points and so tells case apart even at primary strength: use English.
-    if (locale.find("POSIX") != std::string::npos)
-        locale = "en_US";
+    std::string locale = inLocaleName.IsEmpty() ? UserLocaleName() : inLocaleName.ToUTF8();
     const char* name = locale.c_str();
     VIntlMgr* mgr = new VIntlMgr;
     mgr->fLocaleName = VString(locale);
@@ -102,9 +129,11 @@ bool VIntlMgr::EqualString(const VString& inA, const VString& inB, bool inDiacri
 }
 
 int VIntlMgr::CompareString(const VString& inA, const VString& inB, bool inDiacritical) const {
-    UCollationResult result =
-        ucol_strcoll(inDiacritical ? fCollatorTertiary : fCollatorPrimary, inA.GetCPointer(), inA.GetLength(),
-                     inB.GetCPointer(), inB.GetLength());
+    // The same code units are equal under any collation: no need to build sort keys.
+    if (inA.View() == inB.View())
+        return 0;
+    UCollationResult result = ucol_strcoll(_Collator(inDiacritical), inA.GetCPointer(), inA.GetLength(),
+                                           inB.GetCPointer(), inB.GetLength());
     return result == UCOL_LESS ? -1 : (result == UCOL_GREATER ? 1 : 0);
 }
 
@@ -114,12 +143,10 @@ VIndex VIntlMgr::FindString(const VString& inText, const VString& inPattern, VIn
         *outMatchLength = 0;
     if (inPattern.IsEmpty() || inStart < 1 || inStart > inText.GetLength())
         return 0;
-    UErrorCode status = U_ZERO_ERROR;
-    UStringSearch* search = usearch_openFromCollator(
-        inPattern.GetCPointer(), inPattern.GetLength(), inText.GetCPointer(), inText.GetLength(),
-        inDiacritical ? fCollatorTertiary : fCollatorPrimary, nullptr, &status);
-    if (U_FAILURE(status))
+    UStringSearch* search = OpenSearch(inText, inPattern, _Collator(inDiacritical));
+    if (search == nullptr)
         return 0;
+    UErrorCode status = U_ZERO_ERROR;
     int32_t found = usearch_following(search, inStart - 1, &status);
     VIndex result = 0;
     if (U_SUCCESS(status) && found != USEARCH_DONE) {
@@ -132,24 +159,35 @@ VIndex VIntlMgr::FindString(const VString& inText, const VString& inPattern, VIn
 }
 
 bool VIntlMgr::BeginsWith(const VString& inText, const VString& inPrefix, bool inDiacritical) const {
-    if (inPrefix.IsEmpty())
+    // The same code units followed by an ASCII character (never a combining mark) match at once.
+    if (inPrefix.IsEmpty() ||
+        (inText.BeginsWithRaw(inPrefix) && inText.GetUniChar(inPrefix.GetLength() + 1) < 0x80))
         return true;
-    VIndex length = 0;
-    return FindString(inText, inPrefix, 1, inDiacritical, &length) == 1;
+    return FindString(inText, inPrefix, 1, inDiacritical) == 1;
 }
 
 bool VIntlMgr::EndsWith(const VString& inText, const VString& inSuffix, bool inDiacritical) const {
-    if (inSuffix.IsEmpty())
+    // The same code units starting with an ASCII character (never a combining mark) match at once.
+    if (inSuffix.IsEmpty() || (inText.EndsWithRaw(inSuffix) && inSuffix[0] < 0x80))
         return true;
-    // The last match must end at the end of the text.
-    VIndex length = 0;
-    VIndex position = FindString(inText, inSuffix, 1, inDiacritical, &length);
-    while (position != 0) {
-        if (position - 1 + length == inText.GetLength())
-            return true;
-        position = FindString(inText, inSuffix, position + 1, inDiacritical, &length);
+    if (inText.IsEmpty())
+        return false;
+    UStringSearch* search = OpenSearch(inText, inSuffix, _Collator(inDiacritical));
+    if (search == nullptr)
+        return false;
+    // Walk the matches from the last one (overlapping ones included) for one that ends the text.
+    UErrorCode status = U_ZERO_ERROR;
+    usearch_setAttribute(search, USEARCH_OVERLAP, USEARCH_ON, &status);
+    bool found = false;
+    for (int32_t position = usearch_last(search, &status); U_SUCCESS(status) && position != USEARCH_DONE;
+         position = usearch_previous(search, &status)) {
+        if (position + usearch_getMatchedLength(search) == inText.GetLength()) {
+            found = true;
+            break;
+        }
     }
-    return false;
+    usearch_close(search);
+    return found;
 }
 
 bool VIntlMgr::IsSpace(UniChar inChar) {

@@ -6,6 +6,7 @@
 #include "text/VString.h"
 
 #include <memory>
+#include <string>
 
 struct UCollator;
 
@@ -16,8 +17,8 @@ namespace vkit {
 /// process start-up); a task may install its own as its current manager.
 class VIntlMgr : public VObject, public IRefCountable {
 public:
-    /// A manager for an ICU locale name ("fr", "en_US"); an empty name takes ICU's default locale
-    /// (from the environment), English when that is the "C" or "POSIX" locale.
+    /// A manager for an ICU locale name ("fr", "en_US"); an empty name takes the user's locale
+    /// (UserLocaleName).
     /// Returns null when ICU cannot open a collator for it.
     static VIntlMgr* Create(const VString& inLocaleName);
     ~VIntlMgr() override;
@@ -50,8 +51,15 @@ public:
     /// White space as these settings define it (Unicode white space).
     static bool IsSpace(UniChar inChar);
 
+    /// The ICU locale name of the user's settings: the first entry of LANGUAGE, else the locale of
+    /// LC_ALL, LC_MESSAGES or LANG; "en_US" when none is set or they give the "C" or "POSIX" locale.
+    static std::string UserLocaleName();
+
 private:
     VIntlMgr() = default;
+    const UCollator* _Collator(bool inDiacritical) const {
+        return inDiacritical ? fCollatorTertiary : fCollatorPrimary;
+    }
 
     VString fLocaleName;
     UniChar fDecimalSeparator = u'.';

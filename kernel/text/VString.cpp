@@ -16,60 +16,65 @@ size_t CStringLength(const char* inCString) {
     return inCString == nullptr ? 0 : std::strlen(inCString);
 }
 
+/// Range of the second byte of a sequence led by inLead: narrower than 80..BF after E0 (overlong),
+/// ED (surrogates), F0 (overlong) and F4 (above U+10FFFF).
+void SecondByteRange(unsigned char inLead, unsigned char& outLow, unsigned char& outHigh) {
+    outLow = inLead == 0xE0 ? 0xA0 : (inLead == 0xF0 ? 0x90 : 0x80);
+    outHigh = inLead == 0xED ? 0x9F : (inLead == 0xF4 ? 0x8F : 0xBF);
+}
+
+/// Decodes one sequence of two to four bytes at inBytes (inLength > 0). Writes one or two code
+/// units and returns the bytes read; an ill-formed sequence gives one U+FFFD for its longest valid
+/// beginning (at least one byte), as Unicode recommends.
+size_t DecodeSequence(const unsigned char* inBytes, size_t inLength, UniChar*& ioOut) {
+    unsigned char lead = inBytes[0];
+    size_t need = lead >= 0xC2 && lead <= 0xDF ? 1 : (lead >= 0xE0 && lead <= 0xEF ? 2 : 3);
+    if (lead < 0xC2 || lead > 0xF4) {
+        *ioOut++ = kReplacementChar;
+        return 1;
+    }
+    uint32_t code = lead & (0x3F >> need);
+    unsigned char low = 0;
+    unsigned char high = 0;
+    SecondByteRange(lead, low, high);
+    for (size_t j = 1; j <= need; ++j) {
+        if (j >= inLength || inBytes[j] < low || inBytes[j] > high) {
+            *ioOut++ = kReplacementChar;
+            return j;
+        }
+        code = (code << 6) | (inBytes[j] & 0x3F);
+        low = 0x80;
+        high = 0xBF;
+    }
+    if (code >= 0x10000) {
+        code -= 0x10000;
+        *ioOut++ = static_cast<UniChar>(0xD800 + (code >> 10));
+        *ioOut++ = static_cast<UniChar>(0xDC00 + (code & 0x3FF));
+    } else {
+        *ioOut++ = static_cast<UniChar>(code);
+    }
+    return need + 1;
+}
+
 /// Decodes UTF-8 into outChars (room for inLength code units is enough: UTF-16 never needs more
-/// code units than UTF-8 has bytes). Bytes below 0x80 are widened on the fast path; a byte that does
-/// not start a valid sequence, or a sequence that is overlong, a surrogate or above U+10FFFF, gives
-/// one U+FFFD and decoding resumes at the next byte. Returns the number of code units written.
+/// code units than UTF-8 has bytes). Runs of ASCII are widened eight bytes at a time. Returns the
+/// number of code units written.
 VIndex DecodeUTF8(const unsigned char* inBytes, size_t inLength, UniChar* outChars) {
     UniChar* out = outChars;
     size_t i = 0;
     while (i < inLength) {
-        unsigned char c = inBytes[i];
-        if (c < 0x80) {
-            *out++ = c;
-            ++i;
-            continue;
+        uint64_t block = 0;
+        while (i + 8 <= inLength &&
+               (std::memcpy(&block, inBytes + i, 8), (block & 0x8080808080808080ULL) == 0)) {
+            for (size_t k = 0; k < 8; ++k)
+                out[k] = inBytes[i + k];
+            out += 8;
+            i += 8;
         }
-        uint32_t code = 0;
-        size_t need = 0;
-        uint32_t minimum = 0;
-        if (c >= 0xC2 && c <= 0xDF) {
-            code = c & 0x1F;
-            need = 1;
-            minimum = 0x80;
-        } else if (c >= 0xE0 && c <= 0xEF) {
-            code = c & 0x0F;
-            need = 2;
-            minimum = 0x800;
-        } else if (c >= 0xF0 && c <= 0xF4) {
-            code = c & 0x07;
-            need = 3;
-            minimum = 0x10000;
-        } else {
-            *out++ = kReplacementChar;
-            ++i;
-            continue;
-        }
-        size_t j = 1;
-        for (; j <= need && i + j < inLength; ++j) {
-            unsigned char next = inBytes[i + j];
-            if ((next & 0xC0) != 0x80)
-                break;
-            code = (code << 6) | (next & 0x3F);
-        }
-        if (j <= need || code < minimum || code > 0x10FFFF || (code >= 0xD800 && code <= 0xDFFF)) {
-            *out++ = kReplacementChar;
-            ++i;
-            continue;
-        }
-        if (code >= 0x10000) {
-            code -= 0x10000;
-            *out++ = static_cast<UniChar>(0xD800 + (code >> 10));
-            *out++ = static_cast<UniChar>(0xDC00 + (code & 0x3FF));
-        } else {
-            *out++ = static_cast<UniChar>(code);
-        }
-        i += need + 1;
+        while (i < inLength && inBytes[i] < 0x80)
+            *out++ = inBytes[i++];
+        if (i < inLength)
+            i += DecodeSequence(inBytes + i, inLength - i, out);
     }
     return static_cast<VIndex>(out - outChars);
 }
@@ -222,8 +227,10 @@ void VString::_ReleaseHeap() noexcept {
 bool VString::_Reserve(VIndex inCapacity, bool inKeepContent) {
     if (inCapacity <= fCapacity)
         return true;
+    if (inCapacity < 0 || inCapacity > kMaxLength)
+        return false;
     // Grow by half again so that repeated appends stay linear.
-    VIndex capacity = std::max<VIndex>(inCapacity, fCapacity + fCapacity / 2);
+    VIndex capacity = std::clamp<VIndex>(fCapacity + fCapacity / 2, inCapacity, kMaxLength);
     size_t bytes = sizeof(UniChar) * (static_cast<size_t>(capacity) + 1);
     UniChar* buffer = nullptr;
     if (fHeap && inKeepContent) {
@@ -297,7 +304,8 @@ VString& VString::AppendUTF8(const char* inBytes, size_t inLength) {
         fString[fLength] = 0;
         return *this;
     }
-    if (!_Reserve(fLength + static_cast<VIndex>(inLength), true))
+    if (inLength > static_cast<size_t>(kMaxLength - fLength) ||
+        !_Reserve(fLength + static_cast<VIndex>(inLength), true))
         return *this;
     fLength += DecodeUTF8(reinterpret_cast<const unsigned char*>(inBytes), inLength, fString + fLength);
     fString[fLength] = 0;
@@ -310,9 +318,14 @@ VString& VString::AppendUniChar(UniChar inChar) {
 
 VString& VString::AppendUniChars(const UniChar* inChars, VIndex inLength) {
     SetNullFlag(false);
-    if (inLength > 0 && _Reserve(fLength + inLength, true)) {
-        std::memmove(fString + fLength, inChars, sizeof(UniChar) * inLength);
-        fLength += inLength;
+    if (inLength > 0 && inLength <= kMaxLength - fLength) {
+        // The characters may be the string's own, which growing the buffer would free.
+        bool own = inChars >= fString && inChars <= fString + fLength;
+        ptrdiff_t offset = inChars - fString;
+        if (_Reserve(fLength + inLength, true)) {
+            std::memmove(fString + fLength, own ? fString + offset : inChars, sizeof(UniChar) * inLength);
+            fLength += inLength;
+        }
     }
     fString[fLength] = 0;
     return *this;

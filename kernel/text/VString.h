@@ -27,6 +27,8 @@ class VString : public VValueSingle {
 public:
     /// Code units held without any allocation.
     static constexpr VIndex kInlineCapacity = 15;
+    /// Longest text, in code units; operations that would make a longer one leave the text as it was.
+    static constexpr VIndex kMaxLength = 0x3FFFFFFF;
 
     VString() noexcept : fString(fInline), fLength(0), fCapacity(kInlineCapacity) { fInline[0] = 0; }
     VString(const VString& inOther);
@@ -205,8 +207,12 @@ template <VIndex N>
 class VStr : public VString {
 public:
     VStr() noexcept : VString(fBuffer, N) {}
-    VStr(const VString& inText) : VString(fBuffer, N) { AppendString(inText); }
-    VStr(const VStr& inText) : VString(fBuffer, N) { AppendString(inText); }
+    VStr(const VString& inText) : VString(fBuffer, N) {
+        AppendString(inText);
+        if (inText.IsNull())
+            SetNull();
+    }
+    VStr(const VStr& inText) : VStr(static_cast<const VString&>(inText)) {}
     VStr(const char* inCString) : VString(fBuffer, N) { AppendCString(inCString); }
     VStr& operator=(const VString& inText) {
         VString::operator=(inText);

@@ -1,26 +1,20 @@
 // VString as a value: number reading, text forms, international comparisons, case and trimming.
+#include "platform/posix/XPosixCNumeric.h"
 #include "text/VIntlMgr.h"
 #include "text/VString.h"
 
 #include <unicode/ustring.h>
 
-#include <cerrno>
-#include <clocale>
 #include <cmath>
 #include <cstdio>
-#include <cstdlib>
 #include <limits>
-#include <locale.h>
 
 namespace vkit {
 
 namespace {
 
-/// The "C" numeric locale used to read reals whatever the user's settings; created once.
-locale_t CNumericLocale() {
-    static locale_t sLocale = newlocale(LC_NUMERIC_MASK, "C", static_cast<locale_t>(nullptr));
-    return sLocale;
-}
+/// Longest number text read from the stack; longer texts are converted on the heap.
+constexpr VIndex kShortNumberLength = 127;
 
 void AppendEscapedJSON(const VString& inText, VString& ioOut) {
     static const char kHex[] = "0123456789abcdef";
@@ -89,11 +83,25 @@ int32_t VString::GetLong() const {
 }
 
 double VString::GetRealCheckOverflow(bool& outOverflow) const {
-    std::string text = ToUTF8();
-    errno = 0;
-    double value = strtod_l(text.c_str(), nullptr, CNumericLocale());
-    int err = errno;
-    outOverflow = err == ERANGE && (value == 0 || std::isinf(value));
+    // Numbers are ASCII: the text is read up to its first other character, with no allocation
+    // for ordinary lengths.
+    char shortText[kShortNumberLength + 1];
+    std::string longText;
+    char* text = shortText;
+    if (fLength > kShortNumberLength) {
+        longText.resize(static_cast<size_t>(fLength));
+        text = longText.data();
+    }
+    VIndex length = 0;
+    while (length < fLength && fString[length] != 0 && fString[length] < 0x80) {
+        text[length] = static_cast<char>(fString[length]);
+        ++length;
+    }
+    text[length] = 0;
+    size_t consumed = 0;
+    bool rangeError = false;
+    double value = XPosixCNumeric::ReadReal(text, consumed, rangeError);
+    outOverflow = rangeError && (value == 0 || std::isinf(value));
     return value;
 }
 

@@ -18,8 +18,9 @@ TEST(VStringTest, DecodesAsciiAndUtf8) {
 }
 
 TEST(VStringTest, InvalidUtf8BecomesReplacementCharacters) {
+    // A truncated sequence is one ill-formed subpart: one replacement character.
     VString truncated("a\xE2\x82");
-    EXPECT_EQ(truncated.GetLength(), 3);
+    EXPECT_EQ(truncated.GetLength(), 2);
     EXPECT_EQ(truncated[1], 0xFFFD);
     VString overlong("\xC0\xAF");
     EXPECT_EQ(overlong.GetLength(), 2);
