@@ -1,11 +1,15 @@
 // Tests of VReal: the plain, XML and JSON forms and the XML reading.
 #include "text/VReal.h"
+#include "support/VTestTempFolder.h"
 #include "text/VString.h"
 
 #include <gtest/gtest.h>
 
+#include <clocale>
 #include <cmath>
+#include <cstdlib>
 #include <limits>
+#include <string>
 
 using vkit::VReal;
 using vkit::VString;
@@ -23,6 +27,30 @@ std::string JSON(double inValue) {
     VReal(inValue).GetJSONString(text);
     return text.ToUTF8();
 }
+
+/// Makes the C library's numeric locale one whose decimal point is a comma, compiled into a
+/// temporary folder (no such locale is installed on a bare system); restores "C" afterwards.
+class CommaNumericLocale {
+public:
+    CommaNumericLocale() {
+        fFolder.WriteFile("comma.src", "LC_NUMERIC\ndecimal_point \",\"\nthousands_sep \"\"\n"
+                                       "grouping -1\nEND LC_NUMERIC\n");
+        // localedef warns (status 1) about the categories the source leaves out.
+        vkit::testing::RunShell("localedef -c -i '" + fFolder / "comma.src" + "' -f UTF-8 '" +
+                                fFolder / "xx_XX.UTF-8" + "' >/dev/null 2>&1");
+        ::setenv("LOCPATH", fFolder.Path().c_str(), 1);
+        fInstalled = std::setlocale(LC_NUMERIC, "xx_XX.UTF-8") != nullptr;
+    }
+    ~CommaNumericLocale() {
+        std::setlocale(LC_NUMERIC, "C");
+        ::unsetenv("LOCPATH");
+    }
+    bool IsInstalled() const { return fInstalled; }
+
+private:
+    vkit::testing::VTestTempFolder fFolder;
+    bool fInstalled = false;
+};
 
 } // namespace
 
@@ -99,4 +127,24 @@ TEST(VRealTest, IntegerConversionsOutOfRangeGiveZero) {
     EXPECT_EQ(VReal(3e9).GetLong8(), 3000000000LL);
     EXPECT_EQ(VReal(1e30).GetLong8(), 0);
     EXPECT_EQ(VReal(std::numeric_limits<double>::quiet_NaN()).GetLong8(), 0);
+}
+
+TEST(VRealTest, XMLAndJSONFormsKeepAPointUnderACommaLocale) {
+    CommaNumericLocale comma;
+    if (!comma.IsInstalled())
+        GTEST_SKIP() << "localedef could not build a comma locale here";
+    ASSERT_EQ(std::string(std::localeconv()->decimal_point), ",");
+    VString text;
+    VReal(0.1).GetString(text); // the plain form follows the C library's locale
+    EXPECT_EQ(text.ToUTF8(), "0,1");
+    EXPECT_EQ(XML(0.1), "0.1");
+    EXPECT_EQ(JSON(-2.5), "-2.5");
+    EXPECT_EQ(XML(1.5e-7), "1.5E-07");
+
+    VReal value;
+    EXPECT_TRUE(value.FromXMLString(VString("1.5")));
+    EXPECT_EQ(value.Get(), 1.5);
+    EXPECT_TRUE(value.FromXMLString(VString("2,25")));
+    EXPECT_EQ(value.Get(), 2.25);
+    EXPECT_EQ(VString("3.75").GetReal(), 3.75);
 }
