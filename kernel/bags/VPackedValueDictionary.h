@@ -1,0 +1,113 @@
+// VPackedValueDictionary: insertion-ordered named scalar values kept in one packed byte store.
+#pragma once
+
+#include "bags/StPackedDictionaryKey.h"
+#include "text/VString.h"
+#include "text/VValue.h"
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace vkit {
+
+class VValueSingle;
+
+/// The attributes of a bag: named scalar values in insertion order.
+/// Names, texts and numbers are packed into one byte store, so that setting them allocates no object;
+/// the value object of such an entry is made when it is first read (and kept). Values of other classes
+/// are kept as clones. Lookups compare the hash first, then the bytes.
+///
+/// One task at a time may change a dictionary. Any number of tasks may read one that nobody changes:
+/// value objects made on first read are published with an atomic exchange.
+class VPackedValueDictionary {
+public:
+    VPackedValueDictionary() noexcept = default;
+    /// Copies every value; values made on first read are made again on the copy's first read.
+    VPackedValueDictionary(const VPackedValueDictionary& inOther);
+    VPackedValueDictionary(VPackedValueDictionary&& inOther) noexcept;
+    VPackedValueDictionary& operator=(const VPackedValueDictionary& inOther);
+    VPackedValueDictionary& operator=(VPackedValueDictionary&& inOther) noexcept;
+    ~VPackedValueDictionary();
+
+    VIndex GetCount() const noexcept { return static_cast<VIndex>(fEntries.size()); }
+    bool IsEmpty() const noexcept { return fEntries.empty(); }
+    /// Removes every value.
+    void Clear() noexcept;
+
+    /// The 1-based position of the key, 0 when absent.
+    VIndex Find(const StPackedDictionaryKey& inKey) const noexcept;
+    /// The name at a 1-based position (valid until the dictionary changes); empty when out of range.
+    std::string_view GetNthKey(VIndex inIndex) const noexcept;
+    /// The kind of the value at a 1-based position; Empty when out of range.
+    ValueKind GetNthKind(VIndex inIndex) const noexcept;
+    /// The value at a 1-based position, made on first read; null when out of range.
+    /// The value belongs to the dictionary and lives until its entry changes.
+    const VValueSingle* GetNthValue(VIndex inIndex) const;
+
+    /// Copies the value at a 1-based position into outValue (outValue.FromValue semantics, null flag
+    /// included); false when out of range. Texts and numbers are read straight from the store.
+    bool GetNthValue(VIndex inIndex, VValueSingle& outValue) const;
+    /// The value as text (a text value is copied as it is, another converted by VString::FromValue);
+    /// false when out of range.
+    bool GetNthString(VIndex inIndex, VString& outText) const { return GetNthValue(inIndex, outText); }
+
+    /// Sets the value of a key: replaces the value of an existing entry in place (keeping its position)
+    /// or appends a new entry.
+    void SetValue(const StPackedDictionaryKey& inKey, const VValueSingle& inValue);
+    void SetString(const StPackedDictionaryKey& inKey, const VString& inText);
+    /// Sets an integer value of kind Boolean, Byte, Word, Long or Long8.
+    void SetInteger(const StPackedDictionaryKey& inKey, ValueKind inKind, int64_t inValue);
+    void SetReal(const StPackedDictionaryKey& inKey, double inValue);
+    /// Keeps the value itself (no copy is made) and deletes it when its entry changes or goes.
+    void SetValueAdopted(const StPackedDictionaryKey& inKey, VValueSingle* inValue);
+    /// Sets the key to a copy of the entry at a 1-based position of another dictionary (which may be
+    /// this one); nothing happens when the position is out of range.
+    void SetFrom(const StPackedDictionaryKey& inKey, const VPackedValueDictionary& inOther, VIndex inIndex);
+
+    /// Removes the key's entry; false when there was none.
+    bool Remove(const StPackedDictionaryKey& inKey);
+
+    /// True when values of that kind are packed into the store rather than kept as objects.
+    static bool IsPackedKind(ValueKind inKind) noexcept;
+
+private:
+    struct Entry {
+        size_t fHash;
+        size_t fNameOffset;
+        size_t fNameLength;
+        size_t fDataOffset;
+        size_t fDataLength; // bytes
+        // Packed entries: the value made on first read, or null. Other entries: the only copy.
+        mutable VValueSingle* fValue;
+        ValueKind fKind;
+        bool fPacked;
+        bool fIsNull;
+    };
+
+    const Entry* _GetEntry(VIndex inIndex) const noexcept;
+    const VValueSingle* _GetValue(const Entry& inEntry) const;
+    VValueSingle* _MakeValue(const Entry& inEntry) const;
+    /// Calls inVisitor with a temporary value object on the stack holding a packed entry's value.
+    template <class F>
+    void _VisitPacked(const Entry& inEntry, F&& inVisitor) const;
+    /// The entry of the key, appended with an empty value when absent; the old value of an existing
+    /// entry is left for the caller to drop.
+    Entry& _Lookup(const StPackedDictionaryKey& inKey, VValueSingle*& outOldValue);
+    void _SetPacked(const StPackedDictionaryKey& inKey, ValueKind inKind, bool inIsNull, const void* inData,
+                    size_t inLength);
+    void _SetObject(const StPackedDictionaryKey& inKey, VValueSingle* inValue);
+    void _WriteData(Entry& ioEntry, const void* inData, size_t inLength);
+    void _ReadString(const Entry& inEntry, VString& outText) const;
+    template <class T>
+    T _ReadNumber(const Entry& inEntry) const noexcept;
+    void _CompactIfNeeded();
+
+    std::vector<Entry> fEntries;
+    std::string fStore;    // names and packed values
+    size_t fDeadBytes = 0; // store bytes no entry uses any more
+};
+
+} // namespace vkit
