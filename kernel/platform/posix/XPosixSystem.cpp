@@ -1,0 +1,72 @@
+// XPosixSystem: Linux system calls behind VSystem.
+#include "platform/posix/XPosixSystem.h"
+
+#include <cerrno>
+#include <csignal>
+#include <ctime>
+#include <dirent.h>
+#include <unistd.h>
+
+namespace vkit {
+
+uint64_t XPosixSystem::GetMonotonicNanoseconds() noexcept {
+    timespec now{};
+    clock_gettime(CLOCK_MONOTONIC, &now);
+    return static_cast<uint64_t>(now.tv_sec) * 1000000000ULL + static_cast<uint64_t>(now.tv_nsec);
+}
+
+void XPosixSystem::Sleep(uint32_t inMilliseconds) noexcept {
+    timespec remaining{};
+    remaining.tv_sec = static_cast<time_t>(inMilliseconds / 1000);
+    remaining.tv_nsec = static_cast<long>(inMilliseconds % 1000) * 1000000L;
+    while (nanosleep(&remaining, &remaining) != 0 && errno == EINTR) {
+    }
+}
+
+uint32_t XPosixSystem::GetNumberOfLogicalProcessors() noexcept {
+    long count = sysconf(_SC_NPROCESSORS_CONF);
+    return count > 0 ? static_cast<uint32_t>(count) : 0;
+}
+
+void XPosixSystem::GetProcessList(std::vector<int32_t>& ioProcessIDs) {
+    DIR* proc = opendir("/proc");
+    if (proc == nullptr)
+        return;
+    while (dirent* entry = readdir(proc)) {
+        const char* name = entry->d_name;
+        int64_t pid = 0;
+        const char* c = name;
+        for (; *c >= '0' && *c <= '9' && pid <= INT32_MAX; ++c)
+            pid = pid * 10 + (*c - '0');
+        if (c != name && *c == 0 && pid > 0 && pid <= INT32_MAX)
+            ioProcessIDs.push_back(static_cast<int32_t>(pid));
+    }
+    closedir(proc);
+}
+
+bool XPosixSystem::IsProcessRunning(int32_t inProcessID) noexcept {
+    if (kill(inProcessID, 0) == 0)
+        return true;
+    int error = errno;
+    return error != ESRCH;
+}
+
+bool XPosixSystem::IsSystemVersionOrAbove(int32_t) noexcept {
+    return true;
+}
+
+bool XPosixSystem::WriteToStandardError(const char* inBytes, size_t inLength) noexcept {
+    while (inLength > 0) {
+        ssize_t written = write(STDERR_FILENO, inBytes, inLength);
+        if (written < 0) {
+            if (errno == EINTR)
+                continue;
+            return false;
+        }
+        inBytes += written;
+        inLength -= static_cast<size_t>(written);
+    }
+    return true;
+}
+
+} // namespace vkit

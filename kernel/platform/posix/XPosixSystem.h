@@ -1,0 +1,28 @@
+// XPosixSystem: Linux system calls behind VSystem (clock, sleeps, processors, processes, stderr).
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <vector>
+
+namespace vkit {
+
+class XPosixSystem {
+public:
+    /// Nanoseconds of CLOCK_MONOTONIC.
+    static uint64_t GetMonotonicNanoseconds() noexcept;
+    /// nanosleep for inMilliseconds, resumed with the remaining time after EINTR.
+    static void Sleep(uint32_t inMilliseconds) noexcept;
+    /// The configured processors (0 when the system does not say).
+    static uint32_t GetNumberOfLogicalProcessors() noexcept;
+    /// Appends the numeric entries of /proc.
+    static void GetProcessList(std::vector<int32_t>& ioProcessIDs);
+    /// kill(pid, 0) succeeds or fails with anything but ESRCH.
+    static bool IsProcessRunning(int32_t inProcessID) noexcept;
+    /// Linux meets every release the checks name.
+    static bool IsSystemVersionOrAbove(int32_t inVersion) noexcept;
+    /// Writes the bytes to descriptor 2; false when it is closed or the write fails.
+    static bool WriteToStandardError(const char* inBytes, size_t inLength) noexcept;
+};
+
+} // namespace vkit

@@ -1,0 +1,70 @@
+// VSystem: the portable side of the system queries, forwarding to the platform.
+#include "runtime/VSystem.h"
+
+#include "platform/posix/XPosixSystem.h"
+#include "text/VString.h"
+
+namespace vkit {
+
+uint32_t VSystem::GetCurrentTime() noexcept {
+    return static_cast<uint32_t>(XPosixSystem::GetMonotonicNanoseconds() / 1000000ULL);
+}
+
+void VSystem::Delay(int32_t inMilliseconds) noexcept {
+    if (inMilliseconds > 0)
+        XPosixSystem::Sleep(static_cast<uint32_t>(inMilliseconds));
+}
+
+uint32_t VSystem::GetNumberOfLogicalProcessors() noexcept {
+    uint32_t count = XPosixSystem::GetNumberOfLogicalProcessors();
+    return count > 0 ? count : 1;
+}
+
+void VSystem::GetProcessList(std::vector<int32_t>& ioProcessIDs) {
+    XPosixSystem::GetProcessList(ioProcessIDs);
+}
+
+bool VSystem::IsProcessRunning(int32_t inProcessID) noexcept {
+    if (inProcessID < 1)
+        return false;
+    return XPosixSystem::IsProcessRunning(inProcessID);
+}
+
+bool VSystem::IsSystemVersionOrAbove(SystemVersion inVersion) noexcept {
+    if (inVersion < eOSVersion_10_9 || inVersion > eOSVersion_15)
+        return true;
+    return XPosixSystem::IsSystemVersionOrAbove(inVersion);
+}
+
+ENotificationResponse VSystem::GetDefaultResponse(uint32_t inFlags) noexcept {
+    bool affirmativeFirst = (inFlags & eNotificationAffirmativeFirst) != 0;
+    switch (inFlags & eNotificationButtonsMask) {
+    case eNotificationButtonsOKCancel:
+        return affirmativeFirst ? eNotificationOK : eNotificationCancel;
+    case eNotificationButtonsYesNo:
+        return affirmativeFirst ? eNotificationYes : eNotificationNo;
+    case eNotificationButtonsAbortRetryIgnore:
+        return affirmativeFirst ? eNotificationAbort : eNotificationRetry;
+    default:
+        return eNotificationOK;
+    }
+}
+
+bool VSystem::DisplayNotification(const VString& inTitle, const VString& inMessage, uint32_t inFlags,
+                                  ENotificationResponse* outResponse) {
+    // Stand-in until the alert program runs as a child process: the text goes to standard error and
+    // the default button answers.
+    std::string text;
+    if (!inTitle.IsEmpty()) {
+        inTitle.AppendToUTF8(text);
+        text += ": ";
+    }
+    inMessage.AppendToUTF8(text);
+    text += '\n';
+    XPosixSystem::WriteToStandardError(text.data(), text.size());
+    if (outResponse != nullptr)
+        *outResponse = GetDefaultResponse(inFlags);
+    return true;
+}
+
+} // namespace vkit

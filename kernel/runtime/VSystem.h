@@ -1,0 +1,90 @@
+// VSystem: queries and services of the operating system (clock, delays, processors, processes, alerts).
+#pragma once
+
+#include <cstdint>
+#include <vector>
+
+namespace vkit {
+
+class VString;
+
+/// macOS releases named by the minimum-system checks; on Linux every one counts as satisfied.
+enum SystemVersion : int32_t {
+    eOSVersion_10_9 = 11,
+    eOSVersion_10_10 = 12,
+    eOSVersion_10_11 = 13,
+    eOSVersion_10_12 = 14,
+    eOSVersion_10_13 = 15,
+    eOSVersion_10_14 = 16,
+    eOSVersion_10_15 = 17,
+    eOSVersion_11 = 18,
+    eOSVersion_12 = 19,
+    eOSVersion_13 = 20,
+    eOSVersion_14 = 21,
+    eOSVersion_15 = 22
+};
+
+/// The answer of an alert.
+enum ENotificationResponse : int32_t {
+    eNotificationOK = 1,
+    eNotificationCancel = 2,
+    eNotificationYes = 3,
+    eNotificationNo = 4,
+    eNotificationAbort = 5,
+    eNotificationRetry = 6,
+    eNotificationIgnore = 7,
+    /// The alert was dismissed without a button.
+    eNotificationDismissed = 8
+};
+
+/// Flags of DisplayNotification: the low four bits choose the buttons.
+enum : uint32_t {
+    eNotificationButtonsOK = 0,               // "OK"
+    eNotificationButtonsOKCancel = 1,         // "Cancel", "OK"
+    eNotificationButtonsYesNo = 2,            // "No", "Yes"
+    eNotificationButtonsAbortRetryIgnore = 5, // "Retry", "Ignore", "Abort"
+    eNotificationButtonsMask = 0x0F,
+    /// The affirmative button comes first and is the default.
+    eNotificationAffirmativeFirst = 0x10,
+    /// The alert is raised to caution level.
+    eNotificationCaution = 0x200
+};
+
+/// Services of the operating system used across the library.
+class VSystem {
+public:
+    /// Milliseconds of the monotonic clock, as an unsigned 32-bit value that wraps after about 49 days:
+    /// subtract two readings (unsigned) to get an elapsed time.
+    static uint32_t GetCurrentTime() noexcept;
+
+    /// Blocks the calling thread for inMilliseconds (nothing for 0 or less), resuming after signals.
+    static void Delay(int32_t inMilliseconds) noexcept;
+
+    /// The number of logical processors the system has, at least 1.
+    static uint32_t GetNumberOfLogicalProcessors() noexcept;
+
+    /// Appends the id of every process of the system (the numeric entries of /proc, in their order).
+    /// Appends nothing when the list cannot be read.
+    static void GetProcessList(std::vector<int32_t>& ioProcessIDs);
+
+    /// True when a null signal can be sent to the process or fails for a reason other than "no such
+    /// process" (a process of another user is running). False for ids below 1, which name groups.
+    static bool IsProcessRunning(int32_t inProcessID) noexcept;
+
+    /// True when the system is at least the given macOS release; values outside 11 to 22 are always
+    /// satisfied, and on Linux so is every value.
+    static bool IsSystemVersionOrAbove(SystemVersion inVersion) noexcept;
+
+    /// Shows an alert with inTitle as header and inMessage as body (an empty title makes the message
+    /// the header); inFlags choose the buttons (see above). With outResponse the call waits for the
+    /// answer and stores it. Returns true when the alert could be shown.
+    /// The graphical alert comes with child processes; until then the text is written to standard
+    /// error as "title: message" (or the message alone) and the answer is the default button.
+    static bool DisplayNotification(const VString& inTitle, const VString& inMessage, uint32_t inFlags,
+                                    ENotificationResponse* outResponse = nullptr);
+
+    /// The answer of the default (first) button for the button choice in inFlags.
+    static ENotificationResponse GetDefaultResponse(uint32_t inFlags) noexcept;
+};
+
+} // namespace vkit

@@ -1,0 +1,122 @@
+// Tests of VSystem: the monotonic clock, delays, processors, the process list and the alert stand-in.
+#include "runtime/VSystem.h"
+#include "support/VTestTempFolder.h"
+#include "text/VString.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <fcntl.h>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <unistd.h>
+#include <vector>
+
+extern char** environ;
+
+namespace vkit {
+namespace {
+
+TEST(VSystemTest, DelayLastsAtLeastItsTimeOnTheMonotonicClock) {
+    uint32_t start = VSystem::GetCurrentTime();
+    VSystem::Delay(20);
+    EXPECT_GE(VSystem::GetCurrentTime() - start, 20U);
+    VSystem::Delay(0);
+    VSystem::Delay(-1);
+}
+
+TEST(VSystemTest, ThereIsAtLeastOneProcessor) {
+    EXPECT_GE(VSystem::GetNumberOfLogicalProcessors(), 1U);
+}
+
+TEST(VSystemTest, ProcessListHoldsThisProcessAndIsAppended) {
+    std::vector<int32_t> pids{-7};
+    VSystem::GetProcessList(pids);
+    ASSERT_GT(pids.size(), 2U);
+    EXPECT_EQ(pids.front(), -7);
+    EXPECT_NE(std::find(pids.begin(), pids.end(), static_cast<int32_t>(getpid())), pids.end());
+    EXPECT_NE(std::find(pids.begin(), pids.end(), 1), pids.end());
+}
+
+TEST(VSystemTest, ProcessIsRunningUntilReaped) {
+    EXPECT_TRUE(VSystem::IsProcessRunning(static_cast<int32_t>(getpid())));
+    EXPECT_FALSE(VSystem::IsProcessRunning(0));
+    EXPECT_FALSE(VSystem::IsProcessRunning(-1));
+
+    int pipeFDs[2];
+    ASSERT_EQ(pipe2(pipeFDs, O_CLOEXEC), 0);
+    // The child blocks reading a pipe until the test closes its end.
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_adddup2(&actions, pipeFDs[0], 0);
+    const char* argv[] = {"/bin/cat", nullptr};
+    pid_t child = 0;
+    ASSERT_EQ(posix_spawn(&child, argv[0], &actions, nullptr, const_cast<char**>(argv), environ), 0);
+    posix_spawn_file_actions_destroy(&actions);
+    close(pipeFDs[0]);
+
+    EXPECT_TRUE(VSystem::IsProcessRunning(child));
+    std::vector<int32_t> pids;
+    VSystem::GetProcessList(pids);
+    EXPECT_NE(std::find(pids.begin(), pids.end(), child), pids.end());
+
+    close(pipeFDs[1]);
+    int status = 0;
+    ASSERT_EQ(waitpid(child, &status, 0), child);
+    EXPECT_FALSE(VSystem::IsProcessRunning(child)); // reaped: no such process
+}
+
+TEST(VSystemTest, EverySystemVersionIsSatisfied) {
+    EXPECT_TRUE(VSystem::IsSystemVersionOrAbove(eOSVersion_10_12));
+    EXPECT_TRUE(VSystem::IsSystemVersionOrAbove(eOSVersion_15));
+    EXPECT_TRUE(VSystem::IsSystemVersionOrAbove(static_cast<SystemVersion>(5)));
+    EXPECT_TRUE(VSystem::IsSystemVersionOrAbove(static_cast<SystemVersion>(40)));
+}
+
+TEST(VSystemTest, DefaultResponseIsTheFirstButton) {
+    EXPECT_EQ(VSystem::GetDefaultResponse(eNotificationButtonsOK), eNotificationOK);
+    EXPECT_EQ(VSystem::GetDefaultResponse(eNotificationButtonsOKCancel), eNotificationCancel);
+    EXPECT_EQ(VSystem::GetDefaultResponse(eNotificationButtonsOKCancel | eNotificationAffirmativeFirst),
+              eNotificationOK);
+    EXPECT_EQ(VSystem::GetDefaultResponse(eNotificationButtonsYesNo), eNotificationNo);
+    EXPECT_EQ(VSystem::GetDefaultResponse(eNotificationButtonsYesNo | eNotificationCaution), eNotificationNo);
+    EXPECT_EQ(VSystem::GetDefaultResponse(eNotificationButtonsYesNo | eNotificationAffirmativeFirst),
+              eNotificationYes);
+    EXPECT_EQ(VSystem::GetDefaultResponse(eNotificationButtonsAbortRetryIgnore), eNotificationRetry);
+}
+
+/// Sends standard error to a file for the lifetime of the object.
+class StderrCapture {
+public:
+    explicit StderrCapture(const std::string& inPath) {
+        fflush(stderr);
+        fSaved = dup(2);
+        int fd = open(inPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+        dup2(fd, 2);
+        close(fd);
+    }
+    ~StderrCapture() {
+        dup2(fSaved, 2);
+        close(fSaved);
+    }
+
+private:
+    int fSaved = -1;
+};
+
+TEST(VSystemTest, NotificationIsWrittenToStandardErrorAndAnswersTheDefault) {
+    testing::VTestTempFolder folder;
+    std::string path = folder / "stderr.txt";
+    ENotificationResponse response = eNotificationDismissed;
+    {
+        StderrCapture capture(path);
+        EXPECT_TRUE(VSystem::DisplayNotification(VString("Update failed"), VString("Disk full \xC3\xA9"),
+                                                 eNotificationButtonsYesNo, &response));
+        EXPECT_TRUE(VSystem::DisplayNotification(VString(), VString("Only a message"), 0));
+    }
+    EXPECT_EQ(response, eNotificationNo);
+    EXPECT_EQ(testing::ReadFile(path), "Update failed: Disk full \xC3\xA9\nOnly a message\n");
+}
+
+} // namespace
+} // namespace vkit
