@@ -251,9 +251,20 @@ void VFilePath::RemoveBlanks() {
 void VFilePath::_Validate() {
     View text = fPath.View();
     fIsValid = false;
-    if (text.empty() || text[0] == kSeparator || text.find(u'\0') != npos)
+    if (text.empty() || text[0] == kSeparator)
         return;
-    if (text.find(u"::") == npos) {
+    // One pass for both a NUL and a "::" step, without branches (this runs on every path read).
+    bool hasNul = false;
+    bool hasSteps = false;
+    UniChar previous = 0;
+    for (UniChar unit : text) {
+        hasNul |= unit == 0;
+        hasSteps |= (unit == kSeparator) & (previous == kSeparator);
+        previous = unit;
+    }
+    if (hasNul)
+        return;
+    if (!hasSteps) {
         fIsValid = true;
         return;
     }

@@ -183,6 +183,9 @@ public:
     static bool ResolveRelativePosix(VString& ioText);
 
 private:
+    // The platform part converts system text straight into fPath, reusing its buffer.
+    friend class XPosixPath;
+
     /// Reports a name or extension holding ":" ("vkit" 614).
     static void _RaiseInvalidName(const VString& inName);
     UniChar _LastUnit() const noexcept { return fPath[fPath.GetLength() - 1]; }

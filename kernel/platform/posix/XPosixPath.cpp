@@ -3,8 +3,6 @@
 
 #include "files/VFilePath.h"
 
-#include <algorithm>
-
 namespace vkit {
 
 namespace {
@@ -13,13 +11,6 @@ constexpr char16_t kReplacementChar = 0xFFFD;
 
 constexpr char16_t Exchanged(char16_t inUnit) {
     return inUnit == u':' ? u'/' : (inUnit == u'/' ? u':' : inUnit);
-}
-
-/// Exchanges ":" and "/" in code units [inFrom, end) of ioText.
-void ExchangeSeparators(VString& ioText, VIndex inFrom) {
-    UniChar* text = ioText.GetCPointerForWrite();
-    for (VIndex i = inFrom; i < ioText.GetLength(); ++i)
-        text[i] = Exchanged(text[i]);
 }
 
 /// Appends UTF-16 text to ioText as UTF-8, exchanging ":" and "/" when inExchange. As VString::ToUTF8,
@@ -63,21 +54,48 @@ void SplitVolume(std::u16string_view inNative, std::u16string_view& outVolume, s
     outRest = colon == std::u16string_view::npos ? std::u16string_view() : inNative.substr(colon + 1);
 }
 
-void AppendComponent(std::u16string_view inName, VString& ioText) {
-    ioText.AppendUniChars(inName.data(), static_cast<VIndex>(inName.size()));
+void AppendText(std::u16string_view inText, VString& ioText) {
+    ioText.AppendUniChars(inText.data(), static_cast<VIndex>(inText.size()));
 }
 
-void AppendComponent(std::string_view inName, VString& ioText) {
-    ioText.AppendUTF8(inName.data(), inName.size());
+void AppendText(std::string_view inText, VString& ioText) {
+    ioText.AppendUTF8(inText.data(), inText.size());
 }
 
-/// Removes the last component (and the ":" after it, if any) down to the root's "Root:".
-void RemoveLastComponent(VString& ioText, VIndex inRootLength) {
-    std::u16string_view text = ioText.View();
-    if (static_cast<VIndex>(text.size()) <= inRootLength)
-        return;
-    size_t colon = text.rfind(u':', text.size() - 2);
-    ioText.Truncate(static_cast<VIndex>(colon) + 1);
+/// Turns "Root" followed by a full POSIX text, held in ioText, into the native path, in place: the
+/// output never gets ahead of the input, as each ":" written stands for a "/" read.
+void CanonicalizeInPlace(VString& ioText, bool inIsFolder) {
+    UniChar* text = ioText.GetCPointerForWrite();
+    const size_t length = static_cast<size_t>(ioText.GetLength());
+    const size_t rootLength = XPosixPath::kRootVolumeName.size() + 1;
+    text[rootLength - 1] = u':';
+    // Read before the rewrite, which may turn a final ":" into "/" in place.
+    const bool endsWithSlash = text[length - 1] == u'/';
+    size_t write = rootLength;
+    size_t read = rootLength;
+    while (read < length) {
+        size_t end = read;
+        while (end < length && text[end] != u'/')
+            ++end;
+        size_t size = end - read;
+        bool isDot = size == 1 && text[read] == u'.';
+        bool isDotDot = size == 2 && text[read] == u'.' && text[read + 1] == u'.';
+        if (isDotDot && write > rootLength) {
+            // Back to just after the ":" before the last component (kept: ".." ends in a folder).
+            write -= 1;
+            while (text[write - 1] != u':')
+                --write;
+        } else if (size > 0 && !isDot && !isDotDot) {
+            if (text[write - 1] != u':')
+                text[write++] = u':';
+            for (size_t i = read; i < end; ++i)
+                text[write++] = text[i] == u':' ? u'/' : text[i];
+        }
+        read = end + 1;
+    }
+    if ((inIsFolder || endsWithSlash) && text[write - 1] != u':')
+        text[write++] = u':';
+    ioText.Validate(static_cast<VIndex>(write));
 }
 
 template <typename Char>
@@ -85,33 +103,12 @@ bool ConvertPosixFullPath(std::basic_string_view<Char> inPosix, bool inIsFolder,
     outNative.Clear();
     if (inPosix.empty() || inPosix[0] != Char('/'))
         return false;
-    // UTF-8 never gives more code units than bytes: the leading "/" becomes "Root:", one more for a ":".
-    outNative.EnsureSize(static_cast<VIndex>(inPosix.size() + XPosixPath::kRootVolumeName.size() + 1));
-    AppendComponent(XPosixPath::kRootVolumeName, outNative);
-    outNative.AppendUniChar(u':');
-    const VIndex rootLength = outNative.GetLength();
-    size_t position = 1;
-    while (position < inPosix.size()) {
-        size_t slash = inPosix.find(Char('/'), position);
-        size_t end = std::min(slash, inPosix.size());
-        std::basic_string_view<Char> name = inPosix.substr(position, end - position);
-        bool isDot = name.size() == 1 && name[0] == Char('.');
-        bool isDotDot = name.size() == 2 && name[0] == Char('.') && name[1] == Char('.');
-        if (isDotDot) {
-            RemoveLastComponent(outNative, rootLength);
-        } else if (!name.empty() && !isDot) {
-            if (outNative.View().back() != u':')
-                outNative.AppendUniChar(u':');
-            VIndex nameStart = outNative.GetLength();
-            AppendComponent(name, outNative);
-            ExchangeSeparators(outNative, nameStart);
-        }
-        if (slash == std::basic_string_view<Char>::npos)
-            break;
-        position = slash + 1;
-    }
-    if ((inIsFolder || inPosix.back() == Char('/')) && outNative.View().back() != u':')
-        outNative.AppendUniChar(u':');
+    // UTF-8 never gives more code units than bytes; one more for a folder's ":".
+    if (!outNative.EnsureSize(static_cast<VIndex>(inPosix.size() + XPosixPath::kRootVolumeName.size() + 1)))
+        return false;
+    AppendText(XPosixPath::kRootVolumeName, outNative);
+    AppendText(inPosix, outNative);
+    CanonicalizeInPlace(outNative, inIsFolder);
     return true;
 }
 
@@ -124,16 +121,19 @@ void XPosixPath::NativeToPosix(std::u16string_view inNative, VString& outPosix) 
     std::u16string_view volume;
     std::u16string_view rest;
     SplitVolume(inNative, volume, rest);
-    outPosix.EnsureSize(static_cast<VIndex>(inNative.size() + 2));
+    // "/" + volume + "/" + rest is at most one code unit longer than the native text.
+    if (!outPosix.EnsureSize(static_cast<VIndex>(inNative.size() + 1)))
+        return;
     outPosix.AppendUniChar(u'/');
     if (volume != kRootVolumeName) {
-        AppendComponent(volume, outPosix);
+        AppendText(volume, outPosix);
         if (outPosix.View().back() != u'/')
             outPosix.AppendUniChar(u'/');
     }
-    VIndex restStart = outPosix.GetLength();
-    AppendComponent(rest, outPosix);
-    ExchangeSeparators(outPosix, restStart);
+    UniChar* text = outPosix.GetCPointerForWrite() + outPosix.GetLength();
+    for (char16_t unit : rest)
+        *text++ = Exchanged(unit);
+    outPosix.Validate(static_cast<VIndex>(text - outPosix.GetCPointerForWrite()));
 }
 
 void XPosixPath::NativeToPosixUTF8(std::u16string_view inNative, std::string& outPosix) {
@@ -188,9 +188,8 @@ void XPosixPath::GetFilePathFromPosixPath(const char* inText, bool inIsFolder, V
 }
 
 void XPosixPath::GetFilePathFromPosixPath(std::string_view inText, bool inIsFolder, VFilePath& outPath) {
-    VString native;
-    if (PosixToNative(inText, inIsFolder, native)) {
-        outPath.FromNativeText(std::move(native));
+    if (PosixToNative(inText, inIsFolder, outPath.fPath)) {
+        outPath._Validate();
         return;
     }
     VString posix(inText);

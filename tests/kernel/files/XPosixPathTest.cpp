@@ -51,6 +51,9 @@ TEST(XPosixPathTest, UTF8InAndOutWithoutNormalization) {
     EXPECT_EQ(NativeOfUTF8("/a:b/\xF0\x9F\x98\x80"), "Root:a/b:\xF0\x9F\x98\x80");
     EXPECT_EQ(PosixUTF8(VString("Root:a/b:\xF0\x9F\x98\x80:")), "/a:b/\xF0\x9F\x98\x80/");
     EXPECT_EQ(PosixUTF8(VString("Vol/x:a/b")), "/Vol/x/a:b");
+    // A last name of ":" is a file named "/" in native form, not a folder.
+    EXPECT_EQ(NativeOfUTF8("/a/:"), "Root:a:/");
+    EXPECT_EQ(NativeOfUTF8("/:/"), "Root:/:");
     EXPECT_EQ(PosixUTF8(VString("")), "");
 }
 
