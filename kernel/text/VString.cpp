@@ -229,8 +229,9 @@ bool VString::_Reserve(VIndex inCapacity, bool inKeepContent) {
         return true;
     if (inCapacity < 0 || inCapacity > kMaxLength)
         return false;
-    // Grow by half again so that repeated appends stay linear.
-    VIndex capacity = std::clamp<VIndex>(fCapacity + fCapacity / 2, inCapacity, kMaxLength);
+    // Double, so that repeated appends stay linear and short texts reallocate rarely; capacities
+    // of 2^n - 1 units make the blocks (with the terminator) whole powers of two.
+    VIndex capacity = std::clamp<VIndex>(2 * fCapacity + 1, inCapacity, kMaxLength);
     size_t bytes = sizeof(UniChar) * (static_cast<size_t>(capacity) + 1);
     UniChar* buffer = nullptr;
     if (fHeap && inKeepContent) {

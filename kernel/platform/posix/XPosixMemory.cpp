@@ -1,9 +1,12 @@
 // Platform side of the memory manager (POSIX/Linux system calls).
 #include "platform/posix/XPosixMemory.h"
 
+#include <atomic>
 #include <cerrno>
 #include <cstdint>
+#include <cstdlib>
 #include <cstring>
+#include <fcntl.h>
 #include <pthread.h>
 #include <sys/mman.h>
 #include <sys/uio.h>
@@ -33,6 +36,51 @@ StackBounds ReadStackBounds() noexcept {
     return bounds;
 }
 
+/// The process id, kept so that a probe costs one system call; a forked child refreshes it.
+std::atomic<pid_t> sPid{0};
+
+pid_t CurrentPid() noexcept {
+    pid_t pid = sPid.load(std::memory_order_relaxed);
+    if (pid == 0) {
+        static const bool sRegistered = [] {
+            pthread_atfork(nullptr, nullptr, [] { sPid.store(getpid(), std::memory_order_relaxed); });
+            return true;
+        }();
+        (void)sRegistered;
+        pid = getpid();
+        sPid.store(pid, std::memory_order_relaxed);
+    }
+    return pid;
+}
+
+/// Start of the program break's heap (start_brk, field 47 of /proc/self/stat), 0 when unknown.
+uintptr_t ReadHeapStart() noexcept {
+    int fd = open("/proc/self/stat", O_RDONLY | O_CLOEXEC);
+    if (fd < 0)
+        return 0;
+    char text[1024];
+    ssize_t n = read(fd, text, sizeof(text) - 1);
+    close(fd);
+    if (n <= 0)
+        return 0;
+    text[n] = 0;
+    // The command name (field 2) may hold spaces: count the fields after its closing parenthesis.
+    const char* p = std::strrchr(text, ')');
+    for (int field = 2; p != nullptr && field < 47; ++field)
+        p = std::strchr(p + 1, ' ');
+    return p != nullptr ? std::strtoull(p + 1, nullptr, 10) : 0;
+}
+
+/// True when the bytes lie in the program break's heap, which is one readable mapping from its
+/// start to the current break (read without a system call once the C library knows it).
+bool IsInBreakHeap(uintptr_t inAddress, size_t inSize) noexcept {
+    static const uintptr_t sHeapStart = ReadHeapStart();
+    if (sHeapStart == 0 || inAddress < sHeapStart)
+        return false;
+    uintptr_t end = reinterpret_cast<uintptr_t>(sbrk(0));
+    return end != static_cast<uintptr_t>(-1) && inAddress + inSize <= end;
+}
+
 bool ProbeWithKernel(const void* inAddress, size_t inSize) noexcept {
     // process_vm_readv on our own pid copies the bytes or fails with EFAULT: no signal is raised.
     char scratch[64];
@@ -40,7 +88,7 @@ bool ProbeWithKernel(const void* inAddress, size_t inSize) noexcept {
         inSize = sizeof(scratch);
     iovec local{scratch, inSize};
     iovec remote{const_cast<void*>(inAddress), inSize};
-    ssize_t n = process_vm_readv(getpid(), &local, 1, &remote, 1, 0);
+    ssize_t n = process_vm_readv(CurrentPid(), &local, 1, &remote, 1, 0);
     if (n == static_cast<ssize_t>(inSize))
         return true;
     int err = errno;
@@ -64,6 +112,8 @@ bool XPosixMemory::IsReadable(const void* inAddress, size_t inSize) noexcept {
     thread_local StackBounds tStack = ReadStackBounds();
     uintptr_t address = reinterpret_cast<uintptr_t>(inAddress);
     if (address >= tStack.fLow && address + inSize <= tStack.fHigh)
+        return true;
+    if (IsInBreakHeap(address, inSize))
         return true;
     return ProbeWithKernel(inAddress, inSize);
 }

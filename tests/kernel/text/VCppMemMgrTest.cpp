@@ -6,6 +6,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <thread>
 
 using vkit::VCppMemMgr;
 using vkit::VString;
@@ -29,4 +30,15 @@ TEST(VCppMemMgrTest, DestroyedObjectIsNotLive) {
     EXPECT_NE(VCppMemMgr::CheckVObject(text), nullptr);
     text->~VString();
     EXPECT_EQ(VCppMemMgr::CheckVObject(storage), nullptr);
+}
+
+TEST(VCppMemMgrTest, ObjectsMadeByAnotherThreadAreLive) {
+    // Other threads allocate from their own arenas, outside the program break's heap.
+    std::unique_ptr<VString> fromThread;
+    std::thread maker([&] { fromThread = std::make_unique<VString>("elsewhere"); });
+    maker.join();
+    EXPECT_EQ(VCppMemMgr::CheckVObject(fromThread.get()), fromThread.get());
+    static VString sStatic("static");
+    EXPECT_EQ(VCppMemMgr::CheckVObject(&sStatic), &sStatic);
+    EXPECT_EQ(VCppMemMgr::CheckVObject(reinterpret_cast<void*>(uintptr_t{0x7FFFFFFFF000})), nullptr);
 }
