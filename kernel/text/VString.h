@@ -125,15 +125,18 @@ public:
 
     // International comparisons through the current international manager's collator.
     // "Not diacritical" ignores accents and case; "diacritical" tells them apart.
+    /// True when both texts collate as equal.
     bool EqualToString(const VString& inOther, bool inDiacritical = false) const;
     /// -1, 0 or 1.
     int CompareToString(const VString& inOther, bool inDiacritical = false) const;
+    /// True when the text starts (ends) with a match of the prefix (suffix); an empty one always matches.
     bool BeginsWith(const VString& inPrefix, bool inDiacritical = false) const;
     bool EndsWith(const VString& inSuffix, bool inDiacritical = false) const;
     /// Position (1-based) of the first occurrence from inStart, 0 when absent.
     VIndex Find(const VString& inFind, VIndex inStart = 1, bool inDiacritical = false) const;
 
     // Case and white space.
+    /// Changes the case by the Unicode rules (the length may change: "ß" becomes "SS").
     void ToUpperCase();
     void ToLowerCase();
     /// Removes white space (as the international settings define it) at both ends.
@@ -142,15 +145,25 @@ public:
     void TrimTrailingSpaces();
 
     // Numbers and booleans.
+    /// As GetLong8 when the result fits in 32 bits, else 0.
     int32_t GetLong() const override;
+    /// Walks the text: digits accumulate, a "-" met while the value is still 0 makes it negative,
+    /// the current international manager's decimal separator ends the walk and any other character
+    /// is skipped ("12 345" is 12345, "3-4" is 34). An empty text gives 0.
     int64_t GetLong8() const override;
+    /// Reads the text with strtod in the "C" numeric locale ("." is the decimal point whatever the
+    /// user's settings); 0 when it does not start with a number.
     double GetReal() const override;
     /// As GetReal; sets outOverflow when the result is 0 or infinite and the C library reported ERANGE.
     double GetRealCheckOverflow(bool& outOverflow) const;
+    /// True exactly when the text equals "true" under the international comparison (not diacritical).
     bool GetBoolean() const override;
+    /// The decimal form, with a leading "-" for negative values.
     void FromLong(int32_t inValue) override;
     void FromLong8(int64_t inValue) override;
+    /// "%.14G" in the C library's current locale.
     void FromReal(double inValue) override;
+    /// "true" or "false".
     void FromBoolean(bool inValue) override;
 
     // Formatting.
