@@ -15,11 +15,10 @@ namespace {
 
 /// Size of the working format and of the C formatter's output: 1023 bytes and a terminator.
 constexpr size_t kBufferSize = 1024;
-/// A 1023-byte format holds at most this many two-character object conversions.
-constexpr size_t kMaxObjects = kBufferSize / 2;
-
 constexpr char kFence[] = ";;;";
 constexpr size_t kFenceLength = 3;
+/// Each object conversion takes at least ";;;%p;;;" (8 bytes) of the 1023-byte working format.
+constexpr size_t kMaxObjects = (kBufferSize - 1) / (2 * kFenceLength + 2);
 
 /// One conversion of the format, from its "%" to its conversion character (both included).
 struct ConversionSpec {

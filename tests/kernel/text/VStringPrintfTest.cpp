@@ -6,6 +6,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <memory>
 #include <new>
 #include <string>
@@ -168,4 +169,22 @@ TEST(VStringPrintfTest, AppendingTheStringItself) {
     VString grown(longText.c_str());
     grown.AppendPrintf("%S", &grown);
     EXPECT_EQ(grown.GetLength(), 80);
+}
+
+TEST(VStringPrintfTest, ObjectConversionsBeyondTheFormatLimitAreDropped) {
+    // Each "%S" becomes eight bytes of working format (127 fit in 1023 bytes) and prints its fenced
+    // pointer: the output cut at 1023 bytes keeps the objects whose fences it holds whole.
+    VString name("n");
+    const VString* p = &name;
+#define VKIT_TEN(x) x, x, x, x, x, x, x, x, x, x
+    std::string format;
+    for (int i = 0; i < 130; ++i)
+        format += "%S";
+    VString text;
+    text.Printf(format.c_str(), VKIT_TEN(VKIT_TEN(p)), VKIT_TEN(p), VKIT_TEN(p), VKIT_TEN(p));
+#undef VKIT_TEN
+    char pointer[32];
+    size_t fenced =
+        static_cast<size_t>(std::snprintf(pointer, sizeof(pointer), ";;;%p;;;", static_cast<const void*>(p)));
+    EXPECT_EQ(Printed(text), std::string(1023 / fenced, 'n'));
 }
