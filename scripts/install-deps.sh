@@ -8,6 +8,7 @@ packages=(
     libxerces-c-dev libicu-dev libglib2.0-dev
     libgtest-dev libgmock-dev libbenchmark-dev
     clang-format e2fsprogs hyperfine nlohmann-json3-dev
+    clang
 )
 
 missing=()

@@ -63,8 +63,9 @@ void AppendText(std::string_view inText, VString& ioText) {
 }
 
 /// Turns "Root" followed by a full POSIX text, held in ioText, into the native path, in place: the
-/// output never gets ahead of the input, as each ":" written stands for a "/" read.
-void CanonicalizeInPlace(VString& ioText, bool inIsFolder) {
+/// output never gets ahead of the input, as each ":" written stands for a "/" read. With inKeepSteps,
+/// ".." is copied as a name instead of removing the component before it.
+void CanonicalizeInPlace(VString& ioText, bool inIsFolder, bool inKeepSteps) {
     UniChar* text = ioText.GetCPointerForWrite();
     const size_t length = static_cast<size_t>(ioText.GetLength());
     const size_t rootLength = XPosixPath::kRootVolumeName.size() + 1;
@@ -79,7 +80,7 @@ void CanonicalizeInPlace(VString& ioText, bool inIsFolder) {
             ++end;
         size_t size = end - read;
         bool isDot = size == 1 && text[read] == u'.';
-        bool isDotDot = size == 2 && text[read] == u'.' && text[read + 1] == u'.';
+        bool isDotDot = size == 2 && text[read] == u'.' && text[read + 1] == u'.' && !inKeepSteps;
         if (isDotDot && write > rootLength) {
             // Back to just after the ":" before the last component (kept: ".." ends in a folder).
             write -= 1;
@@ -108,7 +109,8 @@ bool ConvertPosixFullPath(std::basic_string_view<Char> inPosix, bool inIsFolder,
         return false;
     AppendText(XPosixPath::kRootVolumeName, outNative);
     AppendText(inPosix, outNative);
-    CanonicalizeInPlace(outNative, inIsFolder);
+    // A ".." step must not remove a NUL: the NUL keeps the path invalid.
+    CanonicalizeInPlace(outNative, inIsFolder, inPosix.find(Char(0)) != inPosix.npos);
     return true;
 }
 

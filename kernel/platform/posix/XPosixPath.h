@@ -35,7 +35,8 @@ public:
 
     /// POSIX full text (beginning with "/") to native text. Empty components and "." steps add nothing,
     /// ".." removes the component before it (and stays at "/" at the root); the result is a folder path
-    /// when the text ends with "/" or a ".." step, or when inIsFolder. Returns false, outNative emptied,
+    /// when the text ends with "/" or a ".." step, or when inIsFolder. In a text holding a NUL, ".." is
+    /// kept as a name, so that no step removes the NUL. Returns false, outNative emptied,
     /// when the text does not begin with "/". inPosix must not be a view of outNative.
     static bool PosixToNative(std::u16string_view inPosix, bool inIsFolder, VString& outNative);
     /// The same from UTF-8 text read from the system (invalid sequences become U+FFFD).

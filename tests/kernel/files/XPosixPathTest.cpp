@@ -100,6 +100,9 @@ TEST(XPosixPathTest, PathsReadFromTheSystem) {
     // A NUL read from somewhere else still makes an invalid path, never a shorter one.
     XPosixPath::GetFilePathFromPosixPath(std::string_view("/a\0b", 4), false, path);
     EXPECT_FALSE(path.IsValid());
+    XPosixPath::GetFilePathFromPosixPath(std::string_view("/a\0b/..", 7), false, path);
+    EXPECT_FALSE(path.IsValid());
+    EXPECT_FALSE(VFilePath(VString("/x/a\0b/../", 11), FilePathStyle::Posix).IsValid());
     std::string posix = "stale";
     EXPECT_FALSE(XPosixPath::GetPosixPath(path, posix));
     EXPECT_EQ(posix, "");
