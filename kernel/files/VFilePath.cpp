@@ -108,9 +108,8 @@ bool ResolveNativeSteps(View inText, VString& outText) {
 /// Resolves "./" and "name/../" steps of a text separated by inSeparator (see ResolveRelativePosix).
 bool ResolveSeparatedSteps(VString& ioText, UniChar inSeparator) {
     View text = ioText.View();
-    if (text.empty())
-        return true;
-    if (text.find(std::u16string{inSeparator, inSeparator}) != npos)
+    const UniChar doubled[] = {inSeparator, inSeparator};
+    if (text.find(View(doubled, 2)) != npos)
         return false;
     VString result;
     if (!result.EnsureSize(static_cast<VIndex>(text.size())))
@@ -118,35 +117,31 @@ bool ResolveSeparatedSteps(VString& ioText, UniChar inSeparator) {
     UniChar* buffer = result.GetCPointerForWrite();
     size_t length = 0;
     size_t position = 0;
-    if (text[0] == inSeparator) {
+    if (!text.empty() && text[0] == inSeparator) {
         buffer[length++] = inSeparator;
         position = 1;
     }
-    const size_t rootLength = length;
-    // Steps ("..") kept at the start because nothing before them could be removed.
-    size_t keptSteps = 0;
+    // Nothing before `floor` can be removed: the leading separator and the ".." steps kept after it.
+    size_t floor = length;
     while (position < text.size()) {
-        size_t end = text.find(inSeparator, position);
-        bool hasSeparator = end != npos;
-        if (!hasSeparator)
-            end = text.size();
+        size_t end = std::min(text.find(inSeparator, position), text.size());
         View component = text.substr(position, end - position);
+        bool hasSeparator = end < text.size();
         position = end + 1;
         if (component == u".")
             continue;
-        if (component == u".." && length > rootLength + keptSteps * 3) {
-            // Remove the last component with its separator.
-            length -= 1;
-            while (length > rootLength && buffer[length - 1] != inSeparator)
+        if (component == u".." && length > floor) {
+            // Back to just after the separator before the last component.
+            for (--length; length > floor && buffer[length - 1] != inSeparator;)
                 --length;
             continue;
         }
-        if (component == u"..")
-            ++keptSteps;
         std::copy(component.begin(), component.end(), buffer + length);
         length += component.size();
         if (hasSeparator)
             buffer[length++] = inSeparator;
+        if (component == u"..")
+            floor = length;
     }
     // A last component that was a step leaves the text ending with a separator, as a folder.
     result.Validate(static_cast<VIndex>(length));
@@ -168,7 +163,7 @@ VFilePath::VFilePath(const VFilePath& inBase, const VString& inRelative, FilePat
 }
 
 void VFilePath::_RaiseInvalidName(const VString& inName) {
-    // The error kErrorInvalidName naming inName is pushed once the error contexts exist.
+    // Not pushed yet: the error kErrorInvalidName naming inName is pushed once this library links the errors.
     (void)kErrorInvalidName;
     (void)inName;
 }
