@@ -18,7 +18,7 @@ namespace vkit {
 /// - "alwaysSleep": no spinning; the first try is immediate, each of the next
 ///   max(8, logical processors) - 1 tries follows a yield, every later one a 1 ms sleep.
 ///
-/// Releasing is a full memory fence followed by clearing bit 31.
+/// Releasing clears bit 31 with release ordering (see _UnlockRelease for why no locked fence).
 class SpinLock {
 public:
     using Word = std::atomic<uint32_t>;
@@ -79,7 +79,7 @@ private:
     static void _LockAlwaysSleep(Word& ioWord) noexcept;
     static void _LockLoopMaxSpinsAndYields(Word& ioWord) noexcept;
     static void _LockMaxSpinsThenLoopYields(Word& ioWord) noexcept;
-    static void _UnlockWithFence(Word& ioWord) noexcept;
+    static void _UnlockRelease(Word& ioWord) noexcept;
     /// A try that first reads the word, so that waiters do not take the cache line from the owner.
     static bool _TryLockPolite(Word& ioWord) noexcept {
         return (ioWord.load(std::memory_order_relaxed) & kLockedBit) == 0 && TryLock(ioWord);

@@ -19,26 +19,26 @@ VCriticalSection::~VCriticalSection() {
     }
 }
 
-bool VCriticalSection::_TryToTake(VTaskID inTaskID) noexcept {
-    if (fOwner == 0) {
-        fOwner = inTaskID;
-        fCount = 1;
-        return true;
-    }
-    if (fOwner == inTaskID) {
-        ++fCount;
-        return true;
-    }
-    return false;
-}
-
 bool VCriticalSection::Lock() {
     VTaskID self = VTaskMgr::GetCurrentTaskID();
+    // Uncontended: one spin-lock round trip. The first try of every strategy is immediate, so trying
+    // here before calling the configured strategy changes nothing but the cost of a call.
+    if (SpinLock::TryLock(fSpin)) {
+        bool taken = _TryToTake(self);
+        SpinLock::Unlock(fSpin);
+        if (taken)
+            return true;
+    }
+    _LockContended(self);
+    return true;
+}
+
+void VCriticalSection::_LockContended(VTaskID inSelf) {
     VSyncEvent* spare = nullptr;
     bool yielded = false;
     for (;;) {
         SpinLock::Lock(fSpin);
-        if (_TryToTake(self)) {
+        if (_TryToTake(inSelf)) {
             SpinLock::Unlock(fSpin);
             break;
         }
@@ -68,7 +68,6 @@ bool VCriticalSection::Lock() {
     }
     if (spare != nullptr)
         spare->Release();
-    return true;
 }
 
 bool VCriticalSection::TryToLock() {
@@ -93,11 +92,14 @@ bool VCriticalSection::Unlock() {
         fWaitEvent = nullptr;
     }
     SpinLock::Unlock(fSpin);
-    if (detached != nullptr) {
-        detached->Signal();
-        detached->Release();
-    }
+    if (detached != nullptr)
+        _WakeWaiters(detached);
     return true;
+}
+
+void VCriticalSection::_WakeWaiters(VSyncEvent* inDetached) {
+    inDetached->Signal();
+    inDetached->Release();
 }
 
 int32_t VCriticalSection::_UnlockAll() {

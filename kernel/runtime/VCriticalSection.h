@@ -47,7 +47,22 @@ private:
     /// Takes the section back with the count _UnlockAll returned (nothing for 0).
     void _RelockWithCount(int32_t inCount);
     /// Under the spin lock: becomes owner or re-enters; false when another task owns it.
-    bool _TryToTake(VTaskID inTaskID) noexcept;
+    bool _TryToTake(VTaskID inTaskID) noexcept {
+        if (fOwner == 0) {
+            fOwner = inTaskID;
+            fCount = 1;
+            return true;
+        }
+        if (fOwner == inTaskID) {
+            ++fCount;
+            return true;
+        }
+        return false;
+    }
+    /// The waiting loop of Lock, once the first try found the section taken.
+    [[gnu::noinline]] void _LockContended(VTaskID inSelf);
+    /// Signals and releases a waiting object detached by the last Unlock.
+    [[gnu::noinline]] static void _WakeWaiters(VSyncEvent* inDetached);
 
     mutable SpinLock::Word fSpin{0};
     VTaskID fOwner = 0;

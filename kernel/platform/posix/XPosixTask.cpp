@@ -4,6 +4,8 @@
 #include "platform/posix/XPosixTaskMgr.h"
 
 #include <cerrno>
+#include <cstdint>
+#include <link.h>
 #include <sys/mman.h>
 #include <unistd.h>
 
@@ -11,12 +13,36 @@ namespace vkit {
 
 namespace {
 
-// Smaller stacks leave too little room once the system placed the thread's TLS at their top.
 constexpr size_t kMinimumStackSize = 64 * 1024;
+// Room for the thread descriptor and the static TLS surplus the C library keeps for dlopen.
+constexpr size_t kThreadDescriptorAllowance = 16 * 1024;
 
 size_t PageSize() noexcept {
     long size = sysconf(_SC_PAGESIZE);
     return size > 0 ? static_cast<size_t>(size) : 4096;
+}
+
+int AddTLSSegment(dl_phdr_info* inInfo, size_t, void* ioTotal) {
+    for (ElfW(Half) i = 0; i < inInfo->dlpi_phnum; ++i) {
+        const ElfW(Phdr)& header = inInfo->dlpi_phdr[i];
+        if (header.p_type == PT_TLS) {
+            size_t align = header.p_align > 0 ? header.p_align : 1;
+            *static_cast<size_t*>(ioTotal) += (header.p_memsz + align - 1) / align * align;
+        }
+    }
+    return 0;
+}
+
+/// The C library places the thread's static TLS blocks and descriptor at the top of a stack given to
+/// it: that room is added to the mapping, so that the task gets the stack size it asked for (the
+/// sanitizers' TLS alone is near 1 MB).
+size_t ThreadStorageSize() noexcept {
+    static const size_t sSize = [] {
+        size_t total = 0;
+        dl_iterate_phdr(&AddTLSSegment, &total);
+        return total + kThreadDescriptorAllowance;
+    }();
+    return sSize;
 }
 
 } // namespace
@@ -34,7 +60,9 @@ void XPosixTask::AttachToCurrentThread() noexcept {
 int XPosixTask::Create(size_t inStackSize, EntryProc inEntry, void* inArgument) noexcept {
     size_t page = PageSize();
     size_t stackSize = inStackSize < kMinimumStackSize ? kMinimumStackSize : inStackSize;
-    stackSize = (stackSize + page - 1) / page * page;
+    if (stackSize > SIZE_MAX / 2)
+        return ENOMEM;
+    stackSize = (stackSize + ThreadStorageSize() + page - 1) / page * page;
     size_t mapSize = stackSize + page;
     void* map =
         mmap(nullptr, mapSize, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS | MAP_STACK, -1, 0);

@@ -9,7 +9,8 @@
 
 namespace vkit {
 
-/// One thread. Create maps the stack (whole pages plus an inaccessible guard page below it) and starts
+/// One thread. Create maps the stack (whole pages, plus room for the thread's TLS that the C library
+/// puts at its top, plus an inaccessible guard page below it) and starts
 /// a joinable thread on it, which reports its kernel id and then waits at a start gate until Start.
 /// The object also carries the task's semaphore: Sleep waits on it, WakeUp signals it (several
 /// wake-ups before a sleep count as one).
