@@ -30,8 +30,10 @@ public:
     int32_t GetRefCount() const noexcept { return fRefCount.load(std::memory_order_relaxed); }
 
 protected:
-    /// Called when the last reference is released; deletes the object.
-    virtual void DoOnRefCountZero() { delete this; }
+    /// Called when the last reference is released; deletes the object. Defined out of line: inlined
+    /// into Release, g++ speculatively devirtualizes it to this base and warns about freeing a base
+    /// subobject, a path that cannot happen.
+    virtual void DoOnRefCountZero();
 
 private:
     mutable std::atomic<int32_t> fRefCount;
