@@ -58,6 +58,11 @@ void VMessageQueue::Stop() {
     fCondition.Broadcast();
 }
 
+bool VMessageQueue::IsStopped() {
+    StLocker lock(fSection);
+    return fStopped;
+}
+
 uint32_t VMessageQueue::GetEventCount() {
     StLocker lock(fSection);
     return fEventCount;

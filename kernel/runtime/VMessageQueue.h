@@ -35,6 +35,9 @@ public:
     /// Stops the queue: queued messages are dropped without running and later posts are refused.
     void Stop();
 
+    /// True once Stop was called.
+    bool IsStopped();
+
     /// How many events were set.
     uint32_t GetEventCount();
 

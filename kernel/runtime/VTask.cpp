@@ -196,10 +196,13 @@ bool VTask::WaitForDeath(int32_t inTimeoutMs) {
         return true;
     if (fManager == nullptr)
         return false;
-    // A thread that is not a task waits on a queue of its own.
-    VMessageQueue* queue = caller != nullptr ? caller->_GetMessageQueue() : new VMessageQueue;
-    if (caller != nullptr)
-        queue->Retain();
+    // A thread that is not a task, or a task whose messaging already stopped (its data destructors
+    // run after that), waits on a queue of its own: a stopped queue does not wait.
+    VMessageQueue* queue = caller != nullptr ? RetainRefCountable(caller->_GetMessageQueue()) : nullptr;
+    if (queue == nullptr || queue->IsStopped()) {
+        ReleaseRefCountable(&queue);
+        queue = new VMessageQueue;
+    }
     {
         StLocker lock(fManager->fLock);
         if (GetState() == eTaskStateDead) {

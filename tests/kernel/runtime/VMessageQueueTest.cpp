@@ -50,7 +50,9 @@ TEST(VMessageQueueTest, StopDropsQueuedMessagesAndRefusesNewOnes) {
     VRefPtr<VMessageQueue> queue = AdoptRef(new VMessageQueue);
     bool ran = false;
     EXPECT_TRUE(queue->Post([&] { ran = true; }));
+    EXPECT_FALSE(queue->IsStopped());
     queue->Stop();
+    EXPECT_TRUE(queue->IsStopped());
     EXPECT_FALSE(queue->Post([&] { ran = true; }));
     EXPECT_EQ(queue->ExecuteMessages(60000), 0); // a stopped queue does not wait
     EXPECT_FALSE(ran);
