@@ -20,6 +20,9 @@ namespace {
 
 // Below this many unused bytes the store is never rewritten.
 constexpr size_t kMinDeadBytesToCompact = 256;
+// Room made by the first entry: enough for a typical log record or error, in two allocations.
+constexpr size_t kInitialEntries = 8;
+constexpr size_t kInitialStoreBytes = 256;
 
 } // namespace
 
@@ -239,7 +242,12 @@ VPackedValueDictionary::Entry& VPackedValueDictionary::_Lookup(const StPackedDic
         return entry;
     }
     outOldValue = nullptr;
-    Entry entry{};
+    if (fEntries.empty()) {
+        fEntries.reserve(kInitialEntries);
+        fStore.reserve(kInitialStoreBytes);
+    }
+    // Filled in place: building it aside and copying it in costs stalled stores.
+    Entry& entry = fEntries.emplace_back();
     entry.fHash = inKey.GetHashCode();
     entry.fNameOffset = fStore.size();
     entry.fNameLength = inKey.GetKeyLength();
@@ -250,7 +258,7 @@ VPackedValueDictionary::Entry& VPackedValueDictionary::_Lookup(const StPackedDic
     entry.fPacked = true;
     entry.fIsNull = false;
     fStore.append(inKey.GetKey(), inKey.GetKeyLength());
-    return fEntries.emplace_back(entry);
+    return entry;
 }
 
 void VPackedValueDictionary::_WriteData(Entry& ioEntry, const void* inData, size_t inLength) {

@@ -5,6 +5,9 @@
 
 #include <algorithm>
 #include <array>
+#include <cstdint>
+#include <iterator>
+#include <string_view>
 
 namespace vkit {
 
@@ -12,9 +15,13 @@ namespace {
 
 constexpr int kMaxIndentation = 100;
 
-// Attributes the XML form leaves out: the text content and two bookkeeping attributes.
-constexpr StPackedDictionaryKey kObjectUniqueAttributeName{"____objectunic"};
-constexpr StPackedDictionaryKey kJSArrayPropertyAttributeName{"____property_name_in_jsarray"};
+/// True for the attributes the XML form leaves out: the text content and two bookkeeping attributes.
+bool IsLeftOutAttribute(std::string_view inName) {
+    if (inName.empty() || (inName[0] != '<' && inName[0] != '_'))
+        return false;
+    return inName == VValueBag::CDataAttributeName.GetView() || inName == "____objectunic" ||
+           inName == "____property_name_in_jsarray";
+}
 
 constexpr auto kTabs = [] {
     std::array<UniChar, kMaxIndentation> tabs{};
@@ -25,6 +32,71 @@ constexpr auto kTabs = [] {
 void AppendIndentation(VString& ioText, int inLevel) {
     if (inLevel >= 1)
         ioText.AppendUniChars(kTabs.data(), std::min(inLevel, kMaxIndentation));
+}
+
+template <size_t N>
+void AppendLiteral(VString& ioText, const char16_t (&inLiteral)[N]) {
+    ioText.AppendUniChars(inLiteral, static_cast<VIndex>(N - 1));
+}
+
+/// The escapes of the characters XML text escapes, indexed by character (all lie below '?').
+constexpr auto kXMLEscapes = [] {
+    std::array<const char*, u'?'> escapes{};
+    escapes[u'&'] = "&amp;";
+    escapes[u'<'] = "&lt;";
+    escapes[u'>'] = "&gt;";
+    escapes[u'"'] = "&quot;";
+    escapes[u'\''] = "&apos;";
+    return escapes;
+}();
+
+/// The escape of a character in XML text, or null for a character written as it is.
+inline const char* XMLEscape(UniChar inChar) {
+    return inChar < kXMLEscapes.size() ? kXMLEscapes[inChar] : nullptr;
+}
+
+/// Appends ` name="value"`, the value escaped as VString::GetXMLString escapes it when inEscape is
+/// true. Measured first, then written straight into the string's buffer with one reservation.
+void AppendAttribute(VString& ioText, std::string_view inName, const VString& inValue, bool inEscape) {
+    const UniChar* chars = inValue.GetCPointer();
+    const VIndex length = inValue.GetLength();
+    int64_t valueLength = length;
+    if (inEscape) {
+        for (VIndex i = 0; i < length; ++i) {
+            if (const char* escape = XMLEscape(chars[i]))
+                valueLength += static_cast<int64_t>(std::char_traits<char>::length(escape)) - 1;
+        }
+    }
+    const bool asciiName = std::all_of(inName.begin(), inName.end(),
+                                       [](char inByte) { return static_cast<unsigned char>(inByte) < 0x80; });
+    if (!asciiName) {
+        ioText.AppendUniChar(u' ');
+        ioText.AppendUTF8(inName.data(), inName.size());
+        inName = {};
+    }
+    const int64_t total =
+        static_cast<int64_t>(ioText.GetLength()) + 4 + static_cast<int64_t>(inName.size()) + valueLength;
+    if (total > VString::kMaxLength || !ioText.EnsureSize(static_cast<VIndex>(total)))
+        return;
+    UniChar* out = ioText.GetCPointerForWrite() + ioText.GetLength();
+    if (asciiName) {
+        *out++ = u' ';
+        for (char byte : inName)
+            *out++ = static_cast<UniChar>(byte);
+    }
+    *out++ = u'=';
+    *out++ = u'"';
+    for (VIndex i = 0; i < length; ++i) {
+        const char* escape = inEscape ? XMLEscape(chars[i]) : nullptr;
+        if (escape == nullptr) {
+            *out++ = chars[i];
+        } else {
+            while (*escape != 0)
+                *out++ = static_cast<UniChar>(*escape++);
+        }
+    }
+    *out++ = u'"';
+    ioText.Validate(static_cast<VIndex>(out - ioText.GetCPointerForWrite()));
 }
 
 bool IsHighSurrogate(UniChar inChar) {
@@ -108,7 +180,7 @@ void VValueBag::_DumpXML(VString& ioText, const VString& inElementName, int inLe
                                   [](const ElementEntry& inEntry) { return !inEntry.fBags->IsEmpty(); });
     }
     if (!hasElements && textIndex == 0) {
-        ioText.AppendCString("/>");
+        AppendLiteral(ioText, u"/>");
         return;
     }
     ioText.AppendUniChar(u'>');
@@ -135,32 +207,26 @@ void VValueBag::_DumpXML(VString& ioText, const VString& inElementName, int inLe
         ioText.AppendUniChar(u'\n');
         AppendIndentation(ioText, inLevel);
     }
-    ioText.AppendCString("</");
+    AppendLiteral(ioText, u"</");
     ioText.AppendString(inElementName);
     ioText.AppendUniChar(u'>');
 }
 
 void VValueBag::_DumpXMLAttributes(VString& ioText) const {
     VString value;
-    VString xml;
     for (VIndex i = 1; i <= fAttributes.GetCount(); ++i) {
         std::string_view name = fAttributes.GetNthKey(i);
-        StPackedDictionaryKey key(name.data(), name.size());
-        if (key == CDataAttributeName || key == kObjectUniqueAttributeName ||
-            key == kJSArrayPropertyAttributeName)
+        if (IsLeftOutAttribute(name))
             continue;
-        // Texts are read straight from the store; other values are made once and kept.
+        // Texts are read straight from the store and escaped here as their XML form escapes them;
+        // other values give their XML form (made once and kept).
         if (fAttributes.GetNthKind(i) == ValueKind::String) {
             fAttributes.GetNthString(i, value);
-            value.GetXMLString(xml);
+            AppendAttribute(ioText, name, value, true);
         } else {
-            fAttributes.GetNthValue(i)->GetXMLString(xml);
+            fAttributes.GetNthValue(i)->GetXMLString(value);
+            AppendAttribute(ioText, name, value, false);
         }
-        ioText.AppendUniChar(u' ');
-        ioText.AppendUTF8(name.data(), name.size());
-        ioText.AppendCString("=\"");
-        ioText.AppendString(xml);
-        ioText.AppendUniChar(u'"');
     }
 }
 
@@ -172,18 +238,18 @@ bool VValueBag::DumpXMLCData(VString& ioText, const VString& inText) {
     VString allowed;
     AppendAllowedInXML(allowed, inText.GetCPointer(), inText.GetLength());
     static const VString sSectionEnd("]]>");
-    ioText.AppendCString("<![CDATA[");
+    AppendLiteral(ioText, u"<![CDATA[");
     VIndex start = 1;
     for (VIndex found = allowed.FindRawString(sSectionEnd, start); found > 0;
          found = allowed.FindRawString(sSectionEnd, start)) {
         // The piece with its "]]>" closes the section; "]]" then goes out as text and a new section
         // opens holding the ">".
         ioText.AppendUniChars(allowed.GetCPointer() + (start - 1), found + 3 - start);
-        ioText.AppendCString("]]<![CDATA[>");
+        AppendLiteral(ioText, u"]]<![CDATA[>");
         start = found + 3;
     }
     ioText.AppendUniChars(allowed.GetCPointer() + (start - 1), allowed.GetLength() + 1 - start);
-    ioText.AppendCString("]]>");
+    AppendLiteral(ioText, u"]]>");
     return true;
 }
 

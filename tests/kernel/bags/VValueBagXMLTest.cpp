@@ -73,6 +73,16 @@ TEST(VValueBagXMLTest, AttributeValuesAreEscaped) {
               "<r q=\"say &quot;a&quot; &amp; b\" all=\"&amp;&lt;&gt;&quot;&apos;\"/>");
 }
 
+TEST(VValueBagXMLTest, NamesOutsideASCIIAndLongValuesAreWrittenWhole) {
+    VValueBag bag;
+    std::string longValue(300, 'v');
+    longValue += "&end";
+    bag.SetString("caf\xC3\xA9", VString("cr\xC3\xA8me"));
+    bag.SetString("long", VString(longValue.c_str()));
+    EXPECT_EQ(DumpXML(bag, "r\xC3\xA9", false),
+              "<r\xC3\xA9 caf\xC3\xA9=\"cr\xC3\xA8me\" long=\"" + std::string(300, 'v') + "&amp;end\"/>");
+}
+
 TEST(VValueBagXMLTest, TextAndBookkeepingAttributesAreNotWrittenAsAttributes) {
     VValueBag bag;
     bag.SetString("____objectunic", VString("1"));
