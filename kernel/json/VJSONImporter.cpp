@@ -1,0 +1,540 @@
+// VJSONImporter: tokenizer, grammar and error reports of the JSON parser.
+#include "json/VJSONImporter.h"
+
+#include "bags/StPackedDictionaryKey.h"
+#include "bags/VValueBag.h"
+#include "errors/VErrorBase.h"
+#include "errors/VErrorThrow.h"
+#include "platform/posix/XPosixCNumeric.h"
+#include "json/VJSONArray.h"
+#include "json/VJSONErrorCodes.h"
+#include "json/VJSONObject.h"
+
+#include <algorithm>
+#include <array>
+#include <charconv>
+#include <limits>
+#include <string>
+
+namespace vkit {
+
+namespace {
+
+// Expected texts of the invalid-token reports.
+constexpr const char* kExpectedValue = "\" 0-9 null true false { [";
+constexpr const char* kExpectedElement = "\" 0-9 null true false { [ ]";
+constexpr const char* kExpectedNumber = "+- 0-9 eE";
+constexpr const char* kExpectedName = "\"";
+constexpr const char* kExpectedFirstName = "\" }";
+constexpr const char* kExpectedColon = ":";
+constexpr const char* kExpectedAfterProperty = "} ,";
+constexpr const char* kExpectedAfterElement = "] ,";
+
+const StPackedDictionaryKey kKeyFound("found");
+const StPackedDictionaryKey kKeyExpected("expected");
+const StPackedDictionaryKey kKeyToken("token");
+const StPackedDictionaryKey kKeySource("source");
+const StPackedDictionaryKey kKeyLine("line");
+const StPackedDictionaryKey kKeyPosition("position");
+const StPackedDictionaryKey kKeyDepth("depth");
+
+constexpr UniChar kUnicodeMinus = 0x2212;
+
+/// Characters (below 128) that end a bare word besides those below 33.
+constexpr std::array<bool, 128> MakeWordEnds() {
+    std::array<bool, 128> ends{};
+    for (int c = 0; c < 33; ++c)
+        ends[c] = true;
+    for (char c : {'"', ',', ':', '[', ']', '{', '}'})
+        ends[static_cast<unsigned char>(c)] = true;
+    return ends;
+}
+constexpr std::array<bool, 128> kWordEnds = MakeWordEnds();
+
+bool IsDigit(UniChar inChar) noexcept {
+    return inChar >= '0' && inChar <= '9';
+}
+
+int HexDigit(UniChar inChar) noexcept {
+    if (inChar >= '0' && inChar <= '9')
+        return inChar - '0';
+    if (inChar >= 'a' && inChar <= 'f')
+        return inChar - 'a' + 10;
+    if (inChar >= 'A' && inChar <= 'F')
+        return inChar - 'A' + 10;
+    return -1;
+}
+
+int32_t ClampToLong(ptrdiff_t inValue) noexcept {
+    return static_cast<int32_t>(std::min<ptrdiff_t>(inValue, std::numeric_limits<int32_t>::max()));
+}
+
+} // namespace
+
+VJSONImporter::VJSONImporter(const VString& inText, uint32_t inOptions) noexcept
+    : fText(inText.GetCPointer()), fEnd(inText.GetCPointer() + inText.GetLength()), fPos(fText),
+      fTokenStart(fText), fOptions(inOptions) {}
+
+VJSONImporter::~VJSONImporter() = default;
+
+VError VJSONImporter::ParseString(const VString& inText, VJSONValue& outValue, uint32_t inOptions) {
+    VJSONImporter importer(inText, inOptions);
+    return importer.Parse(outValue);
+}
+
+VError VJSONImporter::Parse(VJSONValue& outValue) {
+    fPos = fText;
+    fTokenStart = fText;
+    fStack.clear();
+    VJSONValue result;
+    VError error = _ParseDocument(result);
+    if (error != VE_OK && (fOptions & kUndefinedOnError) != 0)
+        result.SetUndefined();
+    outValue = std::move(result);
+    return error;
+}
+
+// Grammar. Containers are frames of fStack; a member is attached to its container only once it is
+// complete, so that after an error the outermost container holds its complete members only.
+
+VError VJSONImporter::_ParseDocument(VJSONValue& ioResult) {
+    VJSONValue value;
+    Step step = _BeginValue(_NextToken(), kExpectedValue, kExpectedValue, value);
+    for (;;) {
+        switch (step) {
+        case Step::Value:
+            if (fStack.empty()) {
+                ioResult = std::move(value);
+                return VE_OK;
+            }
+            step = _AddToContainer(std::move(value), value);
+            break;
+        case Step::Opened:
+            step = _ReadMember(true, value);
+            break;
+        case Step::Next:
+            step = _ReadMember(false, value);
+            break;
+        case Step::Failed:
+            if (!fStack.empty())
+                ioResult = std::move(fStack.front().fContainer);
+            fStack.clear();
+            return VE_JSON_MALFORMED;
+        }
+    }
+}
+
+VJSONImporter::Step VJSONImporter::_BeginValue(Token inToken, const char* inExpected,
+                                               const char* inExpectedWord, VJSONValue& outValue) {
+    switch (inToken) {
+    case Token::ObjectStart:
+        return _Open(true);
+    case Token::ArrayStart:
+        return _Open(false);
+    case Token::String:
+        _MakeString(outValue);
+        return Step::Value;
+    case Token::Word:
+        return _StringToValue(fToken, inExpectedWord, outValue) ? Step::Value : Step::Failed;
+    default:
+        return _Invalid(inToken, inExpected);
+    }
+}
+
+VJSONImporter::Step VJSONImporter::_Open(bool inObject) {
+    if (fStack.size() >= kMaxDepth) {
+        VErrorBase* error = new VErrorBase(VE_JSON_TOO_DEEP);
+        error->GetBag().SetLong(kKeyDepth, static_cast<int32_t>(kMaxDepth));
+        _PushRetainedError(error);
+        _ThrowMalformed();
+        return Step::Failed;
+    }
+    Frame& frame = fStack.emplace_back();
+    if (inObject) {
+        frame.fObject = new VJSONObject;
+        frame.fArray = nullptr;
+        frame.fContainer.SetObject(frame.fObject);
+        frame.fObject->Release();
+    } else {
+        frame.fArray = new VJSONArray;
+        frame.fObject = nullptr;
+        frame.fContainer.SetArray(frame.fArray);
+        frame.fArray->Release();
+    }
+    return Step::Opened;
+}
+
+VJSONImporter::Step VJSONImporter::_Close(VJSONValue& outValue) {
+    outValue = std::move(fStack.back().fContainer);
+    fStack.pop_back();
+    return Step::Value;
+}
+
+VJSONImporter::Step VJSONImporter::_ReadMember(bool inFirst, VJSONValue& outValue) {
+    return fStack.back().fObject != nullptr ? _ReadObjectMember(inFirst, outValue)
+                                            : _ReadArrayElement(inFirst, outValue);
+}
+
+VJSONImporter::Step VJSONImporter::_ReadObjectMember(bool inFirst, VJSONValue& outValue) {
+    Token token = _NextToken();
+    if (token == Token::ObjectEnd) {
+        // A property already read means a comma came last.
+        if (!fStack.back().fObject->IsEmpty()) {
+            _ThrowTokenError(VE_JSON_UNEXPECTED_COMMA, "}");
+            return Step::Failed;
+        }
+        return _Close(outValue);
+    }
+    bool strict = (fOptions & kStrict) != 0;
+    if (token != Token::String && (token != Token::Word || strict)) {
+        const char* expected = (token == Token::Word || !inFirst) ? kExpectedName : kExpectedFirstName;
+        return _Invalid(token, expected);
+    }
+    fStack.back().fName.reset(VJSONStringBuffer::Create(fToken));
+
+    token = _NextToken();
+    if (token != Token::Colon) {
+        if (token == Token::Failed)
+            return Step::Failed;
+        // Only the first character there is shown: the token may be anything.
+        std::u16string_view found =
+            fTokenStart < fEnd ? std::u16string_view(fTokenStart, 1) : std::u16string_view();
+        _ThrowInvalidToken(token == Token::End, found, kExpectedColon);
+        return Step::Failed;
+    }
+    return _BeginValue(_NextToken(), kExpectedValue, kExpectedValue, outValue);
+}
+
+VJSONImporter::Step VJSONImporter::_ReadArrayElement(bool inFirst, VJSONValue& outValue) {
+    Token token = _NextToken();
+    if (token == Token::ArrayEnd) {
+        if (!fStack.back().fArray->IsEmpty()) {
+            _ThrowTokenError(VE_JSON_UNEXPECTED_COMMA, "]");
+            return Step::Failed;
+        }
+        return _Close(outValue);
+    }
+    return _BeginValue(token, inFirst ? kExpectedElement : kExpectedValue, kExpectedElement, outValue);
+}
+
+VJSONImporter::Step VJSONImporter::_AddToContainer(VJSONValue&& ioValue, VJSONValue& outValue) {
+    Frame& frame = fStack.back();
+    Token token;
+    if (frame.fObject != nullptr) {
+        frame.fObject->SetProperty(std::move(frame.fName), std::move(ioValue));
+        token = _NextToken();
+        if (token == Token::ObjectEnd)
+            return _Close(outValue);
+        if (token != Token::Comma)
+            return _Invalid(token, kExpectedAfterProperty);
+    } else {
+        frame.fArray->Push(std::move(ioValue));
+        token = _NextToken();
+        if (token == Token::ArrayEnd)
+            return _Close(outValue);
+        if (token != Token::Comma)
+            return _Invalid(token, kExpectedAfterElement);
+    }
+    return Step::Next;
+}
+
+// Tokens.
+
+VJSONImporter::Token VJSONImporter::_NextToken() {
+    const UniChar* p = fPos;
+    while (p < fEnd && *p < 33)
+        ++p;
+    fTokenStart = p;
+    if (p == fEnd) {
+        fPos = p;
+        return Token::End;
+    }
+    fPos = p + 1;
+    switch (*p) {
+    case u'{':
+        return Token::ObjectStart;
+    case u'}':
+        return Token::ObjectEnd;
+    case u'[':
+        return Token::ArrayStart;
+    case u']':
+        return Token::ArrayEnd;
+    case u',':
+        return Token::Comma;
+    case u':':
+        return Token::Colon;
+    case u'"':
+        return _ReadString();
+    default:
+        break;
+    }
+    // A bare word: its first character is none of the ends.
+    const UniChar* end = p + 1;
+    while (end < fEnd && (*end >= 128 || !kWordEnds[*end]))
+        ++end;
+    fToken = std::u16string_view(p, static_cast<size_t>(end - p));
+    fPos = end;
+    return Token::Word;
+}
+
+VJSONImporter::Token VJSONImporter::_ReadString() {
+    // Most strings have no escape and no NUL: their token is a part of the text.
+    const UniChar* start = fPos;
+    for (const UniChar* p = start; p < fEnd; ++p) {
+        UniChar c = *p;
+        if (c == u'"') {
+            fToken = std::u16string_view(start, static_cast<size_t>(p - start));
+            fPos = p + 1;
+            return Token::String;
+        }
+        if (c == u'\\' || c == 0)
+            return _ReadEscapedString(p);
+    }
+    fToken = std::u16string_view(start, static_cast<size_t>(fEnd - start));
+    return _Unterminated();
+}
+
+VJSONImporter::Token VJSONImporter::_ReadEscapedString(const UniChar* inFrom) {
+    fScratch.assign(fPos, inFrom);
+    const UniChar* p = inFrom;
+    while (p < fEnd) {
+        UniChar c = *p++;
+        if (c == u'"') {
+            fToken = fScratch;
+            fPos = p;
+            return Token::String;
+        }
+        if (c == 0)
+            continue;
+        if (c != u'\\') {
+            fScratch.push_back(c);
+            continue;
+        }
+        if (p == fEnd)
+            break;
+        UniChar escaped = *p++;
+        switch (escaped) {
+        case u'b':
+            fScratch.push_back(8);
+            break;
+        case u'f':
+            fScratch.push_back(12);
+            break;
+        case u'n':
+            fScratch.push_back(10);
+            break;
+        case u'r':
+            fScratch.push_back(13);
+            break;
+        case u't':
+            fScratch.push_back(9);
+            break;
+        case u'u':
+            if (fEnd - p >= 4 && HexDigit(p[0]) >= 0 && HexDigit(p[1]) >= 0 && HexDigit(p[2]) >= 0 &&
+                HexDigit(p[3]) >= 0) {
+                fScratch.push_back(static_cast<UniChar>((HexDigit(p[0]) << 12) | (HexDigit(p[1]) << 8) |
+                                                        (HexDigit(p[2]) << 4) | HexDigit(p[3])));
+                p += 4;
+            } else {
+                // Not a code unit: like any other escaped character, the "u" itself.
+                fScratch.push_back(u'u');
+            }
+            break;
+        default:
+            fScratch.push_back(escaped);
+            break;
+        }
+    }
+    fToken = fScratch;
+    return _Unterminated();
+}
+
+VJSONImporter::Token VJSONImporter::_Unterminated() {
+    fPos = fEnd;
+    if ((fOptions & kStrict) == 0)
+        return Token::String;
+    _ThrowTokenError(VE_JSON_UNTERMINATED_STRING, "\"");
+    return Token::Failed;
+}
+
+std::u16string_view VJSONImporter::_TokenText(Token inToken) const noexcept {
+    switch (inToken) {
+    case Token::String:
+    case Token::Word:
+        return fToken;
+    case Token::End:
+    case Token::Failed:
+        return {};
+    default:
+        return std::u16string_view(fTokenStart, 1);
+    }
+}
+
+// Values.
+
+bool VJSONImporter::_StringToValue(std::u16string_view inWord, const char* inExpected, VJSONValue& outValue) {
+    if (inWord == u"null") {
+        outValue.SetNull();
+        return true;
+    }
+    if (inWord == u"true" || inWord == u"false") {
+        outValue.SetBool(inWord[0] == u't');
+        return true;
+    }
+    if (IsDigit(inWord[0]) || inWord[0] == u'-') {
+        double number = 0;
+        if (!_ReadNumber(inWord, number)) {
+            _ThrowInvalidToken(false, inWord, kExpectedNumber);
+            return false;
+        }
+        outValue.SetNumber(number);
+        return true;
+    }
+    if ((fOptions & kStrict) != 0) {
+        _ThrowInvalidToken(false, inWord, inExpected);
+        return false;
+    }
+    outValue.SetStringBuffer(VJSONStringRef(VJSONStringBuffer::Create(inWord)));
+    return true;
+}
+
+bool VJSONImporter::_ReadNumber(std::u16string_view inWord, double& outNumber) {
+    size_t length = inWord.size();
+    size_t i = 0;
+    bool negative = inWord[0] == u'-';
+    if (negative)
+        ++i;
+    size_t digitsStart = i;
+    if (i < length && inWord[i] == u'0') {
+        ++i;
+    } else {
+        while (i < length && IsDigit(inWord[i]))
+            ++i;
+    }
+    size_t integerDigits = i - digitsStart;
+    if (integerDigits == 0)
+        return false;
+    bool simple = true;
+    if (i < length && inWord[i] == u'.') {
+        simple = false;
+        size_t fractionStart = ++i;
+        while (i < length && IsDigit(inWord[i]))
+            ++i;
+        if (i == fractionStart)
+            return false;
+    }
+    if (i < length && (inWord[i] == u'e' || inWord[i] == u'E')) {
+        simple = false;
+        ++i;
+        if (i < length && (inWord[i] == u'+' || inWord[i] == u'-' || inWord[i] == kUnicodeMinus))
+            ++i;
+        size_t exponentStart = i;
+        while (i < length && IsDigit(inWord[i]))
+            ++i;
+        if (i == exponentStart)
+            return false;
+    }
+    if (i != length)
+        return false;
+
+    // Integers of up to 15 digits are exact in a double: no conversion routine needed.
+    if (simple && integerDigits <= 15) {
+        int64_t value = 0;
+        for (size_t d = digitsStart; d < length; ++d)
+            value = value * 10 + (inWord[d] - u'0');
+        outNumber = negative ? -static_cast<double>(value) : static_cast<double>(value);
+        return true;
+    }
+    // The word is ASCII but for a Unicode minus, read as "-".
+    std::string ascii(length, '\0');
+    for (size_t d = 0; d < length; ++d)
+        ascii[d] = inWord[d] == kUnicodeMinus ? '-' : static_cast<char>(inWord[d]);
+    double value = 0;
+    auto [end, status] = std::from_chars(ascii.data(), ascii.data() + ascii.size(), value);
+    if (status == std::errc::result_out_of_range) {
+        // Overflow and underflow: the C library gives the infinity or the zero the text stands for.
+        size_t consumed = 0;
+        bool rangeError = false;
+        value = XPosixCNumeric::ReadReal(ascii.c_str(), consumed, rangeError);
+    }
+    outNumber = value;
+    return true;
+}
+
+void VJSONImporter::_MakeString(VJSONValue& outValue) {
+    if ((fOptions & kDates) != 0 && _ReadDate(fToken, outValue))
+        return;
+    outValue.SetStringBuffer(VJSONStringRef(VJSONStringBuffer::Create(fToken)));
+}
+
+bool VJSONImporter::_ReadDate(std::u16string_view inText, VJSONValue& outValue) const {
+    (void)inText;
+    (void)outValue;
+    return false;
+}
+
+// Error reports.
+
+VJSONImporter::Step VJSONImporter::_Invalid(Token inToken, const char* inExpected) {
+    // A failed token was reported by the tokenizer.
+    if (inToken != Token::Failed)
+        _ThrowInvalidToken(inToken == Token::End, _TokenText(inToken), inExpected);
+    return Step::Failed;
+}
+
+void VJSONImporter::_ThrowInvalidToken(bool inAtEnd, std::u16string_view inFound, const char* inExpected) {
+    if ((fOptions & kNoInvalidTokenError) != 0)
+        return;
+    VErrorBase* error = new VErrorBase(inAtEnd ? VE_JSON_UNEXPECTED_END : VE_JSON_INVALID_TOKEN);
+    error->GetBag().SetString(kKeyFound, VString(inFound.data(), static_cast<VIndex>(inFound.size())));
+    error->GetBag().SetString(kKeyExpected, VString(inExpected));
+    _PushRetainedError(error);
+    _ThrowMalformed();
+}
+
+void VJSONImporter::_ThrowTokenError(VError inError, const char* inToken) {
+    VErrorBase* error = new VErrorBase(inError);
+    error->GetBag().SetString(kKeyToken, VString(inToken));
+    _PushRetainedError(error);
+    _ThrowMalformed();
+}
+
+void VJSONImporter::_ThrowMalformed() {
+    // Lines are counted both ways (line feeds, carriage returns) and the larger count wins, so that
+    // LF, CR and CRLF texts all number their lines.
+    ptrdiff_t lineFeeds = 0;
+    ptrdiff_t returns = 0;
+    const UniChar* lastLineFeed = nullptr;
+    const UniChar* lastReturn = nullptr;
+    for (const UniChar* p = fText; p < fTokenStart; ++p) {
+        if (*p == u'\n') {
+            ++lineFeeds;
+            lastLineFeed = p;
+        } else if (*p == u'\r') {
+            ++returns;
+            lastReturn = p;
+        }
+    }
+    const UniChar* lineStart = fText;
+    if (lineFeeds > returns)
+        lineStart = lastLineFeed + 1;
+    else if (lastReturn != nullptr)
+        lineStart = lastReturn + 1;
+    const UniChar* firstNonBlank = fTokenStart;
+    while (firstNonBlank < fEnd && *firstNonBlank < 33)
+        ++firstNonBlank;
+
+    VErrorBase* error = new VErrorBase(VE_JSON_MALFORMED);
+    VValueBag& bag = error->GetBag();
+    VString source;
+    if (!fSourceName.IsEmpty()) {
+        source = fSourceName;
+        source.AppendCString(", ");
+    }
+    bag.SetString(kKeySource, source);
+    bag.SetLong(kKeyLine, ClampToLong(std::max(lineFeeds, returns) + 1));
+    bag.SetLong(kKeyPosition, ClampToLong(firstNonBlank - lineStart + 1));
+    _PushRetainedError(error);
+}
+
+} // namespace vkit
