@@ -1,0 +1,47 @@
+// XPosixTreeDescriptor: a file descriptor closed on every way out of the scope that opened it.
+#pragma once
+
+#include <cerrno>
+#include <unistd.h>
+
+namespace vkit {
+
+/// Owns one descriptor (negative: none) and closes it on destruction.
+class XPosixTreeDescriptor {
+public:
+    explicit XPosixTreeDescriptor(int inDescriptor = -1) noexcept : fDescriptor(inDescriptor) {}
+    ~XPosixTreeDescriptor() {
+        if (fDescriptor >= 0)
+            ::close(fDescriptor);
+    }
+    XPosixTreeDescriptor(const XPosixTreeDescriptor&) = delete;
+    XPosixTreeDescriptor& operator=(const XPosixTreeDescriptor&) = delete;
+
+    int Get() const noexcept { return fDescriptor; }
+    bool IsValid() const noexcept { return fDescriptor >= 0; }
+    /// Closes now; returns close's errno (0 on success; EINTR counts as success, the descriptor being
+    /// released either way on Linux). Later calls and the destruction do nothing.
+    int Close() noexcept {
+        if (fDescriptor < 0)
+            return 0;
+        int result = ::close(fDescriptor) == 0 ? 0 : errno;
+        fDescriptor = -1;
+        return result == EINTR ? 0 : result;
+    }
+    /// Closes the descriptor held and takes inDescriptor in its place.
+    void Reset(int inDescriptor) noexcept {
+        Close();
+        fDescriptor = inDescriptor;
+    }
+    /// Gives up the descriptor without closing it.
+    int Release() noexcept {
+        int descriptor = fDescriptor;
+        fDescriptor = -1;
+        return descriptor;
+    }
+
+private:
+    int fDescriptor;
+};
+
+} // namespace vkit
