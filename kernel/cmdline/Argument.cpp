@@ -1,0 +1,121 @@
+// Argument: value converters for booleans, integers, texts, text lists and file paths.
+#include "cmdline/Argument.h"
+
+#include "files/VFilePath.h"
+#include "platform/posix/XPosixRealPath.h"
+
+#include <cctype>
+#include <cerrno>
+#include <cstdlib>
+#include <string>
+
+namespace vkit::Extension::CommandLineParser {
+
+namespace {
+
+/// Longest integer text accepted once trimmed.
+constexpr VIndex kMaxIntegerTextLength = 30;
+
+bool IsCSpace(UniChar inChar) {
+    return inChar < 0x80 && std::isspace(static_cast<unsigned char>(inChar)) != 0;
+}
+
+/// Copies the trimmed text into outText when it holds 1 to 30 digits and signs.
+bool GetIntegerText(const VString& inText, char (&outText)[kMaxIntegerTextLength + 1]) {
+    VIndex begin = 0;
+    VIndex end = inText.GetLength();
+    while (begin < end && IsCSpace(inText[begin]))
+        ++begin;
+    while (end > begin && IsCSpace(inText[end - 1]))
+        --end;
+    if (end == begin || end - begin > kMaxIntegerTextLength)
+        return false;
+    char* out = outText;
+    for (VIndex i = begin; i < end; ++i) {
+        UniChar c = inText[i];
+        if (!((c >= u'0' && c <= u'9') || c == u'+' || c == u'-'))
+            return false;
+        *out++ = static_cast<char>(c);
+    }
+    *out = 0;
+    return true;
+}
+
+/// Reads the text with one of the C conversions (automatic base); false on a partial read or overflow.
+template <class Result, class Conversion>
+bool ReadInteger(const VString& inText, Conversion inConvert, Result& outResult) {
+    char text[kMaxIntegerTextLength + 1];
+    if (!GetIntegerText(inText, text))
+        return false;
+    char* end = nullptr;
+    errno = 0;
+    Result result = inConvert(text, &end, 0);
+    if (end == text || *end != 0 || errno == ERANGE)
+        return false;
+    outResult = result;
+    return true;
+}
+
+template <class Target, class Result, class Conversion>
+bool AppendInteger(const VString& inText, Conversion inConvert, Target& outValue) {
+    Result result;
+    if (!ReadInteger<Result>(inText, inConvert, result))
+        return false;
+    outValue = static_cast<Target>(result);
+    return true;
+}
+
+} // namespace
+
+bool Argument::Append(VCommandLineParser&, bool& outValue, const VString& inText) {
+    if (inText == "1" || inText.EqualToString(VString("true"), false)) {
+        outValue = true;
+        return true;
+    }
+    if (inText == "0" || inText.EqualToString(VString("false"), false)) {
+        outValue = false;
+        return true;
+    }
+    return false;
+}
+
+bool Argument::Append(VCommandLineParser&, int& outValue, const VString& inText) {
+    return AppendInteger<int, long>(inText, std::strtol, outValue);
+}
+
+bool Argument::Append(VCommandLineParser&, unsigned int& outValue, const VString& inText) {
+    return AppendInteger<unsigned int, unsigned long>(inText, std::strtoul, outValue);
+}
+
+bool Argument::Append(VCommandLineParser&, long long& outValue, const VString& inText) {
+    return AppendInteger<long long, long long>(inText, std::strtoll, outValue);
+}
+
+bool Argument::Append(VCommandLineParser&, unsigned long long& outValue, const VString& inText) {
+    return AppendInteger<unsigned long long, unsigned long long>(inText, std::strtoull, outValue);
+}
+
+bool Argument::Append(VCommandLineParser&, VString& outValue, const VString& inText) {
+    outValue = inText;
+    return true;
+}
+
+bool Argument::Append(VCommandLineParser&, std::vector<VString>& ioValues, const VString& inText) {
+    ioValues.push_back(inText);
+    return true;
+}
+
+bool Argument::Append(VFilePath& outPath, const VString& inText) {
+    if (inText.IsEmpty()) {
+        outPath.Clear();
+        return true;
+    }
+    std::string resolved;
+    if (XPosixRealPath::Resolve(inText.ToUTF8(), resolved))
+        outPath.FromFullPath(VString(std::string_view(resolved)), FilePathStyle::Posix);
+    else
+        outPath.FromFullPath(inText, FilePathStyle::Posix);
+    return true;
+}
+
+} // namespace vkit::Extension::CommandLineParser

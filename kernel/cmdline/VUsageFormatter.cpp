@@ -1,0 +1,155 @@
+// VUsageFormatter: lays out the usage text of the built-in help.
+#include "cmdline/VUsageFormatter.h"
+
+#include "cmdline/StOptionsInfos.h"
+
+namespace vkit {
+
+namespace {
+
+constexpr const char* kGreen = "\033[0;32m";
+constexpr const char* kYellow = "\033[0;33m";
+constexpr const char* kReset = "\033[0m";
+
+bool IsBreakCharacter(UniChar inChar) {
+    return inChar == u' ' || inChar == u'.' || inChar == u'\r' || inChar == u'\n' || inChar == u'\t';
+}
+
+void AppendSpaces(VIndex inCount, VString& ioText) {
+    for (VIndex i = 0; i < inCount; ++i)
+        ioText.AppendUniChar(u' ');
+}
+
+VString WithoutTabs(const VString& inText) {
+    VString text;
+    text.EnsureSize(inText.GetLength());
+    for (VIndex i = 0; i < inText.GetLength(); ++i) {
+        if (inText[i] != u'\t')
+            text.AppendUniChar(inText[i]);
+    }
+    return text;
+}
+
+/// Whether the first entry that the usage text shows is an option (the built-in help entry counts).
+bool FirstShownEntryIsOption(const StOptionsInfos& inOptions, bool inAddsHelp) {
+    for (const auto& entry : inOptions.GetEntries()) {
+        if (!entry->IsHidden())
+            return entry->IsOption();
+    }
+    return inAddsHelp;
+}
+
+} // namespace
+
+void VUsageFormatter::BuildUsage(const StOptionsInfos& inOptions, const VString& inProgramName,
+                                 VString& ioText) const {
+    ioText.AppendCString("Usage: ").AppendString(inProgramName).AppendCString(" [OPTION]...");
+    if (inOptions.GetPositionalReceiver() != nullptr)
+        ioText.AppendCString(" [FILE]...");
+    ioText.AppendUniChar(u'\n');
+
+    VString help("help");
+    bool addsHelp = inOptions.FindLong(help) == nullptr;
+    if (FirstShownEntryIsOption(inOptions, addsHelp))
+        ioText.AppendUniChar(u'\n');
+    for (const auto& entry : inOptions.GetEntries()) {
+        if (entry->IsHidden())
+            continue;
+        VString description = WithoutTabs(entry->GetDescription());
+        if (entry->IsOption())
+            AppendOption(entry->GetShortName(), entry->GetLongName(), description, entry->RequiresValue(),
+                         ioText);
+        else
+            AppendParagraph(description, ioText);
+    }
+    if (addsHelp) {
+        UniChar shortName =
+            inOptions.FindShort(u'h') == nullptr ? u'h' : StOptionsInfos::VOptionBase::kNoShortName;
+        AppendOption(shortName, help, VString("Display the help and exit"), false, ioText);
+    }
+}
+
+void VUsageFormatter::AppendOption(UniChar inShortName, const VString& inLongName,
+                                   const VString& inDescription, bool inRequiresValue,
+                                   VString& ioText) const {
+    if (fColour)
+        ioText.AppendCString(kGreen);
+    bool hasShortName = inShortName != 0 && inShortName != StOptionsInfos::VOptionBase::kNoShortName;
+    if (hasShortName) {
+        ioText.AppendCString("  -").AppendUniChar(inShortName);
+        if (!inLongName.IsEmpty()) {
+            ioText.AppendCString(", ");
+        } else {
+            if (inRequiresValue)
+                ioText.AppendCString(" VALUE");
+            AppendSpaces(inRequiresValue ? 14 : 20, ioText);
+        }
+    } else {
+        AppendSpaces(6, ioText);
+    }
+    if (!inLongName.IsEmpty()) {
+        ioText.AppendCString("--").AppendString(inLongName);
+        if (inRequiresValue)
+            ioText.AppendCString("=VALUE");
+        VIndex width = (inRequiresValue ? 15 : 9) + inLongName.GetLength();
+        if (width >= 30) {
+            ioText.AppendUniChar(u'\n');
+            AppendSpaces(kDescriptionColumn, ioText);
+        } else {
+            AppendSpaces(30 - width, ioText);
+        }
+    }
+    if (fColour)
+        ioText.AppendCString(kReset);
+    if (inDescription.GetLength() <= kDescriptionLimit + 1) {
+        ioText.AppendString(inDescription).AppendUniChar(u'\n');
+    } else {
+        BreakLines(inDescription, kDescriptionLimit, kDescriptionColumn, ioText);
+    }
+}
+
+void VUsageFormatter::AppendParagraph(const VString& inText, VString& ioText) const {
+    if (inText.IsEmpty())
+        return;
+    if (fColour)
+        ioText.AppendCString(kYellow);
+    if (inText.GetLength() <= kParagraphLimit)
+        ioText.AppendString(inText);
+    else
+        BreakLines(inText, kParagraphLimit, 0, ioText);
+    if (fColour)
+        ioText.AppendCString(kReset);
+    ioText.AppendUniChar(u'\n');
+}
+
+void VUsageFormatter::BreakLines(const VString& inText, VIndex inLimit, VIndex inIndent, VString& ioText) {
+    const UniChar* text = inText.GetCPointer();
+    VIndex length = inText.GetLength();
+    VIndex lineStart = 0;
+    VIndex lastBreak = -1; // the last break character passed over on the current line
+    VIndex scan = 0;
+    for (;;) {
+        while (scan < length && !IsBreakCharacter(text[scan]))
+            ++scan;
+        if (scan >= length) {
+            ioText.AppendUniChars(text + lineStart, length - lineStart).AppendUniChar(u'\n');
+            return;
+        }
+        VIndex lineEnd = -1;
+        if (scan - lineStart > inLimit)
+            lineEnd = lastBreak >= 0 ? lastBreak : scan;
+        else if (text[scan] == u'\n')
+            lineEnd = scan;
+        if (lineEnd < 0) {
+            lastBreak = scan++;
+            continue;
+        }
+        ioText.AppendUniChars(text + lineStart, lineEnd - lineStart).AppendUniChar(u'\n');
+        AppendSpaces(inIndent, ioText);
+        lineStart = lineEnd + 1;
+        lastBreak = -1;
+        scan = lineStart;
+    }
+}
+
+} // namespace vkit
