@@ -4,9 +4,11 @@
 #include "bags/VValueBag.h"
 #include "errors/IErrorLogger.h"
 #include "errors/ILocalizer.h"
+#include "errors/VErrorThrow.h"
 #include "errors/VNativeErrorTable.h"
 #include "platform/posix/XPosixErrorText.h"
 #include "runtime/VTask.h"
+#include "runtime/VTaskMgr.h"
 #include "text/VLong.h"
 #include "text/VLong8.h"
 
@@ -199,9 +201,12 @@ bool VErrorBase::CallLocalizer(ILocalizer* inLocalizer, VError inError, const VV
 void VErrorBase::Init() {
     VNativeErrorTable::Init();
     sInited.store(true, std::memory_order_release);
+    // The runtime sits below this layer: it reports its own failures (thread creation) through this.
+    VTaskMgr::sErrorReporter = [](uint64_t inError) { vThrowError(inError); };
 }
 
 void VErrorBase::DeInit() {
+    VTaskMgr::sErrorReporter = nullptr;
     sInited.store(false, std::memory_order_release);
 }
 
