@@ -1,0 +1,52 @@
+// IFile: the interface of files: content, deletion, size, copies, and the text content helpers.
+#pragma once
+
+#include "files/IFileSystemObject.h"
+#include "files/VFileOptions.h"
+#include "files/VFileTextCodec.h"
+
+#include <cstddef>
+#include <cstdint>
+
+namespace vkit {
+
+class VFile;
+class VFolder;
+class VMemoryBuffer;
+
+/// A file on disk.
+class IFile : public IFileSystemObject {
+public:
+    /// Reads the whole content into outContent (replacing it), links followed. Answers 0 or the error
+    /// pushed (602 when the file cannot be opened, the descriptor's errors while reading).
+    virtual VError GetContent(VMemoryBuffer& outContent) const = 0;
+    /// Replaces the whole content, creating the file and its missing parent folders. Answers 0 or the
+    /// error pushed (652 for a folder, 602, the descriptor's errors).
+    virtual VError SetContent(const void* inData, size_t inSize) const = 0;
+    /// Writes at the end of the file, creating it and its missing parent folders.
+    virtual VError AppendContent(const void* inData, size_t inSize) const = 0;
+    /// Removes the file (a link itself); 0 when it does not exist. Pushes 604.
+    virtual VError Delete() const = 0;
+    /// Whether the process may write the file.
+    virtual bool IsWritable() const = 0;
+    /// The size in bytes, links followed. Pushes 608.
+    virtual VError GetSize(int64_t* outSize) const = 0;
+    /// Copies the file to inDestination. Pushes 605.
+    virtual VError CopyTo(const VFile& inDestination, FileCopyOptions inOptions) const = 0;
+    /// Copies the file into inDestination under its own name. Pushes 605.
+    virtual VError CopyTo(const VFolder& inDestination, VFile** outFile, FileCopyOptions inOptions) const = 0;
+
+    /// Reads the whole content under an error context of its own and decodes it (a byte-order mark
+    /// takes precedence over inCharSet), then converts the line ends. Answers the last error of that
+    /// context, which then passes to the caller's; outText is cleared on failure.
+    VError GetContentAsString(VString& outText, CharSet inCharSet, ECarriageReturnMode inMode) const;
+    /// Converts the line ends, encodes the text (the set's byte-order mark first when inWithBOM and the
+    /// text is not empty) and writes it with SetContent.
+    VError SetContentAsString(const VString& inText, CharSet inCharSet, ECarriageReturnMode inMode,
+                              bool inWithBOM) const;
+
+protected:
+    ~IFile() override = default;
+};
+
+} // namespace vkit

@@ -1,0 +1,335 @@
+// VFile: construction, queries, creation, deletion, renaming, moving, copying and opening of files.
+#include "files/VFile.h"
+
+#include "bags/VValueBag.h"
+#include "errors/VErrorThrow.h"
+#include "files/VFileDesc.h"
+#include "files/VFileError.h"
+#include "files/VFileSystem.h"
+#include "files/VMemoryBuffer.h"
+
+#include <memory>
+
+namespace vkit {
+
+namespace {
+
+const StPackedDictionaryKey kNewNameKey("newname");
+const StPackedDictionaryKey kDestinationKey("destination");
+const StPackedDictionaryKey kOptionsKey("options");
+const StPackedDictionaryKey kAccessKey("access");
+
+VFileSystem* FileSystemHolding(VFileSystem* inFileSystem, const VFilePath& inPath) {
+    return inFileSystem != nullptr && inFileSystem->IsAuthorized(inPath) ? inFileSystem : nullptr;
+}
+
+/// The file a copy or move writes: inDestination, or the source's name inside it when it is a folder path.
+VFilePath TargetOf(const VFilePath& inSource, const VFilePath& inDestination) {
+    VFilePath target(inDestination);
+    if (target.IsFolder()) {
+        VString name;
+        inSource.GetName(name);
+        target.ToSubFile(name);
+    }
+    return target;
+}
+
+} // namespace
+
+VFile::VFile(const VFilePath& inPath, VFileSystem* inFileSystem)
+    : fPath(inPath), fFileSystem(RetainRefCountable(inFileSystem)) {
+    fImpl.Init(this);
+}
+
+VFile::VFile(const VString& inText, FilePathStyle inStyle) : fPath(inText, inStyle) {
+    fImpl.Init(this);
+}
+
+VFile::VFile(const VFolder& inParent, const VString& inRelative, FilePathStyle inStyle)
+    : fPath(inParent.GetPath(), inRelative, inStyle, false),
+      fFileSystem(RetainRefCountable(FileSystemHolding(inParent.GetFileSystem(), fPath))) {
+    fImpl.Init(this);
+}
+
+VFile::VFile(const char* inPosixPath, const VFilePath& inPath, VFileSystem* inFileSystem)
+    : fPath(inPath), fFileSystem(RetainRefCountable(inFileSystem)) {
+    fImpl.Init(this, inPosixPath);
+}
+
+VFile::~VFile() {
+    ReleaseRefCountable(&fFileSystem);
+}
+
+VError VFile::_Report(VError inResult, VError inOperation) const {
+    return VFileError::Report(fPath, inResult, inOperation);
+}
+
+VError VFile::_ReportWithDestination(VError inResult, VError inOperation, const VFilePath& inDestination,
+                                     FileCopyOptions inOptions) const {
+    return VFileError::Report(fPath, inResult, inOperation, [&](VFileError& ioError) {
+        ioError.GetBag().SetString(kDestinationKey, inDestination.GetPath());
+        ioError.GetBag().SetLong8(kOptionsKey, inOptions);
+    });
+}
+
+void VFile::GetPlatformPath(VString& outText, FilePathStyle inStyle) const {
+    outText = fPath.GetPath(inStyle);
+}
+
+void VFile::GetPathWithFileSystem(VString& outText) const {
+    _BuildPathWithFileSystem(fPath, fFileSystem, outText);
+}
+
+VFolder* VFile::RetainParentFolder(bool inSandboxed) const {
+    VFilePath parent;
+    if (!fPath.GetParent(parent))
+        return nullptr;
+    VFileSystem* fileSystem = FileSystemHolding(fFileSystem, parent);
+    if (inSandboxed && fFileSystem != nullptr && fileSystem == nullptr)
+        return nullptr;
+    return new VFolder(parent, fileSystem);
+}
+
+bool VFile::Exists() const {
+    return fPath.IsFile() && fImpl.Exists();
+}
+
+void VFile::GetNameWithoutExtension(VString& outName) const {
+    fPath.GetFileName(outName, false);
+}
+
+VError VFile::GetTimeAttributes(VTime* outLastModification, VTime* outCreationTime,
+                                VTime* outLastAccess) const {
+    XPosixItemTimes times;
+    VError error = _Report(fImpl.GetTimes(times), VE_FILE_CANNOT_GET_ATTRIBUTES);
+    if (error == VE_OK)
+        _SetTimes(times.fModification, times.fCreation, times.fAccess, outLastModification, outCreationTime,
+                  outLastAccess);
+    return error;
+}
+
+VError VFile::SetTimeAttributes(const VTime* inLastModification, const VTime*,
+                                const VTime* inLastAccess) const {
+    int64_t modification = 0;
+    int64_t access = 0;
+    bool withModification = _ToUnixMilliseconds(inLastModification, modification);
+    bool withAccess = _ToUnixMilliseconds(inLastAccess, access);
+    if (!withModification && !withAccess)
+        return VE_OK;
+    return _Report(fImpl.SetTimes(withModification ? &modification : nullptr, withAccess ? &access : nullptr),
+                   VE_FILE_CANNOT_SET_ATTRIBUTES);
+}
+
+VError VFile::GetFileAttributes(FileAttributes* outAttributes) const {
+    FileAttributes attributes = 0;
+    VError error = _Report(fImpl.GetAttributes(attributes), VE_FILE_CANNOT_GET_ATTRIBUTES);
+    if (outAttributes != nullptr)
+        *outAttributes = attributes;
+    return error;
+}
+
+VError VFile::SetFileAttributes(FileAttributes inAttributes) const {
+    return _Report(fImpl.SetAttributes(inAttributes), VE_FILE_CANNOT_SET_ATTRIBUTES);
+}
+
+VError VFile::MAC_MakeWritableByAll() const {
+    return _Report(fImpl.MakeWritableByAll(), VE_FILE_CANNOT_SET_ATTRIBUTES);
+}
+
+VError VFile::MAC_GetPermissions(uint16_t* outMode) const {
+    uint16_t mode = 0;
+    VError error = _Report(fImpl.GetPermissions(mode), VE_FILE_CANNOT_GET_ATTRIBUTES);
+    if (outMode != nullptr)
+        *outMode = mode;
+    return error;
+}
+
+VError VFile::MAC_SetPermissions(uint16_t inMode) const {
+    return _Report(fImpl.SetPermissions(inMode), VE_FILE_CANNOT_SET_ATTRIBUTES);
+}
+
+bool VFile::IsWritable() const {
+    return fImpl.IsWritable();
+}
+
+VError VFile::GetSize(int64_t* outSize) const {
+    int64_t size = 0;
+    VError error = _Report(fImpl.GetSize(size), VE_FILE_CANNOT_GET_ATTRIBUTES);
+    if (outSize != nullptr)
+        *outSize = size;
+    return error;
+}
+
+VError VFile::Create(FileCopyOptions inOptions) const {
+    return VFileError::Report(
+        fPath, fImpl.Create(inOptions), VE_FILE_CANNOT_CREATE,
+        [&](VFileError& ioError) { ioError.GetBag().SetLong8(kOptionsKey, inOptions); });
+}
+
+VError VFile::Delete() const {
+    if (!fPath.IsValid())
+        return VFileError::Throw(fPath, VE_FILE_CANNOT_DELETE);
+    if (!fImpl.Exists())
+        return VE_OK;
+    return _Report(fImpl.Delete(), VE_FILE_CANNOT_DELETE);
+}
+
+VError VFile::MoveToTrash() const {
+    return _Report(fImpl.MoveToTrash(), VE_FILE_CANNOT_DELETE);
+}
+
+VError VFile::Rename(const VString& inNewName, VFile** outFile) const {
+    if (outFile != nullptr)
+        *outFile = nullptr;
+    auto addName = [&](VFileError& ioError) { ioError.GetBag().SetString(kNewNameKey, inNewName); };
+    VFilePath newPath(fPath);
+    if (!newPath.SetName(inNewName)) {
+        VFileError* error = new VFileError(this, VE_FILE_CANNOT_RENAME);
+        addName(*error);
+        return error->Push(VE_FILE_CANNOT_RENAME);
+    }
+    VError error = VFileError::Report(fPath, fImpl.Rename(newPath), VE_FILE_CANNOT_RENAME, addName);
+    if (error == VE_OK && outFile != nullptr)
+        *outFile = new VFile(newPath, fFileSystem);
+    return error;
+}
+
+VError VFile::Move(const VFilePath& inDestination, VFile** outFile, FileCopyOptions inOptions) const {
+    return _Move(inDestination, nullptr, outFile, inOptions);
+}
+
+VError VFile::Move(const VFolder& inDestination, VFile** outFile, FileCopyOptions inOptions) const {
+    return _Move(inDestination.GetPath(), inDestination.GetFileSystem(), outFile, inOptions);
+}
+
+VError VFile::Move(const VFile& inDestination, FileCopyOptions inOptions) const {
+    return _Move(inDestination.GetPath(), inDestination.GetFileSystem(), nullptr, inOptions);
+}
+
+VError VFile::_Move(const VFilePath& inDestination, VFileSystem* inFileSystem, VFile** outFile,
+                    FileCopyOptions inOptions) const {
+    if (outFile != nullptr)
+        *outFile = nullptr;
+    if (!inDestination.IsValid()) {
+        VFileError* error = new VFileError(this, VE_FILE_CANNOT_MOVE);
+        error->GetBag().SetString(kDestinationKey, inDestination.GetPath());
+        error->GetBag().SetLong8(kOptionsKey, inOptions);
+        return error->Push(VE_FILE_CANNOT_MOVE);
+    }
+    VFilePath target = TargetOf(fPath, inDestination);
+    VFilePath sourceFolder;
+    VFilePath targetFolder;
+    fPath.GetFolder(sourceFolder);
+    target.GetFolder(targetFolder);
+    // Inside one folder a plain rename; elsewhere, or when that fails, the platform's move.
+    bool renamed = sourceFolder.GetPath() == targetFolder.GetPath() && fImpl.RenameReplacing(target) == VE_OK;
+    VError error = VE_OK;
+    if (!renamed)
+        error = _ReportWithDestination(fImpl.Move(target, inOptions), VE_FILE_CANNOT_MOVE, inDestination,
+                                       inOptions);
+    if (error == VE_OK && outFile != nullptr)
+        *outFile = new VFile(target, inFileSystem);
+    return error;
+}
+
+VError VFile::CopyTo(const VFilePath& inDestination, VFile** outFile, FileCopyOptions inOptions) const {
+    if (outFile != nullptr)
+        *outFile = nullptr;
+    if (!fPath.IsValid() || !inDestination.IsValid()) {
+        VFileError* error = new VFileError(this, VE_FILE_CANNOT_COPY);
+        error->GetBag().SetString(kDestinationKey, inDestination.GetPath());
+        error->GetBag().SetLong8(kOptionsKey, inOptions);
+        return error->Push(VE_FILE_CANNOT_COPY);
+    }
+    VFilePath target = TargetOf(fPath, inDestination);
+    VError error = _ReportWithDestination(fImpl.CopyTo(target, inOptions), VE_FILE_CANNOT_COPY, inDestination,
+                                          inOptions);
+    if (error == VE_OK && outFile != nullptr)
+        *outFile = new VFile(target, FileSystemHolding(fFileSystem, target));
+    return error;
+}
+
+VError VFile::CopyTo(const VFolder& inDestination, VFile** outFile, FileCopyOptions inOptions) const {
+    if (outFile != nullptr)
+        *outFile = nullptr;
+    VFile* copy = nullptr;
+    VError error = CopyTo(inDestination.GetPath(), outFile != nullptr ? &copy : nullptr, inOptions);
+    if (copy != nullptr) {
+        *outFile =
+            new VFile(copy->GetPath(), FileSystemHolding(inDestination.GetFileSystem(), copy->GetPath()));
+        copy->Release();
+    }
+    return error;
+}
+
+VError VFile::CopyTo(const VFile& inDestination, FileCopyOptions inOptions) const {
+    return CopyTo(inDestination.GetPath(), nullptr, inOptions);
+}
+
+VError VFile::CopyFrom(const VFile& inSource, FileCopyOptions inOptions) const {
+    return inSource.CopyTo(fPath, nullptr, inOptions);
+}
+
+VError VFile::Open(FileAccess inAccess, VFileDesc** outDesc, FileOpenOptions inOptions) const {
+    if (outDesc != nullptr)
+        *outDesc = nullptr;
+    int fd = -1;
+    VError error = VFileError::Report(fPath, fImpl.Open(inAccess, inOptions, fd), VE_FILE_CANNOT_OPEN,
+                                      [&](VFileError& ioError) {
+                                          ioError.GetBag().SetLong(kAccessKey, inAccess);
+                                          ioError.GetBag().SetLong8(kOptionsKey, inOptions);
+                                      });
+    if (error != VE_OK)
+        return error;
+    VFileDesc* desc = new VFileDesc(fPath, fd, inAccess);
+    if (outDesc != nullptr)
+        *outDesc = desc;
+    else
+        delete desc;
+    return VE_OK;
+}
+
+VError VFile::GetContent(VMemoryBuffer& outContent) const {
+    outContent.Clear();
+    VFileDesc* opened = nullptr;
+    VError error = Open(eFileAccessRead, &opened, kOpenFollowLinks);
+    std::unique_ptr<VFileDesc> desc(opened);
+    int64_t size = 0;
+    if (error == VE_OK)
+        error = desc->GetSize(&size);
+    if (error == VE_OK && !outContent.SetDataSize(static_cast<size_t>(size)))
+        error = vThrowError(VE_MEMORY_FULL);
+    if (error == VE_OK)
+        error = desc->GetData(outContent.GetDataPtr(), static_cast<size_t>(size), 0);
+    if (error != VE_OK)
+        outContent.Clear();
+    return error;
+}
+
+VError VFile::_OpenAndWrite(const void* inData, size_t inSize, bool inAppend) const {
+    if (VRefPtr<VFolder> parent = AdoptRef(RetainParentFolder()); parent) {
+        VError error = parent->CreateRecursive(false);
+        if (error != VE_OK)
+            return error;
+    }
+    VFileDesc* opened = nullptr;
+    FileOpenOptions options = kOpenFollowLinks | kOpenCreate | (inAppend ? 0 : kOpenTruncate);
+    VError error = Open(eFileAccessReadWrite, &opened, options);
+    std::unique_ptr<VFileDesc> desc(opened);
+    int64_t position = 0;
+    if (error == VE_OK)
+        error = inAppend ? desc->GetSize(&position) : desc->SetSize(static_cast<int64_t>(inSize));
+    if (error == VE_OK)
+        error = desc->PutData(inData, inSize, position);
+    return error;
+}
+
+VError VFile::SetContent(const void* inData, size_t inSize) const {
+    return _OpenAndWrite(inData, inSize, false);
+}
+
+VError VFile::AppendContent(const void* inData, size_t inSize) const {
+    return _OpenAndWrite(inData, inSize, true);
+}
+
+} // namespace vkit

@@ -1,0 +1,127 @@
+// VFile: a file on disk and its operations: existence, creation, deletion, renaming, moving, copying,
+// opening, content, permissions, times and attributes.
+#pragma once
+
+#include "files/IFile.h"
+#include "files/VFolder.h"
+#include "platform/posix/XPosixFile.h"
+#include "text/VObject.h"
+
+#include <cstdint>
+
+namespace vkit {
+
+class VFileDesc;
+
+/// A file named by a path (meant to be a file path), with an optional named file system it belongs to
+/// (retained). The POSIX path is computed once at construction, so the object names the same disk
+/// location for its whole life: renaming or moving gives a new object.
+///
+/// Operations answer 0 or an error code. A failure of the system is pushed on the task's error context
+/// as the system error (POSX, its text the system's message) followed by a VFileError naming the file
+/// ("name", "path" and the operation's own parameters), whose code is the library's translation of the
+/// system error when it has one (ENOENT gives 600, EACCES 5), else the operation's code; when the
+/// context filters that code only the file error is pushed. A symbolic link is copied, moved, renamed
+/// and deleted as a link; only the content operations and GetSize follow it.
+class VFile : public VObject, public IFile {
+public:
+    /// The file of inPath, as it is.
+    explicit VFile(const VFilePath& inPath, VFileSystem* inFileSystem = nullptr);
+    /// The file of a full path text (VFilePath::FromFullPath).
+    VFile(const VString& inText, FilePathStyle inStyle);
+    /// A file relative to inParent (VFilePath::FromRelativePath, no separator appended); the parent's
+    /// file system is kept when the file lies inside its root.
+    VFile(const VFolder& inParent, const VString& inRelative, FilePathStyle inStyle);
+    /// A file whose POSIX path is already known (iteration).
+    VFile(const char* inPosixPath, const VFilePath& inPath, VFileSystem* inFileSystem);
+    VFile(const VFile&) = delete;
+    VFile& operator=(const VFile&) = delete;
+    ~VFile() override;
+
+    // IFileSystemObject.
+    const VFilePath& GetPath() const noexcept override { return fPath; }
+    VFileSystem* GetFileSystem() const noexcept override { return fFileSystem; }
+    void GetPlatformPath(VString& outText, FilePathStyle inStyle) const override;
+    void GetPathWithFileSystem(VString& outText) const override;
+    VFolder* RetainParentFolder(bool inSandboxed = false) const override;
+    /// The path is a file path and a regular file or a symbolic link (dangling ones too) is there.
+    bool Exists() const override;
+    void GetNameWithoutExtension(VString& outName) const override;
+    /// Times of the file (links followed). Pushes 608.
+    VError GetTimeAttributes(VTime* outLastModification = nullptr, VTime* outCreationTime = nullptr,
+                             VTime* outLastAccess = nullptr) const override;
+
+    // IFile.
+    VError GetContent(VMemoryBuffer& outContent) const override;
+    VError SetContent(const void* inData, size_t inSize) const override;
+    VError AppendContent(const void* inData, size_t inSize) const override;
+    /// An invalid path answers 604 (pushed twice: as its own error, then as the file's).
+    VError Delete() const override;
+    bool IsWritable() const override;
+    VError GetSize(int64_t* outSize) const override;
+    VError CopyTo(const VFile& inDestination, FileCopyOptions inOptions = 0) const override;
+    /// With inDestination's file system when the target lies inside its root.
+    VError CopyTo(const VFolder& inDestination, VFile** outFile,
+                  FileCopyOptions inOptions = 0) const override;
+
+    /// Creates an empty file (permissions 0644); an existing file makes it fail (EEXIST) unless
+    /// kCopyOverwrite, which replaces it. Pushes 607 with "options".
+    VError Create(FileCopyOptions inOptions = 0) const;
+    /// Moves the file to the user's trash. Pushes 604.
+    VError MoveToTrash() const;
+    /// Renames the file in place, never replacing an existing item. On success outFile (when given)
+    /// receives a new file for the new path, else null. Pushes 601 with "newname".
+    VError Rename(const VString& inNewName, VFile** outFile) const;
+    /// Moves the file to inDestination (a folder path: under the file's own name). Inside one folder
+    /// a plain rename, which replaces an existing file; elsewhere a move that replaces only with
+    /// kCopyOverwrite, across file systems by copy and removal. outFile as for Rename. Pushes 606 with
+    /// "destination" and "options".
+    VError Move(const VFilePath& inDestination, VFile** outFile, FileCopyOptions inOptions = 0) const;
+    VError Move(const VFolder& inDestination, VFile** outFile, FileCopyOptions inOptions = 0) const;
+    VError Move(const VFile& inDestination, FileCopyOptions inOptions = 0) const;
+    /// Copies the file or link to inDestination (a folder path: under the file's own name), keeping
+    /// permission bits and times; an existing target is replaced with kCopyOverwrite, else the copy
+    /// fails. An invalid source or destination path answers 605. outFile as for Rename. Pushes 605
+    /// with "destination" and "options".
+    VError CopyTo(const VFilePath& inDestination, VFile** outFile, FileCopyOptions inOptions = 0) const;
+    /// Copies inSource onto this file.
+    VError CopyFrom(const VFile& inSource, FileCopyOptions inOptions = 0) const;
+
+    /// Opens the file. eFileAccessReadWrite and eFileAccessShared take an exclusive or shared lock
+    /// without waiting (a lock held elsewhere fails at once with EACCES, translated to 5). On success
+    /// *outDesc receives the descriptor, which the caller deletes. Pushes 602 with "access" and "options".
+    VError Open(FileAccess inAccess, VFileDesc** outDesc, FileOpenOptions inOptions = 0) const;
+
+    /// Sets the modification and access times (a null one is left alone; the creation time cannot be
+    /// set on Linux and is ignored). Pushes 609.
+    VError SetTimeAttributes(const VTime* inLastModification = nullptr, const VTime* inCreationTime = nullptr,
+                             const VTime* inLastAccess = nullptr) const;
+    /// kFileAttributeLocked (immutable) and kFileAttributeInvisible (name beginning with "."). Pushes 608.
+    VError GetFileAttributes(FileAttributes* outAttributes) const;
+    /// Locks or unlocks the file (kFileAttributeLocked); invisibility is the name's and is not changed.
+    /// Pushes 609.
+    VError SetFileAttributes(FileAttributes inAttributes) const;
+    /// Adds read and write for owner, group and others. Pushes 609.
+    VError MAC_MakeWritableByAll() const;
+    /// The permission bits (mode & 0777) of the file itself. Pushes 608.
+    VError MAC_GetPermissions(uint16_t* outMode) const;
+    /// Sets mode & 0777 on the file itself. Pushes 609.
+    VError MAC_SetPermissions(uint16_t inMode) const;
+
+    /// The platform part (the POSIX path for platform code).
+    const XPosixFile& GetImpl() const noexcept { return fImpl; }
+
+private:
+    VError _Report(VError inResult, VError inOperation) const;
+    VError _ReportWithDestination(VError inResult, VError inOperation, const VFilePath& inDestination,
+                                  FileCopyOptions inOptions) const;
+    VError _Move(const VFilePath& inDestination, VFileSystem* inFileSystem, VFile** outFile,
+                 FileCopyOptions inOptions) const;
+    VError _OpenAndWrite(const void* inData, size_t inSize, bool inAppend) const;
+
+    XPosixFile fImpl;
+    VFilePath fPath;
+    VFileSystem* fFileSystem = nullptr;
+};
+
+} // namespace vkit

@@ -1,0 +1,139 @@
+// VFileError: parameters naming the item, the fallback description and the two-error push.
+#include "files/VFileError.h"
+
+#include "bags/VValueBag.h"
+#include "errors/VErrorThrow.h"
+#include "errors/VNativeErrorTable.h"
+#include "files/VFile.h"
+#include "files/VFolder.h"
+
+namespace vkit {
+
+namespace {
+
+const StPackedDictionaryKey kNameKey("name");
+const StPackedDictionaryKey kPathKey("path");
+const StPackedDictionaryKey kItemKey("item");
+
+/// The English text of an operation, the start of the description when no localizer has one.
+const char* OperationText(VError inCode) {
+    switch (NumberFromVError(inCode)) {
+    case 600:
+        return "No item was found at";
+    case 601:
+        return "Cannot rename the file";
+    case 602:
+        return "Cannot open the file";
+    case 604:
+        return "Cannot delete the file";
+    case 605:
+        return "Cannot copy the file";
+    case 606:
+        return "Cannot move the file";
+    case 607:
+        return "Cannot create the file";
+    case 608:
+        return "Cannot read the information of the file";
+    case 609:
+        return "Cannot change the information of the file";
+    case 614:
+        return "Invalid name for the item";
+    case 651:
+        return "The folder is not empty:";
+    case 652:
+        return "Cannot create the folder";
+    case 653:
+        return "Cannot delete the folder";
+    case 654:
+        return "Cannot read the information of the folder";
+    case 655:
+        return "Cannot change the information of the folder";
+    case 657:
+        return "Cannot rename or move the folder";
+    case 660:
+        return "Cannot copy the folder";
+    case 661:
+        return "Cannot move the folder to the trash";
+    case 200:
+        return "End of file reached in";
+    case 213:
+        return "Cannot read from the file";
+    case 214:
+        return "Cannot write to the file";
+    case 215:
+        return "Cannot read the position in the file";
+    case 216:
+        return "Cannot move the position in the file";
+    case 217:
+        return "Cannot read the size of the file";
+    case 218:
+        return "Cannot change the size of the file";
+    case 219:
+        return "Cannot flush the file";
+    default:
+        return "File operation failed on";
+    }
+}
+
+} // namespace
+
+VFileError::VFileError(const VFile* inFile, VError inCode)
+    : VFileError(inFile != nullptr ? inFile->GetPath() : VFilePath(), inCode) {}
+
+VFileError::VFileError(const VFolder* inFolder, VError inCode)
+    : VFileError(inFolder != nullptr ? inFolder->GetPath() : VFilePath(), inCode) {}
+
+VFileError::VFileError(const VFilePath& inPath, VError inCode) : VFileError(inPath, inCode, inCode, VE_OK) {}
+
+VFileError::VFileError(const VFilePath& inPath, VError inCode, VError inOperationCode, VError inSystemError)
+    : VErrorBase(inCode), fPath(inPath) {
+    _SetParameters(inOperationCode, inSystemError);
+}
+
+VFileError::~VFileError() = default;
+
+void VFileError::_SetParameters(VError inOperationCode, VError inSystemError) {
+    VString name;
+    fPath.GetName(name);
+    VValueBag& bag = GetBag();
+    bag.SetString(kNameKey, name);
+    bag.SetString(kPathKey, fPath.GetPath());
+    VString description(OperationText(inOperationCode));
+    description.AppendCString(" \"{path}\"");
+    VString systemText;
+    GetNativeErrorText(inSystemError, systemText);
+    if (!systemText.IsEmpty()) {
+        description.AppendCString(": ");
+        description.AppendString(systemText);
+    }
+    bag.SetString(ErrorBagKeys::error_description, description);
+}
+
+void VFileError::SetFailedItem(const std::string& inPosixPath) {
+    if (inPosixPath.empty())
+        return;
+    VValueBag& bag = GetBag();
+    bag.SetString(kItemKey, VString(inPosixPath.data(), inPosixPath.size()));
+    VString description;
+    bag.GetString(ErrorBagKeys::error_description, description);
+    description.AppendCString(" (at \"{item}\")");
+    bag.SetString(ErrorBagKeys::error_description, description);
+}
+
+VError VFileError::Push(VError inFirstCode) {
+    VError code = GetError();
+    _PushRetainedError(this, inFirstCode);
+    return code;
+}
+
+VFileError* VFileError::_MakeForSystemError(const VFilePath& inPath, VError inResult,
+                                            VError inOperationCode) {
+    return new VFileError(inPath, EncodedNativeErrorToVError(inResult, inOperationCode), inOperationCode,
+                          inResult);
+}
+
+VError VFileError::Throw(const VFilePath& inPath, VError inCode) {
+    return (new VFileError(inPath, inCode))->Push(inCode);
+}
+
+} // namespace vkit

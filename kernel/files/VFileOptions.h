@@ -1,0 +1,70 @@
+// Option flags and kinds taken by the file and folder operations: copy, open, attributes, system folders.
+#pragma once
+
+#include <cstdint>
+
+namespace vkit {
+
+/// Flags of the copy, move and create operations (other bits have no effect).
+using FileCopyOptions = uint32_t;
+/// An existing destination is removed first; VFile::Create replaces an existing file.
+constexpr FileCopyOptions kCopyOverwrite = 4;
+/// A folder-tree copy goes on after a failing item and reports the first error at the end.
+constexpr FileCopyOptions kCopyContinueOnError = 8;
+/// A folder-tree copy leaves out invisible items (names beginning with ".").
+constexpr FileCopyOptions kCopySkipInvisible = 16;
+
+/// How VFile::Open opens a file. The locks are advisory (flock) and taken without waiting: a lock held
+/// elsewhere makes the open fail at once with EACCES.
+enum FileAccess : int32_t {
+    /// Read only, no lock.
+    eFileAccessRead = 0,
+    /// Read and write with an exclusive lock.
+    eFileAccessReadWrite = 1,
+    /// Read and write with a shared lock.
+    eFileAccessShared = 2,
+    /// As eFileAccessReadWrite, falling back to eFileAccessRead when that fails.
+    eFileAccessBest = 3,
+};
+
+/// Flags of VFile::Open.
+using FileOpenOptions = uint32_t;
+/// The resource fork; no Linux file has one, so such an open fails with ENOTSUP.
+constexpr FileOpenOptions kOpenResourceFork = 1;
+/// A missing file is created with permissions 0644.
+constexpr FileOpenOptions kOpenCreate = 2;
+/// The file is emptied.
+constexpr FileOpenOptions kOpenTruncate = 4;
+/// The system is told the file will be read in order (read-ahead).
+constexpr FileOpenOptions kOpenReadAhead = 8;
+/// The system is told not to keep the file's data in its cache.
+constexpr FileOpenOptions kOpenNoCache = 32;
+constexpr FileOpenOptions kOpenNoCacheAlternate = 64;
+/// A final symbolic link is followed; without it opening a link fails (ELOOP).
+constexpr FileOpenOptions kOpenFollowLinks = 128;
+
+/// Attribute bits of VFile::GetFileAttributes and SetFileAttributes.
+using FileAttributes = uint32_t;
+/// The item is locked: the immutable attribute is set.
+constexpr FileAttributes kFileAttributeLocked = 1;
+/// The item is invisible: its name begins with ".". Read only on Linux.
+constexpr FileAttributes kFileAttributeInvisible = 2;
+
+/// The folders VFolder::RetainSystemFolder knows.
+enum ESystemFolderKind : int32_t {
+    eFolderExecutable = 0,
+    eFolderUserDocuments = 1,
+    eFolderTemporary = 2,
+    eFolderApplicationSupport = 4,
+    eFolderUserApplicationSupport = 5,
+    eFolderApplicationSupport2 = 6,
+    eFolderUserApplicationSupport2 = 7,
+    eFolderUserDesktop = 8,
+    eFolderApplications = 9,
+    eFolderCaches = 10,
+    eFolderUserCaches = 11,
+    eFolderUserLibrary = 12,
+    eFolderUserHome = 13,
+};
+
+} // namespace vkit

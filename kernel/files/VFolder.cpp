@@ -1,0 +1,375 @@
+// VFolder: construction, queries, creation and deletion of folders, renaming, moving and the trash.
+#include "files/VFolder.h"
+
+#include "bags/VValueBag.h"
+#include "files/VFile.h"
+#include "files/VFileError.h"
+#include "files/VFileSystem.h"
+#include "runtime/VTaskMgr.h"
+
+#include <atomic>
+#include <vector>
+
+namespace vkit {
+
+namespace {
+
+const StPackedDictionaryKey kNewNameKey("newname");
+const StPackedDictionaryKey kDestinationKey("destination");
+
+/// The folder's file system when inPath is its root or lies inside it, else null.
+VFileSystem* FileSystemHolding(VFileSystem* inFileSystem, const VFilePath& inPath) {
+    return inFileSystem != nullptr && inFileSystem->IsAuthorized(inPath) ? inFileSystem : nullptr;
+}
+
+VFilePath RelativeFolderPath(const VFolder& inParent, const VString& inRelative, FilePathStyle inStyle) {
+    VString relative(inRelative);
+    UniChar separator = inStyle == FilePathStyle::Posix ? u'/' : VFilePath::kSeparator;
+    if (relative.IsEmpty() || relative[relative.GetLength() - 1] != separator)
+        relative.AppendUniChar(separator);
+    return VFilePath(inParent.GetPath(), relative, inStyle, inParent.GetFileSystem() != nullptr);
+}
+
+} // namespace
+
+VFolder::VFolder(const VFilePath& inPath, VFileSystem* inFileSystem)
+    : fPath(inPath), fFileSystem(RetainRefCountable(inFileSystem)) {
+    fImpl.Init(this);
+}
+
+VFolder::VFolder(const VString& inText, FilePathStyle inStyle) : fPath(inText, inStyle) {
+    fImpl.Init(this);
+}
+
+VFolder::VFolder(const VFolder& inParent, const VString& inRelative, FilePathStyle inStyle)
+    : fPath(RelativeFolderPath(inParent, inRelative, inStyle)),
+      fFileSystem(RetainRefCountable(FileSystemHolding(inParent.GetFileSystem(), fPath))) {
+    fImpl.Init(this);
+}
+
+VFolder::VFolder(const char* inPosixPath, const VFilePath& inPath, VFileSystem* inFileSystem)
+    : fPath(inPath), fFileSystem(RetainRefCountable(inFileSystem)) {
+    fImpl.Init(this, inPosixPath);
+}
+
+VFolder::~VFolder() {
+    ReleaseRefCountable(&fFileSystem);
+}
+
+void VFolder::GetPlatformPath(VString& outText, FilePathStyle inStyle) const {
+    outText = fPath.GetPath(inStyle);
+}
+
+void VFolder::GetPathWithFileSystem(VString& outText) const {
+    _BuildPathWithFileSystem(fPath, fFileSystem, outText);
+}
+
+VFolder* VFolder::RetainParentFolder(bool inSandboxed) const {
+    VFilePath parent;
+    if (!fPath.GetParent(parent))
+        return nullptr;
+    VFileSystem* fileSystem = FileSystemHolding(fFileSystem, parent);
+    if (inSandboxed && fFileSystem != nullptr && fileSystem == nullptr)
+        return nullptr;
+    return new VFolder(parent, fileSystem);
+}
+
+bool VFolder::Exists() const {
+    return fPath.IsFolder() && fImpl.Exists(true);
+}
+
+void VFolder::GetNameWithoutExtension(VString& outName) const {
+    fPath.GetFolderName(outName, false);
+}
+
+VError VFolder::GetTimeAttributes(VTime* outLastModification, VTime* outCreationTime,
+                                  VTime* outLastAccess) const {
+    XPosixItemTimes times;
+    VError error = _Report(fImpl.GetTimes(times), VE_FOLDER_CANNOT_GET_ATTRIBUTES);
+    if (error == VE_OK)
+        _SetTimes(times.fModification, times.fCreation, times.fAccess, outLastModification, outCreationTime,
+                  outLastAccess);
+    return error;
+}
+
+VFolder* VFolder::RetainRelativeFolder(const VString& inRelativePath, FilePathStyle inStyle) const {
+    return new VFolder(*this, inRelativePath, inStyle);
+}
+
+IFile* VFolder::_RetainRelativeIFile(const VString& inRelativePath, FilePathStyle inStyle) const {
+    return new VFile(*this, inRelativePath, inStyle);
+}
+
+bool VFolder::IsEmpty() const {
+    bool empty = true;
+    // An unreadable folder lists nothing, as its iteration would.
+    return !Exists() || fImpl.IsEmpty(empty) != VE_OK || empty;
+}
+
+VError VFolder::_Report(VError inResult, VError inOperation) const {
+    return VFileError::Report(fPath, inResult, inOperation);
+}
+
+VError VFolder::Create() const {
+    if (Exists())
+        return VE_OK;
+    return _Report(fImpl.Create(), VE_FOLDER_CANNOT_CREATE);
+}
+
+VError VFolder::CreateRecursive(bool inMakeWritableByAll) const {
+    if (Exists())
+        return VE_OK;
+    if (VRefPtr<VFolder> parent = AdoptRef(RetainParentFolder()); parent) {
+        VError error = parent->CreateRecursive(inMakeWritableByAll);
+        if (error != VE_OK)
+            return error;
+    }
+    VError error = Create();
+    return error == VE_OK && inMakeWritableByAll ? MakeWritableByAll() : error;
+}
+
+VError VFolder::MakeWritableByAll() const {
+    return _Report(fImpl.MakeWritableByAll(), VE_FOLDER_CANNOT_SET_ATTRIBUTES);
+}
+
+VError VFolder::Delete(bool inRecursive) const {
+    if (IsEmpty())
+        return _Report(fImpl.Delete(), VE_FOLDER_CANNOT_DELETE);
+    if (!inRecursive)
+        return VFileError::Throw(fPath, VE_FOLDER_NOT_EMPTY);
+    VError error = DeleteContents(true);
+    return error != VE_OK ? error : _Report(fImpl.Delete(), VE_FOLDER_CANNOT_DELETE);
+}
+
+VError VFolder::DeleteContents(bool inRecursive) const {
+    std::vector<XPosixFolderItem> items;
+    XPosixListOptions options =
+        kListFiles | kListInvisible | kListSpecialFiles | (inRecursive ? kListFolders : 0);
+    VError error = _Report(fImpl.ListItems(options, items), VE_FOLDER_CANNOT_DELETE);
+    for (const XPosixFolderItem& item : items) {
+        if (error != VE_OK)
+            break;
+        if (!item.fIsFolder)
+            continue;
+        VFolder folder(item.fPosixPath.c_str(), item.fPath, fFileSystem);
+        error = folder.DeleteContents(true);
+        VTaskMgr::YieldNow();
+        if (error == VE_OK)
+            error = folder.Delete(false);
+    }
+    for (const XPosixFolderItem& item : items) {
+        if (error != VE_OK)
+            break;
+        if (item.fIsFolder)
+            continue;
+        VFile file(item.fPosixPath.c_str(), item.fPath, fFileSystem);
+        // A FIFO, socket or device is no file to VFile::Delete, which would leave it in place.
+        error = item.fIsSpecial
+                    ? VFileError::Report(item.fPath, file.GetImpl().Delete(), VE_FILE_CANNOT_DELETE)
+                    : file.Delete();
+    }
+    return error;
+}
+
+VError VFolder::DeleteForced() const {
+    std::string failedPath;
+    VError restoreError = VE_OK;
+    VError error = fImpl.DeleteForced(failedPath, restoreError);
+    VFileError::Report(fPath, restoreError, VE_FOLDER_CANNOT_SET_ATTRIBUTES);
+    return VFileError::Report(fPath, error, VE_FOLDER_CANNOT_DELETE,
+                              [&](VFileError& ioError) { ioError.SetFailedItem(failedPath); });
+}
+
+VError VFolder::MoveToTrash() const {
+    if (!Exists())
+        return VE_OK;
+    return _Report(fImpl.MoveToTrash(), VE_FOLDER_CANNOT_MOVE_TO_TRASH);
+}
+
+VError VFolder::Rename(const VString& inNewName, VFolder** outFolder) const {
+    if (outFolder != nullptr)
+        *outFolder = nullptr;
+    auto addName = [&](VFileError& ioError) { ioError.GetBag().SetString(kNewNameKey, inNewName); };
+    VFilePath newPath(fPath);
+    if (!newPath.SetName(inNewName)) {
+        VFileError* error = new VFileError(this, VE_FOLDER_CANNOT_RENAME);
+        addName(*error);
+        return error->Push(VE_FOLDER_CANNOT_RENAME);
+    }
+    VError error = VFileError::Report(fPath, fImpl.Rename(newPath), VE_FOLDER_CANNOT_RENAME, addName);
+    if (error == VE_OK && outFolder != nullptr)
+        *outFolder = new VFolder(newPath, fFileSystem);
+    return error;
+}
+
+VError VFolder::Move(const VFolder& inDestinationParent, VFolder** outFolder) const {
+    return Move(inDestinationParent, VString(), outFolder);
+}
+
+VError VFolder::Move(const VFolder& inDestinationParent, const VString& inNewName,
+                     VFolder** outFolder) const {
+    if (outFolder != nullptr)
+        *outFolder = nullptr;
+    VString name(inNewName);
+    if (name.IsEmpty())
+        fPath.GetName(name);
+    VFilePath destination(inDestinationParent.GetPath());
+    destination.ToSubFolder(name);
+    VError error =
+        VFileError::Report(fPath, fImpl.Move(destination), VE_FOLDER_CANNOT_RENAME, [&](VFileError& ioError) {
+            ioError.GetBag().SetString(kDestinationKey, destination.GetPath());
+        });
+    if (error == VE_OK && outFolder != nullptr)
+        *outFolder = new VFolder(destination, inDestinationParent.GetFileSystem());
+    return error;
+}
+
+VError VFolder::MAC_GetPermissions(uint16_t* outMode) const {
+    uint16_t mode = 0;
+    VError error = _Report(fImpl.GetPermissions(mode), VE_FOLDER_CANNOT_GET_ATTRIBUTES);
+    if (outMode != nullptr)
+        *outMode = error == VE_OK ? mode : 0;
+    return error;
+}
+
+VError VFolder::MAC_SetPermissions(uint16_t inMode) const {
+    return _Report(fImpl.SetPermissions(inMode), VE_FOLDER_CANNOT_SET_ATTRIBUTES);
+}
+
+VFolder* VFolder::RetainSystemFolder(ESystemFolderKind inKind, bool inCreate) {
+    if (inKind < eFolderExecutable || inKind == 3 || inKind > eFolderUserHome)
+        return nullptr;
+    std::string posixPath;
+    VError error = XPosixFolder::GetSystemFolderPath(inKind, inCreate, posixPath);
+    VFilePath path(VString(posixPath.c_str(), posixPath.size()), FilePathStyle::Posix);
+    if (error != VE_OK) {
+        VFileError::Report(path, error, inCreate ? VE_FOLDER_CANNOT_CREATE : VE_FOLDER_CANNOT_GET_ATTRIBUTES);
+        return nullptr;
+    }
+    return new VFolder(posixPath.c_str(), path, nullptr);
+}
+
+// Copies.
+
+namespace {
+
+std::atomic<VFolder::ListingHook> sListingHook{nullptr};
+
+} // namespace
+
+void VFolder::SetListingHookForTests(ListingHook inHook) noexcept {
+    sListingHook.store(inHook, std::memory_order_release);
+}
+
+VError VFolder::CopyTo(const VFolder& inDestinationParent, VFolder** outFolder,
+                       FileCopyOptions inOptions) const {
+    VString name;
+    fPath.GetName(name);
+    return CopyTo(inDestinationParent, name, outFolder, inOptions);
+}
+
+VError VFolder::_CheckCopyDestination(const VFolder& inDestination) const {
+    if (!IsSameFolder(&inDestination) && !inDestination.GetPath().IsChildOf(fPath))
+        return VE_OK;
+    VFileError* error = new VFileError(this, VE_FOLDER_CANNOT_COPY);
+    error->GetBag().SetString(kDestinationKey, inDestination.GetPath().GetPath());
+    return error->Push(VE_OK);
+}
+
+VError VFolder::CopyTo(const VFolder& inDestinationParent, const VString& inName, VFolder** outFolder,
+                       FileCopyOptions inOptions) const {
+    if (outFolder != nullptr)
+        *outFolder = nullptr;
+    VError error = _CheckCopyDestination(inDestinationParent);
+    if (error != VE_OK)
+        return error;
+    VRefPtr<VFolder> target = AdoptRef(new VFolder(inDestinationParent, inName, FilePathStyle::Native));
+    bool done = false;
+    if ((inOptions & kCopyOverwrite) != 0)
+        error = _CopyInOneCall(*target, done);
+    if (error == VE_OK && !done)
+        error = CopyContentsTo(*target, inOptions);
+    if (outFolder != nullptr)
+        *outFolder = target.Forget();
+    return error;
+}
+
+VError VFolder::_CopyInOneCall(const VFolder& inTarget, bool& outDone) const {
+    outDone = false;
+    if (inTarget.Exists()) {
+        VError error = inTarget.Delete(true);
+        if (error != VE_OK)
+            return error;
+    }
+    std::string failedPath;
+    if (fImpl.CopyTree(inTarget.GetPath(), failedPath) == VE_OK) {
+        outDone = true;
+        return VE_OK;
+    }
+    // The one-call copy leaves nothing behind when it fails; should a target exist all the same, it is
+    // removed. Its error is dropped: the copy goes on item by item and reports its own failures.
+    return inTarget.Exists() ? inTarget.Delete(true) : VE_OK;
+}
+
+VError VFolder::CopyContentsTo(const VFolder& inDestination, FileCopyOptions inOptions) const {
+    // Also checked when the destination is missing: created inside the source, it would be copied into
+    // itself without end.
+    VError error = _CheckCopyDestination(inDestination);
+    if (error != VE_OK)
+        return error;
+    bool created = !inDestination.Exists();
+    if (created && (error = inDestination.Create()) != VE_OK)
+        return error;
+    error = _CopyItems(inDestination, inOptions);
+    if (created && (error == VE_OK || (inOptions & kCopyContinueOnError) != 0)) {
+        VError attributesError = _CopyAttributesTo(inDestination);
+        if (error == VE_OK)
+            error = attributesError;
+    }
+    return error;
+}
+
+VError VFolder::_CopyItems(const VFolder& inDestination, FileCopyOptions inOptions) const {
+    std::vector<XPosixFolderItem> items;
+    XPosixListOptions options = kListFolders | kListFiles | kListFollowFolderLink;
+    if ((inOptions & kCopySkipInvisible) == 0)
+        options |= kListInvisible;
+    VError first = _Report(fImpl.ListItems(options, items), VE_FOLDER_CANNOT_COPY);
+    if (first != VE_OK)
+        return first;
+    if (ListingHook hook = sListingHook.load(std::memory_order_acquire); hook != nullptr)
+        hook(*this);
+    const bool goOn = (inOptions & kCopyContinueOnError) != 0;
+    // Sub-folders first, depth first, then the files of this level.
+    for (bool folders : {true, false}) {
+        for (const XPosixFolderItem& item : items) {
+            if (item.fIsFolder != folders)
+                continue;
+            VError error = folders ? VFolder(item.fPosixPath.c_str(), item.fPath, fFileSystem)
+                                         .CopyTo(inDestination, nullptr, inOptions)
+                                   : VFile(item.fPosixPath.c_str(), item.fPath, fFileSystem)
+                                         .CopyTo(inDestination, nullptr, inOptions);
+            if (error != VE_OK && first == VE_OK)
+                first = error;
+            if (error != VE_OK && !goOn)
+                return first;
+        }
+    }
+    return first;
+}
+
+VError VFolder::_CopyAttributesTo(const VFolder& inDestination) const {
+    uint16_t mode = 0;
+    XPosixItemTimes times;
+    VError error = fImpl.GetPermissions(mode);
+    if (error == VE_OK)
+        error = fImpl.GetTimes(times);
+    if (error != VE_OK)
+        return _Report(error, VE_FOLDER_CANNOT_COPY);
+    error = inDestination.fImpl.SetPermissions(mode);
+    if (error == VE_OK)
+        error = inDestination.fImpl.SetTimes(&times.fModification, &times.fAccess);
+    return VFileError::Report(inDestination.GetPath(), error, VE_FOLDER_CANNOT_COPY);
+}
+
+} // namespace vkit

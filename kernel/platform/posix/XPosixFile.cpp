@@ -1,0 +1,169 @@
+// XPosixFile: the system calls on one file: create, unlink, rename, move, copy, open with flock locks.
+#include "platform/posix/XPosixFile.h"
+
+#include "files/VFile.h"
+#include "platform/posix/XPosixFileCalls.h"
+#include "platform/posix/XPosixFileCopier.h"
+#include "platform/posix/XPosixPath.h"
+#include "platform/posix/XPosixTrash.h"
+
+#include <fcntl.h>
+#include <sys/file.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace vkit {
+
+void XPosixFile::Init(const VFile* inOwner) {
+    fOwner = inOwner;
+    XPosixPath::GetPosixPath(inOwner->GetPath(), fPosixPath);
+}
+
+void XPosixFile::Init(const VFile* inOwner, const char* inPosixPath) {
+    fOwner = inOwner;
+    fPosixPath = inPosixPath != nullptr ? inPosixPath : "";
+}
+
+bool XPosixFile::Exists() const noexcept {
+    return XPosixFileInfo::IsFileOrLink(fPosixPath);
+}
+
+VError XPosixFile::Create(FileCopyOptions inOptions) const {
+    int flags = O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC;
+    if ((inOptions & kCopyOverwrite) != 0) {
+        if (::unlink(fPosixPath.c_str()) != 0 && errno != ENOENT)
+            return LastPosixError();
+        flags = O_WRONLY | O_CREAT | O_TRUNC | O_NOFOLLOW | O_CLOEXEC;
+    }
+    int fd = RetryAfterSignal([&] { return ::open(fPosixPath.c_str(), flags, 0644); });
+    if (fd < 0)
+        return LastPosixError();
+    ::close(fd);
+    return VE_OK;
+}
+
+VError XPosixFile::Delete() const {
+    if (::unlink(fPosixPath.c_str()) != 0)
+        return LastPosixError();
+    return VE_OK;
+}
+
+VError XPosixFile::Rename(const VFilePath& inNewPath) const {
+    return XPosixFileInfo::RenameNoReplace(fPosixPath, XPosixPath::GetPosixPath(inNewPath));
+}
+
+VError XPosixFile::RenameReplacing(const VFilePath& inNewPath) const {
+    return XPosixFileInfo::Rename(fPosixPath, XPosixPath::GetPosixPath(inNewPath));
+}
+
+VError XPosixFile::Move(const VFilePath& inDestination, FileCopyOptions inOptions) const {
+    std::string target = XPosixPath::GetPosixPath(inDestination);
+    bool replace = (inOptions & kCopyOverwrite) != 0;
+    VError error = replace ? XPosixFileInfo::Rename(fPosixPath, target)
+                           : XPosixFileInfo::RenameNoReplace(fPosixPath, target);
+    if (error != MakeVErrorFromPosix(EXDEV))
+        return error;
+    // Another file system: copy, then remove the source; a source that stays removes the copy.
+    if (replace)
+        ::unlink(target.c_str());
+    error = XPosixFileCopier::CopyItem(fPosixPath, target);
+    if (error != VE_OK)
+        return error;
+    if (::unlink(fPosixPath.c_str()) != 0) {
+        error = LastPosixError();
+        ::unlink(target.c_str());
+    }
+    return error;
+}
+
+VError XPosixFile::CopyTo(const VFilePath& inDestination, FileCopyOptions inOptions) const {
+    std::string target = XPosixPath::GetPosixPath(inDestination);
+    if ((inOptions & kCopyOverwrite) != 0)
+        ::unlink(target.c_str());
+    return XPosixFileCopier::CopyItem(fPosixPath, target);
+}
+
+VError XPosixFile::MoveToTrash() const {
+    return XPosixTrash::MoveToTrash(fPosixPath);
+}
+
+VError XPosixFile::GetPermissions(uint16_t& outMode) const {
+    return XPosixFileInfo::GetPermissions(fPosixPath, outMode);
+}
+
+VError XPosixFile::SetPermissions(uint16_t inMode) const {
+    return XPosixFileInfo::SetPermissions(fPosixPath, inMode);
+}
+
+VError XPosixFile::MakeWritableByAll() const {
+    return XPosixFileInfo::MakeWritableByAll(fPosixPath);
+}
+
+VError XPosixFile::GetSize(int64_t& outSize) const {
+    return XPosixFileInfo::GetSize(fPosixPath, outSize);
+}
+
+VError XPosixFile::GetTimes(XPosixItemTimes& outTimes) const {
+    return XPosixFileInfo::GetTimes(fPosixPath, outTimes);
+}
+
+VError XPosixFile::SetTimes(const int64_t* inModification, const int64_t* inAccess) const {
+    return XPosixFileInfo::SetTimes(fPosixPath, inModification, inAccess);
+}
+
+VError XPosixFile::GetAttributes(FileAttributes& outAttributes) const {
+    return XPosixFileInfo::GetAttributes(fPosixPath, true, outAttributes);
+}
+
+VError XPosixFile::SetAttributes(FileAttributes inAttributes) const {
+    return XPosixFileInfo::SetAttributes(fPosixPath, inAttributes);
+}
+
+bool XPosixFile::IsWritable() const noexcept {
+    return !fPosixPath.empty() && ::access(fPosixPath.c_str(), W_OK) == 0;
+}
+
+VError XPosixFile::Open(FileAccess inAccess, FileOpenOptions inOptions, int& outFd) const {
+    outFd = -1;
+    if ((inOptions & kOpenResourceFork) != 0)
+        return MakeVErrorFromPosix(ENOTSUP);
+    if (inAccess != eFileAccessBest)
+        return _OpenOnce(inAccess, inOptions, outFd);
+    VError error = _OpenOnce(eFileAccessReadWrite, inOptions, outFd);
+    return error == VE_OK ? error : _OpenOnce(eFileAccessRead, inOptions, outFd);
+}
+
+VError XPosixFile::_OpenOnce(FileAccess inAccess, FileOpenOptions inOptions, int& outFd) const {
+    bool locked = inAccess == eFileAccessReadWrite || inAccess == eFileAccessShared;
+    bool truncate = (inOptions & kOpenTruncate) != 0;
+    int flags = (inAccess == eFileAccessRead ? O_RDONLY : O_RDWR) | O_CLOEXEC | O_NOCTTY;
+    if ((inOptions & kOpenCreate) != 0)
+        flags |= O_CREAT;
+    if ((inOptions & kOpenFollowLinks) == 0)
+        flags |= O_NOFOLLOW;
+    // With a lock to take, the file is emptied only once the lock is held.
+    if (truncate && !locked && inAccess != eFileAccessRead)
+        flags |= O_TRUNC;
+    int fd = RetryAfterSignal([&] { return ::open(fPosixPath.c_str(), flags, 0644); });
+    if (fd < 0)
+        return LastPosixError();
+    int error = 0;
+    if (locked && RetryAfterSignal([&] {
+                      return ::flock(fd, (inAccess == eFileAccessShared ? LOCK_SH : LOCK_EX) | LOCK_NB);
+                  }) != 0)
+        error = errno == EWOULDBLOCK ? EACCES : errno;
+    if (error == 0 && truncate && locked && RetryAfterSignal([&] { return ::ftruncate(fd, 0); }) != 0)
+        error = errno;
+    if (error != 0) {
+        ::close(fd);
+        return MakeVErrorFromPosix(error);
+    }
+    if ((inOptions & kOpenReadAhead) != 0)
+        (void)::posix_fadvise(fd, 0, 0, POSIX_FADV_SEQUENTIAL);
+    if ((inOptions & (kOpenNoCache | kOpenNoCacheAlternate)) != 0)
+        (void)::posix_fadvise(fd, 0, 0, POSIX_FADV_DONTNEED);
+    outFd = fd;
+    return VE_OK;
+}
+
+} // namespace vkit

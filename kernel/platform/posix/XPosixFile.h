@@ -1,0 +1,73 @@
+// XPosixFile: the Linux half of VFile, holding the file's POSIX path and making its system calls.
+#pragma once
+
+#include "errors/VErrorCodes.h"
+#include "files/VFileOptions.h"
+#include "platform/posix/XPosixFileInfo.h"
+
+#include <cstdint>
+#include <string>
+
+namespace vkit {
+
+class VFile;
+class VFilePath;
+
+/// One inside each VFile. The POSIX path is computed once, when the owner's path is set, and used for
+/// every later call. Each operation answers 0 or the POSX error of the failing system call.
+class XPosixFile {
+public:
+    XPosixFile() noexcept = default;
+    XPosixFile(const XPosixFile&) = delete;
+    XPosixFile& operator=(const XPosixFile&) = delete;
+
+    /// Computes the owner's POSIX path (empty for an invalid path).
+    void Init(const VFile* inOwner);
+    /// Takes a POSIX path already known (iteration) instead of computing it.
+    void Init(const VFile* inOwner, const char* inPosixPath);
+
+    const std::string& GetPosixPath() const noexcept { return fPosixPath; }
+
+    /// The item itself is a regular file or a symbolic link (dangling ones included).
+    bool Exists() const noexcept;
+    /// Creates an empty file with permissions 0644: exclusively, or replacing an existing one (unlinked
+    /// first) with kCopyOverwrite.
+    VError Create(FileCopyOptions inOptions) const;
+    /// Unlinks the file (a link itself, not its target).
+    VError Delete() const;
+    /// Renames to inNewPath, never replacing an existing item.
+    VError Rename(const VFilePath& inNewPath) const;
+    /// The plain rename of a move inside one folder (replaces an existing file).
+    VError RenameReplacing(const VFilePath& inNewPath) const;
+    /// Moves to inDestination: rename (replacing only with kCopyOverwrite), across file systems a copy
+    /// then the unlink of the source.
+    VError Move(const VFilePath& inDestination, FileCopyOptions inOptions) const;
+    /// Copies the file or link to inDestination (a file path), unlinking an existing target first with
+    /// kCopyOverwrite (a failure to unlink is ignored); EEXIST otherwise.
+    VError CopyTo(const VFilePath& inDestination, FileCopyOptions inOptions) const;
+    VError MoveToTrash() const;
+
+    VError GetPermissions(uint16_t& outMode) const;
+    VError SetPermissions(uint16_t inMode) const;
+    VError MakeWritableByAll() const;
+    VError GetSize(int64_t& outSize) const;
+    VError GetTimes(XPosixItemTimes& outTimes) const;
+    VError SetTimes(const int64_t* inModification, const int64_t* inAccess) const;
+    VError GetAttributes(FileAttributes& outAttributes) const;
+    VError SetAttributes(FileAttributes inAttributes) const;
+    /// Whether the process may write the file (access W_OK: false for a missing, immutable or read-only
+    /// file, or one on a read-only file system).
+    bool IsWritable() const noexcept;
+
+    /// Opens a close-on-exec descriptor (FileAccess and FileOpenOptions). Locks are flock locks taken
+    /// without waiting; a lock held elsewhere answers EACCES. Truncation happens after the lock is held.
+    VError Open(FileAccess inAccess, FileOpenOptions inOptions, int& outFd) const;
+
+private:
+    VError _OpenOnce(FileAccess inAccess, FileOpenOptions inOptions, int& outFd) const;
+
+    const VFile* fOwner = nullptr;
+    std::string fPosixPath;
+};
+
+} // namespace vkit

@@ -1,0 +1,24 @@
+// XPosixFileFlags: the immutable attribute of Linux items, which the library shows as "locked".
+#pragma once
+
+#include "errors/VErrorCodes.h"
+
+#include <string>
+
+namespace vkit {
+
+/// Reads and changes the immutable attribute (FS_IMMUTABLE_FL, "chattr +i") of regular files and
+/// directories. Symbolic links, special files and file systems without attributes are never locked.
+class XPosixFileFlags {
+public:
+    XPosixFileFlags() = delete;
+
+    /// outLocked receives whether the item is immutable; with inFollow a final symbolic link is
+    /// followed. Answers 0 or the POSX error of the lookup.
+    static VError IsLocked(const std::string& inPath, bool inFollow, bool& outLocked);
+    /// Sets or clears the immutable attribute of the item itself (a link is not followed; changing a
+    /// link answers ELOOP). Needs the CAP_LINUX_IMMUTABLE capability: EPERM without it.
+    static VError SetLocked(const std::string& inPath, bool inLocked);
+};
+
+} // namespace vkit

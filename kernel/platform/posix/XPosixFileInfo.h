@@ -1,0 +1,59 @@
+// XPosixFileInfo: the per-item system calls shared by files and folders (existence, modes, times, rename).
+#pragma once
+
+#include "errors/VErrorCodes.h"
+#include "files/VFileOptions.h"
+
+#include <cstdint>
+#include <string>
+
+namespace vkit {
+
+/// Times of an item in milliseconds since 1970-01-01 00:00 UTC.
+struct XPosixItemTimes {
+    int64_t fModification = 0;
+    /// The birth time where the file system records it, else the modification time.
+    int64_t fCreation = 0;
+    int64_t fAccess = 0;
+};
+
+/// Calls on one item given by its POSIX path (no trailing "/" where links must not be followed). Each
+/// answers 0 or the POSX error of the failing call.
+class XPosixFileInfo {
+public:
+    XPosixFileInfo() = delete;
+
+    /// The item itself (lstat) is a regular file or a symbolic link, dangling ones included.
+    static bool IsFileOrLink(const std::string& inPath) noexcept;
+    /// The item is a directory; with inFollow a final symbolic link is followed.
+    static bool IsDirectory(const std::string& inPath, bool inFollow) noexcept;
+
+    /// The permission bits (mode & 0777) of the item itself.
+    static VError GetPermissions(const std::string& inPath, uint16_t& outMode);
+    /// Sets mode & 0777 on the item itself; a symbolic link has no bits of its own (ENOTSUP).
+    static VError SetPermissions(const std::string& inPath, uint16_t inMode);
+    /// Adds read and write for owner, group and others (0666) to the item itself.
+    static VError MakeWritableByAll(const std::string& inPath);
+
+    /// The size of the item, links followed.
+    static VError GetSize(const std::string& inPath, int64_t& outSize);
+    /// The times of the item, links followed.
+    static VError GetTimes(const std::string& inPath, XPosixItemTimes& outTimes);
+    /// Sets the modification and access times (a null one is left as it is), links followed. The birth
+    /// time cannot be set on Linux.
+    static VError SetTimes(const std::string& inPath, const int64_t* inModification, const int64_t* inAccess);
+
+    /// kFileAttributeLocked when immutable, kFileAttributeInvisible when the name begins with ".";
+    /// links followed when inFollow.
+    static VError GetAttributes(const std::string& inPath, bool inFollow, FileAttributes& outAttributes);
+    /// Sets or clears the locked state; invisibility is the name's and cannot be set.
+    static VError SetAttributes(const std::string& inPath, FileAttributes inAttributes);
+
+    /// Renames without ever replacing an existing item (renameat2 RENAME_NOREPLACE; where the file system
+    /// refuses the flag, a plain rename after checking that the target is missing). EEXIST when it exists.
+    static VError RenameNoReplace(const std::string& inFrom, const std::string& inTo);
+    /// rename, replacing an existing file.
+    static VError Rename(const std::string& inFrom, const std::string& inTo);
+};
+
+} // namespace vkit

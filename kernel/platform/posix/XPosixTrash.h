@@ -1,0 +1,20 @@
+// XPosixTrash: moving an item to the user's trash (the freedesktop.org trash, through GIO).
+#pragma once
+
+#include "errors/VErrorCodes.h"
+
+#include <string>
+
+namespace vkit {
+
+class XPosixTrash {
+public:
+    XPosixTrash() = delete;
+
+    /// Moves the item at inPath (a link itself, not its target) into the user's trash,
+    /// $XDG_DATA_HOME/Trash for items on the home's file system, with its ".trashinfo" record. Answers 0
+    /// or a POSX code for GIO's error (ENOTSUP when no trash can hold the item).
+    static VError MoveToTrash(const std::string& inPath);
+};
+
+} // namespace vkit
