@@ -1,0 +1,128 @@
+// Shared by the file and folder tests: the task and error layer, error capture, disk helpers.
+#pragma once
+
+#include "bags/VValueBag.h"
+#include "errors/StErrorContextInstaller.h"
+#include "errors/VErrorBase.h"
+#include "errors/VErrorContext.h"
+#include "files/VFile.h"
+#include "files/VFolder.h"
+#include "runtime/VTaskMgr.h"
+#include "support/VTestTempFolder.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <dirent.h>
+#include <fcntl.h>
+#include <string>
+#include <sys/stat.h>
+#include <unistd.h>
+#include <vector>
+
+namespace vkit::testing {
+
+/// The file tests run on the main task of a task manager with the error layer up.
+class FilesTestEnvironment : public ::testing::Environment {
+public:
+    void SetUp() override {
+        ASSERT_TRUE(VTaskMgr::Init());
+        VErrorBase::Init();
+    }
+};
+
+/// The codes of the errors a guard's context holds, oldest first.
+inline std::vector<VError> Codes(const StErrorContextInstaller& inGuard) {
+    std::vector<VError> codes;
+    for (const VErrorBase* error : inGuard.GetContext()->GetErrors())
+        codes.push_back(error->GetError());
+    return codes;
+}
+
+/// Every error of the guard's context in full, for assertion messages.
+inline std::string Dump(const StErrorContextInstaller& inGuard) {
+    std::string text;
+    for (const VErrorBase* error : inGuard.GetContext()->GetErrors()) {
+        VString dump;
+        error->DumpToString(dump);
+        text += dump.ToUTF8();
+    }
+    return text.empty() ? std::string("(no error)") : text;
+}
+
+/// The string parameter of the guard's last error.
+inline std::string LastParameter(const StErrorContextInstaller& inGuard, const char* inName) {
+    const VErrorBase* error = inGuard.GetContext()->GetLast();
+    VString value;
+    if (error == nullptr || !error->GetBag().GetString(inName, value))
+        return "(none)";
+    return value.ToUTF8();
+}
+
+inline VRefPtr<VFolder> FolderAt(const std::string& inPosixPath) {
+    return AdoptRef(new VFolder(VString(inPosixPath + "/"), FilePathStyle::Posix));
+}
+
+inline VRefPtr<VFile> FileAt(const std::string& inPosixPath) {
+    return AdoptRef(new VFile(VString(inPosixPath), FilePathStyle::Posix));
+}
+
+/// The item itself exists (lstat).
+inline bool ItemExists(const std::string& inPath) {
+    struct stat info;
+    return ::lstat(inPath.c_str(), &info) == 0;
+}
+
+inline bool IsLink(const std::string& inPath) {
+    struct stat info;
+    return ::lstat(inPath.c_str(), &info) == 0 && S_ISLNK(info.st_mode);
+}
+
+inline std::string LinkText(const std::string& inPath) {
+    char buffer[4096];
+    ssize_t length = ::readlink(inPath.c_str(), buffer, sizeof(buffer));
+    return length < 0 ? std::string() : std::string(buffer, static_cast<size_t>(length));
+}
+
+inline unsigned Mode(const std::string& inPath) {
+    struct stat info;
+    return ::lstat(inPath.c_str(), &info) == 0 ? (info.st_mode & 07777) : 0xFFFF;
+}
+
+/// One line per item under inRoot, sorted: relative path, kind, permission bits, and a file's content
+/// or a link's text. Equal listings mean equal trees.
+inline void ListTree(const std::string& inRoot, const std::string& inRelative,
+                     std::vector<std::string>& ioLines) {
+    DIR* directory = ::opendir((inRoot + inRelative).c_str());
+    if (directory == nullptr)
+        return;
+    while (const struct dirent* entry = ::readdir(directory)) {
+        std::string name = entry->d_name;
+        if (name == "." || name == "..")
+            continue;
+        std::string relative = inRelative + "/" + name;
+        std::string path = inRoot + relative;
+        struct stat info;
+        ::lstat(path.c_str(), &info);
+        std::string line = relative + " " + std::to_string(info.st_mode & 0777);
+        if (S_ISLNK(info.st_mode)) {
+            line += " link " + LinkText(path);
+        } else if (S_ISDIR(info.st_mode)) {
+            line += " folder";
+            ListTree(inRoot, relative, ioLines);
+        } else {
+            line += " file " + ReadFile(path);
+        }
+        ioLines.push_back(line);
+    }
+    ::closedir(directory);
+    std::sort(ioLines.begin(), ioLines.end());
+}
+
+inline std::vector<std::string> TreeOf(const std::string& inRoot) {
+    std::vector<std::string> lines;
+    ListTree(inRoot, "", lines);
+    return lines;
+}
+
+} // namespace vkit::testing
