@@ -317,10 +317,17 @@ VError VFolder::CopyContentsTo(const VFolder& inDestination, FileCopyOptions inO
     VError error = _CheckCopyDestination(inDestination);
     if (error != VE_OK)
         return error;
+    // The source is listed first, so that a missing or unreadable source leaves no empty destination.
+    std::vector<XPosixFolderItem> items;
+    XPosixListOptions options = kListFolders | kListFiles | kListFollowFolderLink;
+    if ((inOptions & kCopySkipInvisible) == 0)
+        options |= kListInvisible;
+    if ((error = _Report(fImpl.ListItems(options, items), VE_FOLDER_CANNOT_COPY)) != VE_OK)
+        return error;
     bool created = !inDestination.Exists();
     if (created && (error = inDestination.Create()) != VE_OK)
         return error;
-    error = _CopyItems(inDestination, inOptions);
+    error = _CopyItems(items, inDestination, inOptions);
     if (created && (error == VE_OK || (inOptions & kCopyContinueOnError) != 0)) {
         VError attributesError = _CopyAttributesTo(inDestination);
         if (error == VE_OK)
@@ -329,20 +336,15 @@ VError VFolder::CopyContentsTo(const VFolder& inDestination, FileCopyOptions inO
     return error;
 }
 
-VError VFolder::_CopyItems(const VFolder& inDestination, FileCopyOptions inOptions) const {
-    std::vector<XPosixFolderItem> items;
-    XPosixListOptions options = kListFolders | kListFiles | kListFollowFolderLink;
-    if ((inOptions & kCopySkipInvisible) == 0)
-        options |= kListInvisible;
-    VError first = _Report(fImpl.ListItems(options, items), VE_FOLDER_CANNOT_COPY);
-    if (first != VE_OK)
-        return first;
+VError VFolder::_CopyItems(const std::vector<XPosixFolderItem>& inItems, const VFolder& inDestination,
+                           FileCopyOptions inOptions) const {
     if (ListingHook hook = sListingHook.load(std::memory_order_acquire); hook != nullptr)
         hook(*this);
+    VError first = VE_OK;
     const bool goOn = (inOptions & kCopyContinueOnError) != 0;
     // Sub-folders first, depth first, then the files of this level.
     for (bool folders : {true, false}) {
-        for (const XPosixFolderItem& item : items) {
+        for (const XPosixFolderItem& item : inItems) {
             if (item.fIsFolder != folders)
                 continue;
             VError error = folders ? VFolder(item.fPosixPath.c_str(), item.fPath, fFileSystem)

@@ -7,6 +7,7 @@
 #include "text/VObject.h"
 
 #include <cstdint>
+#include <vector>
 
 namespace vkit {
 
@@ -129,7 +130,8 @@ public:
 private:
     VError _Report(VError inResult, VError inOperation) const;
     VError _CheckCopyDestination(const VFolder& inDestination) const;
-    VError _CopyItems(const VFolder& inDestination, FileCopyOptions inOptions) const;
+    VError _CopyItems(const std::vector<XPosixFolderItem>& inItems, const VFolder& inDestination,
+                      FileCopyOptions inOptions) const;
     VError _CopyAttributesTo(const VFolder& inDestination) const;
     VError _CopyInOneCall(const VFolder& inTarget, bool& outDone) const;
 

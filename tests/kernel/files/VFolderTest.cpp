@@ -193,6 +193,17 @@ TEST_F(VFolderTest, ItemByItemCopyKeepsModesTimesLinksAndHiddenItems) {
     ExpectSentinelIntact();
 }
 
+TEST_F(VFolderTest, CopyOfAMissingFolderFailsAndLeavesNoDestination) {
+    fTemp.MakeFolder("dst");
+    for (FileCopyOptions options : {FileCopyOptions(0), kCopyOverwrite}) {
+        StErrorContextInstaller guard;
+        EXPECT_EQ(FolderAt(fTemp / "missing")->CopyTo(*FolderAt(fTemp / "dst"), nullptr, options),
+                  VE_FILE_NOT_FOUND)
+            << Dump(guard);
+        EXPECT_FALSE(ItemExists(fTemp / "dst/missing"));
+    }
+}
+
 TEST_F(VFolderTest, CopySkipsInvisibleItemsWhenAsked) {
     fTemp.WriteFile("src/.hidden", "h");
     fTemp.WriteFile("src/.hidden-dir/x", "h");
