@@ -1,6 +1,7 @@
 // VFilePath: checking, resolving, walking and renaming native paths, and their POSIX forms.
 #include "files/VFilePath.h"
 
+#include "errors/VErrorThrow.h"
 #include "files/VURL.h"
 #include "platform/posix/XPosixPath.h"
 #include "text/VIntlMgr.h"
@@ -163,9 +164,7 @@ VFilePath::VFilePath(const VFilePath& inBase, const VString& inRelative, FilePat
 }
 
 void VFilePath::_RaiseInvalidName(const VString& inName) {
-    // Not pushed yet: the error kErrorInvalidName naming inName is pushed once this library links the errors.
-    (void)kErrorInvalidName;
-    (void)inName;
+    vThrowError(MakeVError(kComponentVkit, kErrorInvalidName), &inName);
 }
 
 VFilePath& VFilePath::FromFilePath(const VFilePath& inOther) {

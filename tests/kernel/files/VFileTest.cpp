@@ -96,14 +96,30 @@ TEST_F(VFileTest, RenameOntoAnExistingNameFailsInsteadOfReplacing) {
     EXPECT_EQ(ReadFile(fTemp / "b"), "b");
 }
 
-TEST_F(VFileTest, RenameToANameHoldingAColonIsRefused) {
+TEST_F(VFileTest, RenameToANameHoldingAColonRaises614AndIsRefused) {
     fTemp.WriteFile("a", "a");
     StErrorContextInstaller guard;
     EXPECT_EQ(FileAt(fTemp / "a")->Rename("x:y", nullptr), VE_FILE_CANNOT_RENAME);
-    EXPECT_EQ(Codes(guard).back(), VE_FILE_CANNOT_RENAME) << Dump(guard);
+    std::vector<VError> codes = Codes(guard);
+    EXPECT_EQ(codes, (std::vector<VError>{VE_FILE_BAD_NAME, VE_FILE_CANNOT_RENAME, VE_FILE_CANNOT_RENAME}))
+        << Dump(guard);
+    VString name;
+    EXPECT_TRUE(guard.GetContext()->GetFirst()->GetBag().GetString("p1", name));
+    EXPECT_EQ(name.ToUTF8(), "x:y");
     EXPECT_EQ(LastParameter(guard, "newname"), "x:y");
     EXPECT_EQ(ReadFile(fTemp / "a"), "a");
     EXPECT_FALSE(ItemExists(fTemp / "x/y"));
+}
+
+TEST_F(VFileTest, PathNamesHoldingAColonRaise614) {
+    StErrorContextInstaller guard;
+    VFilePath path = FileAt(fTemp / "a.txt")->GetPath();
+    EXPECT_FALSE(path.SetName("b:c"));
+    EXPECT_FALSE(path.SetFileName("b:c"));
+    EXPECT_FALSE(path.SetExtension("b:c"));
+    EXPECT_EQ(path.GetPath().ToUTF8(), FileAt(fTemp / "a.txt")->GetPath().GetPath().ToUTF8());
+    EXPECT_EQ(Codes(guard), (std::vector<VError>{VE_FILE_BAD_NAME, VE_FILE_BAD_NAME, VE_FILE_BAD_NAME}))
+        << Dump(guard);
 }
 
 TEST_F(VFileTest, MoveInsideAFolderReplacesButElsewhereOnlyWithOverwrite) {
