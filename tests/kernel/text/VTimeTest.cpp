@@ -9,6 +9,7 @@
 #include <gtest/gtest.h>
 
 #include <clocale>
+#include <cstdio>
 #include <cstdlib>
 #include <ctime>
 #include <filesystem>
@@ -405,6 +406,72 @@ TEST(VTimeTest, Rfc3339LocalForms) {
     {
         auto zone = StJohns();
         EXPECT_EQ(Rfc(winter, 0), "2024-01-15T20:00:00-03:30");
+    }
+}
+
+namespace {
+
+/// The RFC 3339 text of local or UTC parts by the formats of the form table, through snprintf.
+std::string Rfc3339ByFormats(uint32_t inOptions, int y, int mo, int d, int h, int mi, int s, int ms,
+                             long inOffset) {
+    char buffer[255];
+    if (inOptions & vkit::eRfc3339ZeroDate)
+        y = mo = d = 0;
+    char sign = inOffset >= 0 ? '+' : '-';
+    long hours = std::labs(inOffset) / 3600, minutes = std::labs(inOffset) % 3600 / 60;
+    bool utc = inOptions & 1, local = !utc && (inOptions & 2);
+    if (inOptions & 4) {
+        if (utc)
+            std::snprintf(buffer, sizeof(buffer), "%02d:%02d:%02dZ", h, mi, s);
+        else if (local)
+            std::snprintf(buffer, sizeof(buffer), "%02d:%02d:%02d", h, mi, s);
+        else
+            std::snprintf(buffer, sizeof(buffer), "%02d:%02d:%02d%c%02ld:%02ld", h, mi, s, sign, hours,
+                          minutes);
+    } else if (inOptions & 8) {
+        if (utc || local)
+            std::snprintf(buffer, sizeof(buffer), "%04d-%02d-%02d", y, mo, d);
+        else
+            std::snprintf(buffer, sizeof(buffer), "%04d-%02d-%02d%c%02ld:%02ld", y, mo, d, sign, hours,
+                          minutes);
+    } else if (!utc && !local) {
+        std::snprintf(buffer, sizeof(buffer), "%04d-%02d-%02dT%02d:%02d:%02d%c%02ld:%02ld", y, mo, d, h, mi,
+                      s, sign, hours, minutes);
+    } else if (inOptions & 32) {
+        std::snprintf(buffer, sizeof(buffer),
+                      utc ? "%04d-%02d-%02dT%02d:%02d:%02dZ" : "%04d-%02d-%02dT%02d:%02d:%02d", y, mo, d, h,
+                      mi, s);
+    } else {
+        std::snprintf(buffer, sizeof(buffer),
+                      utc ? "%04d-%02d-%02dT%02d:%02d:%02d.%03dZ" : "%04d-%02d-%02dT%02d:%02d:%02d.%03d", y,
+                      mo, d, h, mi, s, ms);
+    }
+    return buffer;
+}
+
+} // namespace
+
+TEST(VTimeTest, Rfc3339EveryOptionCombinationMatchesTheFormats) {
+    auto zone = StJohns();
+    std::mt19937 engine(7);
+    for (int i = 0; i < 200; ++i) {
+        int year = std::uniform_int_distribution<int>(1950, 12000)(engine);
+        int month = std::uniform_int_distribution<int>(1, 12)(engine);
+        int day = std::uniform_int_distribution<int>(1, VTime::GetDaysInMonth(year, month))(engine);
+        int ms = std::uniform_int_distribution<int>(0, 86399999)(engine);
+        VTime time = UTC(year, month, day, ms / 3600000, ms / 60000 % 60, ms / 1000 % 60, ms % 1000);
+        int16_t u[7], l[7];
+        time.GetUTCTime(u[0], u[1], u[2], u[3], u[4], u[5], u[6]);
+        time.GetLocalTime(l[0], l[1], l[2], l[3], l[4], l[5], l[6]);
+        // The offset in effect: local minus UTC parts, in seconds.
+        VTime localAsUTC = UTC(l[0], l[1], l[2], l[3], l[4], l[5], l[6]);
+        long offset = static_cast<long>((localAsUTC.GetMilliseconds() - time.GetMilliseconds()) / 1000);
+        for (uint32_t options = 0; options < 64; ++options) {
+            const int16_t* p = (options & vkit::eRfc3339UTC) ? u : l;
+            ASSERT_EQ(Rfc(time, options),
+                      Rfc3339ByFormats(options, p[0], p[1], p[2], p[3], p[4], p[5], p[6], offset))
+                << Show(time) << " options " << options;
+        }
     }
 }
 
