@@ -1,12 +1,18 @@
 // Argument: value converters for booleans, integers, texts, text lists and file paths.
 #include "cmdline/Argument.h"
 
+#include "errors/StErrorContextInstaller.h"
+#include "files/VFile.h"
 #include "files/VFilePath.h"
+#include "files/VFolder.h"
 #include "platform/posix/XPosixRealPath.h"
+#include "json/VJSONImporter.h"
+#include "json/VJSONValue.h"
 
 #include <cctype>
 #include <cerrno>
 #include <cstdlib>
+#include <initializer_list>
 #include <string>
 
 namespace vkit::Extension::CommandLineParser {
@@ -65,18 +71,48 @@ bool AppendInteger(const VString& inText, Conversion inConvert, Target& outValue
     return true;
 }
 
-} // namespace
+/// The text resolved against the disk into outPath; false when it cannot be resolved (the path is then
+/// the text taken as a POSIX full path).
+bool ResolvePath(const VString& inText, VFilePath& outPath) {
+    std::string resolved;
+    if (XPosixRealPath::Resolve(inText.ToUTF8(), resolved)) {
+        outPath.FromFullPath(VString(std::string_view(resolved)), FilePathStyle::Posix);
+        return true;
+    }
+    outPath.FromFullPath(inText, FilePathStyle::Posix);
+    return false;
+}
 
-bool Argument::Append(VCommandLineParser&, bool& outValue, const VString& inText) {
-    if (inText == "1" || inText.EqualToString(VString("true"), false)) {
+/// True for "1" and the words given (compared as for bool), false for "0" and the other words.
+bool ReadBooleanWord(const VString& inText, std::initializer_list<const char*> inTrueWords,
+                     std::initializer_list<const char*> inFalseWords, bool& outValue) {
+    if (inText == "1") {
         outValue = true;
         return true;
     }
-    if (inText == "0" || inText.EqualToString(VString("false"), false)) {
+    if (inText == "0") {
         outValue = false;
         return true;
     }
+    for (const char* word : inTrueWords) {
+        if (inText.EqualToString(VString(word), false)) {
+            outValue = true;
+            return true;
+        }
+    }
+    for (const char* word : inFalseWords) {
+        if (inText.EqualToString(VString(word), false)) {
+            outValue = false;
+            return true;
+        }
+    }
     return false;
+}
+
+} // namespace
+
+bool Argument::Append(VCommandLineParser&, bool& outValue, const VString& inText) {
+    return ReadBooleanWord(inText, {"true"}, {"false"}, outValue);
 }
 
 bool Argument::Append(VCommandLineParser&, int& outValue, const VString& inText) {
@@ -106,16 +142,56 @@ bool Argument::Append(VCommandLineParser&, std::vector<VString>& ioValues, const
 }
 
 bool Argument::Append(VFilePath& outPath, const VString& inText) {
-    if (inText.IsEmpty()) {
+    if (inText.IsEmpty())
         outPath.Clear();
+    else
+        ResolvePath(inText, outPath);
+    return true;
+}
+
+bool Argument::Append(VFile*& ioFile, const VString& inText) {
+    ReleaseRefCountable(&ioFile);
+    VFilePath path;
+    if (inText.IsEmpty() || !ResolvePath(inText, path) || !path.IsFile())
+        return false;
+    ioFile = new VFile(path);
+    return true;
+}
+
+bool Argument::Append(VCommandLineParser&, VFolder*& ioFolder, const VString& inText) {
+    ReleaseRefCountable(&ioFolder);
+    VFilePath path;
+    if (inText.IsEmpty() || !ResolvePath(inText, path) || !path.IsFolder())
+        return false;
+    ioFolder = new VFolder(path);
+    return true;
+}
+
+bool Argument::Append(VCommandLineParser&, VJSONValue& ioValue, const VString& inText) {
+    switch (ioValue.GetType()) {
+    case eJSONString:
+        ioValue.SetString(inText);
+        return true;
+    case eJSONObject:
+    case eJSONUndefined: {
+        VJSONValue parsed;
+        StErrorContextInstaller dropErrors(false);
+        if (VJSONImporter::ParseString(inText, parsed) != VE_OK)
+            return false;
+        ioValue = std::move(parsed);
         return true;
     }
-    std::string resolved;
-    if (XPosixRealPath::Resolve(inText.ToUTF8(), resolved))
-        outPath.FromFullPath(VString(std::string_view(resolved)), FilePathStyle::Posix);
-    else
-        outPath.FromFullPath(inText, FilePathStyle::Posix);
-    return true;
+    case eJSONFalse:
+    case eJSONTrue: {
+        bool value;
+        if (!ReadBooleanWord(inText, {"true", "on"}, {"false", "off"}, value))
+            return false;
+        ioValue.SetBool(value);
+        return true;
+    }
+    default:
+        return false;
+    }
 }
 
 } // namespace vkit::Extension::CommandLineParser

@@ -8,7 +8,10 @@
 namespace vkit {
 
 class VCommandLineParser;
+class VFile;
 class VFilePath;
+class VFolder;
+class VJSONValue;
 
 namespace Extension::CommandLineParser {
 
@@ -41,6 +44,18 @@ public:
     /// folder, symbolic links); a resolved folder gets a folder path. A text that cannot be resolved is
     /// taken as a POSIX full path as it stands. Never fails.
     static bool Append(VFilePath& outPath, const VString& inText);
+    /// The text resolved as for VFilePath; succeeds when it names an existing file (a link to one
+    /// counts), ioFile then holding a new VFile of the resolved path. The previous file is released; on
+    /// failure ioFile is null. (No file is an alias on Linux.)
+    static bool Append(VFile*& ioFile, const VString& inText);
+    /// The same for an existing folder and a new VFolder.
+    static bool Append(VCommandLineParser& ioParser, VFolder*& ioFolder, const VString& inText);
+
+    /// By the kind the target holds before the call: a string takes the text; an object or undefined
+    /// takes the text parsed as JSON (failing on a parse error, whose errors are dropped: the parser
+    /// reports the value); false or true take "1", "true" or "on" as true and "0", "false" or "off" as
+    /// false (compared as for bool). Any other kind fails. The target keeps its value on failure.
+    static bool Append(VCommandLineParser& ioParser, VJSONValue& ioValue, const VString& inText);
 };
 
 } // namespace Extension::CommandLineParser

@@ -7,6 +7,12 @@
 #include <type_traits>
 #include <vector>
 
+namespace vkit {
+class VFile;
+class VFolder;
+class VJSONValue;
+} // namespace vkit
+
 namespace vkit::Private::CommandLineParser {
 
 /// The text that ends the invalid value message of an option over T; null for types whose conversion
@@ -19,6 +25,12 @@ constexpr const char* ExpectationText() {
         return "expected a signed integral";
     else if constexpr (std::is_same_v<T, unsigned int> || std::is_same_v<T, unsigned long long>)
         return "expected an unsigned integral";
+    else if constexpr (std::is_same_v<T, VFile*>)
+        return "expected an existing file";
+    else if constexpr (std::is_same_v<T, VFolder*>)
+        return "expected an existing folder";
+    else if constexpr (std::is_same_v<T, VJSONValue>)
+        return "expected a JSON value of the option's kind";
     else
         return nullptr;
 }

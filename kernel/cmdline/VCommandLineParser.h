@@ -36,7 +36,8 @@ public:
     /// letter after "-" (the space character or 0 for none), inLongName the word after "--" (empty for
     /// none). Flags are declared with inRequiresValue false. Does nothing when the argument vector holds
     /// only the program's path. T: bool, int, unsigned int, long long, unsigned long long, VString,
-    /// std::vector<VString> or VFilePath.
+    /// std::vector<VString>, VFilePath, VFile* or VFolder* (holding a retained object or null after a
+    /// value, which the caller releases) or VJSONValue (see Extension::CommandLineParser::Argument).
     template <class T>
     void AddOption(UniChar inShortName, const VString& inLongName, T* inValue, const VString& inDescription,
                    bool inRequiresValue) {

@@ -3,20 +3,22 @@
 
 #include "cmdline/StOptionsInfos.h"
 
+#include <string_view>
+
 namespace vkit {
 
 namespace {
 
 using VOptionBase = StOptionsInfos::VOptionBase;
 
-VString WithoutLineBreaksAndTabs(const VString& inText) {
-    VString text;
-    text.EnsureSize(inText.GetLength());
-    for (VIndex i = 0; i < inText.GetLength(); ++i) {
-        if (inText[i] != u'\n' && inText[i] != u'\t')
-            text.AppendUniChar(inText[i]);
+/// Appends the text without its line feeds and tabs.
+void AppendWithoutLineBreaksAndTabs(const VString& inText, VString& ioText) {
+    std::u16string_view text = inText.View();
+    for (size_t cut = text.find_first_of(u"\n\t"); cut != text.npos; cut = text.find_first_of(u"\n\t")) {
+        ioText.AppendUniChars(text.data(), static_cast<VIndex>(cut));
+        text.remove_prefix(cut + 1);
     }
-    return text;
+    ioText.AppendUniChars(text.data(), static_cast<VIndex>(text.size()));
 }
 
 void AppendArgumentsJSON(const std::vector<VString>& inArguments, VString& ioText) {
@@ -70,7 +72,8 @@ void AppendManPageOption(const VOptionBase& inOption, VString& ioText) {
         if (inOption.RequiresValue())
             ioText.AppendCString("=\\fIVALUE\\fR");
     }
-    ioText.AppendUniChar(u'\n').AppendString(WithoutLineBreaksAndTabs(inOption.GetDescription()));
+    ioText.AppendUniChar(u'\n');
+    AppendWithoutLineBreaksAndTabs(inOption.GetDescription(), ioText);
     ioText.AppendUniChar(u'\n');
 }
 
@@ -100,8 +103,10 @@ void VOptionsExporter::AppendManPage(const StOptionsInfos& inOptions, VString& i
             AppendManPageOption(*entry, ioText);
             wroteEntry = true;
         } else if (wroteEntry) {
+            VString text;
+            AppendWithoutLineBreaksAndTabs(entry->GetDescription(), text);
             ioText.AppendCString(".SS \"");
-            AppendJSONStringContent(WithoutLineBreaksAndTabs(entry->GetDescription()), ioText);
+            AppendJSONStringContent(text, ioText);
             ioText.AppendCString("\"\n");
         }
     }
@@ -109,8 +114,14 @@ void VOptionsExporter::AppendManPage(const StOptionsInfos& inOptions, VString& i
 
 void VOptionsExporter::AppendJSONStringContent(const VString& inText, VString& ioText) {
     static const char kHex[] = "0123456789ABCDEF";
+    const UniChar* text = inText.GetCPointer();
+    VIndex runStart = 0; // characters written as they are are appended a run at a time
     for (VIndex i = 0; i < inText.GetLength(); ++i) {
-        UniChar c = inText[i];
+        UniChar c = text[i];
+        if (c >= 0x20 && c != u'"' && c != u'\\' && c != 0x7F)
+            continue;
+        ioText.AppendUniChars(text + runStart, i - runStart);
+        runStart = i + 1;
         switch (c) {
         case u'"':
             ioText.AppendCString("\\\"");
@@ -133,15 +144,13 @@ void VOptionsExporter::AppendJSONStringContent(const VString& inText, VString& i
         case u'\r':
             ioText.AppendCString("\\r");
             break;
-        default:
-            if (c < 0x20 || c == 0x7F) {
-                char escape[7] = {'\\', 'u', '0', '0', kHex[c >> 4], kHex[c & 15], 0};
-                ioText.AppendCString(escape);
-            } else {
-                ioText.AppendUniChar(c);
-            }
+        default: {
+            char escape[7] = {'\\', 'u', '0', '0', kHex[c >> 4], kHex[c & 15], 0};
+            ioText.AppendCString(escape);
+        }
         }
     }
+    ioText.AppendUniChars(text + runStart, inText.GetLength() - runStart);
 }
 
 } // namespace vkit

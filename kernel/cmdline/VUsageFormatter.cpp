@@ -3,6 +3,9 @@
 
 #include "cmdline/StOptionsInfos.h"
 
+#include <algorithm>
+#include <string_view>
+
 namespace vkit {
 
 namespace {
@@ -16,18 +19,24 @@ bool IsBreakCharacter(UniChar inChar) {
 }
 
 void AppendSpaces(VIndex inCount, VString& ioText) {
-    for (VIndex i = 0; i < inCount; ++i)
-        ioText.AppendUniChar(u' ');
+    static constexpr std::u16string_view kSpaces = u"                                ";
+    for (; inCount > 0; inCount -= std::min<VIndex>(inCount, kSpaces.size()))
+        ioText.AppendUniChars(kSpaces.data(), std::min<VIndex>(inCount, kSpaces.size()));
 }
 
-VString WithoutTabs(const VString& inText) {
-    VString text;
-    text.EnsureSize(inText.GetLength());
-    for (VIndex i = 0; i < inText.GetLength(); ++i) {
-        if (inText[i] != u'\t')
-            text.AppendUniChar(inText[i]);
+/// The text without its tabs: inText itself when it holds none, else a copy without them in ioStorage.
+const VString& WithoutTabs(const VString& inText, VString& ioStorage) {
+    std::u16string_view text = inText.View();
+    size_t tab = text.find(u'\t');
+    if (tab == text.npos)
+        return inText;
+    ioStorage.Clear();
+    for (; tab != text.npos; tab = text.find(u'\t')) {
+        ioStorage.AppendUniChars(text.data(), static_cast<VIndex>(tab));
+        text.remove_prefix(tab + 1);
     }
-    return text;
+    ioStorage.AppendUniChars(text.data(), static_cast<VIndex>(text.size()));
+    return ioStorage;
 }
 
 /// Whether the first entry that the usage text shows is an option (the built-in help entry counts).
@@ -52,10 +61,11 @@ void VUsageFormatter::BuildUsage(const StOptionsInfos& inOptions, const VString&
     bool addsHelp = inOptions.FindLong(help) == nullptr;
     if (FirstShownEntryIsOption(inOptions, addsHelp))
         ioText.AppendUniChar(u'\n');
+    VString storage;
     for (const auto& entry : inOptions.GetEntries()) {
         if (entry->IsHidden())
             continue;
-        VString description = WithoutTabs(entry->GetDescription());
+        const VString& description = WithoutTabs(entry->GetDescription(), storage);
         if (entry->IsOption())
             AppendOption(entry->GetShortName(), entry->GetLongName(), description, entry->RequiresValue(),
                          ioText);

@@ -2,8 +2,14 @@
 #include "cmdline/Argument.h"
 
 #include "cmdline/VCommandLineParser.h"
+#include "errors/StErrorContextInstaller.h"
+#include "errors/VErrorBase.h"
+#include "files/VFile.h"
 #include "files/VFilePath.h"
+#include "files/VFolder.h"
+#include "runtime/VTaskMgr.h"
 #include "support/VTestTempFolder.h"
+#include "json/VJSONValue.h"
 
 #include <gtest/gtest.h>
 
@@ -12,12 +18,28 @@
 #include <vector>
 
 using vkit::FilePathStyle;
+using vkit::StErrorContextInstaller;
 using vkit::VCommandLineParser;
+using vkit::VFile;
 using vkit::VFilePath;
+using vkit::VFolder;
+using vkit::VJSONValue;
 using vkit::VString;
 using vkit::Extension::CommandLineParser::Argument;
 
 namespace {
+
+/// The file and JSON converters run on the main task with the error layer up, as in a process.
+class ArgumentTestEnvironment : public ::testing::Environment {
+public:
+    void SetUp() override {
+        ASSERT_TRUE(vkit::VTaskMgr::Init());
+        vkit::VErrorBase::Init();
+    }
+};
+
+const ::testing::Environment* const sEnvironment =
+    ::testing::AddGlobalTestEnvironment(new ArgumentTestEnvironment);
 
 class ArgumentTest : public ::testing::Test {
 protected:
@@ -137,6 +159,86 @@ TEST_F(ArgumentTest, FilePathOfMissingItemTakenAsItStands) {
     EXPECT_TRUE(Argument::Append(path, VString("")));
     EXPECT_FALSE(path.IsValid());
     EXPECT_TRUE(path.GetPath().IsEmpty());
+}
+
+TEST_F(ArgumentTest, FileMustExistAndBeAFile) {
+    vkit::testing::VTestTempFolder folder;
+    std::string file = folder.WriteFile("dir/file.txt", "x");
+    std::filesystem::create_symlink(file, folder / "link");
+    VFile* target = nullptr;
+    ASSERT_TRUE(Argument::Append(target, VString((folder / "link").c_str())));
+    ASSERT_NE(target, nullptr);
+    EXPECT_EQ(target->GetPath(), VFilePath(VString(file.c_str()), FilePathStyle::Posix));
+
+    // The previous file is released whatever the outcome.
+    VFile* previous = target;
+    previous->Retain();
+    for (const std::string& text : {folder / "dir", folder / "missing.txt", std::string()}) {
+        EXPECT_FALSE(Argument::Append(target, VString(text.c_str()))) << text;
+        EXPECT_EQ(target, nullptr) << text;
+    }
+    EXPECT_EQ(previous->GetRefCount(), 1);
+    previous->Release();
+}
+
+TEST_F(ArgumentTest, FolderMustExistAndBeAFolder) {
+    vkit::testing::VTestTempFolder folder;
+    std::string file = folder.WriteFile("dir/file.txt", "x");
+    VFolder* target = nullptr;
+    ASSERT_TRUE(Append(target, (folder / "dir/../dir").c_str()));
+    ASSERT_NE(target, nullptr);
+    EXPECT_EQ(target->GetPath(), VFilePath(VString((folder / "dir/").c_str()), FilePathStyle::Posix));
+    EXPECT_FALSE(Append(target, file.c_str()));
+    EXPECT_EQ(target, nullptr);
+}
+
+TEST_F(ArgumentTest, FileOptionRejectionMessage) {
+    std::vector<VString> arguments{VString("prog"), VString("--input"), VString("/no/such/file")};
+    VCommandLineParser parser(arguments);
+    VFile* input = nullptr;
+    parser.AddOption(u'i', VString("input"), &input, VString("Input"), true);
+    ::testing::internal::CaptureStderr();
+    EXPECT_EQ(parser.Parse(), 1);
+    EXPECT_EQ(::testing::internal::GetCapturedStderr(),
+              "invalid value for argument '-i, --input' got \"/no/such/file\" expected an existing file\n");
+    EXPECT_EQ(input, nullptr);
+}
+
+TEST_F(ArgumentTest, JSONValueByTheKindItHolds) {
+    VJSONValue text;
+    text.SetString(VString("old"));
+    EXPECT_TRUE(Append(text, "{not json"));
+    EXPECT_EQ(text.GetStringView(), u"{not json");
+
+    VJSONValue undefined;
+    EXPECT_TRUE(Append(undefined, "{\"a\": [1, 2]}"));
+    ASSERT_TRUE(undefined.IsObject());
+    EXPECT_TRUE(undefined.GetProperty(VString("a")).IsArray());
+
+    VJSONValue flag;
+    flag.SetBool(false);
+    EXPECT_TRUE(Append(flag, "On"));
+    EXPECT_EQ(flag.GetType(), vkit::eJSONTrue);
+    EXPECT_TRUE(Append(flag, "off"));
+    EXPECT_EQ(flag.GetType(), vkit::eJSONFalse);
+    EXPECT_TRUE(Append(flag, "1"));
+    EXPECT_EQ(flag.GetType(), vkit::eJSONTrue);
+    EXPECT_FALSE(Append(flag, "maybe"));
+    EXPECT_EQ(flag.GetType(), vkit::eJSONTrue);
+
+    VJSONValue number(3.0);
+    EXPECT_FALSE(Append(number, "4"));
+    EXPECT_TRUE(number.IsNumber());
+}
+
+TEST_F(ArgumentTest, JSONParseFailureLeavesNoErrorBehind) {
+    StErrorContextInstaller context;
+    VJSONValue object;
+    EXPECT_TRUE(Append(object, "{}"));
+    EXPECT_TRUE(object.IsObject());
+    EXPECT_FALSE(Append(object, "{\"a\": "));
+    EXPECT_TRUE(object.IsObject()) << "unchanged after a failure";
+    EXPECT_EQ(context.GetLastError(), 0u);
 }
 
 } // namespace
