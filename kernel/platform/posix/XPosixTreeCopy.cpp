@@ -198,12 +198,8 @@ XPosixTreeError XPosixTreeCopy::Copy(std::string_view inSource, std::string_view
         if (int error = RenameIntoPlace(parent.Get(), temporaryName, name); error != 0)
             result = MakeError(error, destination, "renameat2");
     }
-    if (result.IsError()) {
+    if (result.IsError())
         (void)XPosixForcedDelete::Delete(temporaryPath);
-        return result;
-    }
-    // The rename itself reaches the disk with the parent folder.
-    ::fsync(parent.Get());
     return result;
 }
 

@@ -5,6 +5,7 @@
 
 #include <cerrno>
 #include <climits>
+#include <cstdio>
 #include <fcntl.h>
 #include <linux/fs.h>
 #include <memory>
@@ -34,7 +35,28 @@ bool IsMethodUnsupported(int inErrno) {
 
 } // namespace
 
-XPosixTreeFileCopy::XPosixTreeFileCopy() noexcept : fCopyOwners(::geteuid() == 0) {}
+XPosixTreeFileCopy::XPosixTreeFileCopy() noexcept
+    : fCopyOwners(::geteuid() == 0), fUser(::geteuid()), fGroup(::getegid()),
+      fCreationMask(ReadCreationMask()) {}
+
+int XPosixTreeFileCopy::ReadCreationMask() noexcept {
+    // umask() cannot be read without being set, which would race with other threads; the kernel shows
+    // the mask in the process status.
+    FILE* status = std::fopen("/proc/self/status", "re");
+    if (status == nullptr)
+        return -1;
+    char line[256];
+    int mask = -1;
+    while (std::fgets(line, sizeof(line), status) != nullptr) {
+        unsigned value = 0;
+        if (std::sscanf(line, "Umask: %o", &value) == 1) {
+            mask = static_cast<int>(value & 0777);
+            break;
+        }
+    }
+    std::fclose(status);
+    return mask;
+}
 
 bool XPosixTreeFileCopy::IsInterrupted() noexcept {
     return errno == EINTR;
@@ -66,16 +88,22 @@ int XPosixTreeFileCopy::CopyRegular(int inSourceDir, int inDestDir, const char* 
         return Fail(outFailure, "open", true, EISDIR);
     if (!S_ISREG(status.st_mode))
         return 0;
+    // Created with its permission bits (less the creation mask), sparing a chmod in most cases; the
+    // folders above it are private to the copy until it is complete.
     XPosixTreeDescriptor dest(RetryOnSignal([&] {
-        return ::openat(inDestDir, inName, O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
+        return ::openat(inDestDir, inName, O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC,
+                        status.st_mode & 0777);
     }));
     if (dest.Get() < 0)
         return Fail(outFailure, "open", false, errno);
     if (status.st_size > 0) {
-        if (int error = CopyData(source.Get(), dest.Get(), outFailure); error != 0)
+        if (int error = CopyData(source.Get(), dest.Get(), status.st_size, outFailure); error != 0)
             return error;
+        // Starts the write-back now, so that the flush of the whole copy at its end finds little left
+        // to write; the call does not wait for the disk.
+        ::sync_file_range(dest.Get(), 0, 0, SYNC_FILE_RANGE_WRITE);
     }
-    if (int error = ApplyFileAttributes(dest.Get(), status, outFailure); error != 0)
+    if (int error = ApplyFileAttributes(dest.Get(), status, true, outFailure); error != 0)
         return error;
     if (int error = dest.Close(); error != 0)
         return Fail(outFailure, "close", false, error);
@@ -117,7 +145,7 @@ int XPosixTreeFileCopy::CopyLink(int inSourceDir, int inDestDir, const char* inN
     return 0;
 }
 
-int XPosixTreeFileCopy::CopyData(int inSource, int inDest, Failure& outFailure) {
+int XPosixTreeFileCopy::CopyData(int inSource, int inDest, off_t inSize, Failure& outFailure) {
     int method = fMethod.load(std::memory_order_relaxed);
     if (method == kClone) {
         if (::ioctl(inDest, FICLONE, inSource) == 0)
@@ -135,6 +163,9 @@ int XPosixTreeFileCopy::CopyData(int inSource, int inDest, Failure& outFailure) 
             ssize_t count = ::copy_file_range(inSource, nullptr, inDest, nullptr, kCopyRangeChunk, 0);
             if (count > 0) {
                 copied += count;
+                // The size read before the copy is what is copied: no further call to meet the end.
+                if (copied >= inSize)
+                    return 0;
                 continue;
             }
             if (count == 0)
@@ -171,13 +202,19 @@ int XPosixTreeFileCopy::CopyByReadWrite(int inSource, int inDest, Failure& outFa
     }
 }
 
-int XPosixTreeFileCopy::ApplyFileAttributes(int inDest, const struct stat& inStat,
+int XPosixTreeFileCopy::ApplyFileAttributes(int inDest, const struct stat& inStat, bool inCreatedWithMode,
                                             Failure& outFailure) const {
     // The owner first: changing it clears the set-user-ID and set-group-ID bits that the mode then sets.
-    if (fCopyOwners && ::fchown(inDest, inStat.st_uid, inStat.st_gid) != 0 && errno != EPERM &&
+    bool ownerChanges = fCopyOwners && (inStat.st_uid != fUser || inStat.st_gid != fGroup);
+    if (ownerChanges && ::fchown(inDest, inStat.st_uid, inStat.st_gid) != 0 && errno != EPERM &&
         errno != EINVAL)
         return Fail(outFailure, "fchown", false, errno);
-    if (::fchmod(inDest, inStat.st_mode & 07777) != 0)
+    // An item created with its bits got them minus the creation mask: only what the mask took away, and
+    // the special bits, need another call.
+    mode_t mode = inStat.st_mode & 07777;
+    bool modeComplete = inCreatedWithMode && !ownerChanges && fCreationMask >= 0 && (mode & 07000) == 0 &&
+                        (mode & static_cast<mode_t>(fCreationMask)) == 0;
+    if (!modeComplete && ::fchmod(inDest, mode) != 0)
         return Fail(outFailure, "fchmod", false, errno);
     const struct timespec times[2] = {inStat.st_atim, inStat.st_mtim};
     if (::futimens(inDest, times) != 0)
@@ -188,7 +225,7 @@ int XPosixTreeFileCopy::ApplyFileAttributes(int inDest, const struct stat& inSta
 int XPosixTreeFileCopy::ApplyFolderAttributes(int inDir, const char* inRelative, const struct stat& inStat,
                                               Failure& outFailure) const {
     if (*inRelative == 0)
-        return ApplyFileAttributes(inDir, inStat, outFailure);
+        return ApplyFileAttributes(inDir, inStat, false, outFailure);
     if (fCopyOwners &&
         ::fchownat(inDir, inRelative, inStat.st_uid, inStat.st_gid, AT_SYMLINK_NOFOLLOW) != 0 &&
         errno != EPERM && errno != EINVAL)

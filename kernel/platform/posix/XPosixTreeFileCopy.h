@@ -57,12 +57,18 @@ private:
     int CopyRegular(int inSourceDir, int inDestDir, const char* inName, bool inMayRedirect,
                     Failure& outFailure);
     int CopyLink(int inSourceDir, int inDestDir, const char* inName, bool inMayRedirect, Failure& outFailure);
-    int CopyData(int inSource, int inDest, Failure& outFailure);
+    int CopyData(int inSource, int inDest, off_t inSize, Failure& outFailure);
     static int CopyByReadWrite(int inSource, int inDest, Failure& outFailure);
-    int ApplyFileAttributes(int inDest, const struct stat& inStat, Failure& outFailure) const;
+    int ApplyFileAttributes(int inDest, const struct stat& inStat, bool inCreatedWithMode,
+                            Failure& outFailure) const;
+    /// The process's file creation mask, or -1 when it cannot be read.
+    static int ReadCreationMask() noexcept;
 
     std::atomic<int> fMethod{kClone};
     bool fCopyOwners;
+    uid_t fUser;
+    gid_t fGroup;
+    int fCreationMask;
 };
 
 } // namespace vkit

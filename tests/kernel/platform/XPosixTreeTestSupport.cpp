@@ -77,6 +77,9 @@ std::string CompareItems(const std::string& inExpected, const std::string& inAct
         return "kind differs: " + inActual;
     if (!S_ISLNK(expected.st_mode) && (expected.st_mode & 07777) != (actual.st_mode & 07777))
         return "mode differs: " + inActual;
+    // Only root can give an item to another owner: the copy keeps owners when run as root.
+    if (::geteuid() == 0 && (expected.st_uid != actual.st_uid || expected.st_gid != actual.st_gid))
+        return "owner differs: " + inActual;
     if (inCompareTimes && (expected.st_mtim.tv_sec != actual.st_mtim.tv_sec ||
                            expected.st_mtim.tv_nsec != actual.st_mtim.tv_nsec))
         return "modification time differs: " + inActual;
@@ -112,6 +115,10 @@ void BuildSampleTree(const std::string& inRoot) {
     Write(inRoot + "/readonly.txt", "read only", 0444);
     Write(inRoot + "/setgid-tool", "tool", 02755);
     Write(inRoot + "/empty", "", 0644);
+    Write(inRoot + "/shared.txt", "written by all", 0666);
+    Write(inRoot + "/nobodys.txt", "owned by another user", 0640);
+    ::chown((inRoot + "/nobodys.txt").c_str(), 65534, 65534);
+    ::lchown((inRoot + "/dangling-link").c_str(), 65534, 65534);
     Write(inRoot + "/big.bin", Pattern(3 * 1024 * 1024 + 17, 7), 0644);
     Write(inRoot + "/.hidden", "hidden file", 0644);
     ::mkdir((inRoot + "/.hiddenfolder").c_str(), 0755);
@@ -128,6 +135,8 @@ void BuildSampleTree(const std::string& inRoot) {
     ::symlink("/etc/hostname", (inRoot + "/absolute-link").c_str());
     ::symlink("does-not-exist", (inRoot + "/dangling-link").c_str());
     ::symlink("Contents/Resources", (inRoot + "/folder-link").c_str());
+    ::lchown((inRoot + "/folder-link").c_str(), 65534, 65534);
+    ::chown((inRoot + "/emptyfolder").c_str(), 65534, 65534);
     SetTimes(inRoot + "/plain.txt", 1000000000, 123456789);
     SetTimes(inRoot + "/relative-link", 1100000000, 5);
     SetTimes(inRoot + "/Contents/Resources/fr.lproj", 1200000000, 987654321);

@@ -7,19 +7,19 @@
 
 namespace vkit::testing {
 
-/// Builds a tree that exercises what a copy must keep, under inRoot (created): files of several modes,
-/// an empty file, a 3 MB file, hidden files and a hidden folder, an empty folder, a read-only folder
-/// holding a file, folders and files with old nanosecond times, relative, absolute, dangling and folder
-/// links.
+/// Builds a tree that exercises what a copy must keep, under inRoot (created): files of several modes
+/// (some beyond the creation mask), items of another owner (when run as root), an empty file, a 3 MB file,
+/// hidden files and a hidden folder, an empty folder, a read-only folder holding a file, folders and files
+/// with old nanosecond times, relative, absolute, dangling and folder links.
 void BuildSampleTree(const std::string& inRoot);
 
 /// Builds inFolders folders of inFilesPerFolder small files (1 to 16 KB each, distinct contents) and a
 /// few links, under inRoot (created).
 void BuildLargeTree(const std::string& inRoot, int inFolders, int inFilesPerFolder);
 
-/// Compares two trees item by item without following links: kind, permission bits, size, content,
-/// link targets, and the modification times of files, links and folders (inCompareTimes). Returns an
-/// empty string when they are equal, else the first difference.
+/// Compares two trees item by item without following links: kind, permission bits, owners (when run
+/// as root), size, content, link targets, and the modification times of files, links and folders
+/// (inCompareTimes). Returns an empty string when they are equal, else the first difference.
 std::string CompareTrees(const std::string& inExpected, const std::string& inActual,
                          bool inCompareTimes = true);
 

@@ -1,0 +1,82 @@
+#!/usr/bin/env bash
+# Whole-tree figures, run by hand (root: it mounts a file-system image): the one-call tree copy against
+# `cp -a`, and the forced delete against `rm -rf`, on a journaled ext4 image with Debian's defaults,
+# loop-mounted here and unmounted afterwards. The two sides of each pair alternate (A B, then B A) and
+# the medians of RUNS runs are compared. Caches are not dropped (this machine does not allow it): the
+# source tree is equally warm for both sides; `sync` runs before each timed command, so that neither
+# pays for the other's writeback.
+#
+#   scripts/bench-tree.sh [build folder] (default build-release; needs tree_bench built there:
+#   cmake -S . -B build-release -G Ninja -DCMAKE_BUILD_TYPE=Release -DVKIT_BUILD_BENCH=ON
+#   cmake --build build-release --target tree_bench)
+#   RUNS=9 THREADS=0 IMAGE_DIR=/var/tmp scripts/bench-tree.sh
+set -euo pipefail
+
+build=${1:-build-release}
+runs=${RUNS:-7}
+threads=${THREADS:-0}
+tool=$(realpath "$build")/bench/files/tree_bench
+[[ -x "$tool" ]] || { echo "bench-tree: $tool is missing; build the target tree_bench in $build" >&2; exit 1; }
+[[ $(id -u) -eq 0 ]] || { echo "bench-tree: must run as root (mount -o loop)" >&2; exit 1; }
+
+work=$(mktemp -d "${IMAGE_DIR:-/tmp}/bench-tree.XXXXXX")
+mnt=$work/mnt
+cleanup() {
+    mountpoint -q "$mnt" && umount "$mnt"
+    rm -rf "$work"
+}
+trap cleanup EXIT
+
+truncate -s 4G "$work/fs.img"
+mkfs.ext4 -q "$work/fs.img"
+mkdir "$mnt"
+mount -o loop "$work/fs.img" "$mnt"
+"$tool" generate "$mnt/source"
+sync
+echo "tree: $(find "$mnt/source" -type f | wc -l) files, $(find "$mnt/source" -type d | wc -l) folders," \
+    "$(find "$mnt/source" -type l | wc -l) links, $(du -sm "$mnt/source" | cut -f1) MB; $runs runs;" \
+    "threads=$threads; $(nproc) processors"
+
+# Milliseconds taken by the command.
+timed() {
+    sync
+    local start end
+    start=$(date +%s%N)
+    "$@"
+    end=$(date +%s%N)
+    echo $(((end - start) / 1000000))
+}
+median() { printf '%s\n' "$@" | sort -n | awk '{ v[NR] = $1 } END { print (NR % 2) ? v[(NR + 1) / 2] : (v[NR / 2] + v[NR / 2 + 1]) / 2 }'; }
+ratio() { awk -v a="$1" -v b="$2" 'BEGIN { printf "%.2f", a / b }'; }
+
+copy_tree() { "$tool" copy "$mnt/source" "$mnt/copy" "$threads"; }
+copy_cp() { cp -a "$mnt/source" "$mnt/copy"; }
+copy_cp_sync() { cp -a "$mnt/source" "$mnt/copy" && sync -f "$mnt/copy"; }
+delete_tree() { "$tool" delete "$mnt/victim"; }
+delete_rm() { rm -rf "$mnt/victim"; }
+
+declare -a tree_copy cp_copy cp_sync_copy tree_delete rm_delete
+for ((run = 0; run < runs; run++)); do
+    if ((run % 2 == 0)); then order="tree cp"; else order="cp tree"; fi
+    for side in $order; do
+        if [[ $side == tree ]]; then tree_copy+=("$(timed copy_tree)"); else cp_copy+=("$(timed copy_cp)"); fi
+        rm -rf "$mnt/copy"
+    done
+    cp_sync_copy+=("$(timed copy_cp_sync)")
+    rm -rf "$mnt/copy"
+    for side in $order; do
+        cp -a "$mnt/source" "$mnt/victim"
+        if [[ $side == tree ]]; then tree_delete+=("$(timed delete_tree)"); else rm_delete+=("$(timed delete_rm)"); fi
+        [[ ! -e "$mnt/victim" ]] || { echo "bench-tree: the delete left $mnt/victim" >&2; exit 1; }
+    done
+done
+
+tc=$(median "${tree_copy[@]}")
+cc=$(median "${cp_copy[@]}")
+cs=$(median "${cp_sync_copy[@]}")
+td=$(median "${tree_delete[@]}")
+rd=$(median "${rm_delete[@]}")
+echo "copy   XPosixTreeCopy ${tc} ms   cp -a ${cc} ms   ratio $(ratio "$tc" "$cc") (budget 0.90)"
+echo "       cp -a + sync -f ${cs} ms (cp -a does not flush; the tree copy does): ratio $(ratio "$tc" "$cs")"
+echo "delete XPosixForcedDelete ${td} ms   rm -rf ${rd} ms   ratio $(ratio "$td" "$rd") (budget 1.00)"
+echo "runs (ms): tree copy ${tree_copy[*]} | cp -a ${cp_copy[*]} | forced delete ${tree_delete[*]} | rm -rf ${rd:+${rm_delete[*]}}"
