@@ -1,0 +1,22 @@
+# The process object (vkit_application): its start-up brings up every subsystem, so it sits on top of
+# them all. Included by kernel/CMakeLists.txt after the subsystems are declared.
+set(_vkit_app_dir ${CMAKE_CURRENT_LIST_DIR})
+vkit_library(vkit_application
+    SOURCES
+        ${_vkit_app_dir}/VActivityToken.cpp
+        ${_vkit_app_dir}/VBundle.cpp
+        ${_vkit_app_dir}/VProcess.cpp
+        ${_vkit_app_dir}/VProcessIPC.cpp
+        ${_vkit_app_dir}/../platform/posix/XPosixBundle.cpp
+        ${_vkit_app_dir}/../platform/posix/XPosixPlistReader.cpp
+        ${_vkit_app_dir}/../platform/posix/XPosixProcessIPC.cpp
+        ${_vkit_app_dir}/../platform/posix/XPosixXercesInit.cpp
+    DEPENDS
+        vkit_cmdline
+        vkit_errors
+        vkit_files
+        vkit_runtime
+        vkit_text
+        PkgConfig::XERCES
+)
+unset(_vkit_app_dir)
