@@ -1,0 +1,36 @@
+// Tests of the update engine object in-process: its exit statuses and its run with no stage to run.
+#include "VUpdateEngine.h"
+
+#include "runtime/VTask.h"
+#include "runtime/VTaskMgr.h"
+
+#include <gtest/gtest.h>
+
+using namespace vkit;
+
+TEST(VUpdateEngineTest, ExitStatusFollowsTheLastError) {
+    EXPECT_EQ(VUpdateEngine::ExitStatusForError(VE_OK), 0);
+    EXPECT_EQ(VUpdateEngine::ExitStatusForError(VE_APPLICATION_INIT_FAILED), 1);
+    EXPECT_EQ(VUpdateEngine::ExitStatusForError(VE_UPZQ_OUTDATED_APP_MISSING), 2);
+    EXPECT_EQ(VUpdateEngine::ExitStatusForError(MakeVError(kComponentVkit, 5)), 2);
+    EXPECT_EQ(VUpdateEngine::ExitStatusForError(MakeVError(kComponentUpdater, 4)), 2);
+}
+
+TEST(VUpdateEngineTest, ErrorCodesCarryTheUpdaterSignature) {
+    EXPECT_EQ(ComponentFromVError(VE_UPZQ_UP_TO_DATE_APP_MISSING), MakeOsType("UPZQ"));
+    EXPECT_EQ(NumberFromVError(VE_UPZQ_UP_TO_DATE_APP_MISSING), 2);
+    EXPECT_EQ(NumberFromVError(VE_UPZQ_OUTDATED_APP_MISSING), 3);
+    EXPECT_EQ(NumberFromVError(VE_UPZQ_RESTART_FAILED), 120);
+}
+
+TEST(VUpdateEngineTest, InitAndRunLeaveNoErrorAndEndTheMainTask) {
+    {
+        VUpdateEngine engine;
+        ASSERT_TRUE(engine.Init(VProcess::kDefaultInitFlags));
+        EXPECT_EQ(engine.GetProposedExitStatus(), 0);
+        engine.Run();
+        EXPECT_EQ(VUpdateEngine::ExitStatusForError(VTask::GetLastError()), 0);
+        EXPECT_FALSE(engine.IsRunning());
+    }
+    EXPECT_EQ(VTaskMgr::Get(), nullptr);
+}
