@@ -86,6 +86,7 @@ VError VJSONImporter::Parse(VJSONValue& outValue) {
     fPos = fText;
     fTokenStart = fText;
     fStack.clear();
+    fMembers.clear();
     VJSONValue result;
     VError error = _ParseDocument(result);
     if (error != VE_OK && (fOptions & kUndefinedOnError) != 0)
@@ -94,8 +95,8 @@ VError VJSONImporter::Parse(VJSONValue& outValue) {
     return error;
 }
 
-// Grammar. Containers are frames of fStack; a member is attached to its container only once it is
-// complete, so that after an error the outermost container holds its complete members only.
+// Grammar. Containers are frames of fStack; a member joins its container only once it is complete,
+// so that after an error the outermost container holds its complete members only.
 
 VError VJSONImporter::_ParseDocument(VJSONValue& ioResult) {
     VJSONValue value;
@@ -116,9 +117,12 @@ VError VJSONImporter::_ParseDocument(VJSONValue& ioResult) {
             step = _ReadMember(false, value);
             break;
         case Step::Failed:
-            if (!fStack.empty())
+            if (!fStack.empty()) {
+                _Fill(fStack.front(), fStack.size() > 1 ? fStack[1].fFirstMember : fMembers.size());
                 ioResult = std::move(fStack.front().fContainer);
+            }
             fStack.clear();
+            fMembers.clear();
             return VE_JSON_MALFORMED;
         }
     }
@@ -150,6 +154,8 @@ VJSONImporter::Step VJSONImporter::_Open(bool inObject) {
         return Step::Failed;
     }
     Frame& frame = fStack.emplace_back();
+    frame.fFirstMember = fMembers.size();
+    frame.fNameHash = 0;
     if (inObject) {
         frame.fObject = new VJSONObject;
         frame.fArray = nullptr;
@@ -165,9 +171,49 @@ VJSONImporter::Step VJSONImporter::_Open(bool inObject) {
 }
 
 VJSONImporter::Step VJSONImporter::_Close(VJSONValue& outValue) {
-    outValue = std::move(fStack.back().fContainer);
+    Frame& frame = fStack.back();
+    _Fill(frame, fMembers.size());
+    outValue = std::move(frame.fContainer);
     fStack.pop_back();
     return Step::Value;
+}
+
+void VJSONImporter::_Fill(Frame& ioFrame, size_t inEnd) {
+    size_t first = ioFrame.fFirstMember;
+    if (ioFrame.fObject != nullptr) {
+        // A container filled before (a long one) grows geometrically rather than by exact steps.
+        if (ioFrame.fObject->IsEmpty())
+            ioFrame.fObject->Reserve(inEnd - first);
+        for (size_t i = first; i < inEnd; ++i) {
+            Member& member = fMembers[i];
+            ioFrame.fObject->SetProperty(std::move(member.fName), member.fNameHash, std::move(member.fValue));
+        }
+    } else {
+        if (ioFrame.fArray->IsEmpty())
+            ioFrame.fArray->Reserve(inEnd - first);
+        for (size_t i = first; i < inEnd; ++i)
+            ioFrame.fArray->Push(std::move(fMembers[i].fValue));
+    }
+    fMembers.erase(fMembers.begin() + static_cast<ptrdiff_t>(first),
+                   fMembers.begin() + static_cast<ptrdiff_t>(inEnd));
+}
+
+VJSONStringRef VJSONImporter::_MakeName(std::u16string_view inName, uint32_t& outHash) {
+    outHash = VJSONStringBuffer::Hash(inName);
+    if (inName.empty())
+        return nullptr;
+    if (fNameCache.empty())
+        fNameCache.resize(kNameCacheSize);
+    CachedName& cached = fNameCache[outHash % kNameCacheSize];
+    if (cached.fName != nullptr && cached.fHash == outHash && cached.fName->View() == inName) {
+        cached.fName->Retain();
+        return VJSONStringRef(cached.fName.get());
+    }
+    VJSONStringRef name(VJSONStringBuffer::Create(inName));
+    name->Retain();
+    cached.fName.reset(name.get());
+    cached.fHash = outHash;
+    return name;
 }
 
 VJSONImporter::Step VJSONImporter::_ReadMember(bool inFirst, VJSONValue& outValue) {
@@ -179,7 +225,7 @@ VJSONImporter::Step VJSONImporter::_ReadObjectMember(bool inFirst, VJSONValue& o
     Token token = _NextToken();
     if (token == Token::ObjectEnd) {
         // A property already read means a comma came last.
-        if (!fStack.back().fObject->IsEmpty()) {
+        if (_HasMembers(fStack.back())) {
             _ThrowTokenError(VE_JSON_UNEXPECTED_COMMA, "}");
             return Step::Failed;
         }
@@ -190,7 +236,8 @@ VJSONImporter::Step VJSONImporter::_ReadObjectMember(bool inFirst, VJSONValue& o
         const char* expected = (token == Token::Word || !inFirst) ? kExpectedName : kExpectedFirstName;
         return _Invalid(token, expected);
     }
-    fStack.back().fName.reset(VJSONStringBuffer::Create(fToken));
+    Frame& frame = fStack.back();
+    frame.fName = _MakeName(fToken, frame.fNameHash);
 
     token = _NextToken();
     if (token != Token::Colon) {
@@ -208,7 +255,7 @@ VJSONImporter::Step VJSONImporter::_ReadObjectMember(bool inFirst, VJSONValue& o
 VJSONImporter::Step VJSONImporter::_ReadArrayElement(bool inFirst, VJSONValue& outValue) {
     Token token = _NextToken();
     if (token == Token::ArrayEnd) {
-        if (!fStack.back().fArray->IsEmpty()) {
+        if (_HasMembers(fStack.back())) {
             _ThrowTokenError(VE_JSON_UNEXPECTED_COMMA, "]");
             return Step::Failed;
         }
@@ -219,16 +266,19 @@ VJSONImporter::Step VJSONImporter::_ReadArrayElement(bool inFirst, VJSONValue& o
 
 VJSONImporter::Step VJSONImporter::_AddToContainer(VJSONValue&& ioValue, VJSONValue& outValue) {
     Frame& frame = fStack.back();
+    // Long containers take their members in batches, so that the pending list stays short.
+    if (fMembers.size() - frame.fFirstMember >= kMaxPendingMembers)
+        _Fill(frame, fMembers.size());
     Token token;
     if (frame.fObject != nullptr) {
-        frame.fObject->SetProperty(std::move(frame.fName), std::move(ioValue));
+        fMembers.push_back(Member{std::move(frame.fName), frame.fNameHash, std::move(ioValue)});
         token = _NextToken();
         if (token == Token::ObjectEnd)
             return _Close(outValue);
         if (token != Token::Comma)
             return _Invalid(token, kExpectedAfterProperty);
     } else {
-        frame.fArray->Push(std::move(ioValue));
+        fMembers.push_back(Member{nullptr, 0, std::move(ioValue)});
         token = _NextToken();
         if (token == Token::ArrayEnd)
             return _Close(outValue);

@@ -3,6 +3,8 @@
 
 #include "errors/VErrorCodes.h"
 #include "text/VString.h"
+#include "json/VJSONArray.h"
+#include "json/VJSONObject.h"
 #include "json/VJSONStringBuffer.h"
 #include "json/VJSONValue.h"
 
@@ -13,9 +15,6 @@
 #include <vector>
 
 namespace vkit {
-
-class VJSONObject;
-class VJSONArray;
 
 /// Parses one JSON value from UTF-16 text. The default grammar is lenient: a quoted string may run to
 /// the end of the text, and bare words that are no number, null, true or false are strings (also as
@@ -92,13 +91,30 @@ private:
         Next,   // a comma was read: read the container's next member
         Failed  // an error was reported
     };
-    /// An object or array being read, and the name of the property whose value is being read.
+    /// An object or array being read: its members so far are fMembers from fFirstMember on, and fName
+    /// names the property whose value is being read.
     struct Frame {
         VJSONValue fContainer;
         VJSONObject* fObject;
         VJSONArray* fArray;
+        size_t fFirstMember;
         VJSONStringRef fName;
+        uint32_t fNameHash;
     };
+    /// A complete member waiting for its container to close (the name is null for array elements).
+    struct Member {
+        VJSONStringRef fName;
+        uint32_t fNameHash;
+        VJSONValue fValue;
+    };
+    /// A property name recently made, shared by the objects of a document that repeat it.
+    struct CachedName {
+        VJSONStringRef fName;
+        uint32_t fHash = 0;
+    };
+    static constexpr size_t kNameCacheSize = 256;
+    /// Members a container keeps pending before they are moved into it.
+    static constexpr size_t kMaxPendingMembers = 1024;
 
     VError _ParseDocument(VJSONValue& ioResult);
     Step _BeginValue(Token inToken, const char* inExpected, const char* inExpectedWord, VJSONValue& outValue);
@@ -108,6 +124,16 @@ private:
     Step _AddToContainer(VJSONValue&& ioValue, VJSONValue& outValue);
     Step _Open(bool inObject);
     Step _Close(VJSONValue& outValue);
+    /// Moves the frame's pending members, up to inEnd, into its container.
+    void _Fill(Frame& ioFrame, size_t inEnd);
+    /// Whether the frame's container has a member, pending or moved in.
+    bool _HasMembers(const Frame& inFrame) const noexcept {
+        return fMembers.size() > inFrame.fFirstMember ||
+               (inFrame.fObject != nullptr ? !inFrame.fObject->IsEmpty() : !inFrame.fArray->IsEmpty());
+    }
+    /// The buffer of a property name (null for the empty name), shared with its last use when the
+    /// cache still holds it.
+    VJSONStringRef _MakeName(std::u16string_view inName, uint32_t& outHash);
 
     Token _NextToken();
     Token _ReadString();
@@ -138,6 +164,10 @@ private:
     std::u16string_view fToken;
     std::u16string fScratch;
     std::vector<Frame> fStack;
+    /// Complete members of the open containers, innermost last: each container is built with its
+    /// exact size when it closes.
+    std::vector<Member> fMembers;
+    std::vector<CachedName> fNameCache;
 };
 
 } // namespace vkit

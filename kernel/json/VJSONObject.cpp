@@ -45,8 +45,13 @@ void VJSONObject::SetProperty(const VString& inName, const VJSONValue& inValue) 
 }
 
 void VJSONObject::SetProperty(VJSONStringRef inName, VJSONValue&& inValue) {
+    uint32_t hash = VJSONStringBuffer::Hash(inName != nullptr ? inName->View() : std::u16string_view());
+    SetProperty(std::move(inName), hash, std::move(inValue));
+}
+
+void VJSONObject::SetProperty(VJSONStringRef inName, uint32_t inHash, VJSONValue&& inValue) {
     std::u16string_view name = inName != nullptr ? inName->View() : std::u16string_view();
-    uint32_t hash = VJSONStringBuffer::Hash(name);
+    uint32_t hash = inHash;
     ptrdiff_t position = _Find(name, hash);
     if (position >= 0)
         fProperties[static_cast<size_t>(position)].fValue = std::move(inValue);
@@ -90,8 +95,8 @@ void VJSONObject::_RebuildIndex() {
         fIndex.shrink_to_fit();
         return;
     }
-    size_t size = 16;
-    while (size < 4 * count)
+    size_t size = 32;
+    while (size < 2 * count)
         size *= 2;
     fIndex.assign(size, 0);
     for (size_t i = 0; i < count; ++i)

@@ -32,6 +32,8 @@ public:
     void SetProperty(const VString& inName, const VJSONValue& inValue);
     /// As SetProperty, taking over the name's buffer (null for the empty name) and the value.
     void SetProperty(VJSONStringRef inName, VJSONValue&& inValue);
+    /// The same with the name's hash already computed (VJSONStringBuffer::Hash of the name).
+    void SetProperty(VJSONStringRef inName, uint32_t inHash, VJSONValue&& inValue);
     /// Removes the property; false when it was missing.
     bool RemoveProperty(const VString& inName);
     bool HasProperty(const VString& inName) const noexcept { return FindProperty(inName.View()) != nullptr; }
@@ -60,7 +62,7 @@ private:
     };
 
     /// Objects up to this size are searched without the index.
-    static constexpr size_t kLinearLimit = 8;
+    static constexpr size_t kLinearLimit = 16;
 
     /// The position of the name, or -1.
     ptrdiff_t _Find(std::u16string_view inName, uint32_t inHash) const noexcept;

@@ -106,7 +106,7 @@ VError VJSONWriter::StringifyValue(const VJSONValue& inValue, VString& outText) 
     fOpen.clear();
     fLevel = 0;
     fFailed = false;
-    fLineBreak = u"\n";
+    fLineBreak.assign(1, u'\n');
     _WriteValue(inValue);
     if (fFailed) {
         outText.Clear();
