@@ -1,0 +1,68 @@
+// VFSObjectIterator: the iteration over one folder's items shared by the file and folder iterators.
+#pragma once
+
+#include "files/FileAttributeAccessor.h"
+
+#include <cstdint>
+#include <memory>
+
+namespace vkit {
+
+class VFolder;
+class XPosixFSObjectIterator;
+
+/// Flags of the folder iterations.
+using FileIteratorOptions = uint32_t;
+/// Report folders.
+constexpr FileIteratorOptions kIterateFolders = 2;
+/// Report regular files and symbolic links (links that are not followed count as files).
+constexpr FileIteratorOptions kIterateFiles = 4;
+/// Also report invisible items (names beginning with ".").
+constexpr FileIteratorOptions kIterateInvisible = 8;
+/// Follow symbolic links and report their targets; dangling links are skipped.
+constexpr FileIteratorOptions kIterateResolveLinks = 16;
+
+/// Walks the items of one folder in the order the directory gives them (no sorting), one object at a
+/// time: VFileIterator (Object = VFile) and VFolderIterator (Object = VFolder). FIFOs, sockets and
+/// devices are never reported. Each item is built with the folder's file system; when the folder has
+/// one, items outside its root (resolved links) are left out. An iterator belongs to one task.
+///
+///     for (VFileIterator it(folder, kIterateFiles); it.IsValid(); ++it)
+///         it->GetName(name);
+template <class Object>
+class VFSObjectIterator {
+public:
+    /// Retains inFolder and moves to its first item. A folder that cannot be opened, or that is empty,
+    /// gives an iterator that is over at once (no error is pushed).
+    VFSObjectIterator(const VFolder* inFolder, FileIteratorOptions inOptions);
+    ~VFSObjectIterator();
+    VFSObjectIterator(const VFSObjectIterator&) = delete;
+    VFSObjectIterator& operator=(const VFSObjectIterator&) = delete;
+
+    /// The current item (owned by the iterator: Retain it to keep it), or null when the iteration is over.
+    Object* Current() const noexcept { return fCurrent; }
+    Object* operator->() const noexcept { return fCurrent; }
+    Object& operator*() const noexcept { return *fCurrent; }
+    bool IsValid() const noexcept { return fCurrent != nullptr; }
+
+    /// Releases the current item and moves to the next one.
+    VFSObjectIterator& operator++();
+
+    /// 1-based position of the current item; 0 before the first.
+    int32_t GetPos() const noexcept { return fIndex; }
+
+    /// The current item's times without another lookup; null when the iteration is over.
+    const FileAttributeAccessor* GetAttributeAccessor() const noexcept { return fAccessor.get(); }
+
+private:
+    void _Next();
+
+    const VFolder* fFolder;
+    Object* fCurrent = nullptr;
+    int32_t fIndex = 0;
+    FileIteratorOptions fOptions;
+    std::unique_ptr<XPosixFSObjectIterator> fPlatformIterator;
+    std::unique_ptr<FileAttributeAccessor> fAccessor;
+};
+
+} // namespace vkit
