@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
-# Whole-tree figures, run by hand (root: it mounts a file-system image): the one-call tree copy against
-# `cp -a`, and the forced delete against `rm -rf`, on a journaled ext4 image with Debian's defaults,
+# Whole-tree figures, run by hand (root: it mounts a file-system image): the one-call tree copy (called
+# directly, and through VFolder::CopyTo with kCopyOverwrite) against `cp -a`, and the forced delete
+# against `rm -rf`, on a journaled ext4 image with Debian's defaults,
 # loop-mounted here and unmounted afterwards. The two sides of each pair alternate (A B, then B A) and
 # the medians of RUNS runs are compared. Caches are not dropped (this machine does not allow it): the
 # source tree is equally warm for both sides; `sync` runs before each timed command, so that neither
@@ -50,21 +51,27 @@ median() { printf '%s\n' "$@" | sort -n | awk '{ v[NR] = $1 } END { print (NR % 
 ratio() { awk -v a="$1" -v b="$2" 'BEGIN { printf "%.2f", a / b }'; }
 
 copy_tree() { "$tool" copy "$mnt/source" "$mnt/copy" "$threads"; }
+copy_folder() { "$tool" vcopy "$mnt/source" "$mnt/copy"; }
 copy_cp() { cp -a "$mnt/source" "$mnt/copy"; }
 copy_cp_sync() { cp -a "$mnt/source" "$mnt/copy" && sync -f "$mnt/copy"; }
 delete_tree() { "$tool" delete "$mnt/victim"; }
 delete_rm() { rm -rf "$mnt/victim"; }
 
-declare -a tree_copy cp_copy cp_sync_copy tree_delete rm_delete
+declare -a tree_copy folder_copy cp_copy cp_sync_copy tree_delete rm_delete
 for ((run = 0; run < runs; run++)); do
-    if ((run % 2 == 0)); then order="tree cp"; else order="cp tree"; fi
+    if ((run % 2 == 0)); then order="tree cp folder"; else order="folder cp tree"; fi
     for side in $order; do
-        if [[ $side == tree ]]; then tree_copy+=("$(timed copy_tree)"); else cp_copy+=("$(timed copy_cp)"); fi
+        case $side in
+        tree) tree_copy+=("$(timed copy_tree)") ;;
+        folder) folder_copy+=("$(timed copy_folder)") ;;
+        cp) cp_copy+=("$(timed copy_cp)") ;;
+        esac
         rm -rf "$mnt/copy"
     done
     cp_sync_copy+=("$(timed copy_cp_sync)")
     rm -rf "$mnt/copy"
-    for side in $order; do
+    for side in tree cp; do
+        ((run % 2 == 0)) || side=$([[ $side == tree ]] && echo cp || echo tree)
         cp -a "$mnt/source" "$mnt/victim"
         if [[ $side == tree ]]; then tree_delete+=("$(timed delete_tree)"); else rm_delete+=("$(timed delete_rm)"); fi
         [[ ! -e "$mnt/victim" ]] || { echo "bench-tree: the delete left $mnt/victim" >&2; exit 1; }
@@ -72,11 +79,14 @@ for ((run = 0; run < runs; run++)); do
 done
 
 tc=$(median "${tree_copy[@]}")
+fc=$(median "${folder_copy[@]}")
 cc=$(median "${cp_copy[@]}")
 cs=$(median "${cp_sync_copy[@]}")
 td=$(median "${tree_delete[@]}")
 rd=$(median "${rm_delete[@]}")
 echo "copy   XPosixTreeCopy ${tc} ms   cp -a ${cc} ms   ratio $(ratio "$tc" "$cc") (budget 0.90)"
+echo "       VFolder::CopyTo (kCopyOverwrite) ${fc} ms   ratio $(ratio "$fc" "$cc")"
 echo "       cp -a + sync -f ${cs} ms (cp -a does not flush; the tree copy does): ratio $(ratio "$tc" "$cs")"
 echo "delete XPosixForcedDelete ${td} ms   rm -rf ${rd} ms   ratio $(ratio "$td" "$rd") (budget 1.00)"
-echo "runs (ms): tree copy ${tree_copy[*]} | cp -a ${cp_copy[*]} | forced delete ${tree_delete[*]} | rm -rf ${rd:+${rm_delete[*]}}"
+echo "runs (ms): tree copy ${tree_copy[*]} | VFolder::CopyTo ${folder_copy[*]} | cp -a ${cp_copy[*]}"
+echo "           forced delete ${tree_delete[*]} | rm -rf ${rm_delete[*]}"

@@ -3,10 +3,16 @@
 //
 //   tree_bench generate <folder>        writes the benchmark tree (5,000 files, about 300 MB)
 //   tree_bench copy <source> <dest>     XPosixTreeCopy::Copy onto a missing destination
+//   tree_bench vcopy <source> <dest>    VFolder::CopyTo with kCopyOverwrite onto a missing destination
 //   tree_bench delete <folder>          XPosixForcedDelete::Delete
 //   tree_bench [--benchmark_...]        the Google Benchmark cases on a small tree under $TMPDIR
+#include "errors/StErrorContextInstaller.h"
+#include "errors/VErrorBase.h"
+#include "files/VFileOptions.h"
+#include "files/VFolder.h"
 #include "platform/posix/XPosixForcedDelete.h"
 #include "platform/posix/XPosixTreeCopy.h"
+#include "runtime/VTaskMgr.h"
 
 #include <benchmark/benchmark.h>
 
@@ -90,6 +96,21 @@ int Report(const XPosixTreeError& inError) {
     std::fprintf(stderr, "%s '%s': %s\n", inError.fOperation, inError.fPath.c_str(),
                  std::strerror(inError.fErrno));
     return 1;
+}
+
+/// The copy the update engine makes: VFolder::CopyTo with kCopyOverwrite onto a missing destination.
+int CopyThroughFolder(const std::string& inSource, const std::string& inDestination) {
+    if (!VTaskMgr::Init())
+        return 1;
+    VErrorBase::Init();
+    fs::path destination = fs::absolute(inDestination).lexically_normal();
+    VFolder source(VString(fs::absolute(inSource).native() + "/"), FilePathStyle::Posix);
+    VFolder parent(VString(destination.parent_path().native() + "/"), FilePathStyle::Posix);
+    StErrorContextInstaller errors;
+    VError error = source.CopyTo(parent, VString(destination.filename().native()), nullptr, kCopyOverwrite);
+    if (error != VE_OK)
+        std::fprintf(stderr, "VFolder::CopyTo failed: error %llx\n", static_cast<unsigned long long>(error));
+    return error == VE_OK ? 0 : 1;
 }
 
 /// A small tree under $TMPDIR for the in-process cases, removed at exit.
@@ -178,10 +199,13 @@ int main(int argc, char** argv) {
             return Generate(argv[2], 1);
         if (command == "copy" && (argc == 4 || argc == 5))
             return Report(XPosixTreeCopy::Copy(argv[2], argv[3], argc == 5 ? std::atoi(argv[4]) : 0));
+        if (command == "vcopy" && argc == 4)
+            return CopyThroughFolder(argv[2], argv[3]);
         if (command == "delete" && argc == 3)
             return Report(XPosixForcedDelete::Delete(argv[2]));
         std::fprintf(stderr,
-                     "usage: %s generate <folder> | copy <source> <dest> [threads] | delete <folder>\n",
+                     "usage: %s generate <folder> | copy <source> <dest> [threads] | vcopy <source> <dest> | "
+                     "delete <folder>\n",
                      argv[0]);
         return 2;
     }

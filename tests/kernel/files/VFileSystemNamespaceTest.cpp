@@ -190,3 +190,24 @@ TEST_F(VFileSystemNamespaceTest, EscapesAndFullPathsNeedPermission) {
     EXPECT_EQ(PosixOf(relativeFolder.Get()), fTemp / "base/a/c/");
     EXPECT_EQ(PosixOf(fullFolder.Get()), "/tmp/");
 }
+
+TEST_F(VFileSystemNamespaceTest, QuotaCountersFollowRequestsAndReleases) {
+    VRefPtr<VFileSystem> limited = AdoptRef(
+        VFileSystem::Create(VString("limited"), fResources.Get(), VFileSystem::kOptionWritable, 100, 30));
+    VRefPtr<VFileSystem> unlimited = AdoptRef(
+        VFileSystem::Create(VString("unlimited"), fResources.Get(), VFileSystem::kOptionWritable, 0, 0));
+    VRefPtr<VFileSystem> readOnly =
+        AdoptRef(VFileSystem::Create(VString("readonly"), fResources.Get(), 0, 100, 0));
+    ASSERT_TRUE(limited && unlimited && readOnly);
+
+    EXPECT_EQ(limited->Request(71), VE_FS_QUOTA_EXCEEDED) << "100 minus the 30 in use leaves 70";
+    EXPECT_EQ(limited->Request(70), VE_OK);
+    EXPECT_EQ(limited->Request(1), VE_FS_QUOTA_EXCEEDED);
+    EXPECT_EQ(limited->Relinquish(20), VE_OK);
+    EXPECT_EQ(limited->Request(20), VE_OK);
+    EXPECT_EQ(unlimited->Request(uint64_t{1} << 60), VE_OK);
+    EXPECT_EQ(readOnly->Request(1), VE_FS_NOT_WRITABLE);
+    EXPECT_EQ(readOnly->Relinquish(1), VE_FS_NOT_WRITABLE);
+    EXPECT_TRUE(limited->IsAuthorized(fResources->GetPath()));
+    EXPECT_FALSE(limited->IsAuthorized(FolderAt(fTemp.Path())->GetPath()));
+}
