@@ -142,6 +142,35 @@ int RenameIntoPlace(int inParent, const std::string& inTemporary, const std::str
     return ::renameat(inParent, inTemporary.c_str(), inParent, inName.c_str()) == 0 ? 0 : errno;
 }
 
+/// Opens the source and the destination's parent, and checks that the destination is missing and lies
+/// outside the source.
+XPosixTreeError OpenEnds(const std::string& inSource, const std::string& inParentPath,
+                         const std::string& inName, const std::string& inDestination,
+                         XPosixTreeDescriptor& outSource, XPosixTreeDescriptor& outParent) {
+    outSource.Reset(::open(inSource.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    if (!outSource.IsValid()) {
+        int error = errno;
+        return MakeError(error, inSource, "open");
+    }
+    outParent.Reset(::open(inParentPath.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    if (!outParent.IsValid()) {
+        int error = errno;
+        return MakeError(error, inParentPath, "open");
+    }
+    struct stat status;
+    if (::fstatat(outParent.Get(), inName.c_str(), &status, AT_SYMLINK_NOFOLLOW) == 0)
+        return MakeError(EEXIST, inDestination, "copy");
+    if (int error = errno; error != ENOENT)
+        return MakeError(error, inDestination, "fstatat");
+    if (::fstat(outSource.Get(), &status) != 0) {
+        int error = errno;
+        return MakeError(error, inSource, "fstat");
+    }
+    if (IsSameOrInside(outParent.Get(), status))
+        return MakeError(EINVAL, inDestination, "copy into itself");
+    return XPosixTreeError();
+}
+
 } // namespace
 
 XPosixTreeError XPosixTreeCopy::Copy(std::string_view inSource, std::string_view inDestination,
@@ -154,28 +183,11 @@ XPosixTreeError XPosixTreeCopy::Copy(std::string_view inSource, std::string_view
         slash == std::string::npos ? "." : (slash == 0 ? "/" : destination.substr(0, slash));
     if (name.empty() || name == "/" || name == "." || name == "..")
         return MakeError(EINVAL, destination, "copy");
-
-    XPosixTreeDescriptor sourceRoot(::open(source.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
-    if (!sourceRoot.IsValid()) {
-        int error = errno;
-        return MakeError(error, source, "open");
-    }
-    XPosixTreeDescriptor parent(::open(parentPath.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
-    if (!parent.IsValid()) {
-        int error = errno;
-        return MakeError(error, parentPath, "open");
-    }
-    struct stat status;
-    if (::fstatat(parent.Get(), name.c_str(), &status, AT_SYMLINK_NOFOLLOW) == 0)
-        return MakeError(EEXIST, destination, "copy");
-    if (int error = errno; error != ENOENT)
-        return MakeError(error, destination, "fstatat");
-    if (::fstat(sourceRoot.Get(), &status) != 0) {
-        int error = errno;
-        return MakeError(error, source, "fstat");
-    }
-    if (IsSameOrInside(parent.Get(), status))
-        return MakeError(EINVAL, destination, "copy into itself");
+    XPosixTreeDescriptor sourceRoot;
+    XPosixTreeDescriptor parent;
+    if (XPosixTreeError error = OpenEnds(source, parentPath, name, destination, sourceRoot, parent);
+        error.IsError())
+        return error;
 
     std::string prefix = TemporaryPrefix(name);
     RemoveAbandonedTemporaries(parent.Get(), parentPath, prefix);
@@ -185,7 +197,6 @@ XPosixTreeError XPosixTreeCopy::Copy(std::string_view inSource, std::string_view
         int error = errno;
         return MakeError(error, parentPath + "/" + prefix + "XXXXXX", "mkdir");
     }
-    std::string temporaryPath = parentPath + "/" + temporaryName;
 
     XPosixTreeError result =
         XPosixTreeCopyRun(sourceRoot.Get(), temporary.Get(), source, destination, ThreadCount(inThreads))
@@ -199,7 +210,7 @@ XPosixTreeError XPosixTreeCopy::Copy(std::string_view inSource, std::string_view
             result = MakeError(error, destination, "renameat2");
     }
     if (result.IsError())
-        (void)XPosixForcedDelete::Delete(temporaryPath);
+        (void)XPosixForcedDelete::Delete(parentPath + "/" + temporaryName);
     return result;
 }
 

@@ -53,23 +53,9 @@ XPosixTreeCopyRun::XPosixTreeCopyRun(int inSourceRoot, int inDestRoot, std::stri
 XPosixTreeCopyRun::~XPosixTreeCopyRun() = default;
 
 XPosixTreeError XPosixTreeCopyRun::Run() {
-    // The root's listing gets its own descriptor: closing the listing must not close the caller's.
-    int source = ::fcntl(fSourceRoot, F_DUPFD_CLOEXEC, 0);
-    int dest = source < 0 ? -1 : ::fcntl(fDestRoot, F_DUPFD_CLOEXEC, 0);
-    DIR* listing = dest < 0 ? nullptr : ::fdopendir(source);
-    struct stat rootStatus;
-    if (listing == nullptr || ::fstat(source, &rootStatus) != 0) {
-        int error = errno;
-        if (listing != nullptr)
-            ::closedir(listing);
-        else if (source >= 0)
-            ::close(source);
-        if (dest >= 0)
-            ::close(dest);
-        return XPosixTreeError{error, fSourcePath, "opendir"};
-    }
-    fFolderAttributes.push_back(FolderAttributes{std::string(), rootStatus});
-
+    Folder* root = OpenRoot();
+    if (root == nullptr)
+        return fError;
     std::vector<pthread_t> workers;
     workers.reserve(fThreads);
     for (unsigned i = 0; i < fThreads; ++i) {
@@ -80,9 +66,6 @@ XPosixTreeError XPosixTreeCopyRun::Run() {
     }
     fStartedWorkers = workers.size();
 
-    Folder* root = new Folder{listing, dest, std::string(), 1};
-    fOpenFolders = 1;
-    fWalkDepth = 1;
     Walk(root);
     {
         std::lock_guard<std::mutex> hold(fLock);
@@ -96,6 +79,29 @@ XPosixTreeError XPosixTreeCopyRun::Run() {
     if (!fFailed.load())
         ApplyFolderAttributes();
     return fError;
+}
+
+XPosixTreeCopyRun::Folder* XPosixTreeCopyRun::OpenRoot() {
+    // The root's listing gets its own descriptors: closing the listing must not close the caller's.
+    int source = ::fcntl(fSourceRoot, F_DUPFD_CLOEXEC, 0);
+    int dest = source < 0 ? -1 : ::fcntl(fDestRoot, F_DUPFD_CLOEXEC, 0);
+    DIR* listing = dest < 0 ? nullptr : ::fdopendir(source);
+    struct stat rootStatus;
+    if (listing == nullptr || ::fstat(source, &rootStatus) != 0) {
+        fError = XPosixTreeError{errno, fSourcePath, "opendir"};
+        fFailed.store(true);
+        if (listing != nullptr)
+            ::closedir(listing);
+        else if (source >= 0)
+            ::close(source);
+        if (dest >= 0)
+            ::close(dest);
+        return nullptr;
+    }
+    fFolderAttributes.push_back(FolderAttributes{std::string(), rootStatus});
+    fOpenFolders = 1;
+    fWalkDepth = 1;
+    return new Folder{listing, dest, std::string(), 1};
 }
 
 void* XPosixTreeCopyRun::WorkerEntry(void* inRun) {

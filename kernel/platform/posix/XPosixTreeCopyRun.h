@@ -59,6 +59,8 @@ private:
     };
     using FileCopier = XPosixTreeFileCopy;
 
+    /// The source root's listing and the destination root, or null with fError set.
+    Folder* OpenRoot();
     void Walk(Folder* inFolder);
     bool EnterFolder(Folder* inParent, const char* inName);
     void Enqueue(Folder* inFolder, const char* inName, bool inIsLink);
