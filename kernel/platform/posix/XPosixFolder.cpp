@@ -212,7 +212,6 @@ VError XPosixFolder::ListItems(XPosixListOptions inOptions, std::vector<XPosixFo
         XPosixFolderItem& item = outItems.emplace_back();
         item.fPosixPath = prefix + name;
         item.fIsFolder = kind == 'd';
-        item.fIsSpecial = kind == 's';
         XPosixPath::GetFilePathFromPosixPath(item.fPosixPath, item.fIsFolder, item.fPath);
         errno = 0;
     }

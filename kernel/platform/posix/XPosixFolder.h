@@ -15,12 +15,11 @@ namespace vkit {
 class VFolder;
 
 /// One item of a folder listing: its POSIX path, its path and whether it is a folder (a symbolic link
-/// is never one: links are listed as files and not followed) or a FIFO, socket or device.
+/// is never one: links are listed as files and not followed).
 struct XPosixFolderItem {
     std::string fPosixPath;
     VFilePath fPath;
     bool fIsFolder = false;
-    bool fIsSpecial = false;
 };
 
 /// Flags of XPosixFolder::ListItems.

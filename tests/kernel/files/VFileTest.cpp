@@ -70,6 +70,10 @@ TEST_F(VFileTest, DeleteOfAMissingFileSucceedsAndOfAnInvalidPathFails) {
     StErrorContextInstaller guard;
     EXPECT_EQ(FileAt(fTemp / "missing")->Delete(), VE_OK);
     EXPECT_TRUE(Codes(guard).empty()) << Dump(guard);
+    fTemp.MakeFolder("dir");
+    EXPECT_EQ(FileAt(fTemp / "dir")->Delete(), VE_OK) << "a folder is no file";
+    EXPECT_TRUE(ItemExists(fTemp / "dir"));
+    EXPECT_TRUE(Codes(guard).empty()) << Dump(guard);
     VFile invalid{VFilePath()};
     EXPECT_EQ(invalid.Delete(), VE_FILE_CANNOT_DELETE);
     EXPECT_EQ(Codes(guard), (std::vector<VError>{VE_FILE_CANNOT_DELETE, VE_FILE_CANNOT_DELETE}));
