@@ -52,10 +52,6 @@ void VUpdateEngine::DoQuit() {
     _DeInitLog();
 }
 
-int32_t VUpdateEngine::DoParseCommandLine(vkit::VCommandLineParser&) {
-    return kCommandLineContinue;
-}
-
 void VUpdateEngine::_InitLog() {
     // Opens the log file writer in fLogFolderPath and makes it a listener of the process logger, once the
     // log file writer lands; UPZQ 101 when it fails.

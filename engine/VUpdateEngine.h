@@ -54,7 +54,10 @@ protected:
     void DoRun() override;
     /// Closes the log.
     void DoQuit() override;
-    /// The updater's options. Answers kCommandLineContinue until the option table lands.
+    /// Declares the updater's options (VUpdaterOptions), parses, checks the two bundle paths and stores
+    /// the values in the fields. Answers kCommandLineContinue, kCommandLineError after writing the
+    /// messages to standard error (the fields keep their defaults), or kCommandLineHandled when the help
+    /// or, for --version, the bundle's version was printed.
     int32_t DoParseCommandLine(vkit::VCommandLineParser& ioParser) override;
 
 private:

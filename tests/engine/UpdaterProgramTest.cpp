@@ -44,18 +44,19 @@ TEST(UpdaterProgramTest, ProgramLiesInItsOwnBundle) {
 
 TEST(UpdaterProgramTest, StartsAndExitsZeroWithNoStageToRun) {
     VTestTempFolder folder;
-    EXPECT_EQ(RunUpdater(folder, ""), 0) << ReadFile(folder / "output.txt");
+    EXPECT_EQ(RunUpdater(folder, "'" + (folder / "A.app") + "' '" + (folder / "B.app") + "'"), 0)
+        << ReadFile(folder / "output.txt");
     EXPECT_EQ(ReadFile(folder / "output.txt"), "");
 }
 
 TEST(UpdaterProgramTest, ProcessSerialNumberArgumentIsIgnored) {
     VTestTempFolder folder;
-    EXPECT_EQ(RunUpdater(folder, "-psn_0_123"), 0) << ReadFile(folder / "output.txt");
+    EXPECT_EQ(RunUpdater(folder, "-psn_0_123 --version"), 0) << ReadFile(folder / "output.txt");
 }
 
 TEST(UpdaterProgramTest, RunsFromACopyOfItsBundle) {
     // The program finds its bundle from where it runs, not from where it was built.
     VTestTempFolder folder;
     ASSERT_EQ(RunShell("cp -R '" + kBundle + "' '" + (folder / "Copy.app") + "'"), 0);
-    EXPECT_EQ(RunShell("'" + (folder / "Copy.app/Contents/MacOS/updater") + "' > /dev/null 2>&1"), 0);
+    EXPECT_EQ(RunShell("'" + (folder / "Copy.app/Contents/MacOS/updater") + "' --version > /dev/null 2>&1"), 0);
 }

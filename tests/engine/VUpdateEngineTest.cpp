@@ -24,6 +24,13 @@ TEST(VUpdateEngineTest, ErrorCodesCarryTheUpdaterSignature) {
 }
 
 TEST(VUpdateEngineTest, InitAndRunLeaveNoErrorAndEndTheMainTask) {
+    // The command line names the two bundles; without them the command-line stage stops the start-up.
+    char program[] = "updater";
+    char outdated[] = "/nonexistent/A.app";
+    char upToDate[] = "/nonexistent/B.app";
+    char* argv[] = {program, outdated, upToDate, nullptr};
+    sProcessCommandLineArgc = 3;
+    sProcessCommandLineArgv = argv;
     {
         VUpdateEngine engine;
         ASSERT_TRUE(engine.Init(VProcess::kDefaultInitFlags));
@@ -33,4 +40,6 @@ TEST(VUpdateEngineTest, InitAndRunLeaveNoErrorAndEndTheMainTask) {
         EXPECT_FALSE(engine.IsRunning());
     }
     EXPECT_EQ(VTaskMgr::Get(), nullptr);
+    sProcessCommandLineArgc = 0;
+    sProcessCommandLineArgv = nullptr;
 }

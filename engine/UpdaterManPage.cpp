@@ -1,0 +1,63 @@
+// The build's manual page tool: writes updater.1 around the options section made from the option table.
+#include "VUpdaterOptions.h"
+
+#include "cmdline/VCommandLineParser.h"
+
+#include <cstdio>
+#include <string>
+#include <vector>
+
+using vkit::VCommandLineParser;
+using vkit::VString;
+
+namespace {
+
+/// The page around the options section; %s is the version.
+constexpr const char* kHeader =
+    ".TH UPDATER 1 \"\" \"ZQ Updater %s\" \"User Commands\"\n"
+    ".SH NAME\n"
+    "updater \\- install a newer version of a ZQ application in place of the running one\n"
+    ".SH SYNOPSIS\n"
+    ".B updater\n"
+    "[\\fIOPTION\\fR]... \\fIdest\\fR \\fIsrc\\fR\n"
+    ".SH DESCRIPTION\n"
+    "Replaces the application bundle \\fIdest\\fR by a copy of the up-to-date bundle "
+    "\\fIsrc\\fR once the calling process has ended, restarts the application and "
+    "moves the outdated bundle to the trash.\n";
+
+constexpr const char* kFooter = ".SH EXIT STATUS\n"
+                                "0 when the update succeeded or the version or help was printed, 1 when the "
+                                "command line or the initialization failed, 2 when the update failed.\n";
+
+} // namespace
+
+int main(int argc, char** argv) {
+    if (argc != 3) {
+        std::fprintf(stderr, "usage: %s <version> <output file>\n", argv[0]);
+        return 1;
+    }
+    // A parser declares options only for an argument vector holding more than the program's path.
+    std::vector<VString> arguments{VString("updater"), VString()};
+    VCommandLineParser parser(arguments);
+    VUpdaterOptions options;
+    options.Declare(parser);
+    VString optionsSection;
+    parser.ExportAsManPage(optionsSection);
+
+    std::string page(std::snprintf(nullptr, 0, kHeader, argv[1]), '\0');
+    std::snprintf(page.data(), page.size() + 1, kHeader, argv[1]);
+    optionsSection.AppendToUTF8(page);
+    page += kFooter;
+
+    FILE* output = std::fopen(argv[2], "w");
+    if (output == nullptr) {
+        std::perror(argv[2]);
+        return 1;
+    }
+    bool written = std::fwrite(page.data(), 1, page.size(), output) == page.size();
+    if (std::fclose(output) != 0 || !written) {
+        std::perror(argv[2]);
+        return 1;
+    }
+    return 0;
+}
