@@ -5,14 +5,14 @@
 #include "bags/VValueBag.h"
 #include "errors/VErrorBase.h"
 #include "errors/VErrorThrow.h"
-#include "platform/posix/XPosixCNumeric.h"
+#include "files/IFile.h"
 #include "json/VJSONArray.h"
 #include "json/VJSONErrorCodes.h"
 #include "json/VJSONObject.h"
+#include "json/VJSONScalarReader.h"
 
 #include <algorithm>
 #include <array>
-#include <charconv>
 #include <limits>
 #include <string>
 
@@ -38,8 +38,6 @@ const StPackedDictionaryKey kKeyLine("line");
 const StPackedDictionaryKey kKeyPosition("position");
 const StPackedDictionaryKey kKeyDepth("depth");
 
-constexpr UniChar kUnicodeMinus = 0x2212;
-
 /// Characters (below 128) that end a bare word besides those below 33.
 constexpr std::array<bool, 128> MakeWordEnds() {
     std::array<bool, 128> ends{};
@@ -50,20 +48,6 @@ constexpr std::array<bool, 128> MakeWordEnds() {
     return ends;
 }
 constexpr std::array<bool, 128> kWordEnds = MakeWordEnds();
-
-bool IsDigit(UniChar inChar) noexcept {
-    return inChar >= '0' && inChar <= '9';
-}
-
-int HexDigit(UniChar inChar) noexcept {
-    if (inChar >= '0' && inChar <= '9')
-        return inChar - '0';
-    if (inChar >= 'a' && inChar <= 'f')
-        return inChar - 'a' + 10;
-    if (inChar >= 'A' && inChar <= 'F')
-        return inChar - 'A' + 10;
-    return -1;
-}
 
 int32_t ClampToLong(ptrdiff_t inValue) noexcept {
     return static_cast<int32_t>(std::min<ptrdiff_t>(inValue, std::numeric_limits<int32_t>::max()));
@@ -79,6 +63,36 @@ VJSONImporter::~VJSONImporter() = default;
 
 VError VJSONImporter::ParseString(const VString& inText, VJSONValue& outValue, uint32_t inOptions) {
     VJSONImporter importer(inText, inOptions);
+    return importer.Parse(outValue);
+}
+
+VError VJSONImporter::ParseFile(const IFile* inFile, VJSONValue& outValue, uint32_t inOptions) {
+    if (inFile == nullptr) {
+        outValue.SetUndefined();
+        VString what("no JSON file to parse");
+        return vThrowError(VE_UNKNOWN_ERROR, &what);
+    }
+    VString text;
+    VError error = inFile->GetContentAsString(text, eCharSetUTF8, eCRM_None);
+    if (error != VE_OK)
+        return error;
+    return _ParseFileText(*inFile, text, outValue, inOptions);
+}
+
+VError VJSONImporter::ParseFileContent(const IFile& inFile, VJSONValue& outValue, CharSet inCharSet) {
+    VString text;
+    VError error = inFile.GetContentAsString(text, inCharSet, eCRM_CR);
+    if (error != VE_OK)
+        return error;
+    return _ParseFileText(inFile, text, outValue, kNonAmbiguousDates);
+}
+
+VError VJSONImporter::_ParseFileText(const IFile& inFile, const VString& inText, VJSONValue& outValue,
+                                     uint32_t inOptions) {
+    VJSONImporter importer(inText, inOptions);
+    VString path;
+    inFile.GetPath().GetPosixPath(path);
+    importer.SetSourceName(path);
     return importer.Parse(outValue);
 }
 
@@ -149,6 +163,8 @@ VJSONImporter::Step VJSONImporter::_Open(bool inObject) {
     if (fStack.size() >= kMaxDepth) {
         VErrorBase* error = new VErrorBase(VE_JSON_TOO_DEEP);
         error->GetBag().SetLong(kKeyDepth, static_cast<int32_t>(kMaxDepth));
+        error->GetBag().SetString(ErrorBagKeys::error_description,
+                                  "JSON objects and arrays nested deeper than {depth} levels");
         _PushRetainedError(error);
         _ThrowMalformed();
         return Step::Failed;
@@ -362,38 +378,7 @@ VJSONImporter::Token VJSONImporter::_ReadEscapedString(const UniChar* inFrom) {
         }
         if (p == fEnd)
             break;
-        UniChar escaped = *p++;
-        switch (escaped) {
-        case u'b':
-            fScratch.push_back(8);
-            break;
-        case u'f':
-            fScratch.push_back(12);
-            break;
-        case u'n':
-            fScratch.push_back(10);
-            break;
-        case u'r':
-            fScratch.push_back(13);
-            break;
-        case u't':
-            fScratch.push_back(9);
-            break;
-        case u'u':
-            if (fEnd - p >= 4 && HexDigit(p[0]) >= 0 && HexDigit(p[1]) >= 0 && HexDigit(p[2]) >= 0 &&
-                HexDigit(p[3]) >= 0) {
-                fScratch.push_back(static_cast<UniChar>((HexDigit(p[0]) << 12) | (HexDigit(p[1]) << 8) |
-                                                        (HexDigit(p[2]) << 4) | HexDigit(p[3])));
-                p += 4;
-            } else {
-                // Not a code unit: like any other escaped character, the "u" itself.
-                fScratch.push_back(u'u');
-            }
-            break;
-        default:
-            fScratch.push_back(escaped);
-            break;
-        }
+        p = VJSONScalarReader::AppendEscape(p, fEnd, fScratch);
     }
     fToken = fScratch;
     return _Unterminated();
@@ -431,9 +416,9 @@ bool VJSONImporter::_StringToValue(std::u16string_view inWord, const char* inExp
         outValue.SetBool(inWord[0] == u't');
         return true;
     }
-    if (IsDigit(inWord[0]) || inWord[0] == u'-') {
+    if ((inWord[0] >= u'0' && inWord[0] <= u'9') || inWord[0] == u'-') {
         double number = 0;
-        if (!_ReadNumber(inWord, number)) {
+        if (!VJSONScalarReader::ReadNumber(inWord, number)) {
             _ThrowInvalidToken(false, inWord, kExpectedNumber);
             return false;
         }
@@ -448,79 +433,11 @@ bool VJSONImporter::_StringToValue(std::u16string_view inWord, const char* inExp
     return true;
 }
 
-bool VJSONImporter::_ReadNumber(std::u16string_view inWord, double& outNumber) {
-    size_t length = inWord.size();
-    size_t i = 0;
-    bool negative = inWord[0] == u'-';
-    if (negative)
-        ++i;
-    size_t digitsStart = i;
-    if (i < length && inWord[i] == u'0') {
-        ++i;
-    } else {
-        while (i < length && IsDigit(inWord[i]))
-            ++i;
-    }
-    size_t integerDigits = i - digitsStart;
-    if (integerDigits == 0)
-        return false;
-    bool simple = true;
-    if (i < length && inWord[i] == u'.') {
-        simple = false;
-        size_t fractionStart = ++i;
-        while (i < length && IsDigit(inWord[i]))
-            ++i;
-        if (i == fractionStart)
-            return false;
-    }
-    if (i < length && (inWord[i] == u'e' || inWord[i] == u'E')) {
-        simple = false;
-        ++i;
-        if (i < length && (inWord[i] == u'+' || inWord[i] == u'-' || inWord[i] == kUnicodeMinus))
-            ++i;
-        size_t exponentStart = i;
-        while (i < length && IsDigit(inWord[i]))
-            ++i;
-        if (i == exponentStart)
-            return false;
-    }
-    if (i != length)
-        return false;
-
-    // Integers of up to 15 digits are exact in a double: no conversion routine needed.
-    if (simple && integerDigits <= 15) {
-        int64_t value = 0;
-        for (size_t d = digitsStart; d < length; ++d)
-            value = value * 10 + (inWord[d] - u'0');
-        outNumber = negative ? -static_cast<double>(value) : static_cast<double>(value);
-        return true;
-    }
-    // The word is ASCII but for a Unicode minus, read as "-".
-    std::string ascii(length, '\0');
-    for (size_t d = 0; d < length; ++d)
-        ascii[d] = inWord[d] == kUnicodeMinus ? '-' : static_cast<char>(inWord[d]);
-    double value = 0;
-    auto [end, status] = std::from_chars(ascii.data(), ascii.data() + ascii.size(), value);
-    if (status == std::errc::result_out_of_range) {
-        // Overflow and underflow: the C library gives the infinity or the zero the text stands for.
-        size_t consumed = 0;
-        bool rangeError = false;
-        value = XPosixCNumeric::ReadReal(ascii.c_str(), consumed, rangeError);
-    }
-    outNumber = value;
-    return true;
-}
-
 void VJSONImporter::_MakeString(VJSONValue& outValue) {
-    if ((fOptions & kDates) != 0 && _ReadDate(fToken, outValue))
+    if ((fOptions & kDates) != 0 && VJSONScalarReader::ReadDate(fToken, (fOptions & kNonAmbiguousDates) != 0,
+                                                                (fOptions & kISODates) != 0, outValue))
         return;
     outValue.SetStringBuffer(VJSONStringRef(VJSONStringBuffer::Create(fToken)));
-}
-
-bool VJSONImporter::_ReadDate(std::u16string_view inText, VJSONValue& outValue) const {
-    (void)inText;
-    (void)outValue;
-    return false;
 }
 
 // Error reports.
@@ -538,6 +455,9 @@ void VJSONImporter::_ThrowInvalidToken(bool inAtEnd, std::u16string_view inFound
     VErrorBase* error = new VErrorBase(inAtEnd ? VE_JSON_UNEXPECTED_END : VE_JSON_INVALID_TOKEN);
     error->GetBag().SetString(kKeyFound, VString(inFound.data(), static_cast<VIndex>(inFound.size())));
     error->GetBag().SetString(kKeyExpected, VString(inExpected));
+    error->GetBag().SetString(ErrorBagKeys::error_description,
+                              inAtEnd ? "The JSON text ends where {expected} was expected"
+                                      : "Invalid JSON token '{found}' where {expected} was expected");
     _PushRetainedError(error);
     _ThrowMalformed();
 }
@@ -545,11 +465,15 @@ void VJSONImporter::_ThrowInvalidToken(bool inAtEnd, std::u16string_view inFound
 void VJSONImporter::_ThrowTokenError(VError inError, const char* inToken) {
     VErrorBase* error = new VErrorBase(inError);
     error->GetBag().SetString(kKeyToken, VString(inToken));
+    error->GetBag().SetString(ErrorBagKeys::error_description,
+                              inError == VE_JSON_UNTERMINATED_STRING
+                                  ? "Unterminated JSON string: no closing {token}"
+                                  : "Comma before '{token}' in the JSON text");
     _PushRetainedError(error);
     _ThrowMalformed();
 }
 
-void VJSONImporter::_ThrowMalformed() {
+void VJSONImporter::_GetTokenLocation(int32_t& outLine, int32_t& outPosition) const noexcept {
     // Lines are counted both ways (line feeds, carriage returns) and the larger count wins, so that
     // LF, CR and CRLF texts all number their lines.
     ptrdiff_t lineFeeds = 0;
@@ -573,7 +497,14 @@ void VJSONImporter::_ThrowMalformed() {
     const UniChar* firstNonBlank = fTokenStart;
     while (firstNonBlank < fEnd && *firstNonBlank < 33)
         ++firstNonBlank;
+    outLine = ClampToLong(std::max(lineFeeds, returns) + 1);
+    outPosition = ClampToLong(firstNonBlank - lineStart + 1);
+}
 
+void VJSONImporter::_ThrowMalformed() {
+    int32_t line = 0;
+    int32_t position = 0;
+    _GetTokenLocation(line, position);
     VErrorBase* error = new VErrorBase(VE_JSON_MALFORMED);
     VValueBag& bag = error->GetBag();
     VString source;
@@ -582,8 +513,10 @@ void VJSONImporter::_ThrowMalformed() {
         source.AppendCString(", ");
     }
     bag.SetString(kKeySource, source);
-    bag.SetLong(kKeyLine, ClampToLong(std::max(lineFeeds, returns) + 1));
-    bag.SetLong(kKeyPosition, ClampToLong(firstNonBlank - lineStart + 1));
+    bag.SetLong(kKeyLine, line);
+    bag.SetLong(kKeyPosition, position);
+    bag.SetString(ErrorBagKeys::error_description,
+                  "Malformed JSON text ({source}line {line}, position {position})");
     _PushRetainedError(error);
 }
 

@@ -2,6 +2,7 @@
 #pragma once
 
 #include "errors/VErrorCodes.h"
+#include "files/VFileTextCodec.h"
 #include "text/VString.h"
 #include "json/VJSONArray.h"
 #include "json/VJSONObject.h"
@@ -15,6 +16,8 @@
 #include <vector>
 
 namespace vkit {
+
+class IFile;
 
 /// Parses one JSON value from UTF-16 text. The default grammar is lenient: a quoted string may run to
 /// the end of the text, and bare words that are no number, null, true or false are strings (also as
@@ -70,6 +73,16 @@ public:
     /// Parses a text with these options.
     [[nodiscard]] static VError ParseString(const VString& inText, VJSONValue& outValue,
                                             uint32_t inOptions = 0);
+    /// Reads the file as UTF-8 text (a byte-order mark taking precedence) and parses it with these
+    /// options, its POSIX path as the source name. A file that cannot be read leaves the value
+    /// unchanged and returns the file's error (pushed); no file (null) makes the value undefined and
+    /// pushes and returns vkit 1.
+    [[nodiscard]] static VError ParseFile(const IFile* inFile, VJSONValue& outValue, uint32_t inOptions = 0);
+    /// What a file's content as JSON is: the whole file read as text in inCharSet (a byte-order mark
+    /// taking precedence), its line ends made CR, parsed with the option 0x200. The errors are those of
+    /// ParseFile.
+    [[nodiscard]] static VError ParseFileContent(const IFile& inFile, VJSONValue& outValue,
+                                                 CharSet inCharSet);
 
 private:
     enum class Token : uint8_t {
@@ -142,16 +155,18 @@ private:
 
     /// Turns a bare word into null, true, false, a number or a string.
     bool _StringToValue(std::u16string_view inWord, const char* inExpected, VJSONValue& outValue);
-    /// Reads a number word by the JSON grammar; false when the word breaks it.
-    static bool _ReadNumber(std::u16string_view inWord, double& outNumber);
     /// The string token's value: a date when the options recognise one, else a string.
     void _MakeString(VJSONValue& outValue);
-    bool _ReadDate(std::u16string_view inText, VJSONValue& outValue) const;
+    /// Parses a file's text with its path as the source name.
+    static VError _ParseFileText(const IFile& inFile, const VString& inText, VJSONValue& outValue,
+                                 uint32_t inOptions);
 
     std::u16string_view _TokenText(Token inToken) const noexcept;
     Step _Invalid(Token inToken, const char* inExpected);
     void _ThrowInvalidToken(bool inAtEnd, std::u16string_view inFound, const char* inExpected);
     void _ThrowTokenError(VError inError, const char* inToken);
+    /// The "line" and "position" of the current token (see the class comment of the error reports).
+    void _GetTokenLocation(int32_t& outLine, int32_t& outPosition) const noexcept;
     void _ThrowMalformed();
 
     const UniChar* fText;

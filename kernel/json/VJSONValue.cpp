@@ -2,10 +2,13 @@
 #include "json/VJSONValue.h"
 
 #include "errors/VErrorThrow.h"
+#include "files/IFile.h"
+#include "text/VTime.h"
 #include "json/VJSONArray.h"
 #include "json/VJSONErrorCodes.h"
 #include "json/VJSONImporter.h"
 #include "json/VJSONObject.h"
+#include "json/VJSONScalarReader.h"
 #include "json/VJSONWriter.h"
 
 #include <algorithm>
@@ -40,16 +43,6 @@ VJSONValue MakeConstant(EJSONType inType) {
     return value;
 }
 
-int HexDigit(UniChar inChar) noexcept {
-    if (inChar >= '0' && inChar <= '9')
-        return inChar - '0';
-    if (inChar >= 'a' && inChar <= 'f')
-        return inChar - 'a' + 10;
-    if (inChar >= 'A' && inChar <= 'F')
-        return inChar - 'A' + 10;
-    return -1;
-}
-
 } // namespace
 
 const VJSONValue VJSONValue::sNull = MakeConstant(eJSONNull);
@@ -59,6 +52,10 @@ const VJSONValue VJSONValue::sUndefined = MakeConstant(eJSONUndefined);
 
 VJSONValue::VJSONValue(const VString& inText) : VJSONValue() {
     SetString(inText);
+}
+
+VJSONValue::VJSONValue(const VTime& inTime) : VJSONValue() {
+    SetTime(inTime);
 }
 
 VJSONValue::VJSONValue(VJSONObject* inObject) noexcept : VJSONValue() {
@@ -163,6 +160,24 @@ void VJSONValue::SetDate(int32_t inYear, int32_t inMonth, int32_t inDay) noexcep
                      ((static_cast<uint32_t>(inMonth) & 0xFF) << 8) | (static_cast<uint32_t>(inDay) & 0xFF);
 }
 
+void VJSONValue::SetTime(const VTime& inTime) {
+    if (inTime.IsNull())
+        SetNull();
+    else
+        SetDate(inTime.GetYear(), inTime.GetMonth(), inTime.GetDay());
+}
+
+bool VJSONValue::GetTime(VTime& outTime) const {
+    if (fType != eJSONDate) {
+        outTime.SetNull();
+        return false;
+    }
+    outTime.FromUTCTime(static_cast<int16_t>(DateYear(fPayload.fDate)),
+                        static_cast<int16_t>(DateMonth(fPayload.fDate)),
+                        static_cast<int16_t>(DateDay(fPayload.fDate)), 0, 0, 0, 0);
+    return true;
+}
+
 void VJSONValue::GetString(VString& outText) const {
     switch (fType) {
     case eJSONNull:
@@ -207,7 +222,7 @@ void VJSONValue::GetString(VString& outText) const {
 void VJSONValue::_GetArrayString(VString& ioText, std::vector<const VJSONArray*>& ioOpen) const {
     const VJSONArray* array = fPayload.fArray;
     if (std::find(ioOpen.begin(), ioOpen.end(), array) != ioOpen.end()) {
-        vThrowError(VE_JSON_CIRCULAR_REFERENCE);
+        VJSONWriter::ThrowCircularReference();
         return;
     }
     ioOpen.push_back(array);
@@ -237,7 +252,7 @@ double VJSONValue::GetNumber() const {
         if (text.size() >= 2 && text[0] == u'0' && (text[1] == u'x' || text[1] == u'X')) {
             double value = 0;
             for (size_t i = 2; i < text.size(); ++i) {
-                int digit = HexDigit(text[i]);
+                int digit = VJSONScalarReader::HexDigit(text[i]);
                 if (digit < 0)
                     break;
                 value = value * 16 + digit;
@@ -296,6 +311,19 @@ VError VJSONValue::ParseFromString(const VString& inText, bool inDates, bool inN
         options = inNonAmbiguousDates ? VJSONImporter::kDates | VJSONImporter::kNonAmbiguousDates
                                       : VJSONImporter::kDates | VJSONImporter::kISODates;
     return VJSONImporter::ParseString(inText, *this, options);
+}
+
+VError VJSONValue::LoadFromFile(const IFile& inFile, bool inDates) {
+    uint32_t options = inDates ? VJSONImporter::kDates | VJSONImporter::kISODates : 0;
+    return VJSONImporter::ParseFile(&inFile, *this, options);
+}
+
+VError VJSONValue::SaveToFile(const IFile& inFile, uint32_t inWriterOptions) const {
+    VString text;
+    VError error = Stringify(text, inWriterOptions);
+    if (error != VE_OK)
+        return error;
+    return inFile.SetContentAsString(text, eCharSetUTF8, eCRM_None, false);
 }
 
 VError VJSONValue::Stringify(VString& outText, uint32_t inOptions) const {

@@ -14,6 +14,8 @@ namespace vkit {
 
 class VJSONObject;
 class VJSONArray;
+class VTime;
+class IFile;
 
 /// The kinds of JSON values, with their stored numbers.
 enum EJSONType : uint32_t {
@@ -57,6 +59,8 @@ public:
     explicit VJSONValue(double inNumber) noexcept : fType(eJSONNumber), fStamp(_NextStamp()) {
         fPayload.fNumber = inNumber;
     }
+    /// The date of the time's UTC parts; a null time gives null.
+    explicit VJSONValue(const VTime& inTime);
     /// The container, retained; a null pointer gives null.
     explicit VJSONValue(VJSONObject* inObject) noexcept;
     explicit VJSONValue(VJSONArray* inArray) noexcept;
@@ -106,6 +110,8 @@ public:
     void SetArray(VJSONArray* inArray) noexcept;
     /// A date; the parts are stored as given (year cut to 16 bits, month and day to 8).
     void SetDate(int32_t inYear, int32_t inMonth, int32_t inDay) noexcept;
+    /// The date of the time's UTC parts (its time of day is dropped); a null time gives null.
+    void SetTime(const VTime& inTime);
 
     // Reading with conversions.
     /// Null and undefined give a null string; false and true "false" and "true"; a string its text; a
@@ -121,6 +127,9 @@ public:
     bool GetBool() const noexcept;
     /// The date's parts; false with zeros unless the value is a date.
     bool GetDate(int32_t& outYear, int32_t& outMonth, int32_t& outDay) const noexcept;
+    /// The date at midnight UTC; false with a null time unless the value is a date (a date whose parts
+    /// are no valid date gives a null time too).
+    bool GetTime(VTime& outTime) const;
 
     /// The string's code units (empty unless the value is a non-empty string).
     std::u16string_view GetStringView() const noexcept {
@@ -144,6 +153,12 @@ public:
     /// (VJSONImporter). Returns 0, or vkit 550 after pushing the parse errors.
     [[nodiscard]] VError ParseFromString(const VString& inText, bool inDates = false,
                                          bool inNonAmbiguousDates = false);
+    /// Parses the file (UTF-8, see VJSONImporter::ParseFile) with the options 0, or 0xC0 with dates.
+    /// Returns 0, the file's error (pushed; the value is then unchanged) or vkit 550.
+    [[nodiscard]] VError LoadFromFile(const IFile& inFile, bool inDates = false);
+    /// Writes the value with a VJSONWriter of these options and stores the text in the file as UTF-8
+    /// (no byte-order mark). Returns 0, vkit 900 for a cycle (nothing written) or the file's error.
+    [[nodiscard]] VError SaveToFile(const IFile& inFile, uint32_t inWriterOptions = 0) const;
     /// Writes the value with a VJSONWriter of these options. Returns 0, or vkit 900 (pushed) for a
     /// cycle when the options do not ask for "[circular]"; the text is then empty.
     [[nodiscard]] VError Stringify(VString& outText, uint32_t inOptions = 0) const;

@@ -1,6 +1,8 @@
 // VJSONWriter: numbers, escaping, containers, pretty printing, cycles and the output cut.
 #include "json/VJSONWriter.h"
 
+#include "bags/VValueBag.h"
+#include "errors/VErrorBase.h"
 #include "errors/VErrorThrow.h"
 #include "json/VJSONArray.h"
 #include "json/VJSONErrorCodes.h"
@@ -32,6 +34,39 @@ bool NeedsEscape(UniChar inChar, bool inEscapeAmpersandApostrophe) noexcept {
            (inEscapeAmpersandApostrophe && (inChar == u'&' || inChar == u'\''));
 }
 
+/// The escape of a character that needs one.
+void AppendEscapeOf(UniChar inChar, std::u16string& ioText) {
+    static constexpr char kHex[] = "0123456789ABCDEF";
+    ioText.push_back(u'\\');
+    switch (inChar) {
+    case 8:
+        ioText.push_back(u'b');
+        break;
+    case 9:
+        ioText.push_back(u't');
+        break;
+    case 10:
+        ioText.push_back(u'n');
+        break;
+    case 12:
+        ioText.push_back(u'f');
+        break;
+    case 13:
+        ioText.push_back(u'r');
+        break;
+    case u'"':
+    case u'\\':
+        ioText.push_back(inChar);
+        break;
+    default: {
+        const UniChar unit[] = {u'u', u'0', u'0', static_cast<UniChar>(kHex[(inChar >> 4) & 0xF]),
+                                static_cast<UniChar>(kHex[inChar & 0xF])};
+        ioText.append(unit, 5);
+        break;
+    }
+    }
+}
+
 } // namespace
 
 void VJSONWriter::AppendNumber(double inNumber, std::u16string& ioText) {
@@ -60,45 +95,22 @@ void VJSONWriter::AppendDate(uint32_t inDateWord, std::u16string& ioText) {
 
 void VJSONWriter::AppendEscaped(std::u16string_view inText, bool inEscapeAmpersandApostrophe,
                                 std::u16string& ioText) {
-    static constexpr char kHex[] = "0123456789ABCDEF";
     const UniChar* run = inText.data();
     const UniChar* end = run + inText.size();
     for (const UniChar* p = run; p < end; ++p) {
-        UniChar c = *p;
-        if (!NeedsEscape(c, inEscapeAmpersandApostrophe))
+        if (!NeedsEscape(*p, inEscapeAmpersandApostrophe))
             continue;
         ioText.append(run, p);
         run = p + 1;
-        ioText.push_back(u'\\');
-        switch (c) {
-        case 8:
-            ioText.push_back(u'b');
-            break;
-        case 9:
-            ioText.push_back(u't');
-            break;
-        case 10:
-            ioText.push_back(u'n');
-            break;
-        case 12:
-            ioText.push_back(u'f');
-            break;
-        case 13:
-            ioText.push_back(u'r');
-            break;
-        case u'"':
-        case u'\\':
-            ioText.push_back(c);
-            break;
-        default: {
-            const UniChar unit[] = {u'u', u'0', u'0', static_cast<UniChar>(kHex[(c >> 4) & 0xF]),
-                                    static_cast<UniChar>(kHex[c & 0xF])};
-            ioText.append(unit, 5);
-            break;
-        }
-        }
+        AppendEscapeOf(*p, ioText);
     }
     ioText.append(run, end);
+}
+
+void VJSONWriter::ThrowCircularReference() {
+    VErrorBase* error = new VErrorBase(VE_JSON_CIRCULAR_REFERENCE);
+    error->GetBag().SetString(ErrorBagKeys::error_description, "A JSON object or array contains itself");
+    _PushRetainedError(error);
 }
 
 VError VJSONWriter::StringifyValue(const VJSONValue& inValue, VString& outText) {
@@ -173,7 +185,7 @@ bool VJSONWriter::_WriteCircular() {
         fOut.append(u"\"[circular]\"");
         return _Continue();
     }
-    vThrowError(VE_JSON_CIRCULAR_REFERENCE);
+    ThrowCircularReference();
     fFailed = true;
     return false;
 }

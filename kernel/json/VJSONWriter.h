@@ -53,6 +53,9 @@ public:
     static void AppendEscaped(std::u16string_view inText, bool inEscapeAmpersandApostrophe,
                               std::u16string& ioText);
 
+    /// Pushes vkit 900: a container met again inside itself.
+    static void ThrowCircularReference();
+
 private:
     /// Each returns false once the output must stop (a cycle error, or the cut reached).
     bool _WriteValue(const VJSONValue& inValue);

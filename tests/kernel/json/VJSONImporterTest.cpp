@@ -1,10 +1,13 @@
 // Tests of the JSON parser: grammar, lenient and strict modes, numbers, escapes, error reports.
 #include "JSONTestSupport.h"
 
+#include "files/VFile.h"
 #include "json/VJSONArray.h"
 #include "json/VJSONErrorCodes.h"
 #include "json/VJSONImporter.h"
 #include "json/VJSONObject.h"
+
+#include "support/VTestTempFolder.h"
 
 #include <gtest/gtest.h>
 
@@ -340,4 +343,72 @@ TEST(VJSONImporterTest, ParseReplacesTheOutputValue) {
     ASSERT_TRUE(value.IsArray());
     EXPECT_EQ(value.ParseFromString("{"), VE_JSON_MALFORMED);
     EXPECT_TRUE(value.IsObject());
+}
+
+TEST(VJSONImporterTest, DateStringsWithTheDateOptions) {
+    const char* text = "[\"!!2024-05-06T07:08:09.010Z!!\", \"2024-05-06\", \"2024-05-06T23:30:00-02:00\", "
+                       "\"2023-02-29\", \"!!x!!\", \"!!12:30:00!!\", \"2024-05-06 \"]";
+    auto kinds = [](const VJSONValue& inArray) {
+        std::string kinds;
+        for (size_t i = 0; i < inArray.GetArray()->GetCount(); ++i) {
+            const VJSONValue& element = (*inArray.GetArray())[i];
+            kinds += element.IsDate() ? TextOf(element) : "s";
+            kinds += " ";
+        }
+        return kinds;
+    };
+    StErrorContextInstaller errors(false);
+    VJSONValue value;
+    ASSERT_EQ(value.ParseFromString(text), VE_OK);
+    EXPECT_EQ(kinds(value), "s s s s s s s ");
+    // "!!" dates and ISO dates (the date of the UTC time).
+    ASSERT_EQ(value.ParseFromString(text, true), VE_OK);
+    EXPECT_EQ(kinds(value), "2024-05-06 2024-05-06 2024-05-07 s s s s ");
+    // Non-ambiguous dates: the valid date-only texts alone.
+    ASSERT_EQ(value.ParseFromString(text, true, true), VE_OK);
+    EXPECT_EQ(kinds(value), "s 2024-05-06 s s s s s ");
+    // Names stay names.
+    ASSERT_EQ(value.ParseFromString("{\"2024-05-06\":\"2024-05-06\"}", true, true), VE_OK);
+    EXPECT_TRUE(value.GetProperty("2024-05-06").IsDate());
+}
+
+TEST(VJSONImporterTest, ParseFileNamesTheFileAsSource) {
+    VTestTempFolder folder;
+    std::string path =
+        folder.WriteFile("client.json", "\xEF\xBB\xBF{\r\n\"ServerPlatform\": \"mac\",\r\n  x}");
+    VFile file(VString(path.c_str()), FilePathStyle::Posix);
+    VJSONValue value;
+    StErrorContextInstaller errors(false);
+    EXPECT_EQ(VJSONImporter::ParseFile(&file, value, kStrict), VE_JSON_MALFORMED);
+    std::vector<ErrorReport> reports = ReportsOf(*errors.GetContext());
+    ASSERT_EQ(reports.size(), 2u);
+    EXPECT_EQ(reports[1].fSource, path + ", ");
+    EXPECT_EQ(reports[1].fLine, 3);
+    EXPECT_EQ(TextOf(value.GetProperty("ServerPlatform")), "mac");
+    VString description;
+    errors.GetContext()->GetLast()->GetErrorDescription(description);
+    EXPECT_EQ(description.ToUTF8(), "Malformed JSON text (" + path + ", line 3, position 4)");
+
+    errors.GetContext()->Flush();
+    EXPECT_EQ(VJSONImporter::ParseFile(nullptr, value), VE_UNKNOWN_ERROR);
+    EXPECT_TRUE(value.IsUndefined());
+    EXPECT_EQ(errors.GetLastError(), VE_UNKNOWN_ERROR);
+}
+
+TEST(VJSONImporterTest, ParseFileContentReadsTheCharacterSet) {
+    VTestTempFolder folder;
+    // UTF-16 little endian without a byte-order mark, LF line ends (made CR before the parse).
+    std::string utf16;
+    for (char c : std::string("{\n\"a\": \"\xE9\",\n\"b\":"))
+        utf16 += std::string{c, '\0'};
+    std::string path = folder.WriteFile("content.json", utf16);
+    VFile file(VString(path.c_str()), FilePathStyle::Posix);
+    VJSONValue value;
+    StErrorContextInstaller errors(false);
+    EXPECT_EQ(VJSONImporter::ParseFileContent(file, value, eCharSetUTF16LittleEndian), VE_JSON_MALFORMED);
+    std::vector<ErrorReport> reports = ReportsOf(*errors.GetContext());
+    ASSERT_EQ(reports.size(), 2u);
+    EXPECT_EQ(reports[0].fCode, VE_JSON_UNEXPECTED_END);
+    EXPECT_EQ(reports[1].fLine, 3);
+    EXPECT_EQ(value.GetProperty("a").GetStringView(), u"\u00e9");
 }

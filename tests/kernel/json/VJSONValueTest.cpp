@@ -2,10 +2,14 @@
 #include "JSONTestSupport.h"
 
 #include "errors/StErrorContextInstaller.h"
+#include "files/VFile.h"
+#include "support/VTestTempFolder.h"
+#include "text/VTime.h"
 #include "json/VJSONArray.h"
 #include "json/VJSONErrorCodes.h"
 #include "json/VJSONObject.h"
 #include "json/VJSONValue.h"
+#include "json/VJSONWriter.h"
 
 #include <gtest/gtest.h>
 
@@ -227,4 +231,55 @@ TEST(VJSONValueTest, PropertiesOfNonObjects) {
     EXPECT_TRUE(object.GetProperty("missing").IsUndefined());
     VJSONObject* none = nullptr;
     EXPECT_TRUE(VJSONValue(none).IsNull());
+}
+
+TEST(VJSONValueTest, TimesBecomeDatesOfTheirUTCParts) {
+    VTime time;
+    time.FromUTCTime(2024, 5, 6, 23, 59, 59, 999);
+    VJSONValue date(time);
+    ASSERT_TRUE(date.IsDate());
+    EXPECT_EQ(TextOf(date), "2024-05-06");
+    VTime back;
+    ASSERT_TRUE(date.GetTime(back));
+    EXPECT_EQ(back.GetYear(), 2024);
+    EXPECT_EQ(back.GetDay(), 6);
+    EXPECT_EQ(back.GetTimeOfDay(), 0u);
+    EXPECT_TRUE(VJSONValue(VTime()).IsNull());
+    EXPECT_FALSE(VJSONValue(1.0).GetTime(back));
+    EXPECT_TRUE(back.IsNull());
+}
+
+TEST(VJSONValueTest, SaveToFileAndLoadFromFile) {
+    VTestTempFolder folder;
+    VFile file(VString((folder / "sub/saved.json").c_str()), FilePathStyle::Posix);
+    VJSONValue value;
+    StErrorContextInstaller errors(false);
+    ASSERT_EQ(value.ParseFromString("{\"name\":\"\xC3\xA9t\xC3\xA9\",\"when\":\"2024-05-06\"}", true, true),
+              VE_OK);
+    ASSERT_EQ(value.SaveToFile(file, VJSONWriter::kQuoteStrings), VE_OK);
+    EXPECT_EQ(ReadFile(folder / "sub/saved.json"),
+              "{\"name\":\"\xC3\xA9t\xC3\xA9\",\"when\":\"2024-05-06\"}");
+
+    VJSONValue loaded;
+    ASSERT_EQ(loaded.LoadFromFile(file), VE_OK);
+    EXPECT_EQ(TextOf(loaded.GetProperty("name")), "\xC3\xA9t\xC3\xA9");
+    EXPECT_TRUE(loaded.GetProperty("when").IsString());
+    ASSERT_EQ(loaded.LoadFromFile(file, true), VE_OK);
+    EXPECT_TRUE(loaded.GetProperty("when").IsDate());
+
+    // A file that cannot be read leaves the value as it was and returns the file's error.
+    VFile missing(VString((folder / "missing.json").c_str()), FilePathStyle::Posix);
+    VError error = loaded.LoadFromFile(missing);
+    EXPECT_NE(error, VE_OK);
+    EXPECT_NE(error, VE_JSON_MALFORMED);
+    EXPECT_EQ(errors.GetLastError(), error);
+    EXPECT_TRUE(loaded.IsObject());
+
+    // A cycle writes nothing.
+    VJSONValue cycle = NewArray();
+    cycle.GetArray()->Push(cycle);
+    EXPECT_EQ(cycle.SaveToFile(file, VJSONWriter::kQuoteStrings), VE_JSON_CIRCULAR_REFERENCE);
+    EXPECT_EQ(ReadFile(folder / "sub/saved.json"),
+              "{\"name\":\"\xC3\xA9t\xC3\xA9\",\"when\":\"2024-05-06\"}");
+    cycle.GetArray()->Resize(0);
 }
