@@ -1,15 +1,13 @@
 // VJSONValue: payload ownership, conversions and the parse and write entry points.
 #include "json/VJSONValue.h"
 
-#include "errors/VErrorThrow.h"
 #include "files/IFile.h"
-#include "text/VTime.h"
 #include "json/VJSONArray.h"
-#include "json/VJSONErrorCodes.h"
 #include "json/VJSONImporter.h"
 #include "json/VJSONObject.h"
 #include "json/VJSONScalarReader.h"
 #include "json/VJSONWriter.h"
+#include "text/VTime.h"
 
 #include <algorithm>
 #include <string>

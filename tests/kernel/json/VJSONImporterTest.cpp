@@ -2,10 +2,12 @@
 #include "JSONTestSupport.h"
 
 #include "files/VFile.h"
+#include "runtime/VTask.h"
 #include "json/VJSONArray.h"
 #include "json/VJSONErrorCodes.h"
 #include "json/VJSONImporter.h"
 #include "json/VJSONObject.h"
+#include "json/VJSONWriter.h"
 
 #include "support/VTestTempFolder.h"
 
@@ -411,4 +413,31 @@ TEST(VJSONImporterTest, ParseFileContentReadsTheCharacterSet) {
     EXPECT_EQ(reports[0].fCode, VE_JSON_UNEXPECTED_END);
     EXPECT_EQ(reports[1].fLine, 3);
     EXPECT_EQ(value.GetProperty("a").GetStringView(), u"\u00e9");
+}
+
+TEST(VJSONImporterTest, DeepestDocumentIsReadWrittenAndFreedOnATaskStack) {
+    // Values nested to the limit are written and destroyed recursively: that must fit the stack of a
+    // task of the default size, not only the main thread's.
+    std::string text;
+    for (size_t i = 0; i < VJSONImporter::kMaxDepth / 2; ++i)
+        text += "[{\"a\":";
+    text += "1";
+    for (size_t i = 0; i < VJSONImporter::kMaxDepth / 2; ++i)
+        text += "}]";
+    VError result = VE_UNKNOWN_ERROR;
+    VIndex writtenLength = 0;
+    VTask* task = new VTask(0, eTaskStylePreemptive, [&] {
+        VString source(text.data(), text.size());
+        VJSONValue value;
+        result = VJSONImporter::ParseString(source, value);
+        VString written;
+        if (value.Stringify(written, VJSONWriter::kQuoteStrings | VJSONWriter::kPretty) == VE_OK)
+            writtenLength = written.GetLength();
+        value.GetString(written);
+    });
+    ASSERT_TRUE(task->Run());
+    ASSERT_TRUE(task->WaitForDeath(-1));
+    task->Release();
+    EXPECT_EQ(result, VE_OK);
+    EXPECT_GT(writtenLength, static_cast<VIndex>(text.size()));
 }
