@@ -4,6 +4,7 @@
 
 #include "bags/VValueBag.h"
 #include "files/VFileErrorCodes.h"
+#include "files/VFileSystem.h"
 #include "support/VTestTempFolder.h"
 
 #include <gtest/gtest.h>
@@ -342,6 +343,33 @@ TEST_F(VFolderTest, IsSameFolderComparesPathsIgnoringCase) {
     EXPECT_TRUE(folder->IsSameFolder(FolderAt(fTemp / "dir").Get()));
     EXPECT_FALSE(folder->IsSameFolder(FolderAt(fTemp / "other").Get()));
     EXPECT_FALSE(folder->IsSameFolder(nullptr));
+}
+
+TEST_F(VFolderTest, ItemsInsideAFileSystemRootKeepItAndNameThemselvesThroughIt) {
+    VRefPtr<VFolder> root = FolderAt(fTemp / "res");
+    VRefPtr<VFileSystem> fileSystem = AdoptRef(VFileSystem::Create("RES", root.Get(), 0, 0, 0));
+    ASSERT_TRUE(fileSystem);
+    VFolder inRoot(root->GetPath(), fileSystem.Get());
+    VFolder inside(inRoot, "a/b", FilePathStyle::Posix);
+    EXPECT_EQ(inside.GetFileSystem(), fileSystem.Get());
+    VString text;
+    inside.GetPathWithFileSystem(text);
+    EXPECT_EQ(text.ToUTF8(), "/RES/a/b/");
+    VFile file(inside, "c.txt", FilePathStyle::Posix);
+    EXPECT_EQ(file.GetFileSystem(), fileSystem.Get());
+    VFolder outside(inRoot, "../elsewhere", FilePathStyle::Posix);
+    EXPECT_EQ(outside.GetFileSystem(), nullptr) << "a path leaving the root leaves the file system";
+    outside.GetPathWithFileSystem(text);
+    EXPECT_EQ(text.ToUTF8(), fTemp / "elsewhere/");
+    EXPECT_EQ(inRoot.RetainParentFolder(true), nullptr) << "sandboxed: no parent above the root";
+    VRefPtr<VFolder> parent = AdoptRef(inRoot.RetainParentFolder(false));
+    ASSERT_TRUE(parent);
+    EXPECT_EQ(parent->GetFileSystem(), nullptr);
+    StErrorContextInstaller guard;
+    VError error = VE_OK;
+    EXPECT_EQ(VFileSystem::Create("a/b", root.Get(), 0, 0, 0, &error), nullptr);
+    EXPECT_EQ(error, VE_FS_INVALID_NAME);
+    EXPECT_EQ(LastParameter(guard, "name"), "a/b");
 }
 
 TEST_F(VFolderTest, SystemFoldersComeFromTheXdgSettings) {
