@@ -19,14 +19,14 @@ void StOptionsInfos::RegisterOption(bool inRequiresValue, VOptionBase* inOption)
     if (option->HasShortName())
         fShortIndex[option->GetShortName()] = IndexEntry(option.get(), inRequiresValue);
     if (option->HasLongName())
-        fLongIndex[option->GetLongName()] = IndexEntry(option.get(), inRequiresValue);
+        fLongIndex[option->GetLongName().View()] = IndexEntry(option.get(), inRequiresValue);
     fEntries.push_back(std::move(option));
 }
 
-void StOptionsInfos::AddParagraph(const VString& inText) {
+void StOptionsInfos::AddParagraph(VString inText) {
     if (fParagraphsEnabled)
         fEntries.push_back(
-            std::make_unique<VOptionBase>(VOptionBase::kNoShortName, VString(), inText, false));
+            std::make_unique<VOptionBase>(VOptionBase::kNoShortName, VString(), std::move(inText), false));
 }
 
 void StOptionsInfos::SetPositionalReceiver(VOptionBase* inReceiver) {
@@ -45,7 +45,7 @@ const StOptionsInfos::IndexEntry* StOptionsInfos::FindShort(UniChar inName) cons
     return found != fShortIndex.end() ? &found->second : nullptr;
 }
 
-const StOptionsInfos::IndexEntry* StOptionsInfos::FindLong(const VString& inName) const {
+const StOptionsInfos::IndexEntry* StOptionsInfos::FindLong(std::u16string_view inName) const {
     auto found = fLongIndex.find(inName);
     return found != fLongIndex.end() ? &found->second : nullptr;
 }

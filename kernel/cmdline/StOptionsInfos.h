@@ -5,6 +5,7 @@
 #include "text/VString.h"
 
 #include <memory>
+#include <string_view>
 #include <unordered_map>
 #include <utility>
 #include <vector>
@@ -30,7 +31,7 @@ public:
     /// earlier index entry; the earlier option stays declared.
     void RegisterOption(bool inRequiresValue, VOptionBase* inOption);
     /// Appends a paragraph of help text (not indexed), when paragraphs are enabled.
-    void AddParagraph(const VString& inText);
+    void AddParagraph(VString inText);
     /// Installs the receiver of the arguments that are not options, deleting the previous one.
     void SetPositionalReceiver(VOptionBase* inReceiver);
     /// Deletes every declared entry and the positional receiver and empties both indexes.
@@ -38,7 +39,7 @@ public:
 
     /// The option of a short name or a long name; null when none is declared.
     const IndexEntry* FindShort(UniChar inName) const;
-    const IndexEntry* FindLong(const VString& inName) const;
+    const IndexEntry* FindLong(std::u16string_view inName) const;
 
     /// Writes the usage text for inProgramName to standard output, with colour when it is a terminal.
     void HelpUsage(const VString& inProgramName) const;
@@ -58,7 +59,8 @@ public:
 
 private:
     std::unordered_map<UniChar, IndexEntry> fShortIndex;
-    std::unordered_map<VString, IndexEntry, VStringHash> fLongIndex;
+    /// Keys view the long names of the declared options, which live as long as the index entries.
+    std::unordered_map<std::u16string_view, IndexEntry> fLongIndex;
     std::unique_ptr<VOptionBase> fPositional;
     std::vector<std::unique_ptr<VOptionBase>> fEntries;
     const std::vector<VString>& fArguments;

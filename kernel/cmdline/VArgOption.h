@@ -5,6 +5,7 @@
 #include "cmdline/VOptionBase.h"
 
 #include <type_traits>
+#include <utility>
 #include <vector>
 
 namespace vkit {
@@ -40,9 +41,10 @@ constexpr const char* ExpectationText() {
 template <class T>
 class VArgOption : public VOptionBase {
 public:
-    VArgOption(UniChar inShortName, const VString& inLongName, T* inValue, const VString& inDescription,
+    VArgOption(UniChar inShortName, VString inLongName, T* inValue, VString inDescription,
                bool inRequiresValue)
-        : VOptionBase(inShortName, inLongName, inDescription, inRequiresValue), fValue(inValue) {}
+        : VOptionBase(inShortName, std::move(inLongName), std::move(inDescription), inRequiresValue),
+          fValue(inValue) {}
 
     /// Converts and stores the value. Returns 0, or 1 after writing the invalid value message.
     int AppendArgument(VCommandLineParser& ioParser, const VString& inValue) override {

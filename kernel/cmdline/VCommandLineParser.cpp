@@ -81,12 +81,10 @@ int VCommandLineParser::_ParseLongOption(ParseState& ioState, const VString& inA
     std::u16string_view text = inArgument.View().substr(2);
     size_t equal = text.find(u'=');
     if (equal != text.npos) {
-        VString name(text.data(), static_cast<VIndex>(equal));
         VString value(text.data() + equal + 1, static_cast<VIndex>(text.size() - equal - 1));
-        return _ParseLongOptionWithValue(ioState, name, value);
+        return _ParseLongOptionWithValue(ioState, text.substr(0, equal), value);
     }
-    VString name(text.data(), static_cast<VIndex>(text.size()));
-    const StOptionsInfos::IndexEntry* entry = fOptions.FindLong(name);
+    const StOptionsInfos::IndexEntry* entry = fOptions.FindLong(text);
     if (entry == nullptr) {
         if (text == u"help") {
             fOptions.HelpUsage(fOptions.GetArguments()[0]);
@@ -98,20 +96,21 @@ int VCommandLineParser::_ParseLongOption(ParseState& ioState, const VString& inA
         entry->first->SetFlag();
         return kParseSuccess;
     }
-    return _TakeValue(ioState, *entry->first, name);
+    return _TakeValue(ioState, *entry->first, text);
 }
 
-int VCommandLineParser::_ParseLongOptionWithValue(ParseState& ioState, const VString& inName,
+int VCommandLineParser::_ParseLongOptionWithValue(ParseState& ioState, std::u16string_view inName,
                                                   const VString& inValue) {
     const StOptionsInfos::IndexEntry* entry = fOptions.FindLong(inName);
     if (entry == nullptr) {
-        if (inName.View() == u"help")
-            return PrintQuotedError("error: invalid value for option  ", inName.View());
-        return PrintQuotedError("error: unknown option ", inName.View());
+        if (inName == u"help")
+            return PrintQuotedError("error: invalid value for option  ", inName);
+        return PrintQuotedError("error: unknown option ", inName);
     }
     if (!entry->second) {
         VString message("error: a value for option `");
-        message.AppendString(inName).AppendCString("` is not required");
+        message.AppendUniChars(inName.data(), static_cast<VIndex>(inName.size()))
+            .AppendCString("` is not required");
         return PrintArgumentError(message);
     }
     return _AppendValue(ioState, *entry->first, inName, inValue);
@@ -140,7 +139,7 @@ int VCommandLineParser::_ParseShortOptions(ParseState& ioState, const VString& i
             entry->first->SetFlag();
             continue;
         }
-        int result = _TakeValue(ioState, *entry->first, VString(letter));
+        int result = _TakeValue(ioState, *entry->first, std::u16string_view(&letter, 1));
         if (result != kParseSuccess)
             return result;
     }
@@ -154,10 +153,10 @@ int VCommandLineParser::_ParsePositional(ParseState& ioState, const VString& inA
     VOptionBase* receiver = fOptions.GetPositionalReceiver();
     if (receiver == nullptr)
         return PrintQuotedError("error: unknown option ", inArgument.View());
-    return _AppendValue(ioState, *receiver, VString(), inArgument);
+    return _AppendValue(ioState, *receiver, std::u16string_view(), inArgument);
 }
 
-int VCommandLineParser::_TakeValue(ParseState& ioState, VOptionBase& ioOption, const VString& inName) {
+int VCommandLineParser::_TakeValue(ParseState& ioState, VOptionBase& ioOption, std::u16string_view inName) {
     const VString* value = _FindValue(ioState);
     if (value == nullptr) {
         VString message("error: missing value for option ");
@@ -185,14 +184,14 @@ const VString* VCommandLineParser::_FindValue(ParseState& ioState) const {
     return nullptr;
 }
 
-int VCommandLineParser::_AppendValue(ParseState& ioState, VOptionBase& ioOption, const VString& inName,
+int VCommandLineParser::_AppendValue(ParseState& ioState, VOptionBase& ioOption, std::u16string_view inName,
                                      const VString& inValue) {
     const VString* value = &inValue;
     if (fOptions.ReadsStandardInput() && inValue.View() == u"-") {
         if (!ioState.fStandardInputRead) {
             std::string bytes;
             if (!XPosixConsole::ReadStandardInput(bytes))
-                return PrintQuotedError("error: failed to read from stdin for option ", inName.View());
+                return PrintQuotedError("error: failed to read from stdin for option ", inName);
             ioState.fStandardInput.FromUTF8(bytes.data(), bytes.size());
             ioState.fStandardInputRead = true;
         }

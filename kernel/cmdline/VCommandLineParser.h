@@ -8,6 +8,8 @@
 #include "text/VString.h"
 
 #include <cstdint>
+#include <string_view>
+#include <utility>
 #include <vector>
 
 namespace vkit {
@@ -39,16 +41,16 @@ public:
     /// std::vector<VString>, VFilePath, VFile* or VFolder* (holding a retained object or null after a
     /// value, which the caller releases) or VJSONValue (see Extension::CommandLineParser::Argument).
     template <class T>
-    void AddOption(UniChar inShortName, const VString& inLongName, T* inValue, const VString& inDescription,
+    void AddOption(UniChar inShortName, VString inLongName, T* inValue, VString inDescription,
                    bool inRequiresValue) {
         if (fOptions.HasArguments()) {
-            fOptions.RegisterOption(inRequiresValue,
-                                    new Private::CommandLineParser::VArgOption<T>(
-                                        inShortName, inLongName, inValue, inDescription, inRequiresValue));
+            fOptions.RegisterOption(inRequiresValue, new Private::CommandLineParser::VArgOption<T>(
+                                                         inShortName, std::move(inLongName), inValue,
+                                                         std::move(inDescription), inRequiresValue));
         }
     }
     /// Declares a paragraph of help text, shown in declaration order among the options.
-    void AddParagraph(const VString& inText) { fOptions.AddParagraph(inText); }
+    void AddParagraph(VString inText) { fOptions.AddParagraph(std::move(inText)); }
     /// Makes the arguments that are not options go, in order, to the end of *inValues (not owned).
     /// Replaces an earlier receiver. Does nothing when the vector holds only the program's path.
     void SetPositionalArguments(std::vector<VString>* inValues);
@@ -92,15 +94,15 @@ private:
     using VOptionBase = Private::CommandLineParser::VOptionBase;
 
     int _ParseLongOption(ParseState& ioState, const VString& inArgument);
-    int _ParseLongOptionWithValue(ParseState& ioState, const VString& inName, const VString& inValue);
+    int _ParseLongOptionWithValue(ParseState& ioState, std::u16string_view inName, const VString& inValue);
     int _ParseShortOptions(ParseState& ioState, const VString& inArgument);
     int _ParsePositional(ParseState& ioState, const VString& inArgument);
     /// Finds the value of the option at the current index and gives it to the option.
-    int _TakeValue(ParseState& ioState, VOptionBase& ioOption, const VString& inName);
+    int _TakeValue(ParseState& ioState, VOptionBase& ioOption, std::u16string_view inName);
     /// Finds the next value from the next-value index; null when none is left.
     const VString* _FindValue(ParseState& ioState) const;
     /// Stores the value through the option, reading standard input for "-" when asked to.
-    int _AppendValue(ParseState& ioState, VOptionBase& ioOption, const VString& inName,
+    int _AppendValue(ParseState& ioState, VOptionBase& ioOption, std::u16string_view inName,
                      const VString& inValue);
 
     StOptionsInfos fOptions;

@@ -3,6 +3,8 @@
 
 #include "cmdline/VCommandLineParser.h"
 
+#include <utility>
+
 namespace vkit::Private::CommandLineParser {
 
 namespace {
@@ -12,9 +14,8 @@ constexpr VIndex kMaxShownValueLength = 80;
 
 } // namespace
 
-VOptionBase::VOptionBase(UniChar inShortName, const VString& inLongName, const VString& inDescription,
-                         bool inRequiresValue)
-    : fShortName(inShortName), fLongName(inLongName), fDescription(inDescription),
+VOptionBase::VOptionBase(UniChar inShortName, VString inLongName, VString inDescription, bool inRequiresValue)
+    : fShortName(inShortName), fLongName(std::move(inLongName)), fDescription(std::move(inDescription)),
       fRequiresValue(inRequiresValue) {}
 
 VOptionBase::~VOptionBase() = default;

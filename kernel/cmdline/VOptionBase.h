@@ -19,8 +19,7 @@ public:
     /// The short name meaning "none" (0 means none too).
     static constexpr UniChar kNoShortName = u' ';
 
-    VOptionBase(UniChar inShortName, const VString& inLongName, const VString& inDescription,
-                bool inRequiresValue);
+    VOptionBase(UniChar inShortName, VString inLongName, VString inDescription, bool inRequiresValue);
     virtual ~VOptionBase();
     VOptionBase(const VOptionBase&) = delete;
     VOptionBase& operator=(const VOptionBase&) = delete;

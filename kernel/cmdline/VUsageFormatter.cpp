@@ -58,7 +58,7 @@ void VUsageFormatter::BuildUsage(const StOptionsInfos& inOptions, const VString&
     ioText.AppendUniChar(u'\n');
 
     VString help("help");
-    bool addsHelp = inOptions.FindLong(help) == nullptr;
+    bool addsHelp = inOptions.FindLong(help.View()) == nullptr;
     if (FirstShownEntryIsOption(inOptions, addsHelp))
         ioText.AppendUniChar(u'\n');
     VString storage;
