@@ -1,11 +1,18 @@
 // VJSONArray: changes by index.
 #include "json/VJSONArray.h"
 
+#include "json/VJSONReaper.h"
+
 #include <algorithm>
 
 namespace vkit {
 
-VJSONArray::~VJSONArray() = default;
+VJSONArray::~VJSONArray() {
+    for (VJSONValue& value : fValues)
+        VJSONReaper::Defer(value);
+    std::vector<VJSONValue>().swap(fValues);
+    VJSONReaper::Drain();
+}
 
 void VJSONArray::SetAt(size_t inIndex, const VJSONValue& inValue) {
     // Copied first: the value may be an element of this array, which growing moves.

@@ -3,11 +3,11 @@
 
 #include "errors/VErrorCodes.h"
 #include "files/VFileTextCodec.h"
+#include "text/VString.h"
 #include "json/VJSONArray.h"
 #include "json/VJSONObject.h"
 #include "json/VJSONStringBuffer.h"
 #include "json/VJSONValue.h"
-#include "text/VString.h"
 
 #include <cstddef>
 #include <cstdint>

@@ -1,9 +1,16 @@
 // VJSONObject: property lookup, replacement, removal and the name index.
 #include "json/VJSONObject.h"
 
+#include "json/VJSONReaper.h"
+
 namespace vkit {
 
-VJSONObject::~VJSONObject() = default;
+VJSONObject::~VJSONObject() {
+    for (Property& property : fProperties)
+        VJSONReaper::Defer(property.fValue);
+    std::vector<Property>().swap(fProperties);
+    VJSONReaper::Drain();
+}
 
 ptrdiff_t VJSONObject::_Find(std::u16string_view inName, uint32_t inHash) const noexcept {
     if (fIndex.empty()) {

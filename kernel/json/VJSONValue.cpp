@@ -2,12 +2,12 @@
 #include "json/VJSONValue.h"
 
 #include "files/IFile.h"
+#include "text/VTime.h"
 #include "json/VJSONArray.h"
 #include "json/VJSONImporter.h"
 #include "json/VJSONObject.h"
 #include "json/VJSONScalarReader.h"
 #include "json/VJSONWriter.h"
-#include "text/VTime.h"
 
 #include <algorithm>
 #include <string>
