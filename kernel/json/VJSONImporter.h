@@ -32,7 +32,8 @@ class IFile;
 /// object or array holding its complete members) unless kUndefinedOnError is given.
 ///
 /// Nesting is followed with an explicit stack, so deep documents never consume the call stack; the
-/// depth limit keeps the values it builds within what their recursive destruction and writing take.
+/// depth limit keeps the values it builds within what the writer, which recurses once per level,
+/// takes on a task's stack.
 /// An importer lives for one parse.
 class VJSONImporter {
 public:

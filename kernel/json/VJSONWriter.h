@@ -17,7 +17,8 @@ class VJSONArray;
 
 /// Writes one value. Null and undefined are "null"; numbers as AppendNumber; strings and property
 /// names escaped (and quoted with kQuoteStrings); dates as "YYYY-MM-DD"; objects with their
-/// properties in insertion order. A writer lives for one output.
+/// properties in insertion order. Containers are written recursively: the stack taken grows with the
+/// nesting (parsed values are at most VJSONImporter::kMaxDepth deep). A writer lives for one output.
 class VJSONWriter {
 public:
     /// Strings and property names between double quotes. Without it they are written bare, which
