@@ -4,6 +4,8 @@
 #include "errors/VErrorBase.h"
 #include "errors/VErrorThrow.h"
 #include "files/VFile.h"
+#include "files/VFileOptions.h"
+#include "files/VFileSystemNamespace.h"
 #include "files/VFolder.h"
 #include "platform/posix/XPosixProcessIPC.h"
 #include "runtime/StLocker.h"
@@ -33,12 +35,12 @@ void ShowInitFailedAlert(const char* inMessage) {
 
 } // namespace
 
-VProcess::VProcess() {
+VProcess::VProcess() : fFileSystemNamespace(new VFileSystemNamespace) {
     fMainBundle.OpenMain();
     _ReadProductInfo();
 }
 
-VProcess::VProcess(const VFilePath& inExecutable) {
+VProcess::VProcess(const VFilePath& inExecutable) : fFileSystemNamespace(new VFileSystemNamespace) {
     fMainBundle.OpenForExecutable(inExecutable);
     _ReadProductInfo();
 }
@@ -51,6 +53,7 @@ void VProcess::_ReadProductInfo() {
 }
 
 VProcess::~VProcess() {
+    ReleaseRefCountable(&fFileSystemNamespace);
     if (fInitCalled)
         _DeInit();
 }
@@ -82,10 +85,29 @@ bool VProcess::_Init(uint32_t inFlags) {
     // 7. errors
     VErrorBase::Init();
     // 8. debugging and progress managers: brought up here once they exist
-    // 9. file-system namespaces: registered here once the namespace exists
+    // 9. file-system namespaces
+    if (!_Init_FileSystems())
+        return false;
     // 10. JSON class store "zq" and its root classes: created here once JSON classes exist
     // 11. process logger (kInitFlagLogger): created and started here once the logger exists
     return true;
+}
+
+bool VProcess::_Init_FileSystems() {
+    VError error = VE_OK;
+    if (VFolder* documents = VFolder::RetainSystemFolder(eFolderUserDocuments, false); documents != nullptr) {
+        error = fFileSystemNamespace->RegisterFileSystem(VString(".USER_HOME_DIRECTORY"), documents, 16);
+        documents->Release();
+    }
+    if (error == VE_OK) {
+        if (VFolder* resources = RetainFolder(kFolderResources); resources != nullptr) {
+            error = fFileSystemNamespace->RegisterFileSystem(VString(".PRODUCT_RESOURCES"), resources, 0);
+            resources->Release();
+        }
+    }
+    // Further definitions from "fileSystems.json" in Resources are read here once JSON files can be
+    // loaded into the namespace.
+    return error == VE_OK;
 }
 
 void VProcess::_DeInit() {

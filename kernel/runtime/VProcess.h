@@ -17,6 +17,7 @@ namespace vkit {
 class ILocalizer;
 class VActivityToken;
 class VFile;
+class VFileSystemNamespace;
 class VFolder;
 class VIntlMgr;
 
@@ -142,6 +143,9 @@ public:
     /// The localizer of LocalizeString and error messages (not owned), null until one is set.
     ILocalizer* GetLocalizer() const noexcept { return fLocalizer; }
     void SetLocalizer(ILocalizer* inLocalizer) noexcept { fLocalizer = inLocalizer; }
+    /// The process's file-system namespace (named roots such as ".PRODUCT_RESOURCES"), created empty
+    /// with the process object and filled by Init.
+    VFileSystemNamespace* GetFileSystemNamespace() const noexcept { return fFileSystemNamespace; }
     /// True when Init was called with kInitFlagFiberedTasks.
     bool IsFiberedTasks() const noexcept { return fFiberedTasks; }
 
@@ -178,6 +182,10 @@ private:
     void _DeInit();
     bool _InitIntlMgr();
     void _ReleaseIntlMgr();
+    /// Registers the named roots: the user's documents folder as ".USER_HOME_DIRECTORY" (option 16,
+    /// hidden from restricted lookups) and the Resources folder as ".PRODUCT_RESOURCES". False when a
+    /// registration failed (its error is pushed).
+    bool _Init_FileSystems();
     /// The product version split at "build ": the texts before and after it, untrimmed; false when
     /// "build " is absent.
     bool _SplitVersionAtBuild(VString& outBefore, VString& outAfter) const;
@@ -194,8 +202,8 @@ private:
     VString fProductName;
     VString fProductVersion;
     VString fLogSourceIdentifier;
-    // The resource file, the file-system namespace, the logger and the JSON class store join these fields
-    // as their layers land.
+    VFileSystemNamespace* fFileSystemNamespace;
+    // The resource file, the logger and the JSON class store join these fields as their layers land.
 };
 
 } // namespace vkit

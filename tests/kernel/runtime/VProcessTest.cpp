@@ -7,6 +7,9 @@
 #include "errors/VErrorTaskContext.h"
 #include "errors/VErrorThrow.h"
 #include "files/VFile.h"
+#include "files/VFileOptions.h"
+#include "files/VFileSystem.h"
+#include "files/VFileSystemNamespace.h"
 #include "files/VFolder.h"
 #include "runtime/VActivityToken.h"
 #include "runtime/VTask.h"
@@ -457,4 +460,29 @@ TEST(VProcessChild, ReportsTheMainBundle) {
                           << process.GetProductVersion().ToUTF8() << '\n'
                           << PosixText(process.GetExecutableFilePath()) << '\n'
                           << FolderOfKind(process, VProcess::kFolderBundle) << '\n';
+}
+
+TEST(VProcessTest, InitRegistersTheResourcesAndDocumentsRoots) {
+    VTestTempFolder folder;
+    std::string bundle = MakeSampleBundle(folder, "Roots.app", MakeInfoPlist({{"CFBundleName", "Roots"}}));
+    std::string documents = folder.MakeFolder("home/Documents");
+    std::string userDirs =
+        folder.WriteFile("config/user-dirs.dirs", "XDG_DOCUMENTS_DIR=\"" + documents + "\"\n");
+    StEnvironment config("XDG_CONFIG_HOME", (folder / "config").c_str());
+    TestProcess process(PosixPath(bundle + "/Contents/MacOS/tool"));
+    ASSERT_TRUE(process.Init());
+    VFileSystemNamespace* names = process.GetFileSystemNamespace();
+    ASSERT_NE(names, nullptr);
+
+    VRefPtr<VFileSystem> resources = AdoptRef(names->RetainFileSystem(VString(".PRODUCT_RESOURCES"), 0));
+    ASSERT_TRUE(resources);
+    EXPECT_EQ(PosixText(resources->GetRoot()), bundle + "/Contents/Resources/");
+
+    // The documents folder is registered when the system names one, and never shown to restricted
+    // lookups.
+    VRefPtr<VFileSystem> home = AdoptRef(names->RetainFileSystem(VString(".USER_HOME_DIRECTORY"), 0));
+    VFolder* systemDocuments = VFolder::RetainSystemFolder(eFolderUserDocuments, false);
+    EXPECT_EQ(home.Get() != nullptr, systemDocuments != nullptr);
+    ReleaseRefCountable(&systemDocuments);
+    EXPECT_EQ(names->RetainFileSystem(VString(".USER_HOME_DIRECTORY"), kLookupRestricted), nullptr);
 }
