@@ -70,6 +70,8 @@ TEST(VJSONWriterTest, NumbersAsIntegersOrFourteenSignificantDigits) {
     EXPECT_EQ(NumberText(1.0 / 3), "0.33333333333333");
     EXPECT_EQ(NumberText(1e-7), "1E-07");
     EXPECT_EQ(NumberText(123456789012345678.0), "1.2345678901235E+17");
+    // Fourteen digits: a large number with a fraction reads back as an integer.
+    EXPECT_EQ(NumberText(2111111111111111.5), "2.1111111111111E+15");
     // The run of exact integers ends at 2^53 - 1.
     EXPECT_EQ(NumberText(9007199254740991.0), "9007199254740991");
     EXPECT_EQ(NumberText(-9007199254740991.0), "-9007199254740991");
