@@ -58,5 +58,6 @@ TEST(UpdaterProgramTest, RunsFromACopyOfItsBundle) {
     // The program finds its bundle from where it runs, not from where it was built.
     VTestTempFolder folder;
     ASSERT_EQ(RunShell("cp -R '" + kBundle + "' '" + (folder / "Copy.app") + "'"), 0);
-    EXPECT_EQ(RunShell("'" + (folder / "Copy.app/Contents/MacOS/updater") + "' --version > /dev/null 2>&1"), 0);
+    EXPECT_EQ(RunShell("'" + (folder / "Copy.app/Contents/MacOS/updater") + "' --version > /dev/null 2>&1"),
+              0);
 }
