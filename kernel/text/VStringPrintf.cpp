@@ -64,8 +64,8 @@ struct WorkingFormat {
 
 /// Reads flags, width, precision, length modifier and conversion character after a "%".
 ConversionSpec ParseSpec(const char* inPercent) {
-    ConversionSpec spec;
-    spec.fStart = inPercent;
+    ConversionSpec conversion;
+    conversion.fStart = inPercent;
     const char* p = inPercent + 1;
     while (*p != 0 && std::strchr("-+ #0'I", *p) != nullptr)
         ++p;
@@ -76,20 +76,20 @@ ConversionSpec ParseSpec(const char* inPercent) {
             ++p;
         }
         if (*p == '*') {
-            ++spec.fStarCount;
+            ++conversion.fStarCount;
             ++p;
         }
         while (*p >= '0' && *p <= '9')
             ++p;
     }
-    spec.fFlagsEnd = p;
+    conversion.fFlagsEnd = p;
     size_t length = 0;
     while (length < 2 && *p != 0 && std::strchr("hlLjztqZ", *p) != nullptr &&
-           (length == 0 || (*p == spec.fLength[0] && (*p == 'h' || *p == 'l'))))
-        spec.fLength[length++] = *p++;
-    spec.fConversion = *p;
-    spec.fEnd = *p != 0 ? p + 1 : p;
-    return spec;
+           (length == 0 || (*p == conversion.fLength[0] && (*p == 'h' || *p == 'l'))))
+        conversion.fLength[length++] = *p++;
+    conversion.fConversion = *p;
+    conversion.fEnd = *p != 0 ? p + 1 : p;
+    return conversion;
 }
 
 static_assert(sizeof(long) == sizeof(long long) && sizeof(size_t) == sizeof(long long) &&
@@ -209,10 +209,10 @@ void BuildWorkingFormat(const char* inFormat, va_list inArgs, WorkingFormat& out
             p = percent + (percent[1] == '%' ? 2 : 1);
             continue;
         }
-        ConversionSpec spec = ParseSpec(percent);
-        if (!AddConversion(spec, &walker, outFormat))
+        ConversionSpec conversion = ParseSpec(percent);
+        if (!AddConversion(conversion, &walker, outFormat))
             break;
-        p = spec.fEnd;
+        p = conversion.fEnd;
     }
     outFormat.fText[outFormat.fLength] = 0;
     va_end(walker);
