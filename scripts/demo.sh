@@ -66,6 +66,6 @@ if [[ "$installed" == "2.0" ]]; then
     done
 else
     echo "demo: $outdated still holds version ${installed:-?}: this build of the updater starts from its"
-    echo "      own bundle, brings the library up, runs its stage sequence and exits, but its command"
-    echo "      line and the update stages (log, bundle checks, wait, swap, restart) are not built yet."
+    echo "      own bundle, brings the library up, reads its command line, runs its stage sequence and"
+    echo "      exits, but the update stages (log, bundle checks, wait, swap, restart) are not built yet."
 fi
