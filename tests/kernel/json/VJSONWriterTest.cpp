@@ -2,7 +2,7 @@
 #include "JSONTestSupport.h"
 
 #include "errors/StErrorContextInstaller.h"
-#include "support/VTestTempFolder.h"
+#include "support/StCommaNumericLocale.h"
 #include "json/VJSONArray.h"
 #include "json/VJSONErrorCodes.h"
 #include "json/VJSONObject.h"
@@ -33,32 +33,6 @@ VJSONValue ParseOK(const std::string& inText) {
     return outcome.fValue;
 }
 
-/// Makes the C library's numeric locale one whose decimal point is a comma, compiled into a
-/// temporary folder (none is installed on a bare system); restores "C" afterwards.
-class StCommaLocale {
-public:
-    StCommaLocale() {
-        fFolder.WriteFile("comma.src", "LC_NUMERIC\ndecimal_point \",\"\nthousands_sep \"\"\n"
-                                       "grouping -1\nEND LC_NUMERIC\n");
-        // localedef warns (status 1) about the categories the source leaves out.
-        RunShell("localedef -c -i '" + fFolder / "comma.src" + "' -f UTF-8 '" + fFolder / "xx_XX.UTF-8" +
-                 "' >/dev/null 2>&1");
-        ::setenv("LOCPATH", fFolder.Path().c_str(), 1);
-        fActive = std::setlocale(LC_NUMERIC, "xx_XX.UTF-8") != nullptr;
-    }
-    StCommaLocale(const StCommaLocale&) = delete;
-    StCommaLocale& operator=(const StCommaLocale&) = delete;
-    ~StCommaLocale() {
-        std::setlocale(LC_NUMERIC, "C");
-        ::unsetenv("LOCPATH");
-    }
-    bool IsActive() const { return fActive; }
-
-private:
-    VTestTempFolder fFolder;
-    bool fActive = false;
-};
-
 } // namespace
 
 TEST(VJSONWriterTest, NumbersAsIntegersOrFourteenSignificantDigits) {
@@ -82,7 +56,7 @@ TEST(VJSONWriterTest, NumbersAsIntegersOrFourteenSignificantDigits) {
 }
 
 TEST(VJSONWriterTest, NumbersUseAPointUnderACommaLocale) {
-    StCommaLocale locale;
+    StCommaNumericLocale locale;
     if (!locale.IsActive())
         GTEST_SKIP() << "localedef could not build a locale with a decimal comma";
     EXPECT_EQ(NumberText(2.5), "2.5");

@@ -1,6 +1,6 @@
 // Tests of VReal: the plain, XML and JSON forms and the XML reading.
 #include "text/VReal.h"
-#include "support/VTestTempFolder.h"
+#include "support/StCommaNumericLocale.h"
 #include "text/VString.h"
 
 #include <gtest/gtest.h>
@@ -27,30 +27,6 @@ std::string JSON(double inValue) {
     VReal(inValue).GetJSONString(text);
     return text.ToUTF8();
 }
-
-/// Makes the C library's numeric locale one whose decimal point is a comma, compiled into a
-/// temporary folder (no such locale is installed on a bare system); restores "C" afterwards.
-class CommaNumericLocale {
-public:
-    CommaNumericLocale() {
-        fFolder.WriteFile("comma.src", "LC_NUMERIC\ndecimal_point \",\"\nthousands_sep \"\"\n"
-                                       "grouping -1\nEND LC_NUMERIC\n");
-        // localedef warns (status 1) about the categories the source leaves out.
-        vkit::testing::RunShell("localedef -c -i '" + fFolder / "comma.src" + "' -f UTF-8 '" +
-                                fFolder / "xx_XX.UTF-8" + "' >/dev/null 2>&1");
-        ::setenv("LOCPATH", fFolder.Path().c_str(), 1);
-        fInstalled = std::setlocale(LC_NUMERIC, "xx_XX.UTF-8") != nullptr;
-    }
-    ~CommaNumericLocale() {
-        std::setlocale(LC_NUMERIC, "C");
-        ::unsetenv("LOCPATH");
-    }
-    bool IsInstalled() const { return fInstalled; }
-
-private:
-    vkit::testing::VTestTempFolder fFolder;
-    bool fInstalled = false;
-};
 
 } // namespace
 
@@ -130,8 +106,8 @@ TEST(VRealTest, IntegerConversionsOutOfRangeGiveZero) {
 }
 
 TEST(VRealTest, XMLAndJSONFormsKeepAPointUnderACommaLocale) {
-    CommaNumericLocale comma;
-    if (!comma.IsInstalled())
+    vkit::testing::StCommaNumericLocale comma;
+    if (!comma.IsActive())
         GTEST_SKIP() << "localedef could not build a comma locale here";
     ASSERT_EQ(std::string(std::localeconv()->decimal_point), ",");
     VString text;

@@ -1,6 +1,6 @@
 // Tests of VTime: calendar, parts, local time under set zones, arithmetic and every text form.
 #include "text/VTime.h"
-#include "support/VTestTempFolder.h"
+#include "support/StCommaNumericLocale.h"
 #include "text/VDuration.h"
 #include "text/VIntlMgr.h"
 #include "text/VLong8.h"
@@ -102,29 +102,6 @@ ScopedTimeZone StJohns() {
 ScopedTimeZone Universal() {
     return ScopedTimeZone("UTC", "UTC0");
 }
-
-/// Makes the C library's numeric locale one whose decimal point is a comma (compiled into a temporary
-/// folder); restores "C" afterwards.
-class CommaNumericLocale {
-public:
-    CommaNumericLocale() {
-        fFolder.WriteFile("comma.src", "LC_NUMERIC\ndecimal_point \",\"\nthousands_sep \"\"\n"
-                                       "grouping -1\nEND LC_NUMERIC\n");
-        vkit::testing::RunShell("localedef -c -i '" + fFolder / "comma.src" + "' -f UTF-8 '" +
-                                fFolder / "xx_XX.UTF-8" + "' >/dev/null 2>&1");
-        ::setenv("LOCPATH", fFolder.Path().c_str(), 1);
-        fInstalled = std::setlocale(LC_NUMERIC, "xx_XX.UTF-8") != nullptr;
-    }
-    ~CommaNumericLocale() {
-        std::setlocale(LC_NUMERIC, "C");
-        ::unsetenv("LOCPATH");
-    }
-    bool IsInstalled() const { return fInstalled; }
-
-private:
-    vkit::testing::VTestTempFolder fFolder;
-    bool fInstalled = false;
-};
 
 /// Installs an international manager for a locale on this thread for the life of the object.
 class ScopedIntlMgr {
@@ -495,8 +472,8 @@ TEST(VTimeTest, Rfc3339ReadsFractionsAsTruncatedMilliseconds) {
 }
 
 TEST(VTimeTest, Rfc3339ReadsUnderACommaLocale) {
-    CommaNumericLocale comma;
-    if (!comma.IsInstalled())
+    vkit::testing::StCommaNumericLocale comma;
+    if (!comma.IsActive())
         GTEST_SKIP() << "localedef could not build a comma locale";
     EXPECT_EQ(Show(Read("2024-05-06T07:08:09.5Z")), "2024-05-06T07:08:09.500Z");
 }
