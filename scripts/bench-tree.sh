@@ -11,6 +11,7 @@
 #   cmake -S . -B build-release -G Ninja -DCMAKE_BUILD_TYPE=Release -DVKIT_BUILD_BENCH=ON
 #   cmake --build build-release --target tree_bench)
 #   RUNS=9 THREADS=0 IMAGE_DIR=/var/tmp scripts/bench-tree.sh
+#   LOOP=0 scripts/bench-tree.sh    (in IMAGE_DIR itself, on the file system that holds it, no image)
 set -euo pipefail
 
 build=${1:-build-release}
@@ -18,7 +19,8 @@ runs=${RUNS:-7}
 threads=${THREADS:-0}
 tool=$(realpath "$build")/bench/files/tree_bench
 [[ -x "$tool" ]] || { echo "bench-tree: $tool is missing; build the target tree_bench in $build" >&2; exit 1; }
-[[ $(id -u) -eq 0 ]] || { echo "bench-tree: must run as root (mount -o loop)" >&2; exit 1; }
+loop=${LOOP:-1}
+[[ $loop == 0 || $(id -u) -eq 0 ]] || { echo "bench-tree: must run as root (mount -o loop)" >&2; exit 1; }
 
 work=$(mktemp -d "${IMAGE_DIR:-/tmp}/bench-tree.XXXXXX")
 mnt=$work/mnt
@@ -28,10 +30,12 @@ cleanup() {
 }
 trap cleanup EXIT
 
-truncate -s 4G "$work/fs.img"
-mkfs.ext4 -q "$work/fs.img"
 mkdir "$mnt"
-mount -o loop "$work/fs.img" "$mnt"
+if [[ $loop != 0 ]]; then
+    truncate -s 4G "$work/fs.img"
+    mkfs.ext4 -q "$work/fs.img"
+    mount -o loop "$work/fs.img" "$mnt"
+fi
 "$tool" generate "$mnt/source"
 sync
 echo "tree: $(find "$mnt/source" -type f | wc -l) files, $(find "$mnt/source" -type d | wc -l) folders," \

@@ -1,14 +1,18 @@
-// XPosixForcedDelete: physical fts walk removing a tree, with immutable attributes and modes lifted.
+// XPosixForcedDelete: descriptor walk removing a tree, with immutable attributes and modes lifted.
 #include "platform/posix/XPosixForcedDelete.h"
 
 #include <cerrno>
 #include <cstdint>
+#include <cstring>
+#include <dirent.h>
 #include <fcntl.h>
 #include <fts.h>
 #include <linux/fs.h>
+#include <memory>
 #include <sys/ioctl.h>
 #include <sys/stat.h>
 #include <unistd.h>
+#include <vector>
 
 namespace vkit {
 
@@ -38,19 +42,21 @@ bool MayChangeMode(const struct stat& inStatus) {
     return user == 0 || user == inStatus.st_uid;
 }
 
-/// Lifts what stops the removal of an item or of the items of a folder. Only regular files and
-/// folders are acted on (opening a device could act on it); a link is never followed. The mode comes
-/// first, so that an unreadable folder can then be opened; an immutable item takes it after unlocking.
-void UnlockItem(const char* inPath) {
+/// Lifts what stops the removal of an item or of the items of a folder (inName in the folder
+/// inFolder, or a path with AT_FDCWD). Only regular files and folders are acted on (opening a device
+/// could act on it); a link is never followed. The mode comes first, so that an unreadable folder can
+/// then be opened; an immutable item takes it after unlocking.
+void UnlockItem(int inFolder, const char* inName) {
     struct stat status;
-    if (::lstat(inPath, &status) != 0 || !(S_ISREG(status.st_mode) || S_ISDIR(status.st_mode)))
+    if (::fstatat(inFolder, inName, &status, AT_SYMLINK_NOFOLLOW) != 0 ||
+        !(S_ISREG(status.st_mode) || S_ISDIR(status.st_mode)))
         return;
     mode_t wanted = S_ISDIR(status.st_mode) ? S_IRWXU : (S_IRUSR | S_IWUSR);
     mode_t mode = (status.st_mode | wanted) & 07777;
     bool modeWanted = (status.st_mode & wanted) != wanted && MayChangeMode(status);
-    if (modeWanted && ::fchmodat(AT_FDCWD, inPath, mode, AT_SYMLINK_NOFOLLOW) == 0)
+    if (modeWanted && ::fchmodat(inFolder, inName, mode, AT_SYMLINK_NOFOLLOW) == 0)
         modeWanted = false;
-    int descriptor = ::open(inPath, O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
+    int descriptor = ::openat(inFolder, inName, O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
     if (descriptor < 0)
         return;
     ClearLockFlags(descriptor);
@@ -60,29 +66,27 @@ void UnlockItem(const char* inPath) {
 }
 
 /// A folder met before its content: unlocked when statx reports a lock attribute (or cannot say), or
-/// when owner read, write and search are missing, so that its items can be listed and removed. (The walk
-/// keeps no stat records: FTS_NOSTAT.)
-void UnlockFolder(const FTSENT& inEntry) {
+/// when owner read, write and search are missing, so that its items can be listed and removed.
+void UnlockFolder(int inFolder, const char* inName) {
     constexpr uint64_t kLockAttributes = STATX_ATTR_IMMUTABLE | STATX_ATTR_APPEND;
     struct statx status;
-    if (::statx(AT_FDCWD, inEntry.fts_accpath, AT_SYMLINK_NOFOLLOW, STATX_MODE | STATX_UID, &status) != 0 ||
+    if (::statx(inFolder, inName, AT_SYMLINK_NOFOLLOW, STATX_MODE | STATX_UID, &status) != 0 ||
         (status.stx_attributes_mask & kLockAttributes) != kLockAttributes ||
         (status.stx_attributes & kLockAttributes) != 0 || (status.stx_mode & S_IRWXU) != S_IRWXU)
-        UnlockItem(inEntry.fts_accpath);
+        UnlockItem(inFolder, inName);
 }
 
 /// A file, link or anything but a folder after its content: removed, or unlocked and removed again.
-int RemoveItem(const FTSENT& inEntry) {
-    const char* path = inEntry.fts_accpath;
-    if (::unlink(path) == 0)
+int RemoveItem(int inFolder, const char* inName) {
+    if (::unlinkat(inFolder, inName, 0) == 0)
         return 0;
     int error = errno;
     if (error == EISDIR)
-        return ::rmdir(path) == 0 ? 0 : errno;
+        return ::unlinkat(inFolder, inName, AT_REMOVEDIR) == 0 ? 0 : errno;
     if (error != EPERM && error != EACCES)
         return error;
-    UnlockItem(path);
-    return ::unlink(path) == 0 ? 0 : errno;
+    UnlockItem(inFolder, inName);
+    return ::unlinkat(inFolder, inName, 0) == 0 ? 0 : errno;
 }
 
 /// The parent's state while its child is removed, given back by Restore.
@@ -122,7 +126,8 @@ private:
     int fMode = -1;
 };
 
-XPosixTreeError Walk(const std::string& inPath) {
+/// The walk by path, for subtrees deeper than the descriptor walk keeps open.
+XPosixTreeError WalkByPath(const std::string& inPath) {
     char* roots[] = {const_cast<char*>(inPath.c_str()), nullptr};
     // No chdir (the working folder belongs to the whole process); FTS_NOSTAT spares the stat of items
     // whose directory entry already says they are no folder.
@@ -142,7 +147,7 @@ XPosixTreeError Walk(const std::string& inPath) {
         const char* operation = "unlink";
         switch (entry->fts_info) {
         case FTS_D:
-            UnlockFolder(*entry);
+            UnlockFolder(AT_FDCWD, entry->fts_accpath);
             break;
         case FTS_DP:
             error = ::rmdir(entry->fts_accpath) == 0 ? 0 : errno;
@@ -155,7 +160,7 @@ XPosixTreeError Walk(const std::string& inPath) {
             operation = entry->fts_info == FTS_DNR ? "opendir" : "stat";
             break;
         default:
-            error = RemoveItem(*entry);
+            error = RemoveItem(AT_FDCWD, entry->fts_accpath);
             break;
         }
         if (error != 0) {
@@ -167,6 +172,133 @@ XPosixTreeError Walk(const std::string& inPath) {
     return result;
 }
 
+/// The walk by descriptors: each item is reached from its folder's descriptor, so that no call
+/// resolves the whole path again, and no link met on the way is followed. The items of a folder are
+/// read at once, then removed one by one; folders are entered as they are met (unlocked first) and
+/// removed once empty.
+class DescriptorWalk {
+public:
+    explicit DescriptorWalk(std::string_view inPath) : fPath(inPath) { fFrames.reserve(kMaxOpenFolders); }
+    ~DescriptorWalk() {
+        for (Frame& frame : fFrames)
+            ::close(frame.fDescriptor);
+    }
+    DescriptorWalk(const DescriptorWalk&) = delete;
+    DescriptorWalk& operator=(const DescriptorWalk&) = delete;
+
+    /// Removes the item inName of the folder inParent, whose path is the walk's path.
+    XPosixTreeError Run(int inParent, const char* inName) {
+        struct stat status;
+        if (::fstatat(inParent, inName, &status, AT_SYMLINK_NOFOLLOW) != 0)
+            return MakeError(errno, fPath, "stat");
+        if (!S_ISDIR(status.st_mode)) {
+            int error = RemoveItem(inParent, inName);
+            return error == 0 ? XPosixTreeError() : MakeError(error, fPath, "unlink");
+        }
+        if (XPosixTreeError error = Enter(inParent, inName); error.IsError())
+            return error;
+        while (!fFrames.empty()) {
+            Frame& folder = fFrames.back();
+            if (folder.fNext == folder.fItems.size()) {
+                if (XPosixTreeError error = Leave(inParent); error.IsError())
+                    return error;
+                continue;
+            }
+            unsigned char type = static_cast<unsigned char>(folder.fItems[folder.fNext]);
+            const char* name = folder.fItems.c_str() + folder.fNext + 1;
+            folder.fNext += 2 + std::strlen(name);
+            if (type == DT_UNKNOWN) {
+                if (::fstatat(folder.fDescriptor, name, &status, AT_SYMLINK_NOFOLLOW) != 0)
+                    return MakeError(errno, PathOf(name), "stat");
+                type = S_ISDIR(status.st_mode) ? DT_DIR : DT_REG;
+            }
+            XPosixTreeError error;
+            if (type != DT_DIR) {
+                if (int failure = RemoveItem(folder.fDescriptor, name); failure != 0)
+                    error = MakeError(failure, PathOf(name), "unlink");
+            } else if (fFrames.size() < kMaxOpenFolders) {
+                error = Enter(folder.fDescriptor, name);
+            } else {
+                error = WalkByPath(PathOf(name));
+            }
+            if (error.IsError())
+                return error;
+        }
+        return XPosixTreeError();
+    }
+
+private:
+    // Folders open at once; a subtree deeper than this is removed by path.
+    static constexpr size_t kMaxOpenFolders = 64;
+    static constexpr size_t kListingBufferSize = 32 * 1024;
+
+    struct Frame {
+        int fDescriptor;
+        std::string fName;
+        // The folder's items, each as its directory-entry type, its name and a NUL.
+        std::string fItems;
+        size_t fNext;
+    };
+
+    XPosixTreeError Enter(int inParent, const char* inName) {
+        UnlockFolder(inParent, inName);
+        int descriptor = ::openat(inParent, inName, O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+        if (descriptor < 0)
+            return MakeError(errno, PathOf(inName), "opendir");
+        Frame frame{descriptor, inName, std::string(), 0};
+        // The entries are read straight into a buffer: no listing stream, no second descriptor.
+        for (;;) {
+            ssize_t length = ::getdents64(descriptor, fBuffer.get(), kListingBufferSize);
+            if (length == 0)
+                break;
+            if (length < 0) {
+                int error = errno;
+                if (error == EINTR)
+                    continue;
+                ::close(descriptor);
+                return MakeError(error, PathOf(inName), "readdir");
+            }
+            for (ssize_t offset = 0; offset < length;) {
+                // The kernel aligns each record for this very access.
+                const auto* entry = reinterpret_cast<const struct dirent64*>(fBuffer.get() + offset);
+                offset += entry->d_reclen;
+                const char* name = entry->d_name;
+                if (name[0] == '.' && (name[1] == 0 || (name[1] == '.' && name[2] == 0)))
+                    continue;
+                frame.fItems.push_back(static_cast<char>(entry->d_type));
+                frame.fItems.append(name, std::strlen(name) + 1);
+            }
+        }
+        fFrames.push_back(std::move(frame));
+        return XPosixTreeError();
+    }
+
+    /// Closes the innermost folder, now empty, and removes it.
+    XPosixTreeError Leave(int inRootParent) {
+        std::string name = std::move(fFrames.back().fName);
+        ::close(fFrames.back().fDescriptor);
+        fFrames.pop_back();
+        int parent = fFrames.empty() ? inRootParent : fFrames.back().fDescriptor;
+        if (::unlinkat(parent, name.c_str(), AT_REMOVEDIR) != 0)
+            return MakeError(errno, PathOf(name.c_str()), "rmdir");
+        return XPosixTreeError();
+    }
+
+    /// The path of inName in the innermost open folder (the walk's path itself when none is open).
+    std::string PathOf(const char* inName) const {
+        if (fFrames.empty())
+            return fPath;
+        std::string path = fPath;
+        for (size_t i = 1; i < fFrames.size(); ++i)
+            path.append("/").append(fFrames[i].fName);
+        return path.append("/").append(inName);
+    }
+
+    std::string fPath;
+    std::vector<Frame> fFrames;
+    std::unique_ptr<char[]> fBuffer{new char[kListingBufferSize]};
+};
+
 } // namespace
 
 XPosixTreeError XPosixForcedDelete::Delete(std::string_view inPath, XPosixTreeError* outRestoreError) {
@@ -177,9 +309,18 @@ XPosixTreeError XPosixForcedDelete::Delete(std::string_view inPath, XPosixTreeEr
     std::string path(inPath);
     size_t slash = path.rfind('/');
     std::string parent = slash == std::string::npos ? "." : (slash == 0 ? "/" : path.substr(0, slash));
+    std::string name = slash == std::string::npos ? path : path.substr(slash + 1);
 
     ParentGuard guard(parent);
-    XPosixTreeError result = Walk(path);
+    XPosixTreeError result;
+    // Reaching the parent needs search permission only, not read permission.
+    int parentDescriptor = ::open(parent.c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC);
+    if (parentDescriptor < 0) {
+        result = MakeError(errno, path, "stat");
+    } else {
+        result = DescriptorWalk(path).Run(parentDescriptor, name.c_str());
+        ::close(parentDescriptor);
+    }
     XPosixTreeError restore = guard.Restore();
     if (outRestoreError != nullptr)
         *outRestoreError = std::move(restore);

@@ -8,7 +8,8 @@
 
 namespace vkit {
 
-/// The forced delete behind VFolder::DeleteForced. The tree is walked with fts, physically: symbolic
+/// The forced delete behind VFolder::DeleteForced. The tree is walked physically, each item reached
+/// from its folder's descriptor (subtrees more than 64 folders deep with fts, by path): symbolic
 /// links are removed, never followed, so nothing outside the tree is touched. Each folder is unlocked
 /// before its content is read (immutable and append-only attributes cleared where the process may,
 /// owner read, write and search added when the process is root or owns it), items are removed after

@@ -165,3 +165,35 @@ TEST_F(XPosixForcedDeleteTest, FirstFailureStopsTheWalkAndNamesTheItem) {
     EXPECT_TRUE(ItemExists(foreign));
     EXPECT_EQ(ModeOf(fParent), 0755);
 }
+
+// Past a depth the walk goes on by path: both walks must meet, and a failure down there must name the
+// item.
+TEST_F(XPosixForcedDeleteTest, DeepTreesAreRemovedPastTheOpenFolderLimit) {
+    std::string relative = "parent/tree";
+    for (int level = 0; level < 150; ++level) {
+        relative += "/d" + std::to_string(level);
+        fTemp.WriteFile(relative + "/f.txt", "x");
+    }
+    ::symlink("../..", (fTemp / relative + "/up").c_str());
+    std::string deepCopy = fParent + "/deep-copy";
+    RunShell("cp -a '" + fTree + "' '" + deepCopy + "'");
+    ChangeOwner(deepCopy, kNobody);
+    std::string foreign =
+        fTemp.WriteFile("parent/deep-copy" + relative.substr(11) + "/foreign/owned-by-root.txt", "x");
+    ::chmod(fTemp.Path().c_str(), 0755);
+    ::chmod(fParent.c_str(), 0777);
+
+    XPosixTreeError error = XPosixForcedDelete::Delete(fTree);
+    int status = RunInChild([&] {
+        if (::setgid(kNobody) != 0 || ::setuid(kNobody) != 0)
+            return 100;
+        XPosixTreeError failure = XPosixForcedDelete::Delete(deepCopy);
+        return failure.fPath == foreign ? failure.fErrno : 101;
+    });
+
+    ASSERT_FALSE(error.IsError()) << Describe(error);
+    EXPECT_FALSE(ItemExists(fTree));
+    EXPECT_TRUE(ItemExists(fParent));
+    EXPECT_EQ(status, EACCES);
+    EXPECT_TRUE(ItemExists(foreign));
+}
