@@ -1,0 +1,116 @@
+// Moves and copies between two file systems (the test folder and a tmpfs): rename gives EXDEV there,
+// so files and folders go by copy and removal, and the tree copy by read and write.
+#include "VFileTestSupport.h"
+
+#include "files/VFileOptions.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <string>
+#include <sys/stat.h>
+#include <unistd.h>
+
+using namespace vkit;
+using namespace vkit::testing;
+
+namespace {
+
+const ::testing::Environment* const sEnvironment =
+    ::testing::AddGlobalTestEnvironment(new FilesTestEnvironment);
+
+constexpr const char* kOtherFileSystem = "/dev/shm";
+
+class CrossFileSystemTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        struct stat here;
+        struct stat there;
+        if (::stat(fTemp.Path().c_str(), &here) != 0 || ::stat(kOtherFileSystem, &there) != 0 ||
+            here.st_dev == there.st_dev || ::access(kOtherFileSystem, W_OK) != 0)
+            GTEST_SKIP() << kOtherFileSystem << " is missing, read-only or on the test folder's file system";
+        std::string pattern = std::string(kOtherFileSystem) + "/vkit-test.XXXXXX";
+        ASSERT_NE(::mkdtemp(pattern.data()), nullptr);
+        fOther = pattern;
+    }
+    void TearDown() override {
+        if (!fOther.empty())
+            VTestTempFolder::RemoveTree(fOther);
+    }
+
+    /// A small bundle-like tree with a link, an executable, a private file and an empty folder.
+    void MakeTree(const std::string& inRoot) {
+        RunShell("mkdir -p '" + inRoot + "/Contents/MacOS' '" + inRoot + "/Contents/Resources/empty'");
+        RunShell("printf 'run' > '" + inRoot + "/Contents/MacOS/app' && chmod 755 '" + inRoot +
+                 "/Contents/MacOS/app'");
+        RunShell("printf 'secret' > '" + inRoot + "/Contents/private' && chmod 600 '" + inRoot +
+                 "/Contents/private'");
+        RunShell("head -c 3000000 /dev/urandom > '" + inRoot + "/Contents/Resources/data.bin'");
+        RunShell("ln -s MacOS/app '" + inRoot + "/Contents/current'");
+    }
+
+    VTestTempFolder fTemp;
+    std::string fOther;
+};
+
+} // namespace
+
+TEST_F(CrossFileSystemTest, FileMoveCopiesThenRemovesKeepingModeAndTime) {
+    std::string source = fTemp.WriteFile("report.txt", "moved across");
+    ::chmod(source.c_str(), 0640);
+    struct timespec times[2] = {{1200000000, 0}, {1250000000, 0}};
+    ASSERT_EQ(::utimensat(AT_FDCWD, source.c_str(), times, 0), 0);
+    StErrorContextInstaller guard;
+
+    VFile* moved = nullptr;
+    VError error = FileAt(source)->Move(*FolderAt(fOther), &moved);
+    VRefPtr<VFile> owner = AdoptRef(moved);
+
+    ASSERT_EQ(error, VE_OK) << Dump(guard);
+    EXPECT_FALSE(ItemExists(source));
+    EXPECT_EQ(ReadFile(fOther + "/report.txt"), "moved across");
+    EXPECT_EQ(Mode(fOther + "/report.txt"), 0640u);
+    struct stat info;
+    ASSERT_EQ(::stat((fOther + "/report.txt").c_str(), &info), 0);
+    EXPECT_EQ(info.st_mtim.tv_sec, 1250000000);
+    ASSERT_NE(moved, nullptr);
+    EXPECT_TRUE(moved->Exists());
+}
+
+TEST_F(CrossFileSystemTest, FolderMoveCarriesTheWholeTreeAndNeverReplaces) {
+    MakeTree(fTemp / "App.app");
+    std::vector<std::string> before = TreeOf(fTemp / "App.app");
+    fTemp.MakeFolder("Taken.app");
+    RunShell("mkdir -p '" + fOther + "/Taken.app'");
+    StErrorContextInstaller guard;
+
+    VError refused = FolderAt(fTemp / "Taken.app")->Move(*FolderAt(fOther), nullptr);
+    VFolder* moved = nullptr;
+    VError error = FolderAt(fTemp / "App.app")->Move(*FolderAt(fOther), &moved);
+    VRefPtr<VFolder> owner = AdoptRef(moved);
+
+    EXPECT_NE(refused, VE_OK);
+    EXPECT_TRUE(ItemExists(fTemp / "Taken.app"));
+    ASSERT_EQ(error, VE_OK) << Dump(guard);
+    EXPECT_FALSE(ItemExists(fTemp / "App.app"));
+    EXPECT_EQ(TreeOf(fOther + "/App.app"), before);
+    EXPECT_TRUE(IsLink(fOther + "/App.app/Contents/current"));
+}
+
+TEST_F(CrossFileSystemTest, OneCallTreeCopyFallsBackToReadAndWrite) {
+    MakeTree(fOther + "/New.app");
+    std::vector<std::string> before = TreeOf(fOther + "/New.app");
+    StErrorContextInstaller guard;
+
+    VFolder* copy = nullptr;
+    VError error = FolderAt(fOther + "/New.app")
+                       ->CopyTo(*FolderAt(fTemp.Path()), VString("Installed.app"), &copy, kCopyOverwrite);
+    VRefPtr<VFolder> owner = AdoptRef(copy);
+
+    ASSERT_EQ(error, VE_OK) << Dump(guard);
+    EXPECT_EQ(TreeOf(fTemp / "Installed.app"), before);
+    EXPECT_EQ(TreeOf(fOther + "/New.app"), before);
+    EXPECT_EQ(RunShell("cmp -s '" + fOther + "/New.app/Contents/Resources/data.bin' '" + fTemp.Path() +
+                       "/Installed.app/Contents/Resources/data.bin'"),
+              0);
+}
