@@ -7,12 +7,22 @@
 
 namespace vkit {
 
+class VJSONValue;
 class VString;
 
 /// Options of VDuration::GetXMLString.
 enum : uint32_t {
     /// The ISO 8601 form ("PT1H2M3S"); without it, whole seconds.
     eDurationISO8601 = 1
+};
+
+/// Options of VDuration::GetJSONValue; without them the value is a number of whole seconds.
+enum : uint32_t {
+    /// A number of milliseconds.
+    eDurationJSONMilliseconds = 2,
+    /// A string "h:mm:ss" (hours not padded, milliseconds dropped); takes precedence over
+    /// eDurationJSONMilliseconds.
+    eDurationJSONHoursMinutesSeconds = 4
 };
 
 /// A signed count of milliseconds with the null flag of values. Arithmetic on a null span leaves it
@@ -93,6 +103,13 @@ public:
     /// Reads a count of milliseconds (a real is rounded) or the literal null. False, the value null,
     /// on any other text.
     bool FromJSONString(const VString& inText);
+    /// Stores the span in outValue as the eDurationJSON options ask: whole seconds (truncated toward
+    /// zero) by default; a negative span's string is "-" and the form of its magnitude; a null span
+    /// gives JSON null. Defined with the JSON library, which links it.
+    void GetJSONValue(VJSONValue& outValue, uint32_t inOptions) const;
+    /// Reads a JSON number of seconds (rounded to the millisecond); JSON null or undefined gives a
+    /// null span and true. False, the value null, for any other value.
+    bool FromJSONValue(const VJSONValue& inValue);
 
     // VValueSingle.
     ValueKind GetValueKind() const override { return ValueKind::Duration; }

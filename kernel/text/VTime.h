@@ -8,6 +8,7 @@
 namespace vkit {
 
 class VDuration;
+class VJSONValue;
 class VString;
 class VTimeTextScanner;
 
@@ -36,6 +37,12 @@ enum : uint32_t {
     eJSONTimeDateOnlyAtMidnight = 0x200,
     /// The text between "!!" marks (inside the quotes when both are asked).
     eJSONTimeBangMarks = 0x1000
+};
+
+/// Options of VTime::GetJSONValue.
+enum : uint32_t {
+    /// The time itself, as a JSON date value (its UTC date: a JSON date has no time of day).
+    eJSONValueTimeAsDate = 1
 };
 
 /// A calendar date (proleptic Gregorian) and a time of day in UTC with millisecond resolution, with
@@ -198,6 +205,13 @@ public:
     /// Reads a text written by GetJSONString (surrounding double quotes removed) with FromXMLString;
     /// the literal null gives a null time. False, the value null, on unreadable text.
     bool FromJSONString(const VString& inText);
+    /// Stores the time in outValue: a JSON date with eJSONValueTimeAsDate (null for a null time),
+    /// otherwise the string GetJSONString writes with no options ("0000-00-00T00:00:00Z" for a null
+    /// time). Defined with the JSON library, which links it.
+    void GetJSONValue(VJSONValue& outValue, uint32_t inOptions) const;
+    /// Reads the value's text (a JSON date as "YYYY-MM-DD") with FromXMLString; JSON null or
+    /// undefined gives a null time and true. False, the value null, on unreadable text.
+    bool FromJSONValue(const VJSONValue& inValue);
     /// "Www, DD Mon YYYY hh:mm:ss GMT" in UTC with English names; an empty text when null.
     void GetRfc822String(VString& outText) const;
     /// Reads that form: the week day is optional, month names in any case, two-digit years are
