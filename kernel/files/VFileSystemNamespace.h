@@ -17,7 +17,11 @@ namespace vkit {
 
 class IFile;
 class IFolder;
+class VFile;
 class VFileSystem;
+
+/// A file of file-system definitions could not be read or parsed as JSON (parameter "path").
+constexpr VError VE_FS_INVALID_DEFINITION_FILE = MakeVError(kComponentVkit, 687);
 
 /// Flags of the namespace lookups.
 using FileSystemLookupFlags = uint32_t;
@@ -84,6 +88,17 @@ public:
     /// relative text that is empty names the root itself.
     IFolder* RetainFolder(const VString& inText, const IFolder* inBase, FileSystemLookupFlags inFlags,
                           bool inAllowFullPath) const;
+
+    /// Registers the roots listed in a JSON definition file: a top-level array whose object elements
+    /// (others are skipped) give "name", "path" (a folder; "/" is appended unless it ends with "/" or
+    /// "\\"), "parent" and "writable" (option 1). With a non-empty "parent", "path" is relative to the
+    /// root of the file system of that name (looked up with kLookupInParents); otherwise it is a full
+    /// POSIX path. An element without a "path" text, or whose parent is not registered, registers
+    /// nothing; an invalid name pushes 686 (see RegisterFileSystem) and the reading goes on. Each
+    /// element is registered under the namespace's lock. Returns 0; vkit 1 (pushed) for a null file;
+    /// VE_FS_INVALID_DEFINITION_FILE (pushed with "path", the POSIX path, after the parse's own
+    /// errors) when the file cannot be read or parsed. Defined with the JSON library, which links it.
+    [[nodiscard]] VError LoadFromDefinitionFile(VFile* inFile);
 
 private:
     ~VFileSystemNamespace() override;
