@@ -8,8 +8,10 @@
 #include "files/VFileSystemNamespace.h"
 #include "files/VFolder.h"
 #include "platform/posix/XPosixProcessIPC.h"
+#include "runtime/SpinLock.h"
 #include "runtime/StLocker.h"
 #include "runtime/VActivityToken.h"
+#include "runtime/VSpinLockSettingsFile.h"
 #include "runtime/VTask.h"
 #include "runtime/VTaskMgr.h"
 #include "text/VIntlMgr.h"
@@ -79,7 +81,9 @@ bool VProcess::_Init(uint32_t inFlags) {
         return false;
     // 4. files, file kinds and resource files: brought up here once they exist
     // 5. install-folder case check: not run on Linux (see _CheckCaseInsensitiveInstallFolder)
-    // 6. task manager, the main task on this thread, spin-lock tuning
+    // 6. task manager, the main task on this thread, spin-lock tuning ("spinlock.prm", read by the
+    // task manager through the reader installed here)
+    SpinLock::SetSettingsReader(&VSpinLockSettingsFile::ReadForProcess);
     if (!VTaskMgr::Init(inFlags))
         return false;
     // 7. errors
@@ -105,8 +109,13 @@ bool VProcess::_Init_FileSystems() {
             resources->Release();
         }
     }
-    // Further definitions from "fileSystems.json" in Resources are read here once JSON files can be
-    // loaded into the namespace.
+    if (error == VE_OK) {
+        if (VFile* definitions = RetainFile(kFolderResources, VString("fileSystems.json"));
+            definitions != nullptr) {
+            error = fFileSystemNamespace->LoadFromDefinitionFile(definitions);
+            definitions->Release();
+        }
+    }
     return error == VE_OK;
 }
 

@@ -183,8 +183,9 @@ private:
     bool _InitIntlMgr();
     void _ReleaseIntlMgr();
     /// Registers the named roots: the user's documents folder as ".USER_HOME_DIRECTORY" (option 16,
-    /// hidden from restricted lookups) and the Resources folder as ".PRODUCT_RESOURCES". False when a
-    /// registration failed (its error is pushed).
+    /// hidden from restricted lookups), the Resources folder as ".PRODUCT_RESOURCES", then the roots
+    /// listed in "fileSystems.json" of the Resources folder when it exists. False when a registration
+    /// or the definition file failed (its error is pushed).
     bool _Init_FileSystems();
     /// The product version split at "build ": the texts before and after it, untrimmed; false when
     /// "build " is absent.

@@ -7,6 +7,7 @@ vkit_library(vkit_application
         ${_vkit_app_dir}/VBundle.cpp
         ${_vkit_app_dir}/VProcess.cpp
         ${_vkit_app_dir}/VProcessIPC.cpp
+        ${_vkit_app_dir}/VSpinLockSettingsFile.cpp
         ${_vkit_app_dir}/../platform/posix/XPosixBundle.cpp
         ${_vkit_app_dir}/../platform/posix/XPosixPlistReader.cpp
         ${_vkit_app_dir}/../platform/posix/XPosixProcessIPC.cpp
@@ -15,6 +16,7 @@ vkit_library(vkit_application
         vkit_cmdline
         vkit_errors
         vkit_files
+        vkit_json
         vkit_runtime
         vkit_text
         PkgConfig::XERCES

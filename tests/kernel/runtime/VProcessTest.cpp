@@ -1,16 +1,20 @@
 // Tests of the process object: the once-only initialization and its order, the run, product versions,
-// folder kinds, activity tokens, process queries, the install-folder check and the main bundle.
+// folder kinds, activity tokens, process queries, the install-folder check, the main bundle, and the
+// settings files read at start-up ("spinlock.prm", "fileSystems.json").
 #include "SampleBundle.h"
 #include "TestProcess.h"
 
+#include "bags/VValueBag.h"
 #include "errors/VErrorBase.h"
 #include "errors/VErrorTaskContext.h"
 #include "errors/VErrorThrow.h"
+#include "files/IFile.h"
 #include "files/VFile.h"
 #include "files/VFileOptions.h"
 #include "files/VFileSystem.h"
 #include "files/VFileSystemNamespace.h"
 #include "files/VFolder.h"
+#include "runtime/SpinLock.h"
 #include "runtime/VActivityToken.h"
 #include "runtime/VTask.h"
 #include "runtime/VTaskMgr.h"
@@ -485,4 +489,108 @@ TEST(VProcessTest, InitRegistersTheResourcesAndDocumentsRoots) {
     EXPECT_EQ(home.Get() != nullptr, systemDocuments != nullptr);
     ReleaseRefCountable(&systemDocuments);
     EXPECT_EQ(names->RetainFileSystem(VString(".USER_HOME_DIRECTORY"), kLookupRestricted), nullptr);
+}
+
+namespace {
+
+/// Puts the spin-lock defaults back once the process object of a test is gone.
+class StSpinLockDefaults {
+public:
+    StSpinLockDefaults() = default;
+    ~StSpinLockDefaults() {
+        SpinLock::Settings defaults;
+        defaults.fMode = VString("maxSpinsThenLoopYields");
+        defaults.fMaxSpins = 1;
+        defaults.fYieldAfterCheckEvent = false;
+        EXPECT_TRUE(SpinLock::Configure(defaults));
+    }
+    StSpinLockDefaults(const StSpinLockDefaults&) = delete;
+    StSpinLockDefaults& operator=(const StSpinLockDefaults&) = delete;
+};
+
+} // namespace
+
+TEST(VProcessTest, InitAppliesTheSpinLockSettingsBesideTheExecutable) {
+    StSpinLockDefaults restore;
+    VTestTempFolder folder;
+    std::string bundle = MakeSampleBundle(folder, "Tuned.app", MakeInfoPlist({{"CFBundleName", "Tuned"}}));
+    folder.WriteFile("Tuned.app/Contents/MacOS/spinlock.prm",
+                     R"({"mode": "loopMaxSpinsAndYields", "maxSpins": 40.9, "yieldAfterCheckEvent": true})");
+    // The same file in Resources is not looked at.
+    folder.WriteFile("Tuned.app/Contents/Resources/spinlock.prm", R"({"mode": "alwaysSleep"})");
+    TestProcess process(PosixPath(bundle + "/Contents/MacOS/tool"));
+    ASSERT_TRUE(process.Init());
+    EXPECT_EQ(SpinLock::GetStrategy(), SpinLock::EStrategy::LoopMaxSpinsAndYields);
+    EXPECT_EQ(SpinLock::GetMaxSpins(), 40u);
+    EXPECT_TRUE(SpinLock::GetYieldAfterCheckEvent());
+}
+
+TEST(VProcessTest, InitKeepsTheSpinLockDefaultsWithoutAUsableSettingsFile) {
+    StSpinLockDefaults restore;
+    VTestTempFolder folder;
+    std::string bundle = MakeSampleBundle(folder, "Plain.app", MakeInfoPlist({{"CFBundleName", "Plain"}}));
+    for (const char* content :
+         {"", "{\"mode\": \"alwaysSleep\", \"maxSpins\": ", "[\"alwaysSleep\"]",
+          "{\"mode\": \"noSuchMode\", \"maxSpins\": \"9\", \"yieldAfterCheckEvent\": 1}"}) {
+        if (*content != '\0')
+            folder.WriteFile("Plain.app/Contents/MacOS/spinlock.prm", content);
+        ::testing::internal::CaptureStderr();
+        {
+            TestProcess process(PosixPath(bundle + "/Contents/MacOS/tool"));
+            EXPECT_TRUE(process.Init()) << content;
+            EXPECT_EQ(SpinLock::GetStrategy(), SpinLock::EStrategy::MaxSpinsThenLoopYields) << content;
+            EXPECT_EQ(SpinLock::GetMaxSpins(), 1u) << content;
+            EXPECT_FALSE(SpinLock::GetYieldAfterCheckEvent()) << content;
+        }
+        std::string standardError = ::testing::internal::GetCapturedStderr();
+        // Only the file that does not parse is reported, by its path.
+        bool broken = std::string(content).starts_with("{\"mode\": \"alwaysSleep\"");
+        EXPECT_EQ(standardError.find(folder / "Plain.app/Contents/MacOS/spinlock.prm") != std::string::npos,
+                  broken)
+            << content << ": " << standardError;
+    }
+}
+
+TEST(VProcessTest, InitRegistersTheRootsOfFileSystemsJson) {
+    VTestTempFolder folder;
+    std::string bundle = MakeSampleBundle(folder, "Named.app", MakeInfoPlist({{"CFBundleName", "Named"}}));
+    std::string data = folder.MakeFolder("data");
+    folder.WriteFile(
+        "Named.app/Contents/Resources/fileSystems.json",
+        "[{\"name\": \"DATA\", \"path\": \"" + data +
+            "\", \"writable\": true},"
+            " {\"name\": \"TEMPLATES\", \"path\": \"Templates\", \"parent\": \".PRODUCT_RESOURCES\"}]");
+    TestProcess process(PosixPath(bundle + "/Contents/MacOS/tool"));
+    ASSERT_TRUE(process.Init());
+    VFileSystemNamespace* names = process.GetFileSystemNamespace();
+
+    VRefPtr<VFileSystem> dataRoot = AdoptRef(names->RetainFileSystem(VString("DATA"), 0));
+    ASSERT_TRUE(dataRoot);
+    EXPECT_EQ(PosixText(dataRoot->GetRoot()), data + "/");
+    EXPECT_TRUE(dataRoot->IsWritable());
+    // The second entry names a folder inside the resources root registered just before.
+    VRefPtr<VFileSystem> templates = AdoptRef(names->RetainFileSystem(VString("TEMPLATES"), 0));
+    ASSERT_TRUE(templates);
+    EXPECT_EQ(PosixText(templates->GetRoot()), bundle + "/Contents/Resources/Templates/");
+    EXPECT_FALSE(templates->IsWritable());
+    // Paths of the form "/name/relative" now reach into them.
+    VRefPtr<IFile> file = AdoptRef(names->RetainFile(VString("/DATA/sub/x.txt"), nullptr, 0, false));
+    ASSERT_TRUE(file);
+    EXPECT_EQ(PosixText(file->GetPath()), data + "/sub/x.txt");
+}
+
+TEST(VProcessTest, InitFailsOnABrokenFileSystemsJson) {
+    VTestTempFolder folder;
+    std::string bundle = MakeSampleBundle(folder, "Broken.app", MakeInfoPlist({{"CFBundleName", "Broken"}}));
+    std::string definitions =
+        folder.WriteFile("Broken.app/Contents/Resources/fileSystems.json", "[{\"name\": ");
+    TestProcess process(PosixPath(bundle + "/Contents/MacOS/tool"));
+    EXPECT_FALSE(process.Init());
+    EXPECT_EQ(VTask::GetLastError(), VE_FS_INVALID_DEFINITION_FILE);
+    VErrorTaskContext* context = VTask::GetErrorContext(false);
+    ASSERT_NE(context, nullptr);
+    ASSERT_NE(context->GetLast(), nullptr);
+    VString path;
+    ASSERT_TRUE(context->GetLast()->GetBag().GetString("path", path));
+    EXPECT_EQ(path.ToUTF8(), definitions);
 }
