@@ -1,11 +1,9 @@
-// IFileSystemObject: what files and folders share: a path, an optional file system, existence, times.
+// IFileSystemObject: the interface of files and folders: a path, an optional file system, existence, times.
 #pragma once
 
 #include "errors/VErrorCodes.h"
 #include "files/VFilePath.h"
 #include "text/IRefCountable.h"
-
-#include <cstdint>
 
 namespace vkit {
 
@@ -48,15 +46,6 @@ public:
 
 protected:
     ~IFileSystemObject() override = default;
-
-    /// GetPathWithFileSystem of inPath with inFileSystem (which may be null).
-    static void _BuildPathWithFileSystem(const VFilePath& inPath, const VFileSystem* inFileSystem,
-                                         VString& outText);
-    /// Sets each time given from milliseconds since 1970-01-01 00:00 UTC.
-    static void _SetTimes(int64_t inModification, int64_t inCreation, int64_t inAccess,
-                          VTime* outModification, VTime* outCreation, VTime* outAccess);
-    /// Milliseconds since 1970-01-01 00:00 UTC of a time; false for a null time.
-    static bool _ToUnixMilliseconds(const VTime* inTime, int64_t& outMilliseconds);
 };
 
 } // namespace vkit

@@ -5,7 +5,6 @@
 #include "errors/VErrorThrow.h"
 #include "files/VFileDesc.h"
 #include "files/VFileError.h"
-#include "files/VFileSystem.h"
 #include "files/VMemoryBuffer.h"
 
 #include <memory>
@@ -14,14 +13,9 @@ namespace vkit {
 
 namespace {
 
-const StPackedDictionaryKey kNewNameKey("newname");
 const StPackedDictionaryKey kDestinationKey("destination");
 const StPackedDictionaryKey kOptionsKey("options");
 const StPackedDictionaryKey kAccessKey("access");
-
-VFileSystem* FileSystemHolding(VFileSystem* inFileSystem, const VFilePath& inPath) {
-    return inFileSystem != nullptr && inFileSystem->IsAuthorized(inPath) ? inFileSystem : nullptr;
-}
 
 /// The file a copy or move writes: inDestination, or the source's name inside it when it is a folder path.
 VFilePath TargetOf(const VFilePath& inSource, const VFilePath& inDestination) {
@@ -36,33 +30,8 @@ VFilePath TargetOf(const VFilePath& inSource, const VFilePath& inDestination) {
 
 } // namespace
 
-VFile::VFile(const VFilePath& inPath, VFileSystem* inFileSystem)
-    : fPath(inPath), fFileSystem(RetainRefCountable(inFileSystem)) {
-    fImpl.Init(this);
-}
-
-VFile::VFile(const VString& inText, FilePathStyle inStyle) : fPath(inText, inStyle) {
-    fImpl.Init(this);
-}
-
 VFile::VFile(const VFolder& inParent, const VString& inRelative, FilePathStyle inStyle)
-    : fPath(inParent.GetPath(), inRelative, inStyle, false),
-      fFileSystem(RetainRefCountable(FileSystemHolding(inParent.GetFileSystem(), fPath))) {
-    fImpl.Init(this);
-}
-
-VFile::VFile(const char* inPosixPath, const VFilePath& inPath, VFileSystem* inFileSystem)
-    : fPath(inPath), fFileSystem(RetainRefCountable(inFileSystem)) {
-    fImpl.Init(this, inPosixPath);
-}
-
-VFile::~VFile() {
-    ReleaseRefCountable(&fFileSystem);
-}
-
-VError VFile::_Report(VError inResult, VError inOperation) const {
-    return VFileError::Report(fPath, inResult, inOperation);
-}
+    : VFileSystemObject(VFilePath(inParent.GetPath(), inRelative, inStyle, false), inParent) {}
 
 VError VFile::_ReportWithDestination(VError inResult, VError inOperation, const VFilePath& inDestination,
                                      FileCopyOptions inOptions) const {
@@ -72,40 +41,12 @@ VError VFile::_ReportWithDestination(VError inResult, VError inOperation, const 
     });
 }
 
-void VFile::GetPlatformPath(VString& outText, FilePathStyle inStyle) const {
-    outText = fPath.GetPath(inStyle);
-}
-
-void VFile::GetPathWithFileSystem(VString& outText) const {
-    _BuildPathWithFileSystem(fPath, fFileSystem, outText);
-}
-
-VFolder* VFile::RetainParentFolder(bool inSandboxed) const {
-    VFilePath parent;
-    if (!fPath.GetParent(parent))
-        return nullptr;
-    VFileSystem* fileSystem = FileSystemHolding(fFileSystem, parent);
-    if (inSandboxed && fFileSystem != nullptr && fileSystem == nullptr)
-        return nullptr;
-    return new VFolder(parent, fileSystem);
-}
-
 bool VFile::Exists() const {
     return fPath.IsFile() && fImpl.Exists();
 }
 
 void VFile::GetNameWithoutExtension(VString& outName) const {
     fPath.GetFileName(outName, false);
-}
-
-VError VFile::GetTimeAttributes(VTime* outLastModification, VTime* outCreationTime,
-                                VTime* outLastAccess) const {
-    XPosixItemTimes times;
-    VError error = _Report(fImpl.GetTimes(times), VE_FILE_CANNOT_GET_ATTRIBUTES);
-    if (error == VE_OK)
-        _SetTimes(times.fModification, times.fCreation, times.fAccess, outLastModification, outCreationTime,
-                  outLastAccess);
-    return error;
 }
 
 VError VFile::SetTimeAttributes(const VTime* inLastModification, const VTime*,
@@ -134,18 +75,6 @@ VError VFile::SetFileAttributes(FileAttributes inAttributes) const {
 
 VError VFile::MAC_MakeWritableByAll() const {
     return _Report(fImpl.MakeWritableByAll(), VE_FILE_CANNOT_SET_ATTRIBUTES);
-}
-
-VError VFile::MAC_GetPermissions(uint16_t* outMode) const {
-    uint16_t mode = 0;
-    VError error = _Report(fImpl.GetPermissions(mode), VE_FILE_CANNOT_GET_ATTRIBUTES);
-    if (outMode != nullptr)
-        *outMode = mode;
-    return error;
-}
-
-VError VFile::MAC_SetPermissions(uint16_t inMode) const {
-    return _Report(fImpl.SetPermissions(inMode), VE_FILE_CANNOT_SET_ATTRIBUTES);
 }
 
 bool VFile::IsWritable() const {
@@ -177,18 +106,10 @@ VError VFile::MoveToTrash() const {
 }
 
 VError VFile::Rename(const VString& inNewName, VFile** outFile) const {
+    VFilePath newPath;
+    VError error = _Rename(inNewName, newPath);
     if (outFile != nullptr)
-        *outFile = nullptr;
-    auto addName = [&](VFileError& ioError) { ioError.GetBag().SetString(kNewNameKey, inNewName); };
-    VFilePath newPath(fPath);
-    if (!newPath.SetName(inNewName)) {
-        VFileError* error = new VFileError(this, VE_FILE_CANNOT_RENAME);
-        addName(*error);
-        return error->Push(VE_FILE_CANNOT_RENAME);
-    }
-    VError error = VFileError::Report(fPath, fImpl.Rename(newPath), VE_FILE_CANNOT_RENAME, addName);
-    if (error == VE_OK && outFile != nullptr)
-        *outFile = new VFile(newPath, fFileSystem);
+        *outFile = error == VE_OK ? new VFile(newPath, fFileSystem) : nullptr;
     return error;
 }
 
@@ -243,7 +164,7 @@ VError VFile::CopyTo(const VFilePath& inDestination, VFile** outFile, FileCopyOp
     VError error = _ReportWithDestination(fImpl.CopyTo(target, inOptions), VE_FILE_CANNOT_COPY, inDestination,
                                           inOptions);
     if (error == VE_OK && outFile != nullptr)
-        *outFile = new VFile(target, FileSystemHolding(fFileSystem, target));
+        *outFile = new VFile(target, _FileSystemHolding(fFileSystem, target));
     return error;
 }
 
@@ -254,7 +175,7 @@ VError VFile::CopyTo(const VFolder& inDestination, VFile** outFile, FileCopyOpti
     VError error = CopyTo(inDestination.GetPath(), outFile != nullptr ? &copy : nullptr, inOptions);
     if (copy != nullptr) {
         *outFile =
-            new VFile(copy->GetPath(), FileSystemHolding(inDestination.GetFileSystem(), copy->GetPath()));
+            new VFile(copy->GetPath(), _FileSystemHolding(inDestination.GetFileSystem(), copy->GetPath()));
         copy->Release();
     }
     return error;

@@ -3,9 +3,9 @@
 #pragma once
 
 #include "files/IFile.h"
+#include "files/VFileSystemObject.h"
 #include "files/VFolder.h"
 #include "platform/posix/XPosixFile.h"
-#include "text/VObject.h"
 
 #include <cstdint>
 
@@ -13,43 +13,25 @@ namespace vkit {
 
 class VFileDesc;
 
-/// A file named by a path (meant to be a file path), with an optional named file system it belongs to
-/// (retained). The POSIX path is computed once at construction, so the object names the same disk
-/// location for its whole life: renaming or moving gives a new object.
-///
-/// Operations answer 0 or an error code. A failure of the system is pushed on the task's error context
-/// as the system error (POSX, its text the system's message) followed by a VFileError naming the file
-/// ("name", "path" and the operation's own parameters), whose code is the library's translation of the
-/// system error when it has one (ENOENT gives 600, EACCES 5), else the operation's code; when the
-/// context filters that code only the file error is pushed. A symbolic link is copied, moved, renamed
-/// and deleted as a link; only the content operations and GetSize follow it.
-class VFile : public VObject, public IFile {
+extern template class VFileSystemObject<IFile, XPosixFile>;
+
+/// A file named by a path (meant to be a file path); see VFileSystemObject for what every file and
+/// folder shares, the reporting of errors included. A symbolic link is copied, moved, renamed and
+/// deleted as a link; only the content operations and GetSize follow it.
+class VFile : public VFileSystemObject<IFile, XPosixFile> {
 public:
-    /// The file of inPath, as it is.
-    explicit VFile(const VFilePath& inPath, VFileSystem* inFileSystem = nullptr);
-    /// The file of a full path text (VFilePath::FromFullPath).
-    VFile(const VString& inText, FilePathStyle inStyle);
+    using VFileSystemObject::VFileSystemObject;
     /// A file relative to inParent (VFilePath::FromRelativePath, no separator appended); the parent's
     /// file system is kept when the file lies inside its root.
     VFile(const VFolder& inParent, const VString& inRelative, FilePathStyle inStyle);
-    /// A file whose POSIX path is already known (iteration).
-    VFile(const char* inPosixPath, const VFilePath& inPath, VFileSystem* inFileSystem);
-    VFile(const VFile&) = delete;
-    VFile& operator=(const VFile&) = delete;
-    ~VFile() override;
 
     // IFileSystemObject.
-    const VFilePath& GetPath() const noexcept override { return fPath; }
-    VFileSystem* GetFileSystem() const noexcept override { return fFileSystem; }
-    void GetPlatformPath(VString& outText, FilePathStyle inStyle) const override;
-    void GetPathWithFileSystem(VString& outText) const override;
-    VFolder* RetainParentFolder(bool inSandboxed = false) const override;
+    VFolder* RetainParentFolder(bool inSandboxed = false) const override {
+        return _RetainParentFolder(inSandboxed);
+    }
     /// The path is a file path and a regular file or a symbolic link (dangling ones too) is there.
     bool Exists() const override;
     void GetNameWithoutExtension(VString& outName) const override;
-    /// Times of the file (links followed). Pushes 608.
-    VError GetTimeAttributes(VTime* outLastModification = nullptr, VTime* outCreationTime = nullptr,
-                             VTime* outLastAccess = nullptr) const override;
 
     // IFile.
     VError GetContent(VMemoryBuffer& outContent) const override;
@@ -103,25 +85,13 @@ public:
     VError SetFileAttributes(FileAttributes inAttributes) const;
     /// Adds read and write for owner, group and others. Pushes 609.
     VError MAC_MakeWritableByAll() const;
-    /// The permission bits (mode & 0777) of the file itself. Pushes 608.
-    VError MAC_GetPermissions(uint16_t* outMode) const;
-    /// Sets mode & 0777 on the file itself. Pushes 609.
-    VError MAC_SetPermissions(uint16_t inMode) const;
-
-    /// The platform part (the POSIX path for platform code).
-    const XPosixFile& GetImpl() const noexcept { return fImpl; }
 
 private:
-    VError _Report(VError inResult, VError inOperation) const;
     VError _ReportWithDestination(VError inResult, VError inOperation, const VFilePath& inDestination,
                                   FileCopyOptions inOptions) const;
     VError _Move(const VFilePath& inDestination, VFileSystem* inFileSystem, VFile** outFile,
                  FileCopyOptions inOptions) const;
     VError _OpenAndWrite(const void* inData, size_t inSize, bool inAppend) const;
-
-    XPosixFile fImpl;
-    VFilePath fPath;
-    VFileSystem* fFileSystem = nullptr;
 };
 
 } // namespace vkit

@@ -4,7 +4,6 @@
 #include "bags/VValueBag.h"
 #include "files/VFile.h"
 #include "files/VFileError.h"
-#include "files/VFileSystem.h"
 #include "runtime/VTaskMgr.h"
 
 #include <atomic>
@@ -14,13 +13,7 @@ namespace vkit {
 
 namespace {
 
-const StPackedDictionaryKey kNewNameKey("newname");
 const StPackedDictionaryKey kDestinationKey("destination");
-
-/// The folder's file system when inPath is its root or lies inside it, else null.
-VFileSystem* FileSystemHolding(VFileSystem* inFileSystem, const VFilePath& inPath) {
-    return inFileSystem != nullptr && inFileSystem->IsAuthorized(inPath) ? inFileSystem : nullptr;
-}
 
 VFilePath RelativeFolderPath(const VFolder& inParent, const VString& inRelative, FilePathStyle inStyle) {
     VString relative(inRelative);
@@ -32,47 +25,8 @@ VFilePath RelativeFolderPath(const VFolder& inParent, const VString& inRelative,
 
 } // namespace
 
-VFolder::VFolder(const VFilePath& inPath, VFileSystem* inFileSystem)
-    : fPath(inPath), fFileSystem(RetainRefCountable(inFileSystem)) {
-    fImpl.Init(this);
-}
-
-VFolder::VFolder(const VString& inText, FilePathStyle inStyle) : fPath(inText, inStyle) {
-    fImpl.Init(this);
-}
-
 VFolder::VFolder(const VFolder& inParent, const VString& inRelative, FilePathStyle inStyle)
-    : fPath(RelativeFolderPath(inParent, inRelative, inStyle)),
-      fFileSystem(RetainRefCountable(FileSystemHolding(inParent.GetFileSystem(), fPath))) {
-    fImpl.Init(this);
-}
-
-VFolder::VFolder(const char* inPosixPath, const VFilePath& inPath, VFileSystem* inFileSystem)
-    : fPath(inPath), fFileSystem(RetainRefCountable(inFileSystem)) {
-    fImpl.Init(this, inPosixPath);
-}
-
-VFolder::~VFolder() {
-    ReleaseRefCountable(&fFileSystem);
-}
-
-void VFolder::GetPlatformPath(VString& outText, FilePathStyle inStyle) const {
-    outText = fPath.GetPath(inStyle);
-}
-
-void VFolder::GetPathWithFileSystem(VString& outText) const {
-    _BuildPathWithFileSystem(fPath, fFileSystem, outText);
-}
-
-VFolder* VFolder::RetainParentFolder(bool inSandboxed) const {
-    VFilePath parent;
-    if (!fPath.GetParent(parent))
-        return nullptr;
-    VFileSystem* fileSystem = FileSystemHolding(fFileSystem, parent);
-    if (inSandboxed && fFileSystem != nullptr && fileSystem == nullptr)
-        return nullptr;
-    return new VFolder(parent, fileSystem);
-}
+    : VFileSystemObject(RelativeFolderPath(inParent, inRelative, inStyle), inParent) {}
 
 bool VFolder::Exists() const {
     return fPath.IsFolder() && fImpl.Exists(true);
@@ -80,16 +34,6 @@ bool VFolder::Exists() const {
 
 void VFolder::GetNameWithoutExtension(VString& outName) const {
     fPath.GetFolderName(outName, false);
-}
-
-VError VFolder::GetTimeAttributes(VTime* outLastModification, VTime* outCreationTime,
-                                  VTime* outLastAccess) const {
-    XPosixItemTimes times;
-    VError error = _Report(fImpl.GetTimes(times), VE_FOLDER_CANNOT_GET_ATTRIBUTES);
-    if (error == VE_OK)
-        _SetTimes(times.fModification, times.fCreation, times.fAccess, outLastModification, outCreationTime,
-                  outLastAccess);
-    return error;
 }
 
 VFolder* VFolder::RetainRelativeFolder(const VString& inRelativePath, FilePathStyle inStyle) const {
@@ -104,10 +48,6 @@ bool VFolder::IsEmpty() const {
     bool empty = true;
     // An unreadable folder lists nothing, as its iteration would.
     return !Exists() || fImpl.IsEmpty(empty) != VE_OK || empty;
-}
-
-VError VFolder::_Report(VError inResult, VError inOperation) const {
-    return VFileError::Report(fPath, inResult, inOperation);
 }
 
 VError VFolder::Create() const {
@@ -184,18 +124,10 @@ VError VFolder::MoveToTrash() const {
 }
 
 VError VFolder::Rename(const VString& inNewName, VFolder** outFolder) const {
+    VFilePath newPath;
+    VError error = _Rename(inNewName, newPath);
     if (outFolder != nullptr)
-        *outFolder = nullptr;
-    auto addName = [&](VFileError& ioError) { ioError.GetBag().SetString(kNewNameKey, inNewName); };
-    VFilePath newPath(fPath);
-    if (!newPath.SetName(inNewName)) {
-        VFileError* error = new VFileError(this, VE_FOLDER_CANNOT_RENAME);
-        addName(*error);
-        return error->Push(VE_FOLDER_CANNOT_RENAME);
-    }
-    VError error = VFileError::Report(fPath, fImpl.Rename(newPath), VE_FOLDER_CANNOT_RENAME, addName);
-    if (error == VE_OK && outFolder != nullptr)
-        *outFolder = new VFolder(newPath, fFileSystem);
+        *outFolder = error == VE_OK ? new VFolder(newPath, fFileSystem) : nullptr;
     return error;
 }
 
@@ -219,18 +151,6 @@ VError VFolder::Move(const VFolder& inDestinationParent, const VString& inNewNam
     if (error == VE_OK && outFolder != nullptr)
         *outFolder = new VFolder(destination, inDestinationParent.GetFileSystem());
     return error;
-}
-
-VError VFolder::MAC_GetPermissions(uint16_t* outMode) const {
-    uint16_t mode = 0;
-    VError error = _Report(fImpl.GetPermissions(mode), VE_FOLDER_CANNOT_GET_ATTRIBUTES);
-    if (outMode != nullptr)
-        *outMode = error == VE_OK ? mode : 0;
-    return error;
-}
-
-VError VFolder::MAC_SetPermissions(uint16_t inMode) const {
-    return _Report(fImpl.SetPermissions(inMode), VE_FOLDER_CANNOT_SET_ATTRIBUTES);
 }
 
 VFolder* VFolder::RetainSystemFolder(ESystemFolderKind inKind, bool inCreate) {

@@ -3,8 +3,8 @@
 
 #include "files/IFolder.h"
 #include "files/VFileOptions.h"
+#include "files/VFileSystemObject.h"
 #include "platform/posix/XPosixFolder.h"
-#include "text/VObject.h"
 
 #include <cstdint>
 #include <vector>
@@ -13,43 +13,25 @@ namespace vkit {
 
 class VFile;
 
-/// A folder named by a path (meant to be a folder path, ending with ":"), with an optional named file
-/// system it belongs to (retained). The POSIX path is computed once at construction, so the object names
-/// the same disk location for its whole life: renaming or moving gives a new object.
-///
-/// Operations answer 0 or an error code. A failure of the system is pushed on the task's error context
-/// as the system error (POSX, its text the system's message) followed by a VFileError naming the folder
-/// ("name", "path" and the operation's own parameters), whose code is the library's translation of the
-/// system error when it has one (ENOENT gives 600, EACCES 5), else the operation's code; when the
-/// context filters that code only the file error is pushed. Symbolic links inside a tree are never
-/// followed by recursive deletion, copying or trashing: they are removed or copied as links.
-class VFolder : public VObject, public IFolder {
+extern template class VFileSystemObject<IFolder, XPosixFolder>;
+
+/// A folder named by a path (meant to be a folder path, ending with ":"); see VFileSystemObject for what
+/// every file and folder shares, the reporting of errors included. Symbolic links inside a tree are
+/// never followed by recursive deletion, copying or trashing: they are removed or copied as links.
+class VFolder : public VFileSystemObject<IFolder, XPosixFolder> {
 public:
-    /// The folder of inPath, as it is.
-    explicit VFolder(const VFilePath& inPath, VFileSystem* inFileSystem = nullptr);
-    /// The folder of a full path text (VFilePath::FromFullPath).
-    VFolder(const VString& inText, FilePathStyle inStyle);
+    using VFileSystemObject::VFileSystemObject;
     /// A folder relative to inParent; a separator is appended to inRelative when missing. The parent's
     /// file system is kept when the result is the root of it or lies inside it.
     VFolder(const VFolder& inParent, const VString& inRelative, FilePathStyle inStyle);
-    /// A folder whose POSIX path is already known (iteration).
-    VFolder(const char* inPosixPath, const VFilePath& inPath, VFileSystem* inFileSystem);
-    VFolder(const VFolder&) = delete;
-    VFolder& operator=(const VFolder&) = delete;
-    ~VFolder() override;
 
     // IFileSystemObject.
-    const VFilePath& GetPath() const noexcept override { return fPath; }
-    VFileSystem* GetFileSystem() const noexcept override { return fFileSystem; }
-    void GetPlatformPath(VString& outText, FilePathStyle inStyle) const override;
-    void GetPathWithFileSystem(VString& outText) const override;
-    VFolder* RetainParentFolder(bool inSandboxed = false) const override;
+    VFolder* RetainParentFolder(bool inSandboxed = false) const override {
+        return _RetainParentFolder(inSandboxed);
+    }
     /// The path is a folder path and a directory is there (a symbolic link to one counts).
     bool Exists() const override;
     void GetNameWithoutExtension(VString& outName) const override;
-    /// Times of the folder (links followed); pushes 654 on failure.
-    VError GetTimeAttributes(VTime* outLastModification = nullptr, VTime* outCreationTime = nullptr,
-                             VTime* outLastAccess = nullptr) const override;
 
     // IFolder.
     VFolder* RetainRelativeFolder(const VString& inRelativePath, FilePathStyle inStyle) const override;
@@ -109,18 +91,10 @@ public:
     /// it is refused with 660.
     VError CopyContentsTo(const VFolder& inDestination, FileCopyOptions inOptions) const;
 
-    /// The permission bits (mode & 0777) of the folder itself. Pushes 654.
-    VError MAC_GetPermissions(uint16_t* outMode) const;
-    /// Sets mode & 0777 on the folder itself. Pushes 655.
-    VError MAC_SetPermissions(uint16_t inMode) const;
-
     /// A new folder for a system folder kind (XPosixSystemFolder gives the Linux locations); with
     /// inCreate it is made when missing. Null for kind 3 and kinds above 13, and on failure (a folder
     /// error pushed: 652 when the creation failed, else 654).
     static VFolder* RetainSystemFolder(ESystemFolderKind inKind, bool inCreate);
-
-    /// The platform part (the POSIX path for iterators and platform code).
-    const XPosixFolder& GetImpl() const noexcept { return fImpl; }
 
     /// Tests only: called by CopyContentsTo between listing the source and copying its items, so that a
     /// test can make an item vanish in between. Null (the default) for none.
@@ -128,16 +102,11 @@ public:
     static void SetListingHookForTests(ListingHook inHook) noexcept;
 
 private:
-    VError _Report(VError inResult, VError inOperation) const;
     VError _CheckCopyDestination(const VFolder& inDestination) const;
     VError _CopyItems(const std::vector<XPosixFolderItem>& inItems, const VFolder& inDestination,
                       FileCopyOptions inOptions) const;
     VError _CopyAttributesTo(const VFolder& inDestination) const;
     VError _CopyInOneCall(const VFolder& inTarget, bool& outDone) const;
-
-    XPosixFolder fImpl;
-    VFilePath fPath;
-    VFileSystem* fFileSystem = nullptr;
 };
 
 } // namespace vkit

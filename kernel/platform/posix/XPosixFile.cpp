@@ -1,11 +1,9 @@
 // XPosixFile: the system calls on one file: create, unlink, rename, move, copy, open with flock locks.
 #include "platform/posix/XPosixFile.h"
 
-#include "files/VFile.h"
 #include "platform/posix/XPosixFileCalls.h"
 #include "platform/posix/XPosixFileCopier.h"
 #include "platform/posix/XPosixPath.h"
-#include "platform/posix/XPosixTrash.h"
 
 #include <fcntl.h>
 #include <sys/file.h>
@@ -14,28 +12,26 @@
 
 namespace vkit {
 
-void XPosixFile::Init(const VFile* inOwner) {
-    fOwner = inOwner;
-    XPosixPath::GetPosixPath(inOwner->GetPath(), fPosixPath);
+void XPosixFile::Init(const IFileSystemObject* inOwner, const VFilePath& inPath) {
+    _Init(inOwner, XPosixPath::GetPosixPath(inPath));
 }
 
-void XPosixFile::Init(const VFile* inOwner, const char* inPosixPath) {
-    fOwner = inOwner;
-    fPosixPath = inPosixPath != nullptr ? inPosixPath : "";
+void XPosixFile::Init(const IFileSystemObject* inOwner, const char* inPosixPath) {
+    _Init(inOwner, inPosixPath != nullptr ? inPosixPath : "");
 }
 
 bool XPosixFile::Exists() const noexcept {
-    return XPosixFileInfo::IsFileOrLink(fPosixPath);
+    return XPosixFileInfo::IsFileOrLink(GetPosixPath());
 }
 
 VError XPosixFile::Create(FileCopyOptions inOptions) const {
     int flags = O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC;
     if ((inOptions & kCopyOverwrite) != 0) {
-        if (::unlink(fPosixPath.c_str()) != 0 && errno != ENOENT)
+        if (::unlink(GetPosixPath().c_str()) != 0 && errno != ENOENT)
             return LastPosixError();
         flags = O_WRONLY | O_CREAT | O_TRUNC | O_NOFOLLOW | O_CLOEXEC;
     }
-    int fd = RetryAfterSignal([&] { return ::open(fPosixPath.c_str(), flags, 0644); });
+    int fd = RetryAfterSignal([&] { return ::open(GetPosixPath().c_str(), flags, 0644); });
     if (fd < 0)
         return LastPosixError();
     ::close(fd);
@@ -43,33 +39,33 @@ VError XPosixFile::Create(FileCopyOptions inOptions) const {
 }
 
 VError XPosixFile::Delete() const {
-    if (::unlink(fPosixPath.c_str()) == 0 || errno == ENOENT || errno == EISDIR)
+    if (::unlink(GetPosixPath().c_str()) == 0 || errno == ENOENT || errno == EISDIR)
         return VE_OK;
     return LastPosixError();
 }
 
 VError XPosixFile::Rename(const VFilePath& inNewPath) const {
-    return XPosixFileInfo::RenameNoReplace(fPosixPath, XPosixPath::GetPosixPath(inNewPath));
+    return XPosixFileInfo::RenameNoReplace(GetPosixPath(), XPosixPath::GetPosixPath(inNewPath));
 }
 
 VError XPosixFile::RenameReplacing(const VFilePath& inNewPath) const {
-    return XPosixFileInfo::Rename(fPosixPath, XPosixPath::GetPosixPath(inNewPath));
+    return XPosixFileInfo::Rename(GetPosixPath(), XPosixPath::GetPosixPath(inNewPath));
 }
 
 VError XPosixFile::Move(const VFilePath& inDestination, FileCopyOptions inOptions) const {
     std::string target = XPosixPath::GetPosixPath(inDestination);
     bool replace = (inOptions & kCopyOverwrite) != 0;
-    VError error = replace ? XPosixFileInfo::Rename(fPosixPath, target)
-                           : XPosixFileInfo::RenameNoReplace(fPosixPath, target);
+    VError error = replace ? XPosixFileInfo::Rename(GetPosixPath(), target)
+                           : XPosixFileInfo::RenameNoReplace(GetPosixPath(), target);
     if (error != MakeVErrorFromPosix(EXDEV))
         return error;
     // Another file system: copy, then remove the source; a source that stays removes the copy.
     if (replace)
         ::unlink(target.c_str());
-    error = XPosixFileCopier::CopyItem(fPosixPath, target);
+    error = XPosixFileCopier::CopyItem(GetPosixPath(), target);
     if (error != VE_OK)
         return error;
-    if (::unlink(fPosixPath.c_str()) != 0) {
+    if (::unlink(GetPosixPath().c_str()) != 0) {
         error = LastPosixError();
         ::unlink(target.c_str());
     }
@@ -80,47 +76,23 @@ VError XPosixFile::CopyTo(const VFilePath& inDestination, FileCopyOptions inOpti
     std::string target = XPosixPath::GetPosixPath(inDestination);
     if ((inOptions & kCopyOverwrite) != 0)
         ::unlink(target.c_str());
-    return XPosixFileCopier::CopyItem(fPosixPath, target);
-}
-
-VError XPosixFile::MoveToTrash() const {
-    return XPosixTrash::MoveToTrash(fPosixPath);
-}
-
-VError XPosixFile::GetPermissions(uint16_t& outMode) const {
-    return XPosixFileInfo::GetPermissions(fPosixPath, outMode);
-}
-
-VError XPosixFile::SetPermissions(uint16_t inMode) const {
-    return XPosixFileInfo::SetPermissions(fPosixPath, inMode);
+    return XPosixFileCopier::CopyItem(GetPosixPath(), target);
 }
 
 VError XPosixFile::MakeWritableByAll() const {
-    return XPosixFileInfo::MakeWritableByAll(fPosixPath);
+    return XPosixFileInfo::MakeWritableByAll(GetPosixPath());
 }
 
 VError XPosixFile::GetSize(int64_t& outSize) const {
-    return XPosixFileInfo::GetSize(fPosixPath, outSize);
-}
-
-VError XPosixFile::GetTimes(XPosixItemTimes& outTimes) const {
-    return XPosixFileInfo::GetTimes(fPosixPath, outTimes);
-}
-
-VError XPosixFile::SetTimes(const int64_t* inModification, const int64_t* inAccess) const {
-    return XPosixFileInfo::SetTimes(fPosixPath, inModification, inAccess);
-}
-
-VError XPosixFile::GetAttributes(FileAttributes& outAttributes) const {
-    return XPosixFileInfo::GetAttributes(fPosixPath, true, outAttributes);
+    return XPosixFileInfo::GetSize(GetPosixPath(), outSize);
 }
 
 VError XPosixFile::SetAttributes(FileAttributes inAttributes) const {
-    return XPosixFileInfo::SetAttributes(fPosixPath, inAttributes);
+    return XPosixFileInfo::SetAttributes(GetPosixPath(), inAttributes);
 }
 
 bool XPosixFile::IsWritable() const noexcept {
-    return !fPosixPath.empty() && ::access(fPosixPath.c_str(), W_OK) == 0;
+    return !GetPosixPath().empty() && ::access(GetPosixPath().c_str(), W_OK) == 0;
 }
 
 VError XPosixFile::Open(FileAccess inAccess, FileOpenOptions inOptions, int& outFd) const {
@@ -144,7 +116,7 @@ VError XPosixFile::_OpenOnce(FileAccess inAccess, FileOpenOptions inOptions, int
     // With a lock to take, the file is emptied only once the lock is held.
     if (truncate && !locked && inAccess != eFileAccessRead)
         flags |= O_TRUNC;
-    int fd = RetryAfterSignal([&] { return ::open(fPosixPath.c_str(), flags, 0644); });
+    int fd = RetryAfterSignal([&] { return ::open(GetPosixPath().c_str(), flags, 0644); });
     if (fd < 0)
         return LastPosixError();
     int error = 0;

@@ -1,32 +1,26 @@
-// XPosixFile: the Linux half of VFile, holding the file's POSIX path and making its system calls.
+// XPosixFile: the Linux half of VFile, making the system calls on one file.
 #pragma once
 
 #include "errors/VErrorCodes.h"
 #include "files/VFileOptions.h"
-#include "platform/posix/XPosixFileInfo.h"
+#include "platform/posix/XPosixFileSystemObject.h"
 
 #include <cstdint>
-#include <string>
 
 namespace vkit {
 
-class VFile;
 class VFilePath;
 
-/// One inside each VFile. The POSIX path is computed once, when the owner's path is set, and used for
-/// every later call. Each operation answers 0 or the POSX error of the failing system call.
-class XPosixFile {
+/// One inside each VFile (see XPosixFileSystemObject for the POSIX path and the calls files and folders
+/// share). Each operation answers 0 or the POSX error of the failing system call.
+class XPosixFile : public XPosixFileSystemObject {
 public:
     XPosixFile() noexcept = default;
-    XPosixFile(const XPosixFile&) = delete;
-    XPosixFile& operator=(const XPosixFile&) = delete;
 
-    /// Computes the owner's POSIX path (empty for an invalid path).
-    void Init(const VFile* inOwner);
+    /// Keeps the owner and computes the POSIX path of its path inPath (empty for an invalid path).
+    void Init(const IFileSystemObject* inOwner, const VFilePath& inPath);
     /// Takes a POSIX path already known (iteration) instead of computing it.
-    void Init(const VFile* inOwner, const char* inPosixPath);
-
-    const std::string& GetPosixPath() const noexcept { return fPosixPath; }
+    void Init(const IFileSystemObject* inOwner, const char* inPosixPath);
 
     /// The item itself is a regular file or a symbolic link (dangling ones included).
     bool Exists() const noexcept;
@@ -46,15 +40,10 @@ public:
     /// Copies the file or link to inDestination (a file path), unlinking an existing target first with
     /// kCopyOverwrite (a failure to unlink is ignored); EEXIST otherwise.
     VError CopyTo(const VFilePath& inDestination, FileCopyOptions inOptions) const;
-    VError MoveToTrash() const;
 
-    VError GetPermissions(uint16_t& outMode) const;
-    VError SetPermissions(uint16_t inMode) const;
+    /// Adds read and write for owner, group and others (0666).
     VError MakeWritableByAll() const;
     VError GetSize(int64_t& outSize) const;
-    VError GetTimes(XPosixItemTimes& outTimes) const;
-    VError SetTimes(const int64_t* inModification, const int64_t* inAccess) const;
-    VError GetAttributes(FileAttributes& outAttributes) const;
     VError SetAttributes(FileAttributes inAttributes) const;
     /// Whether the process may write the file (access W_OK: false for a missing, immutable or read-only
     /// file, or one on a read-only file system).
@@ -66,9 +55,6 @@ public:
 
 private:
     VError _OpenOnce(FileAccess inAccess, FileOpenOptions inOptions, int& outFd) const;
-
-    const VFile* fOwner = nullptr;
-    std::string fPosixPath;
 };
 
 } // namespace vkit

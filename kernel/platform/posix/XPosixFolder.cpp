@@ -1,12 +1,10 @@
-// XPosixFolder: the system calls on one folder: mkdir, rmdir, rename, listing, trash, tree operations.
+// XPosixFolder: the system calls on one folder: mkdir, rmdir, rename, listing, tree operations.
 #include "platform/posix/XPosixFolder.h"
 
-#include "files/VFolder.h"
 #include "platform/posix/XPosixFileCalls.h"
 #include "platform/posix/XPosixForcedDelete.h"
 #include "platform/posix/XPosixPath.h"
 #include "platform/posix/XPosixSystemFolder.h"
-#include "platform/posix/XPosixTrash.h"
 #include "platform/posix/XPosixTreeCopy.h"
 
 #include <dirent.h>
@@ -90,60 +88,53 @@ VError FromTreeError(const XPosixTreeError& inError, std::string& outFailedPath)
 
 } // namespace
 
-void XPosixFolder::Init(const VFolder* inOwner) {
-    fOwner = inOwner;
-    XPosixPath::GetPosixPath(inOwner->GetPath(), fPosixPath);
-    fPosixPath = WithoutTrailingSlash(std::move(fPosixPath));
+void XPosixFolder::Init(const IFileSystemObject* inOwner, const VFilePath& inPath) {
+    _Init(inOwner, WithoutTrailingSlash(XPosixPath::GetPosixPath(inPath)));
 }
 
-void XPosixFolder::Init(const VFolder* inOwner, const char* inPosixPath) {
-    fOwner = inOwner;
-    fPosixPath = WithoutTrailingSlash(inPosixPath != nullptr ? inPosixPath : "");
+void XPosixFolder::Init(const IFileSystemObject* inOwner, const char* inPosixPath) {
+    _Init(inOwner, WithoutTrailingSlash(inPosixPath != nullptr ? inPosixPath : ""));
 }
 
 bool XPosixFolder::Exists(bool inFollow) const noexcept {
-    return !fPosixPath.empty() && XPosixFileInfo::IsDirectory(fPosixPath, inFollow);
+    return !GetPosixPath().empty() && XPosixFileInfo::IsDirectory(GetPosixPath(), inFollow);
 }
 
 VError XPosixFolder::Create() const {
-    if (::mkdir(fPosixPath.c_str(), 0755) != 0)
+    if (::mkdir(GetPosixPath().c_str(), 0755) != 0)
         return LastPosixError();
     return VE_OK;
 }
 
 VError XPosixFolder::Delete() const {
-    if (::rmdir(fPosixPath.c_str()) != 0)
+    if (::rmdir(GetPosixPath().c_str()) != 0)
         return LastPosixError();
     return VE_OK;
 }
 
 VError XPosixFolder::Rename(const VFilePath& inNewPath) const {
-    return XPosixFileInfo::RenameNoReplace(fPosixPath,
+    return XPosixFileInfo::RenameNoReplace(GetPosixPath(),
                                            WithoutTrailingSlash(XPosixPath::GetPosixPath(inNewPath)));
 }
 
 VError XPosixFolder::Move(const VFilePath& inDestination) const {
     std::string target = WithoutTrailingSlash(XPosixPath::GetPosixPath(inDestination));
-    VError error = XPosixFileInfo::RenameNoReplace(fPosixPath, target);
+    VError error = XPosixFileInfo::RenameNoReplace(GetPosixPath(), target);
     if (error != MakeVErrorFromPosix(EXDEV))
         return error;
     std::string failedPath;
-    error = FromTreeError(XPosixTreeCopy::Copy(fPosixPath, target), failedPath);
+    error = FromTreeError(XPosixTreeCopy::Copy(GetPosixPath(), target), failedPath);
     if (error != VE_OK)
         return error;
-    error = FromTreeError(XPosixForcedDelete::Delete(fPosixPath), failedPath);
+    error = FromTreeError(XPosixForcedDelete::Delete(GetPosixPath()), failedPath);
     if (error != VE_OK)
         (void)XPosixForcedDelete::Delete(target);
     return error;
 }
 
-VError XPosixFolder::MoveToTrash() const {
-    return XPosixTrash::MoveToTrash(fPosixPath);
-}
-
 VError XPosixFolder::DeleteForced(std::string& outFailedPath, VError& outRestoreError) const {
     XPosixTreeError restore;
-    VError error = FromTreeError(XPosixForcedDelete::Delete(fPosixPath, &restore), outFailedPath);
+    VError error = FromTreeError(XPosixForcedDelete::Delete(GetPosixPath(), &restore), outFailedPath);
     std::string restorePath;
     outRestoreError = FromTreeError(restore, restorePath);
     return error;
@@ -151,15 +142,7 @@ VError XPosixFolder::DeleteForced(std::string& outFailedPath, VError& outRestore
 
 VError XPosixFolder::CopyTree(const VFilePath& inDestination, std::string& outFailedPath) const {
     std::string target = WithoutTrailingSlash(XPosixPath::GetPosixPath(inDestination));
-    return FromTreeError(XPosixTreeCopy::Copy(fPosixPath, target), outFailedPath);
-}
-
-VError XPosixFolder::GetPermissions(uint16_t& outMode) const {
-    return XPosixFileInfo::GetPermissions(fPosixPath, outMode);
-}
-
-VError XPosixFolder::SetPermissions(uint16_t inMode) const {
-    return XPosixFileInfo::SetPermissions(fPosixPath, inMode);
+    return FromTreeError(XPosixTreeCopy::Copy(GetPosixPath(), target), outFailedPath);
 }
 
 VError XPosixFolder::MakeWritableByAll() const {
@@ -168,21 +151,9 @@ VError XPosixFolder::MakeWritableByAll() const {
     return error != VE_OK ? error : SetPermissions(static_cast<uint16_t>(mode | 0222));
 }
 
-VError XPosixFolder::GetTimes(XPosixItemTimes& outTimes) const {
-    return XPosixFileInfo::GetTimes(fPosixPath, outTimes);
-}
-
-VError XPosixFolder::SetTimes(const int64_t* inModification, const int64_t* inAccess) const {
-    return XPosixFileInfo::SetTimes(fPosixPath, inModification, inAccess);
-}
-
-VError XPosixFolder::GetAttributes(FileAttributes& outAttributes) const {
-    return XPosixFileInfo::GetAttributes(fPosixPath, true, outAttributes);
-}
-
 VError XPosixFolder::IsEmpty(bool& outEmpty) const {
     outEmpty = true;
-    StDirectory directory(OpenDirectory(fPosixPath, true));
+    StDirectory directory(OpenDirectory(GetPosixPath(), true));
     if (directory.Get() == nullptr)
         return LastPosixError();
     errno = 0;
@@ -197,10 +168,10 @@ VError XPosixFolder::IsEmpty(bool& outEmpty) const {
 
 VError XPosixFolder::ListItems(XPosixListOptions inOptions, std::vector<XPosixFolderItem>& outItems) const {
     outItems.clear();
-    StDirectory directory(OpenDirectory(fPosixPath, (inOptions & kListFollowFolderLink) != 0));
+    StDirectory directory(OpenDirectory(GetPosixPath(), (inOptions & kListFollowFolderLink) != 0));
     if (directory.Get() == nullptr)
         return LastPosixError();
-    std::string prefix = fPosixPath == "/" ? std::string("/") : fPosixPath + "/";
+    std::string prefix = GetPosixPath() == "/" ? std::string("/") : GetPosixPath() + "/";
     errno = 0;
     while (const struct dirent* entry = ::readdir(directory.Get())) {
         const char* name = entry->d_name;

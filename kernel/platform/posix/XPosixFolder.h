@@ -1,18 +1,16 @@
-// XPosixFolder: the Linux half of VFolder, holding the folder's POSIX path and making its system calls.
+// XPosixFolder: the Linux half of VFolder, making the system calls on one folder.
 #pragma once
 
 #include "errors/VErrorCodes.h"
 #include "files/VFileOptions.h"
 #include "files/VFilePath.h"
-#include "platform/posix/XPosixFileInfo.h"
+#include "platform/posix/XPosixFileSystemObject.h"
 
 #include <cstdint>
 #include <string>
 #include <vector>
 
 namespace vkit {
-
-class VFolder;
 
 /// One item of a folder listing: its POSIX path, its path and whether it is a folder (a symbolic link
 /// is never one: links are listed as files and not followed).
@@ -33,21 +31,18 @@ constexpr XPosixListOptions kListSpecialFiles = 8;
 /// When the folder itself is a symbolic link, list its target (else the listing fails with ELOOP).
 constexpr XPosixListOptions kListFollowFolderLink = 16;
 
-/// One inside each VFolder. The POSIX path is computed once, without its trailing "/" so that no call
+/// One inside each VFolder (see XPosixFileSystemObject for the POSIX path and the calls files and
+/// folders share). The POSIX path is kept without its trailing "/" ("/" for the root) so that no call
 /// follows a final symbolic link unless asked to. Each operation answers 0 or the POSX error of the
 /// failing system call.
-class XPosixFolder {
+class XPosixFolder : public XPosixFileSystemObject {
 public:
     XPosixFolder() noexcept = default;
-    XPosixFolder(const XPosixFolder&) = delete;
-    XPosixFolder& operator=(const XPosixFolder&) = delete;
 
-    void Init(const VFolder* inOwner);
+    /// Keeps the owner and computes the POSIX path of its path inPath (empty for an invalid path).
+    void Init(const IFileSystemObject* inOwner, const VFilePath& inPath);
     /// Takes a POSIX path already known (iteration) instead of computing it.
-    void Init(const VFolder* inOwner, const char* inPosixPath);
-
-    /// The POSIX path without a trailing "/" ("/" for the root).
-    const std::string& GetPosixPath() const noexcept { return fPosixPath; }
+    void Init(const IFileSystemObject* inOwner, const char* inPosixPath);
 
     /// The item is a directory; with inFollow a symbolic link to one counts.
     bool Exists(bool inFollow) const noexcept;
@@ -60,7 +55,6 @@ public:
     /// Moves to inDestination without replacing an existing item; across file systems, a copy of the
     /// tree then the removal of the source.
     VError Move(const VFilePath& inDestination) const;
-    VError MoveToTrash() const;
     /// Removes the folder and everything in it, lifting locks and adding owner permissions where
     /// needed, without following any link (XPosixForcedDelete). outFailedPath receives the item at which
     /// the walk stopped; outRestoreError a failure to give the parent back its mode or attributes.
@@ -69,12 +63,8 @@ public:
     /// then either complete or absent (XPosixTreeCopy). outFailedPath receives the item that failed.
     VError CopyTree(const VFilePath& inDestination, std::string& outFailedPath) const;
 
-    VError GetPermissions(uint16_t& outMode) const;
-    VError SetPermissions(uint16_t inMode) const;
+    /// Adds write permission for owner, group and others.
     VError MakeWritableByAll() const;
-    VError GetTimes(XPosixItemTimes& outTimes) const;
-    VError SetTimes(const int64_t* inModification, const int64_t* inAccess) const;
-    VError GetAttributes(FileAttributes& outAttributes) const;
 
     /// outEmpty receives whether the directory holds no entry at all ("." and ".." aside).
     VError IsEmpty(bool& outEmpty) const;
@@ -85,10 +75,6 @@ public:
 
     /// The POSIX path, with its trailing "/", of a system folder (see XPosixSystemFolder).
     static VError GetSystemFolderPath(ESystemFolderKind inKind, bool inCreate, std::string& outPath);
-
-private:
-    const VFolder* fOwner = nullptr;
-    std::string fPosixPath;
 };
 
 } // namespace vkit

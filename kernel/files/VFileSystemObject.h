@@ -1,0 +1,81 @@
+// VFileSystemObject: what VFile and VFolder share: the path, the file system, the platform part, times,
+// permissions and renaming.
+#pragma once
+
+#include "errors/VErrorCodes.h"
+#include "files/VFilePath.h"
+#include "text/VObject.h"
+
+#include <cstdint>
+
+namespace vkit {
+
+class VFileSystem;
+class VFolder;
+class VTime;
+
+/// The base of VFile (Interface IFile, Impl XPosixFile) and VFolder (IFolder, XPosixFolder): an item
+/// named by a path, with an optional named file system it belongs to (retained), and its platform part
+/// owned by value, paired at compile time. The POSIX path is computed once at construction, so the
+/// object names the same disk location for its whole life: renaming or moving gives a new object.
+///
+/// Operations answer 0 or an error code. A failure of the system is pushed on the task's error context
+/// as the system error (POSX, its text the system's message) followed by a VFileError naming the item
+/// ("name", "path" and the operation's own parameters), whose code is the library's translation of the
+/// system error when it has one (ENOENT gives 600, EACCES 5), else the operation's code; when the
+/// context filters that code only the file error is pushed.
+template <class Interface, class Impl>
+class VFileSystemObject : public VObject, public Interface {
+public:
+    /// The item of inPath, as it is.
+    explicit VFileSystemObject(const VFilePath& inPath, VFileSystem* inFileSystem = nullptr);
+    /// The item of a full path text (VFilePath::FromFullPath).
+    VFileSystemObject(const VString& inText, FilePathStyle inStyle);
+    /// An item whose POSIX path is already known (iteration).
+    VFileSystemObject(const char* inPosixPath, const VFilePath& inPath, VFileSystem* inFileSystem);
+    VFileSystemObject(const VFileSystemObject&) = delete;
+    VFileSystemObject& operator=(const VFileSystemObject&) = delete;
+
+    // IFileSystemObject.
+    const VFilePath& GetPath() const noexcept override { return fPath; }
+    VFileSystem* GetFileSystem() const noexcept override { return fFileSystem; }
+    void GetPlatformPath(VString& outText, FilePathStyle inStyle) const override;
+    void GetPathWithFileSystem(VString& outText) const override;
+    /// Times of the item (links followed). Pushes 608 for a file, 654 for a folder.
+    VError GetTimeAttributes(VTime* outLastModification = nullptr, VTime* outCreationTime = nullptr,
+                             VTime* outLastAccess = nullptr) const override;
+
+    /// The permission bits (mode & 0777) of the item itself; 0 on failure. Pushes 608 for a file, 654
+    /// for a folder.
+    VError MAC_GetPermissions(uint16_t* outMode) const;
+    /// Sets mode & 0777 on the item itself. Pushes 609 for a file, 655 for a folder.
+    VError MAC_SetPermissions(uint16_t inMode) const;
+
+    /// The platform part (the POSIX path for iterators and platform code).
+    const Impl& GetImpl() const noexcept { return fImpl; }
+
+protected:
+    /// An item inside inParent: the parent's file system is kept when inPath is its root or lies inside it.
+    VFileSystemObject(VFilePath inPath, const VFolder& inParent);
+    ~VFileSystemObject() override;
+
+    /// VFileError::Report on the item's path.
+    VError _Report(VError inResult, VError inOperation) const;
+    /// A new folder for the parent, or null when the path has none; with inSandboxed and a file system,
+    /// null when the parent lies outside the file system's root.
+    VFolder* _RetainParentFolder(bool inSandboxed) const;
+    /// Renames the item in place, never replacing an existing item; outNewPath receives the new path.
+    /// Pushes 601 for a file, 657 for a folder, with "newname" (a refused name after its own error).
+    VError _Rename(const VString& inNewName, VFilePath& outNewPath) const;
+
+    /// inFileSystem when inPath is its root or lies inside it, else null.
+    static VFileSystem* _FileSystemHolding(VFileSystem* inFileSystem, const VFilePath& inPath);
+    /// Milliseconds since 1970-01-01 00:00 UTC of a time; false for a null time.
+    static bool _ToUnixMilliseconds(const VTime* inTime, int64_t& outMilliseconds);
+
+    Impl fImpl;
+    VFilePath fPath;
+    VFileSystem* fFileSystem = nullptr;
+};
+
+} // namespace vkit
