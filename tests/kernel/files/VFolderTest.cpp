@@ -388,3 +388,20 @@ TEST_F(VFolderTest, SystemFoldersComeFromTheXdgSettings) {
 }
 
 } // namespace
+
+// Files and folders share their attribute code: each must still push its own kind's codes.
+TEST_F(VFolderTest, AttributeFailuresPushTheCodesOfTheItemsKind) {
+    ASSERT_EQ(::symlink("loop", (fTemp / "loop").c_str()), 0);
+    StErrorContextInstaller guard;
+    VRefPtr<VFile> file = FileAt(fTemp / "loop");
+    VRefPtr<VFolder> folder = FolderAt(fTemp / "loop");
+
+    EXPECT_EQ(file->GetTimeAttributes(), VE_FILE_CANNOT_GET_ATTRIBUTES);
+    EXPECT_EQ(folder->GetTimeAttributes(), VE_FOLDER_CANNOT_GET_ATTRIBUTES);
+    EXPECT_EQ(file->MAC_SetPermissions(0644), VE_FILE_CANNOT_SET_ATTRIBUTES);
+    EXPECT_EQ(folder->MAC_SetPermissions(0755), VE_FOLDER_CANNOT_SET_ATTRIBUTES);
+    uint16_t mode = 0777;
+    EXPECT_NE(FileAt(fTemp / "absent")->MAC_GetPermissions(&mode), VE_OK);
+    EXPECT_EQ(mode, 0);
+    EXPECT_EQ(LastParameter(guard, "path"), FileAt(fTemp / "absent")->GetPath().GetPath().ToUTF8());
+}
