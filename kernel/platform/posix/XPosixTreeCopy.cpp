@@ -6,10 +6,13 @@
 #include "platform/posix/XPosixTreeDescriptor.h"
 
 #include <algorithm>
+#include <atomic>
 #include <cerrno>
 #include <cstdio>
+#include <ctime>
 #include <dirent.h>
 #include <fcntl.h>
+#include <pthread.h>
 #include <string>
 #include <sys/file.h>
 #include <sys/random.h>
@@ -27,6 +30,9 @@ constexpr size_t kMaxNameLength = 255;
 constexpr int kMaxTemporaryAttempts = 64;
 // Bounds the walk up from the destination to "/" in the inside-the-source check.
 constexpr int kMaxFolderDepth = 4096;
+// A background flush quicker than this found (almost) nothing to write; the next one waits a little.
+constexpr long kIdleFlushNanoseconds = 2'000'000;
+constexpr long kFlushPauseNanoseconds = 5'000'000;
 
 XPosixTreeError MakeError(int inErrno, std::string inPath, const char* inOperation) {
     return XPosixTreeError{inErrno, std::move(inPath), inOperation};
@@ -171,6 +177,54 @@ XPosixTreeError OpenEnds(const std::string& inSource, const std::string& inParen
     return XPosixTreeError();
 }
 
+/// Flushes the destination's file system over and over while the copy runs, so that the disk writes
+/// the copy as it is made and the flush before the rename finds little left: the copy and the disk
+/// work side by side instead of one after the other. Its failures are left to that last flush.
+class BackgroundFlush {
+public:
+    explicit BackgroundFlush(int inDescriptor) : fDescriptor(inDescriptor) {
+        fStarted = ::pthread_create(&fThread, nullptr, &Entry, this) == 0;
+    }
+    ~BackgroundFlush() { Stop(); }
+    BackgroundFlush(const BackgroundFlush&) = delete;
+    BackgroundFlush& operator=(const BackgroundFlush&) = delete;
+
+    /// Waits for the flush under way, if any, and ends the thread.
+    void Stop() {
+        if (!fStarted)
+            return;
+        fStop.store(true, std::memory_order_relaxed);
+        ::pthread_join(fThread, nullptr);
+        fStarted = false;
+    }
+
+private:
+    static long Now() {
+        struct timespec now;
+        ::clock_gettime(CLOCK_MONOTONIC, &now);
+        return now.tv_sec * 1'000'000'000L + now.tv_nsec;
+    }
+
+    static void* Entry(void* inFlush) {
+        auto* flush = static_cast<BackgroundFlush*>(inFlush);
+        while (!flush->fStop.load(std::memory_order_relaxed)) {
+            long start = Now();
+            (void)::syncfs(flush->fDescriptor);
+            // A file system kept in memory, or nothing written yet: no busy loop.
+            if (Now() - start < kIdleFlushNanoseconds) {
+                struct timespec pause = {0, kFlushPauseNanoseconds};
+                ::nanosleep(&pause, nullptr);
+            }
+        }
+        return nullptr;
+    }
+
+    int fDescriptor;
+    pthread_t fThread{};
+    bool fStarted = false;
+    std::atomic<bool> fStop{false};
+};
+
 } // namespace
 
 XPosixTreeError XPosixTreeCopy::Copy(std::string_view inSource, std::string_view inDestination,
@@ -198,9 +252,11 @@ XPosixTreeError XPosixTreeCopy::Copy(std::string_view inSource, std::string_view
         return MakeError(error, parentPath + "/" + prefix + "XXXXXX", "mkdir");
     }
 
+    BackgroundFlush flush(temporary.Get());
     XPosixTreeError result =
         XPosixTreeCopyRun(sourceRoot.Get(), temporary.Get(), source, destination, ThreadCount(inThreads))
             .Run();
+    flush.Stop();
     if (!result.IsError() && ::syncfs(temporary.Get()) != 0) {
         int error = errno;
         result = MakeError(error, destination, "syncfs");

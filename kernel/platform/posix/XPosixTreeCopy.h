@@ -14,12 +14,13 @@ namespace vkit {
 /// (XPosixTreeCopyRun): regular files by reflink, else copy_file_range, else read/write; symbolic links
 /// as links, never followed; FIFOs, sockets and devices are skipped (as the item-by-item copy skips
 /// them); permission bits, access and modification times kept (folders' once their content is in), and
-/// owners when the process runs as root. The file system is then flushed (syncfs) and the temporary
-/// renamed into place with renameat2(RENAME_NOREPLACE), so that an item which appeared meanwhile is
-/// never replaced; where the file system refuses the flag, a plain rename follows a check that the
-/// destination is still missing. The destination is therefore either absent or complete, also when the
-/// process is killed: the temporary is locked (flock) while the copy runs, and a later copy to the same
-/// destination removes temporaries that no living copy holds.
+/// owners when the process runs as root. The file system is flushed (syncfs) while the copy runs, by a
+/// thread of its own, and once more at the end; the temporary is then renamed into place with
+/// renameat2(RENAME_NOREPLACE), so that an item which appeared meanwhile is never replaced; where the
+/// file system refuses the flag, a plain rename follows a check that the destination is still missing.
+/// The destination is therefore either absent or complete, also when the process is killed: the
+/// temporary is locked (flock) while the copy runs, and a later copy to the same destination removes
+/// temporaries that no living copy holds.
 class XPosixTreeCopy {
 public:
     XPosixTreeCopy() = delete;

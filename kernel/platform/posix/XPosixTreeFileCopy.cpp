@@ -99,9 +99,6 @@ int XPosixTreeFileCopy::CopyRegular(int inSourceDir, int inDestDir, const char* 
     if (status.st_size > 0) {
         if (int error = CopyData(source.Get(), dest.Get(), status.st_size, outFailure); error != 0)
             return error;
-        // Starts the write-back now, so that the flush of the whole copy at its end finds little left
-        // to write; the call does not wait for the disk.
-        ::sync_file_range(dest.Get(), 0, 0, SYNC_FILE_RANGE_WRITE);
     }
     if (int error = ApplyFileAttributes(dest.Get(), status, true, outFailure); error != 0)
         return error;
