@@ -12,11 +12,13 @@
 #include <ctime>
 #include <dirent.h>
 #include <fcntl.h>
+#include <linux/magic.h>
 #include <pthread.h>
 #include <string>
 #include <sys/file.h>
 #include <sys/random.h>
 #include <sys/stat.h>
+#include <sys/vfs.h>
 #include <unistd.h>
 
 namespace vkit {
@@ -177,13 +179,22 @@ XPosixTreeError OpenEnds(const std::string& inSource, const std::string& inParen
     return XPosixTreeError();
 }
 
+/// True when the file system of the descriptor keeps its files in memory only: flushing it writes
+/// nothing, but still walks its items.
+bool IsInMemory(int inDescriptor) {
+    struct statfs status;
+    return ::fstatfs(inDescriptor, &status) == 0 &&
+           (status.f_type == TMPFS_MAGIC || status.f_type == RAMFS_MAGIC);
+}
+
 /// Flushes the destination's file system over and over while the copy runs, so that the disk writes
 /// the copy as it is made and the flush before the rename finds little left: the copy and the disk
-/// work side by side instead of one after the other. Its failures are left to that last flush.
+/// work side by side instead of one after the other. Its failures are left to that last flush. Not
+/// started on a file system in memory.
 class BackgroundFlush {
 public:
     explicit BackgroundFlush(int inDescriptor) : fDescriptor(inDescriptor) {
-        fStarted = ::pthread_create(&fThread, nullptr, &Entry, this) == 0;
+        fStarted = !IsInMemory(inDescriptor) && ::pthread_create(&fThread, nullptr, &Entry, this) == 0;
     }
     ~BackgroundFlush() { Stop(); }
     BackgroundFlush(const BackgroundFlush&) = delete;
@@ -210,7 +221,7 @@ private:
         while (!flush->fStop.load(std::memory_order_relaxed)) {
             long start = Now();
             (void)::syncfs(flush->fDescriptor);
-            // A file system kept in memory, or nothing written yet: no busy loop.
+            // Nothing written yet: no busy loop.
             if (Now() - start < kIdleFlushNanoseconds) {
                 struct timespec pause = {0, kFlushPauseNanoseconds};
                 ::nanosleep(&pause, nullptr);
