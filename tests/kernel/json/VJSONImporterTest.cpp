@@ -3,6 +3,7 @@
 
 #include "files/VFile.h"
 #include "runtime/VTask.h"
+#include "runtime/VTaskMgr.h"
 #include "json/VJSONArray.h"
 #include "json/VJSONErrorCodes.h"
 #include "json/VJSONImporter.h"
@@ -438,6 +439,8 @@ TEST(VJSONImporterTest, DeepestDocumentIsReadWrittenAndFreedOnATaskStack) {
     ASSERT_TRUE(task->Run());
     ASSERT_TRUE(task->WaitForDeath(-1));
     task->Release();
+    // The manager joins the finished thread.
+    VTaskMgr::Get()->PurgeDeadTasks();
     EXPECT_EQ(result, VE_OK);
     EXPECT_GT(writtenLength, static_cast<VIndex>(text.size()));
 }

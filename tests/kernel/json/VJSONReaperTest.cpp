@@ -2,6 +2,7 @@
 #include "JSONTestSupport.h"
 
 #include "runtime/VTask.h"
+#include "runtime/VTaskMgr.h"
 #include "json/VJSONArray.h"
 #include "json/VJSONObject.h"
 
@@ -46,6 +47,8 @@ TEST(VJSONReaperTest, DeepValuesAreFreedOnATaskStack) {
     ASSERT_TRUE(task->Run());
     ASSERT_TRUE(task->WaitForDeath(-1));
     task->Release();
+    // The manager joins the finished thread.
+    VTaskMgr::Get()->PurgeDeadTasks();
     EXPECT_TRUE(freed);
 }
 
