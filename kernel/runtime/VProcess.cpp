@@ -143,11 +143,9 @@ bool VProcess::_InitIntlMgr() {
 void VProcess::_ReleaseIntlMgr() {
     if (fIntlMgr == nullptr)
         return;
-    // Every task has ended: nobody reads the default any more, so the reference it holds can go too.
-    if (VIntlMgr::GetDefaultMgr() == fIntlMgr) {
-        VIntlMgr::SetDefaultMgr(nullptr);
-        fIntlMgr->Release();
-    }
+    // Every task has ended: nobody reads the default any more, so the references it holds can go too.
+    if (VIntlMgr::GetDefaultMgr() == fIntlMgr)
+        VIntlMgr::ReleaseDefaultMgrs();
     ReleaseRefCountable(&fIntlMgr);
 }
 

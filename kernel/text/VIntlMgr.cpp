@@ -11,6 +11,7 @@
 #include <cstdlib>
 #include <mutex>
 #include <string>
+#include <vector>
 
 namespace vkit {
 
@@ -18,6 +19,8 @@ namespace {
 
 std::atomic<VIntlMgr*> sDefaultMgr{nullptr};
 std::mutex sDefaultMgrMutex; // guards replacement and lazy creation of the default only
+// Defaults that were replaced, each with the reference the default held (guarded by sDefaultMgrMutex).
+std::vector<VIntlMgr*> sReplacedMgrs;
 thread_local VIntlMgr* tCurrentMgr = nullptr;
 
 UCollator* OpenCollator(const char* inLocale, UCollationStrength inStrength) {
@@ -115,9 +118,22 @@ VIntlMgr* VIntlMgr::GetDefaultMgr() {
 
 void VIntlMgr::SetDefaultMgr(VIntlMgr* inMgr) {
     std::lock_guard<std::mutex> lock(sDefaultMgrMutex);
-    // The previous default is kept alive: other tasks may still be reading it.
     RetainRefCountable(inMgr);
-    sDefaultMgr.store(inMgr, std::memory_order_release);
+    // The previous default is kept alive: other tasks may still be reading it.
+    if (VIntlMgr* previous = sDefaultMgr.exchange(inMgr, std::memory_order_acq_rel); previous != nullptr)
+        sReplacedMgrs.push_back(previous);
+}
+
+void VIntlMgr::ReleaseDefaultMgrs() {
+    std::vector<VIntlMgr*> released;
+    {
+        std::lock_guard<std::mutex> lock(sDefaultMgrMutex);
+        released.swap(sReplacedMgrs);
+        if (VIntlMgr* current = sDefaultMgr.exchange(nullptr, std::memory_order_acq_rel); current != nullptr)
+            released.push_back(current);
+    }
+    for (VIntlMgr* mgr : released)
+        mgr->Release();
 }
 
 void VIntlMgr::SetCurrentMgr(VIntlMgr* inMgr) {

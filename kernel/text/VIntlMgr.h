@@ -26,8 +26,12 @@ public:
     /// The current task's manager: the one installed with SetCurrentMgr on this thread, else the
     /// process default, else a manager for the default locale created on first use. Never null.
     static VIntlMgr* GetDefaultMgr();
-    /// Sets the process default (retained); null removes it.
+    /// Sets the process default (retained); null removes it. The manager it replaces stays alive,
+    /// since other tasks may still be reading it, until ReleaseDefaultMgrs.
     static void SetDefaultMgr(VIntlMgr* inMgr);
+    /// Removes the process default and releases it and every manager it replaced: for the end of the
+    /// process, once no task can be reading them.
+    static void ReleaseDefaultMgrs();
     /// Installs a manager for the calling thread only (not retained); null removes it.
     static void SetCurrentMgr(VIntlMgr* inMgr);
 

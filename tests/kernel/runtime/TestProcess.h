@@ -62,9 +62,8 @@ protected:
 };
 
 /// A task manager started without a process object (before one, or instead of one). Its main task needs
-/// an international manager: a default one is set here first. SetDefaultMgr keeps a replaced default
-/// alive for readers that may remain; once every task has ended, the guard drops that reference itself,
-/// so that no default outlives the test whether or not a process object replaced it.
+/// an international manager: a default one is set here first. Once every task has ended the guard
+/// releases the defaults, so that none outlives the test whether or not a process object replaced it.
 class StTaskMgrWithoutProcess {
 public:
     StTaskMgrWithoutProcess() : fIntlMgr(VIntlMgr::Create(VString("en_US"))) {
@@ -73,9 +72,8 @@ public:
     }
     ~StTaskMgrWithoutProcess() {
         VTaskMgr::DeInit();
-        VIntlMgr::SetDefaultMgr(nullptr);
-        fIntlMgr->Release(); // the reference the default took
-        fIntlMgr->Release(); // ours
+        VIntlMgr::ReleaseDefaultMgrs();
+        fIntlMgr->Release();
     }
     StTaskMgrWithoutProcess(const StTaskMgrWithoutProcess&) = delete;
     StTaskMgrWithoutProcess& operator=(const StTaskMgrWithoutProcess&) = delete;
