@@ -1,6 +1,7 @@
 // XPosixFSObjectIterator: readdir over a folder's real path, links resolved with realpath on request.
 #include "platform/posix/XPosixFSObjectIterator.h"
 
+#include "platform/posix/XPosixDirectoryEntry.h"
 #include "platform/posix/XPosixFileCalls.h"
 
 #include <cerrno>
@@ -14,23 +15,9 @@ namespace {
 
 constexpr unsigned kStatusMask = STATX_TYPE | STATX_MODE | STATX_MTIME | STATX_ATIME | STATX_BTIME;
 
-bool IsDotOrDotDot(const char* inName) {
-    return inName[0] == '.' && (inName[1] == 0 || (inName[1] == '.' && inName[2] == 0));
-}
-
 bool IsInvisiblePath(const std::string& inPath) {
     size_t slash = inPath.rfind('/');
     return slash + 1 < inPath.size() && inPath[slash + 1] == '.';
-}
-
-unsigned char TypeFromMode(unsigned inMode) {
-    if (S_ISDIR(inMode))
-        return DT_DIR;
-    if (S_ISREG(inMode))
-        return DT_REG;
-    if (S_ISLNK(inMode))
-        return DT_LNK;
-    return DT_UNKNOWN;
 }
 
 int64_t Milliseconds(const struct statx_timestamp& inTime) {

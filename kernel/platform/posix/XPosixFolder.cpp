@@ -1,6 +1,7 @@
 // XPosixFolder: the system calls on one folder: mkdir, rmdir, rename, listing, tree operations.
 #include "platform/posix/XPosixFolder.h"
 
+#include "platform/posix/XPosixDirectoryEntry.h"
 #include "platform/posix/XPosixFileCalls.h"
 #include "platform/posix/XPosixForcedDelete.h"
 #include "platform/posix/XPosixPath.h"
@@ -44,10 +45,6 @@ DIR* OpenDirectory(const std::string& inPath, bool inFollow) {
         errno = error;
     }
     return directory;
-}
-
-bool IsDotOrDotDot(const char* inName) {
-    return inName[0] == '.' && (inName[1] == 0 || (inName[1] == '.' && inName[2] == 0));
 }
 
 /// The kind of an entry: 'd' folder, 'f' regular file or link, 's' special file, 0 when it vanished.

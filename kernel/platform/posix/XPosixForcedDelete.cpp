@@ -1,6 +1,8 @@
 // XPosixForcedDelete: descriptor walk removing a tree, with immutable attributes and modes lifted.
 #include "platform/posix/XPosixForcedDelete.h"
 
+#include "platform/posix/XPosixDirectoryEntry.h"
+
 #include <cerrno>
 #include <cstdint>
 #include <cstring>
@@ -263,7 +265,7 @@ private:
                 const auto* entry = reinterpret_cast<const struct dirent64*>(fBuffer.get() + offset);
                 offset += entry->d_reclen;
                 const char* name = entry->d_name;
-                if (name[0] == '.' && (name[1] == 0 || (name[1] == '.' && name[2] == 0)))
+                if (IsDotOrDotDot(name))
                     continue;
                 frame.fItems.push_back(static_cast<char>(entry->d_type));
                 frame.fItems.append(name, std::strlen(name) + 1);

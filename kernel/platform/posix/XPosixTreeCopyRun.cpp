@@ -1,6 +1,8 @@
 // XPosixTreeCopyRun: the walker and worker threads of one tree copy.
 #include "platform/posix/XPosixTreeCopyRun.h"
 
+#include "platform/posix/XPosixDirectoryEntry.h"
+
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
@@ -27,20 +29,6 @@ size_t MaxOpenFolders(unsigned inThreads) {
     size_t reserved = kReservedDescriptors + 2 * size_t{inThreads};
     size_t available = limit.rlim_cur > reserved ? static_cast<size_t>(limit.rlim_cur) - reserved : 0;
     return std::clamp<size_t>(available / 4, 1, kMaxOpenFoldersCeiling);
-}
-
-bool IsDotOrDotDot(const char* inName) {
-    return inName[0] == '.' && (inName[1] == 0 || (inName[1] == '.' && inName[2] == 0));
-}
-
-unsigned char TypeFromMode(mode_t inMode) {
-    if (S_ISDIR(inMode))
-        return DT_DIR;
-    if (S_ISREG(inMode))
-        return DT_REG;
-    if (S_ISLNK(inMode))
-        return DT_LNK;
-    return DT_UNKNOWN;
 }
 
 } // namespace
