@@ -5,8 +5,9 @@ JOBS ?= $(shell nproc)
 CMAKE_GENERATOR ?= Ninja
 CTEST_FLAGS ?= --output-on-failure -j $(JOBS)
 
-.PHONY: deps build test demo bench test-asan test-tsan format format-check fuzz install clean
+.PHONY: deps build updater test demo bench test-asan test-tsan format format-check fuzz install clean
 
+# Every group of dependencies; each target below installs only the groups it needs.
 deps:
 	@bash scripts/install-deps.sh
 
@@ -16,39 +17,52 @@ define build_in
 	cmake --build $(1) -j $(JOBS)
 endef
 
-build: deps
-	$(call build_in,build,-DCMAKE_BUILD_TYPE=RelWithDebInfo)
+build:
+	@bash scripts/install-deps.sh test
+	$(call build_in,build,-DCMAKE_BUILD_TYPE=RelWithDebInfo -DVKIT_BUILD_TESTS=ON)
 
 test: build
 	ctest --test-dir build $(CTEST_FLAGS)
 
-demo: build
+# The demo and the installation need only the updater's bundle: no test, benchmark or fuzz tool.
+updater:
+	@bash scripts/install-deps.sh build
+	cmake -S . -B build -G $(CMAKE_GENERATOR) -DCMAKE_BUILD_TYPE=RelWithDebInfo -DVKIT_BUILD_TESTS=OFF >/dev/null
+	cmake --build build -j $(JOBS) --target updater_bundle
+
+demo: updater
 	@bash scripts/demo.sh build
 
-bench: deps
+bench:
+	@bash scripts/install-deps.sh bench
 	$(call build_in,build-release,-DCMAKE_BUILD_TYPE=Release -DVKIT_BUILD_TESTS=OFF -DVKIT_BUILD_BENCH=ON)
 	@bash scripts/run-benchmarks.sh build-release
 
-test-asan: deps
+test-asan:
+	@bash scripts/install-deps.sh test
 	$(call build_in,build-asan,-DCMAKE_BUILD_TYPE=Debug -DVKIT_SANITIZE=address$(,)undefined)
 	ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1 \
 		ctest --test-dir build-asan $(CTEST_FLAGS)
 
-test-tsan: deps
+test-tsan:
+	@bash scripts/install-deps.sh test
 	$(call build_in,build-tsan,-DCMAKE_BUILD_TYPE=Debug -DVKIT_SANITIZE=thread)
 	TSAN_OPTIONS=halt_on_error=1 ctest --test-dir build-tsan $(CTEST_FLAGS)
 
-fuzz: deps
+fuzz:
+	@bash scripts/install-deps.sh fuzz
 	@bash scripts/run-fuzzers.sh
 
-format: deps
+format:
+	@bash scripts/install-deps.sh format
 	@git ls-files -- '*.h' '*.cpp' | xargs -r clang-format -i
 
-format-check: deps
+format-check:
+	@bash scripts/install-deps.sh format
 	@git ls-files -- '*.h' '*.cpp' | xargs -r clang-format --dry-run -Werror
 	@echo "format-check: all files formatted"
 
-install: build
+install: updater
 	cmake --install build
 
 clean:

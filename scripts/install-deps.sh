@@ -1,18 +1,36 @@
 #!/usr/bin/env bash
-# Installs with apt-get everything needed to build, test, benchmark and run the project.
-# Idempotent: when every package is present it only checks and returns.
+# Installs with apt-get what one kind of work needs, and nothing more:
+#   install-deps.sh build    the updater and its libraries (what `make demo` needs)
+#   install-deps.sh test     the build, plus the test libraries and the tools the tests call
+#   install-deps.sh bench    the build, plus the benchmark library, its baselines and tools
+#   install-deps.sh fuzz     the build, plus clang and its sanitizer and libFuzzer runtimes
+#   install-deps.sh format   clang-format
+# Several groups may be given; with none, every group. Idempotent: when every package is present it
+# only checks and returns.
 set -euo pipefail
 
-packages=(
-    g++ cmake ninja-build make pkg-config git
-    libxerces-c-dev libicu-dev libglib2.0-dev
-    libgtest-dev libgmock-dev libbenchmark-dev
-    clang-format e2fsprogs hyperfine nlohmann-json3-dev
-    clang
-)
+build=(g++ cmake ninja-build make pkg-config libxerces-c-dev libicu-dev libglib2.0-dev)
+test=(libgtest-dev libgmock-dev locales e2fsprogs strace)
+bench=(libbenchmark-dev hyperfine nlohmann-json3-dev e2fsprogs)
+fuzz=(clang libclang-rt-14-dev)
+format=(clang-format git)
+
+groups=("$@")
+[[ ${#groups[@]} -gt 0 ]] || groups=(build test bench fuzz format)
+packages=()
+for group in "${groups[@]}"; do
+    case "$group" in
+    build) packages+=("${build[@]}") ;;
+    test) packages+=("${build[@]}" "${test[@]}") ;;
+    bench) packages+=("${build[@]}" "${bench[@]}") ;;
+    fuzz) packages+=("${build[@]}" "${fuzz[@]}") ;;
+    format) packages+=("${format[@]}") ;;
+    *) echo "install-deps: unknown group '$group' (build, test, bench, fuzz, format)" >&2; exit 2 ;;
+    esac
+done
 
 missing=()
-for p in "${packages[@]}"; do
+for p in $(printf '%s\n' "${packages[@]}" | sort -u); do
     status=$(dpkg-query -W -f='${Status}' "$p" 2>/dev/null || true)
     [[ "$status" == "install ok installed" ]] || missing+=("$p")
 done
