@@ -3,7 +3,7 @@
 
 #include "platform/posix/XPosixForcedDelete.h"
 #include "platform/posix/XPosixTreeCopyRun.h"
-#include "platform/posix/XPosixTreeDescriptor.h"
+#include "platform/posix/XPosixDescriptor.h"
 
 #include <algorithm>
 #include <atomic>
@@ -69,14 +69,14 @@ std::string TemporaryPrefix(std::string_view inName) {
 
 /// True when the folder inFolder is the source or lies inside it (walking up by "..").
 bool IsSameOrInside(int inFolder, const struct stat& inSource) {
-    XPosixTreeDescriptor current(::fcntl(inFolder, F_DUPFD_CLOEXEC, 0));
+    XPosixDescriptor current(::fcntl(inFolder, F_DUPFD_CLOEXEC, 0));
     for (int depth = 0; current.IsValid() && depth < kMaxFolderDepth; ++depth) {
         struct stat status;
         if (::fstat(current.Get(), &status) != 0)
             return false;
         if (status.st_dev == inSource.st_dev && status.st_ino == inSource.st_ino)
             return true;
-        XPosixTreeDescriptor parent(::openat(current.Get(), "..", O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+        XPosixDescriptor parent(::openat(current.Get(), "..", O_RDONLY | O_DIRECTORY | O_CLOEXEC));
         struct stat parentStatus;
         if (!parent.IsValid() || ::fstat(parent.Get(), &parentStatus) != 0 ||
             (parentStatus.st_dev == status.st_dev && parentStatus.st_ino == status.st_ino))
@@ -100,7 +100,7 @@ void RemoveAbandonedTemporaries(int inParent, const std::string& inParentPath, c
         std::string_view name(entry->d_name);
         if (name.size() != inPrefix.size() + kTemporarySuffixLength || !name.starts_with(inPrefix))
             continue;
-        XPosixTreeDescriptor candidate(
+        XPosixDescriptor candidate(
             ::openat(inParent, entry->d_name, O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
         if (candidate.IsValid() && ::flock(candidate.Get(), LOCK_EX | LOCK_NB) == 0)
             (void)XPosixForcedDelete::Delete(inParentPath + "/" + entry->d_name);
@@ -154,7 +154,7 @@ int RenameIntoPlace(int inParent, const std::string& inTemporary, const std::str
 /// outside the source.
 XPosixTreeError OpenEnds(const std::string& inSource, const std::string& inParentPath,
                          const std::string& inName, const std::string& inDestination,
-                         XPosixTreeDescriptor& outSource, XPosixTreeDescriptor& outParent) {
+                         XPosixDescriptor& outSource, XPosixDescriptor& outParent) {
     outSource.Reset(::open(inSource.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
     if (!outSource.IsValid()) {
         int error = errno;
@@ -248,8 +248,8 @@ XPosixTreeError XPosixTreeCopy::Copy(std::string_view inSource, std::string_view
         slash == std::string::npos ? "." : (slash == 0 ? "/" : destination.substr(0, slash));
     if (name.empty() || name == "/" || name == "." || name == "..")
         return MakeError(EINVAL, destination, "copy");
-    XPosixTreeDescriptor sourceRoot;
-    XPosixTreeDescriptor parent;
+    XPosixDescriptor sourceRoot;
+    XPosixDescriptor parent;
     if (XPosixTreeError error = OpenEnds(source, parentPath, name, destination, sourceRoot, parent);
         error.IsError())
         return error;
@@ -257,7 +257,7 @@ XPosixTreeError XPosixTreeCopy::Copy(std::string_view inSource, std::string_view
     std::string prefix = TemporaryPrefix(name);
     RemoveAbandonedTemporaries(parent.Get(), parentPath, prefix);
     std::string temporaryName;
-    XPosixTreeDescriptor temporary(CreateTemporary(parent.Get(), prefix, temporaryName));
+    XPosixDescriptor temporary(CreateTemporary(parent.Get(), prefix, temporaryName));
     if (!temporary.IsValid()) {
         int error = errno;
         return MakeError(error, parentPath + "/" + prefix + "XXXXXX", "mkdir");

@@ -1,7 +1,7 @@
 // XPosixTreeFileCopy: per-item copy of the tree copy (reflink, copy_file_range, read/write; links as links).
 #include "platform/posix/XPosixTreeFileCopy.h"
 
-#include "platform/posix/XPosixTreeDescriptor.h"
+#include "platform/posix/XPosixDescriptor.h"
 
 #include <cerrno>
 #include <climits>
@@ -73,7 +73,7 @@ int XPosixTreeFileCopy::CopyLink(int inSourceDir, int inDestDir, const char* inN
 int XPosixTreeFileCopy::CopyRegular(int inSourceDir, int inDestDir, const char* inName, bool inMayRedirect,
                                     Failure& outFailure) {
     // O_NONBLOCK: an item swapped for a FIFO since the listing must not block the open.
-    XPosixTreeDescriptor source(RetryOnSignal(
+    XPosixDescriptor source(RetryOnSignal(
         [&] { return ::openat(inSourceDir, inName, O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC); }));
     if (source.Get() < 0) {
         int error = errno;
@@ -90,7 +90,7 @@ int XPosixTreeFileCopy::CopyRegular(int inSourceDir, int inDestDir, const char* 
         return 0;
     // Created with its permission bits (less the creation mask), sparing a chmod in most cases; the
     // folders above it are private to the copy until it is complete.
-    XPosixTreeDescriptor dest(RetryOnSignal([&] {
+    XPosixDescriptor dest(RetryOnSignal([&] {
         return ::openat(inDestDir, inName, O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC,
                         status.st_mode & 0777);
     }));

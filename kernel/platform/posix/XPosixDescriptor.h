@@ -1,4 +1,5 @@
-// XPosixTreeDescriptor: a file descriptor closed on every way out of the scope that opened it.
+// XPosixDescriptor: the one owner of a file descriptor in the platform layer, closed on every way out
+// of the scope that holds it.
 #pragma once
 
 #include <cerrno>
@@ -7,15 +8,21 @@
 namespace vkit {
 
 /// Owns one descriptor (negative: none) and closes it on destruction.
-class XPosixTreeDescriptor {
+class XPosixDescriptor {
 public:
-    explicit XPosixTreeDescriptor(int inDescriptor = -1) noexcept : fDescriptor(inDescriptor) {}
-    ~XPosixTreeDescriptor() {
+    explicit XPosixDescriptor(int inDescriptor = -1) noexcept : fDescriptor(inDescriptor) {}
+    ~XPosixDescriptor() {
         if (fDescriptor >= 0)
             ::close(fDescriptor);
     }
-    XPosixTreeDescriptor(const XPosixTreeDescriptor&) = delete;
-    XPosixTreeDescriptor& operator=(const XPosixTreeDescriptor&) = delete;
+    XPosixDescriptor(const XPosixDescriptor&) = delete;
+    XPosixDescriptor& operator=(const XPosixDescriptor&) = delete;
+    XPosixDescriptor(XPosixDescriptor&& ioOther) noexcept : fDescriptor(ioOther.Release()) {}
+    XPosixDescriptor& operator=(XPosixDescriptor&& ioOther) noexcept {
+        if (this != &ioOther)
+            Reset(ioOther.Release());
+        return *this;
+    }
 
     int Get() const noexcept { return fDescriptor; }
     bool IsValid() const noexcept { return fDescriptor >= 0; }
