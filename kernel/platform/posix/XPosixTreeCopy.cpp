@@ -1,9 +1,10 @@
 // XPosixTreeCopy: temporary sibling, copy run, syncfs and rename without replacing.
 #include "platform/posix/XPosixTreeCopy.h"
 
+#include "platform/posix/XPosixDescriptor.h"
+#include "platform/posix/XPosixDirectoryEntry.h"
 #include "platform/posix/XPosixForcedDelete.h"
 #include "platform/posix/XPosixTreeCopyRun.h"
-#include "platform/posix/XPosixDescriptor.h"
 
 #include <algorithm>
 #include <atomic>
@@ -96,7 +97,8 @@ void RemoveAbandonedTemporaries(int inParent, const std::string& inParentPath, c
             ::close(listingDescriptor);
         return;
     }
-    while (struct dirent* entry = ::readdir(listing)) {
+    int listingError = 0;
+    while (struct dirent* entry = ReadEntry(listing, listingError)) {
         std::string_view name(entry->d_name);
         if (name.size() != inPrefix.size() + kTemporarySuffixLength || !name.starts_with(inPrefix))
             continue;

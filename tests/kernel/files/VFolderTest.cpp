@@ -1,5 +1,6 @@
 // Tests of VFolder: existence, creation, deletion, copies, renaming, moving, the trash, system folders,
 // and that no recursive operation follows a link out of its tree.
+#include "ReaddirInterposer.h"
 #include "VFileTestSupport.h"
 
 #include "bags/VValueBag.h"
@@ -10,6 +11,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdlib>
+#include <functional>
 #include <string>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -213,6 +215,34 @@ TEST_F(VFolderTest, CopySkipsInvisibleItemsWhenAsked) {
     EXPECT_EQ(FolderAt(fTemp / "src")->CopyContentsTo(*FolderAt(fTemp / "copy"), kCopySkipInvisible), VE_OK)
         << Dump(guard);
     EXPECT_EQ(TreeOf(fTemp / "copy"), std::vector<std::string>{"/shown 420 file s"});
+}
+
+struct VanishingCase {
+    const char* fLabel;
+    std::function<VError(const VFolder& inSource, const std::string& inTemp)> fOperation;
+};
+
+const VanishingCase kVanishingCases[] = {
+    {"delete contents", [](const VFolder& inSource, auto) { return inSource.DeleteContents(true); }},
+    {"copy contents", [](const VFolder& inSource,
+                         auto inTemp) { return inSource.CopyContentsTo(*FolderAt(inTemp + "/copy"), 0); }},
+};
+
+TEST_F(VFolderTest, ListingsSurviveAnEntryThatVanishesWhileTheyAreRead) {
+    for (const VanishingCase& row : kVanishingCases) {
+        SCOPED_TRACE(row.fLabel);
+        VTestTempFolder temp;
+        temp.WriteFile("src/gone", "g");
+        temp.WriteFile("src/sub/kept", "k");
+        StErrorContextInstaller guard;
+        VError error = VE_OK;
+        {
+            StVanishingEntry vanishing("gone");
+            error = row.fOperation(*FolderAt(temp / "src"), temp.Path());
+        }
+        EXPECT_EQ(error, VE_OK) << Dump(guard);
+        EXPECT_FALSE(ItemExists(temp / "src/gone"));
+    }
 }
 
 std::string sVanishingItem;

@@ -125,6 +125,15 @@ TEST_F(XPosixForcedDeleteTest, MissingOrNamelessPathsFail) {
     EXPECT_TRUE(ItemExists(fTree + "/plain.txt"));
 }
 
+TEST_F(XPosixForcedDeleteTest, PathsEndingInADotStepAreRefusedWithNothingRemoved) {
+    ASSERT_EQ(RunShell("cp -a '" + fTree + "' '" + fTemp.Path() + "/reference'"), 0);
+    for (const char* step : {"/.", "/./", "/Contents/..", "/Contents/../", "/Contents/MacOS/../.."}) {
+        SCOPED_TRACE(step);
+        EXPECT_EQ(XPosixForcedDelete::Delete(fTree + step).fErrno, EINVAL);
+        EXPECT_EQ(CompareTrees(fTemp / "reference", fTree), "");
+    }
+}
+
 // Root skips every permission check: an owner that is not root shows that read-only and unsearchable
 // folders are opened up, and that the read-only parent gets its mode back.
 TEST_F(XPosixForcedDeleteTest, OwnerOpensUpReadOnlyFoldersAndRestoresTheParent) {
