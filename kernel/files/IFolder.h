@@ -15,8 +15,8 @@ public:
     /// A new file object for a path relative to this folder (the caller releases it).
     virtual IFile* _RetainRelativeIFile(const VString& inRelativePath, FilePathStyle inStyle) const = 0;
 
-    /// True when both paths' texts are equal under the international comparison, accents and case
-    /// ignored; false for a null folder.
+    /// True when both paths are equal, names compared exactly (see VFilePath::IsChildOf); false for a
+    /// null folder.
     bool IsSameFolder(const IFolder* inOther) const;
 
 protected:

@@ -350,11 +350,7 @@ bool VFilePath::GetFolder(VFilePath& outFolder) const {
 }
 
 bool VFilePath::IsChildOf(const VFilePath& inParent) const {
-    if (!fIsValid || !inParent.IsFolder())
-        return false;
-    if (fPath.BeginsWithRaw(inParent.fPath))
-        return fPath.GetLength() != inParent.fPath.GetLength() && !fPath.EqualToString(inParent.fPath, false);
-    return fPath.BeginsWith(inParent.fPath, false) && !fPath.EqualToString(inParent.fPath, false);
+    return IsChildOfRawPath(inParent);
 }
 
 bool VFilePath::IsChildOfRawPath(const VFilePath& inParent) const noexcept {
@@ -363,9 +359,7 @@ bool VFilePath::IsChildOfRawPath(const VFilePath& inParent) const noexcept {
 }
 
 bool VFilePath::IsSameOrChildOf(const VFilePath& inParent) const {
-    if (!fIsValid || !inParent.IsFolder())
-        return false;
-    return fPath.BeginsWithRaw(inParent.fPath) || fPath.BeginsWith(inParent.fPath, false);
+    return fIsValid && inParent.IsFolder() && fPath.BeginsWithRaw(inParent.fPath);
 }
 
 VIndex VFilePath::GetDepth() const noexcept {
@@ -377,17 +371,9 @@ VIndex VFilePath::GetDepth() const noexcept {
 }
 
 bool VFilePath::GetRelativePath(const VFilePath& inBase, VString& outText) const {
-    if (fIsValid && inBase.IsFolder()) {
-        VIndex matched = 0;
-        if (fPath.BeginsWithRaw(inBase.fPath)) {
-            matched = inBase.fPath.GetLength();
-        } else if (VIntlMgr::GetDefaultMgr()->FindString(fPath, inBase.fPath, 1, false, &matched) != 1) {
-            matched = 0;
-        }
-        if (matched > 0) {
-            Assign(outText, fPath.View().substr(static_cast<size_t>(matched)));
-            return true;
-        }
+    if (IsSameOrChildOf(inBase)) {
+        Assign(outText, fPath.View().substr(static_cast<size_t>(inBase.fPath.GetLength())));
+        return true;
     }
     outText = fPath;
     return false;

@@ -368,9 +368,10 @@ TEST_F(VFolderTest, PermissionsAreReadAndSetOnTheFolderItself) {
     EXPECT_EQ(FolderAt(fTemp / "missing")->MAC_GetPermissions(&mode), VE_FILE_NOT_FOUND);
 }
 
-TEST_F(VFolderTest, IsSameFolderComparesPathsIgnoringCase) {
+TEST_F(VFolderTest, IsSameFolderComparesNamesExactly) {
     VRefPtr<VFolder> folder = FolderAt(fTemp / "Dir");
-    EXPECT_TRUE(folder->IsSameFolder(FolderAt(fTemp / "dir").Get()));
+    EXPECT_TRUE(folder->IsSameFolder(FolderAt(fTemp / "Dir").Get()));
+    EXPECT_FALSE(folder->IsSameFolder(FolderAt(fTemp / "dir").Get()));
     EXPECT_FALSE(folder->IsSameFolder(FolderAt(fTemp / "other").Get()));
     EXPECT_FALSE(folder->IsSameFolder(nullptr));
 }
