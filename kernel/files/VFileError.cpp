@@ -113,7 +113,9 @@ void VFileError::SetFailedItem(const std::string& inPosixPath) {
     if (inPosixPath.empty())
         return;
     VValueBag& bag = GetBag();
-    bag.SetString(kItemKey, VString(inPosixPath.data(), inPosixPath.size()));
+    VString item;
+    item.AppendUTF8KeepingBytes(inPosixPath.data(), inPosixPath.size());
+    bag.SetString(kItemKey, item);
     VString description;
     bag.GetString(ErrorBagKeys::error_description, description);
     description.AppendCString(" (at \"{item}\")");

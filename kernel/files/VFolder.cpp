@@ -4,6 +4,7 @@
 #include "bags/VValueBag.h"
 #include "files/VFile.h"
 #include "files/VFileError.h"
+#include "platform/posix/XPosixPath.h"
 #include "runtime/VTaskMgr.h"
 
 #include <atomic>
@@ -158,7 +159,9 @@ VFolder* VFolder::RetainSystemFolder(ESystemFolderKind inKind, bool inCreate) {
         return nullptr;
     std::string posixPath;
     VError error = XPosixFolder::GetSystemFolderPath(inKind, inCreate, posixPath);
-    VFilePath path(VString(posixPath.c_str(), posixPath.size()), FilePathStyle::Posix);
+    VFilePath path;
+    if (!posixPath.empty())
+        XPosixPath::GetFilePathFromPosixPath(posixPath, true, path);
     if (error != VE_OK) {
         VFileError::Report(path, error, inCreate ? VE_FOLDER_CANNOT_CREATE : VE_FOLDER_CANNOT_GET_ATTRIBUTES);
         return nullptr;

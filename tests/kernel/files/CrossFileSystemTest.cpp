@@ -2,13 +2,17 @@
 // so files and folders go by copy and removal, and the tree copy by read and write.
 #include "VFileTestSupport.h"
 
+#include "files/VFileIterator.h"
 #include "files/VFileOptions.h"
+#include "files/VFolderIterator.h"
+#include "platform/posix/XPosixPath.h"
 
 #include <gtest/gtest.h>
 
 #include <cstdlib>
 #include <string>
 #include <sys/stat.h>
+#include <type_traits>
 #include <unistd.h>
 
 using namespace vkit;
@@ -113,4 +117,51 @@ TEST_F(CrossFileSystemTest, OneCallTreeCopyFallsBackToReadAndWrite) {
     EXPECT_EQ(RunShell("cmp -s '" + fOther + "/New.app/Contents/Resources/data.bin' '" + fTemp.Path() +
                        "/Installed.app/Contents/Resources/data.bin'"),
               0);
+}
+
+/// The folder or file at a POSIX path read as the system gives it (bytes, not UTF-8 text).
+template <class Item>
+VRefPtr<Item> ItemFromSystem(const std::string& inPath) {
+    VFilePath path;
+    XPosixPath::GetFilePathFromPosixPath(inPath, std::is_same_v<Item, VFolder>, path);
+    return AdoptRef(new Item(path));
+}
+
+TEST_F(CrossFileSystemTest, NamesThatAreNotUTF8SurviveByteForByte) {
+    const std::string latin1 = "caf\xE9";
+    const std::string lone = "\xFF";
+    fTemp.WriteFile("Bytes/" + latin1, "latin-1");
+    fTemp.WriteFile("Bytes/" + lone + "/na\xEFve", "inner");
+    const std::vector<std::string> tree = TreeOf(fTemp / "Bytes");
+    StErrorContextInstaller guard;
+
+    // Item by item to the other file system, then in one call back.
+    ASSERT_EQ(FolderAt(fTemp / "Bytes")->CopyTo(*FolderAt(fOther), nullptr, 0), VE_OK) << Dump(guard);
+    EXPECT_EQ(TreeOf(fOther + "/Bytes"), tree);
+    ASSERT_EQ(FolderAt(fOther + "/Bytes")
+                  ->CopyTo(*FolderAt(fTemp.Path()), VString("Back"), nullptr, kCopyOverwrite),
+              VE_OK)
+        << Dump(guard);
+    EXPECT_EQ(TreeOf(fTemp / "Back"), tree);
+
+    // Moved across by their own names; each listed item is found again from its path.
+    ASSERT_EQ(ItemFromSystem<VFolder>(fTemp / "Bytes/" + lone)->Move(*FolderAt(fOther), nullptr), VE_OK)
+        << Dump(guard);
+    ASSERT_EQ(ItemFromSystem<VFile>(fTemp / "Bytes/" + latin1)->Move(*FolderAt(fOther), nullptr), VE_OK)
+        << Dump(guard);
+    EXPECT_EQ(ReadFile(fOther + "/" + lone + "/na\xEFve"), "inner");
+    EXPECT_EQ(ReadFile(fOther + "/" + latin1), "latin-1");
+    int listed = 0;
+    for (VFolderIterator it(FolderAt(fOther).Get(), kIterateFolders); it.IsValid(); ++it, ++listed)
+        EXPECT_TRUE(VFolder(it->GetPath()).Exists());
+    for (VFileIterator it(FolderAt(fOther).Get(), kIterateFiles); it.IsValid(); ++it, ++listed)
+        EXPECT_TRUE(VFile(it->GetPath()).Exists());
+    EXPECT_EQ(listed, 3);
+
+    // Deleted and trashed by their own names.
+    EXPECT_EQ(ItemFromSystem<VFolder>(fOther + "/" + lone)->Delete(true), VE_OK) << Dump(guard);
+    EXPECT_EQ(ItemFromSystem<VFolder>(fOther + "/Bytes")->DeleteForced(), VE_OK) << Dump(guard);
+    EXPECT_EQ(ItemFromSystem<VFile>(fTemp / "Back/" + latin1)->MoveToTrash(), VE_OK) << Dump(guard);
+    EXPECT_EQ(ReadFile(std::string(std::getenv("XDG_DATA_HOME")) + "/Trash/files/" + latin1), "latin-1");
+    EXPECT_EQ(TreeOf(fOther), std::vector<std::string>{"/" + latin1 + " 420 file latin-1"});
 }
