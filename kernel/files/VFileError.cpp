@@ -122,6 +122,15 @@ void VFileError::SetFailedItem(const std::string& inPosixPath) {
     bag.SetString(ErrorBagKeys::error_description, description);
 }
 
+void VFileError::SetReason(const char* inReason) {
+    VValueBag& bag = GetBag();
+    VString description;
+    bag.GetString(ErrorBagKeys::error_description, description);
+    description.AppendCString(": ");
+    description.AppendCString(inReason);
+    bag.SetString(ErrorBagKeys::error_description, description);
+}
+
 VError VFileError::Push(VError inFirstCode) {
     VError code = GetError();
     _PushRetainedError(this, inFirstCode);

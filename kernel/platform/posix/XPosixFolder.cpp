@@ -114,19 +114,19 @@ VError XPosixFolder::Rename(const VFilePath& inNewPath) const {
                                            WithoutTrailingSlash(XPosixPath::GetPosixPath(inNewPath)));
 }
 
-VError XPosixFolder::Move(const VFilePath& inDestination) const {
+VError XPosixFolder::Move(const VFilePath& inDestination, std::string& outFailedPath, bool& outCopied) const {
+    outCopied = false;
     std::string target = WithoutTrailingSlash(XPosixPath::GetPosixPath(inDestination));
     VError error = XPosixFileInfo::RenameNoReplace(GetPosixPath(), target);
     if (error != MakeVErrorFromPosix(EXDEV))
         return error;
-    std::string failedPath;
-    error = FromTreeError(XPosixTreeCopy::Copy(GetPosixPath(), target), failedPath);
+    // The copy is whole or absent: when it fails the source is untouched.
+    error = FromTreeError(XPosixTreeCopy::Copy(GetPosixPath(), target), outFailedPath);
     if (error != VE_OK)
         return error;
-    error = FromTreeError(XPosixForcedDelete::Delete(GetPosixPath()), failedPath);
-    if (error != VE_OK)
-        (void)XPosixForcedDelete::Delete(target);
-    return error;
+    outCopied = true;
+    // From here the copy is the one complete tree: a removal that stops part-way leaves it alone.
+    return FromTreeError(XPosixForcedDelete::Delete(GetPosixPath()), outFailedPath);
 }
 
 VError XPosixFolder::DeleteForced(std::string& outFailedPath, VError& outRestoreError) const {

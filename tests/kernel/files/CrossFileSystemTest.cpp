@@ -2,6 +2,7 @@
 // so files and folders go by copy and removal, and the tree copy by read and write.
 #include "VFileTestSupport.h"
 
+#include "files/VFileErrorCodes.h"
 #include "files/VFileIterator.h"
 #include "files/VFileOptions.h"
 #include "files/VFolderIterator.h"
@@ -9,11 +10,14 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <string>
+#include <sys/mount.h>
 #include <sys/stat.h>
 #include <type_traits>
 #include <unistd.h>
+#include <vector>
 
 using namespace vkit;
 using namespace vkit::testing;
@@ -38,8 +42,19 @@ protected:
         fOther = pattern;
     }
     void TearDown() override {
+        for (auto mount = fMounts.rbegin(); mount != fMounts.rend(); ++mount)
+            ::umount2(mount->c_str(), MNT_DETACH);
         if (!fOther.empty())
             VTestTempFolder::RemoveTree(fOther);
+    }
+
+    /// Mounts a tmpfs of inSize at the folder inPath (created); false when mounting is not permitted.
+    bool MountSmallFileSystem(const std::string& inPath, const char* inSize) {
+        RunShell("mkdir -p '" + inPath + "'");
+        if (::mount("tmpfs", inPath.c_str(), "tmpfs", 0, (std::string("size=") + inSize).c_str()) != 0)
+            return false;
+        fMounts.push_back(inPath);
+        return true;
     }
 
     /// A small bundle-like tree with a link, an executable, a private file and an empty folder.
@@ -55,6 +70,7 @@ protected:
 
     VTestTempFolder fTemp;
     std::string fOther;
+    std::vector<std::string> fMounts;
 };
 
 } // namespace
@@ -117,6 +133,33 @@ TEST_F(CrossFileSystemTest, OneCallTreeCopyFallsBackToReadAndWrite) {
     EXPECT_EQ(RunShell("cmp -s '" + fOther + "/New.app/Contents/Resources/data.bin' '" + fTemp.Path() +
                        "/Installed.app/Contents/Resources/data.bin'"),
               0);
+}
+
+TEST_F(CrossFileSystemTest, FolderMoveEndsWithOneCompleteTree) {
+    MakeTree(fTemp / "App.app");
+    std::vector<std::string> before = TreeOf(fTemp / "App.app");
+    // The copy cannot complete (a 1 MB file system for 3 MB): the source stays whole, no partial copy.
+    if (!MountSmallFileSystem(fTemp / "small", "1m"))
+        GTEST_SKIP() << "mounting a tmpfs is not permitted here";
+    StErrorContextInstaller guard;
+    EXPECT_EQ(FolderAt(fTemp / "App.app")->Move(*FolderAt(fTemp / "small"), nullptr),
+              VE_FOLDER_CANNOT_RENAME);
+    EXPECT_TRUE(TreeOf(fTemp / "App.app") == before);
+    EXPECT_TRUE(TreeOf(fTemp / "small").empty());
+
+    // The removal of the source stops at a mount point inside it (EBUSY): the complete copy stays, and
+    // what remains of the source is as it was.
+    ASSERT_TRUE(MountSmallFileSystem(fTemp / "App.app/Contents/Resources/empty", "1m"));
+    before = TreeOf(fTemp / "App.app");
+    VFolder* moved = reinterpret_cast<VFolder*>(1);
+    EXPECT_EQ(FolderAt(fTemp / "App.app")->Move(*FolderAt(fOther), &moved), VE_FOLDER_CANNOT_RENAME);
+    EXPECT_EQ(moved, nullptr);
+    EXPECT_TRUE(TreeOf(fOther + "/App.app") == before);
+    std::vector<std::string> remains = TreeOf(fTemp / "App.app");
+    EXPECT_TRUE(ItemExists(fTemp / "App.app/Contents/Resources/empty"));
+    EXPECT_TRUE(std::includes(before.begin(), before.end(), remains.begin(), remains.end()));
+    EXPECT_NE(Dump(guard).find("copied whole to"), std::string::npos) << Dump(guard);
+    EXPECT_EQ(LastParameter(guard, "item"), fTemp / "App.app/Contents/Resources/empty");
 }
 
 /// The folder or file at a POSIX path read as the system gives it (bytes, not UTF-8 text).
