@@ -244,6 +244,15 @@ VError VFile::GetContent(VMemoryBuffer& outContent) const {
     return error;
 }
 
+VError VFile::GetData(void* outBuffer, size_t inCount, int64_t inPosition, size_t* outRead) const {
+    if (outRead != nullptr)
+        *outRead = 0;
+    VFileDesc* opened = nullptr;
+    VError error = Open(eFileAccessRead, &opened, kOpenFollowLinks);
+    std::unique_ptr<VFileDesc> desc(opened);
+    return error != VE_OK ? error : desc->GetData(outBuffer, inCount, inPosition, outRead);
+}
+
 VError VFile::_OpenAndWrite(const void* inData, size_t inSize, bool inAppend) const {
     if (VRefPtr<VFolder> parent = AdoptRef(RetainParentFolder()); parent) {
         VError error = parent->CreateRecursive(false);

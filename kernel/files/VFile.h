@@ -35,6 +35,8 @@ public:
 
     // IFile.
     VError GetContent(VMemoryBuffer& outContent) const override;
+    VError GetData(void* outBuffer, size_t inCount, int64_t inPosition = 0,
+                   size_t* outRead = nullptr) const override;
     VError SetContent(const void* inData, size_t inSize) const override;
     VError AppendContent(const void* inData, size_t inSize) const override;
     /// An invalid path answers 604 (pushed twice: as its own error, then as the file's).

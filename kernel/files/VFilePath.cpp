@@ -2,6 +2,7 @@
 #include "files/VFilePath.h"
 
 #include "errors/VErrorThrow.h"
+#include "files/VFolder.h"
 #include "files/VURL.h"
 #include "platform/posix/XPosixPath.h"
 #include "text/VIntlMgr.h"
@@ -161,6 +162,11 @@ VFilePath::VFilePath(const VString& inText, FilePathStyle inStyle) {
 VFilePath::VFilePath(const VFilePath& inBase, const VString& inRelative, FilePathStyle inStyle,
                      bool inAlwaysRelative) {
     FromRelativePath(inBase, inRelative, inStyle, inAlwaysRelative);
+}
+
+VFilePath& VFilePath::FromRelativePath(const VFolder& inBase, const VString& inRelative,
+                                       FilePathStyle inStyle, bool inAlwaysRelative) {
+    return FromRelativePath(inBase.GetPath(), inRelative, inStyle, inAlwaysRelative);
 }
 
 void VFilePath::_RaiseInvalidName(const VString& inName) {

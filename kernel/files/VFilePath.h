@@ -6,6 +6,8 @@
 
 namespace vkit {
 
+class VFolder;
+
 /// The text style in which a path is given or wanted.
 enum class FilePathStyle {
     /// The native colon-separated volume form ("Root:home:ann:"), used as it stands.
@@ -62,6 +64,9 @@ public:
     /// and invalid); the converted text is always appended to it.
     /// The result is then checked and resolved as in FromFullPath. Returns this path.
     VFilePath& FromRelativePath(const VFilePath& inBase, const VString& inRelative, FilePathStyle inStyle,
+                                bool inAlwaysRelative = false);
+    /// The same with the folder's path as the base.
+    VFilePath& FromRelativePath(const VFolder& inBase, const VString& inRelative, FilePathStyle inStyle,
                                 bool inAlwaysRelative = false);
 
     /// Empties the text and makes the path invalid.

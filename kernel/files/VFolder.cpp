@@ -4,6 +4,8 @@
 #include "bags/VValueBag.h"
 #include "files/VFile.h"
 #include "files/VFileError.h"
+#include "files/VFileIterator.h"
+#include "files/VFolderIterator.h"
 #include "platform/posix/XPosixPath.h"
 #include "runtime/VTaskMgr.h"
 
@@ -43,6 +45,39 @@ VFolder* VFolder::RetainRelativeFolder(const VString& inRelativePath, FilePathSt
 
 IFile* VFolder::_RetainRelativeIFile(const VString& inRelativePath, FilePathStyle inStyle) const {
     return new VFile(*this, inRelativePath, inStyle);
+}
+
+namespace {
+
+/// Visits the items one iterator lists; answers the visitor's first error or the listing's.
+template <class Iterator>
+VError VisitAll(Iterator&& ioItems, const IFolder::ItemVisitor& inVisitor, const VFilePath& inFolder) {
+    for (; ioItems.IsValid(); ++ioItems) {
+        if (VError error = inVisitor(*ioItems); error != VE_OK)
+            return error;
+    }
+    return VFileError::Report(inFolder, ioItems.GetError(), VE_FOLDER_CANNOT_GET_ATTRIBUTES);
+}
+
+} // namespace
+
+VError VFolder::Iterate(const ItemVisitor& inVisitor, FileIteratorOptions inOptions) const {
+    VError error = VE_OK;
+    if ((inOptions & kIterateFolders) != 0)
+        error = VisitAll(VFolderIterator(this, inOptions), inVisitor, fPath);
+    if (error == VE_OK && (inOptions & kIterateFiles) != 0)
+        error = VisitAll(VFileIterator(this, inOptions), inVisitor, fPath);
+    return error;
+}
+
+VError VFolder::GetElements(std::vector<VRefPtr<IFileSystemObject>>& outElements,
+                            FileIteratorOptions inOptions) const {
+    return Iterate(
+        [&](IFileSystemObject& inItem) {
+            outElements.emplace_back(&inItem);
+            return VE_OK;
+        },
+        inOptions);
 }
 
 bool VFolder::IsEmpty() const {

@@ -36,6 +36,9 @@ public:
     // IFolder.
     VFolder* RetainRelativeFolder(const VString& inRelativePath, FilePathStyle inStyle) const override;
     IFile* _RetainRelativeIFile(const VString& inRelativePath, FilePathStyle inStyle) const override;
+    VError GetElements(std::vector<VRefPtr<IFileSystemObject>>& outElements,
+                       FileIteratorOptions inOptions) const override;
+    VError Iterate(const ItemVisitor& inVisitor, FileIteratorOptions inOptions) const override;
 
     /// True when the folder does not exist or holds no entry at all, invisible ones included.
     bool IsEmpty() const;

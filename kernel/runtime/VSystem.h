@@ -7,6 +7,7 @@
 namespace vkit {
 
 class VString;
+class VTime;
 
 /// macOS releases named by the minimum-system checks; on Linux every one counts as satisfied.
 enum SystemVersion : int32_t {
@@ -85,6 +86,18 @@ public:
 
     /// The answer of the default (first) button for the button choice in inFlags.
     static ENotificationResponse GetDefaultResponse(uint32_t inFlags) noexcept;
+
+    /// Seconds east of UTC of the local time zone now (the TZ setting honoured); without daylight
+    /// saving, one hour less while daylight saving time is in effect (VTime::GetGMTOffset).
+    static int32_t GetGMTOffset(bool inWithDaylightSaving) noexcept;
+    /// outLocalTime receives the date and time of inUTCTime's moment on the local clock, its parts set
+    /// as they read there (milliseconds kept). The empty date (a time of day alone) is copied; a null
+    /// time gives a null time.
+    static void UTCToLocalTime(const VTime& inUTCTime, VTime& outLocalTime) noexcept;
+    /// The reverse: inLocalTime's parts read on the local clock, converted to UTC (the system decides
+    /// whether daylight saving time applies). Null parts, or parts the system cannot convert, give a
+    /// null time; the empty date is copied.
+    static void LocalToUTCTime(const VTime& inLocalTime, VTime& outUTCTime) noexcept;
 };
 
 } // namespace vkit

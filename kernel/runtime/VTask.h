@@ -19,6 +19,7 @@
 namespace vkit {
 
 class VErrorBase;
+class VErrorContext;
 class VErrorTaskContext;
 class VIntlMgr;
 class VMessageQueue;
@@ -120,6 +121,13 @@ public:
     static VErrorTaskContext* GetErrorContext(bool inCreate);
     /// Pushes an error on the current task's error context.
     static void PushError(VErrorBase* inError);
+    /// Pushes an error the caller hands over: PushError, then one release of the error.
+    static void PushRetainedError(VErrorBase* inError);
+    /// Pushes each error of inContext on the current task's error context, in order.
+    static void PushErrors(const VErrorContext* inContext);
+    /// Whether the top context of the current task's error context holds a memory error (vkit 100);
+    /// false without one.
+    static bool FailedForMemory();
     /// Empties the current task's error context.
     static void FlushErrors();
     /// The last error code of the current task's error context, 0 without one.

@@ -171,9 +171,26 @@ TEST_F(VErrorTaskContextTest, PoppingTheBottomContextReplacesItByACopy) {
 TEST_F(VErrorTaskContextTest, MemoryErrorMarksTheContext) {
     StErrorContextInstaller guard;
     vThrowError(VE_MEMORY_FULL);
-    EXPECT_TRUE(fTaskContext->FailedForMemory());
+    EXPECT_TRUE(VTask::FailedForMemory());
     VTask::FlushErrors();
-    EXPECT_FALSE(fTaskContext->FailedForMemory());
+    EXPECT_FALSE(VTask::FailedForMemory());
+}
+
+TEST_F(VErrorTaskContextTest, HandedOverAndCollectedErrorsArePushedInOrder) {
+    StErrorContextInstaller guard;
+    VErrorBase* handed = new VErrorBase(kErrorA);
+    VTask::PushRetainedError(handed);
+    EXPECT_EQ(handed->GetRefCount(), 1) << "the context holds the only reference";
+    VErrorContext collected;
+    collected.PushError(VRefPtr<VErrorBase>(new VErrorBase(kErrorB), true).Get());
+    collected.PushError(VRefPtr<VErrorBase>(new VErrorBase(kErrorC), true).Get());
+    VTask::PushErrors(&collected);
+    VTask::PushErrors(guard.GetContext()); // its own errors again, without losing its place
+    VTask::PushErrors(nullptr);
+    std::vector<VError> codes;
+    for (const VErrorBase* error : guard.GetContext()->GetErrors())
+        codes.push_back(error->GetError());
+    EXPECT_EQ(codes, (std::vector<VError>{kErrorA, kErrorB, kErrorC, kErrorA, kErrorB, kErrorC}));
 }
 
 TEST_F(VErrorTaskContextTest, ParametersForPushedErrorsAreMerged) {

@@ -1,5 +1,6 @@
 // Tests of VFilePath: validity, walks, names and extensions, containment, relative and POSIX forms.
 #include "files/VFilePath.h"
+#include "files/VFolder.h"
 
 #include <gtest/gtest.h>
 
@@ -449,6 +450,15 @@ TEST(VFilePathTest, AlwaysRelativeNeedsAFolderBaseAndAppendsEveryText) {
 
     VFilePath slash(base, VString("/x"), FilePathStyle::Posix, true);
     EXPECT_TRUE(slash.IsSameOrChildOf(base));
+
+    // The same from a folder object.
+    VFilePath fromFolder;
+    EXPECT_EQ(
+        Text(fromFolder.FromRelativePath(vkit::VFolder(base), VString("a/b"), FilePathStyle::Posix, true)),
+        "Root:srv:a:b");
+    EXPECT_FALSE(
+        fromFolder.FromRelativePath(vkit::VFolder(fileBase), VString("a"), FilePathStyle::Posix, true)
+            .IsValid());
 }
 
 TEST(VFilePathTest, RelativePathIsComputedAgainstAFolderBase) {

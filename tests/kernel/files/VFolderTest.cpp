@@ -226,6 +226,11 @@ const VanishingCase kVanishingCases[] = {
     {"delete contents", [](const VFolder& inSource, auto) { return inSource.DeleteContents(true); }},
     {"copy contents", [](const VFolder& inSource,
                          auto inTemp) { return inSource.CopyContentsTo(*FolderAt(inTemp + "/copy"), 0); }},
+    {"elements",
+     [](const VFolder& inSource, auto) {
+         std::vector<VRefPtr<IFileSystemObject>> elements;
+         return inSource.GetElements(elements, kIterateFiles | kIterateFolders);
+     }},
 };
 
 TEST_F(VFolderTest, ListingsSurviveAnEntryThatVanishesWhileTheyAreRead) {
@@ -243,6 +248,26 @@ TEST_F(VFolderTest, ListingsSurviveAnEntryThatVanishesWhileTheyAreRead) {
         EXPECT_EQ(error, VE_OK) << Dump(guard);
         EXPECT_FALSE(ItemExists(temp / "src/gone"));
     }
+}
+
+TEST_F(VFolderTest, ElementsAreTheSubFoldersThenTheFiles) {
+    fTemp.WriteFile("dir/file", "f");
+    fTemp.WriteFile("dir/.hidden", "h");
+    fTemp.MakeFolder("dir/sub");
+    StErrorContextInstaller guard;
+    std::vector<VRefPtr<IFileSystemObject>> elements;
+    ASSERT_EQ(FolderAt(fTemp / "dir")->GetElements(elements, kIterateFolders | kIterateFiles), VE_OK)
+        << Dump(guard);
+    ASSERT_EQ(elements.size(), 2u);
+    EXPECT_EQ(elements[0]->GetPath(), FolderAt(fTemp / "dir/sub")->GetPath());
+    EXPECT_EQ(elements[1]->GetPath(), FileAt(fTemp / "dir/file")->GetPath());
+    // The visitor's first error ends the walk; a missing folder is a folder error.
+    int visited = 0;
+    auto stop = [&](IFileSystemObject&) { return ++visited == 2 ? VE_USER_ABORT : VE_OK; };
+    EXPECT_EQ(FolderAt(fTemp / "dir")->Iterate(stop, kIterateFiles | kIterateInvisible), VE_USER_ABORT);
+    EXPECT_EQ(visited, 2);
+    EXPECT_EQ(FolderAt(fTemp / "missing")->Iterate(stop, kIterateFiles), VE_FILE_NOT_FOUND);
+    EXPECT_EQ(LastParameter(guard, "name"), "missing");
 }
 
 std::string sVanishingItem;

@@ -416,6 +416,17 @@ TEST(VJSONImporterTest, ParseFileContentReadsTheCharacterSet) {
     EXPECT_EQ(value.GetProperty("a").GetStringView(), u"\u00e9");
 }
 
+TEST(VJSONImporterTest, FileContentAsJSON) {
+    VTestTempFolder folder;
+    VFile good(VString(folder.WriteFile("good.json", "{\"a\": [1, true]}").c_str()), FilePathStyle::Posix);
+    VFile bad(VString(folder.WriteFile("bad.json", "{\"a\": ").c_str()), FilePathStyle::Posix);
+    VJSONValue value;
+    StErrorContextInstaller errors(false);
+    ASSERT_EQ(good.GetContentAsJSON(value), VE_OK);
+    EXPECT_EQ(value.GetProperty("a").GetArray()->GetCount(), 2u);
+    EXPECT_EQ(bad.GetContentAsJSON(value, eCharSetUTF8), VE_JSON_MALFORMED);
+}
+
 TEST(VJSONImporterTest, DeepestDocumentIsReadWrittenAndFreedOnATaskStack) {
     // Values nested to the limit are written and destroyed recursively: that must fit the stack of a
     // task of the default size, not only the main thread's.

@@ -2,12 +2,17 @@
 #include "runtime/VSystem.h"
 #include "support/VTestTempFolder.h"
 #include "text/VString.h"
+#include "text/VTime.h"
 
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstdint>
+#include <cstdlib>
+#include <ctime>
 #include <fcntl.h>
 #include <spawn.h>
+#include <string>
 #include <sys/wait.h>
 #include <unistd.h>
 #include <vector>
@@ -64,6 +69,36 @@ TEST(VSystemTest, ProcessIsRunningUntilReaped) {
     int status = 0;
     ASSERT_EQ(waitpid(child, &status, 0), child);
     EXPECT_FALSE(VSystem::IsProcessRunning(child)); // reaped: no such process
+}
+
+TEST(VSystemTest, LocalTimeFollowsTheZoneSetting) {
+    const char* old = std::getenv("TZ");
+    std::string saved = old != nullptr ? old : "";
+    ::setenv("TZ", "CET-1CEST,M3.5.0,M10.5.0/3", 1);
+    ::tzset();
+    VTime utc;
+    utc.FromUTCTime(2024, 7, 1, 23, 30, 0, 250);
+    VTime local;
+    VSystem::UTCToLocalTime(utc, local);
+    VTime expected;
+    expected.FromUTCTime(2024, 7, 2, 1, 30, 0, 250);
+    EXPECT_EQ(local, expected);
+    VTime back;
+    VSystem::LocalToUTCTime(local, back);
+    EXPECT_EQ(back, utc);
+    EXPECT_EQ(VSystem::GetGMTOffset(false), 3600);
+    EXPECT_EQ(VSystem::GetGMTOffset(true) % 3600, 0);
+    VTime null;
+    null.SetNull();
+    VSystem::UTCToLocalTime(null, local);
+    EXPECT_TRUE(local.IsNull());
+    VSystem::LocalToUTCTime(null, back);
+    EXPECT_TRUE(back.IsNull());
+    if (old != nullptr)
+        ::setenv("TZ", saved.c_str(), 1);
+    else
+        ::unsetenv("TZ");
+    ::tzset();
 }
 
 TEST(VSystemTest, EverySystemVersionIsSatisfied) {
