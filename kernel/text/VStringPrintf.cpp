@@ -151,6 +151,10 @@ bool ConsumeArguments(const ConversionSpec& inSpec, va_list* ioArgs) {
     }
 }
 
+/// The placeholder that takes one argument slot from the C formatter and prints nothing.
+constexpr char kSkipSlot[] = "%.0s";
+constexpr size_t kSkipSlotLength = sizeof(kSkipSlot) - 1;
+
 /// Adds one conversion to the working format, whole or not at all, and takes its arguments from
 /// ioWalker. False when it does not fit.
 bool AddConversion(const ConversionSpec& inSpec, va_list* ioWalker, WorkingFormat& ioFormat) {
@@ -181,11 +185,23 @@ bool AddConversion(const ConversionSpec& inSpec, va_list* ioWalker, WorkingForma
         ioFormat.Append(inSpec.fStart, length);
         return true;
     }
-    // A conversion the C formatter is not given is printed as it is written.
-    if (!ioFormat.HasRoom(length + 1))
+    // A conversion the C formatter is not given ("%n", an unknown letter) still counts one argument
+    // slot (besides its "*" widths), so that the conversions after it take their own arguments; the
+    // C formatter skips the same slots through placeholders that print nothing. "%n" writes nothing;
+    // an unknown conversion is printed as it is written.
+    // A conversion cut by the end of the format takes nothing: no argument is there for it.
+    bool printed = inSpec.fConversion != 'n';
+    size_t slots = inSpec.fConversion == 0 ? 0 : static_cast<size_t>(inSpec.fStarCount) + 1;
+    if (!ioFormat.HasRoom((printed ? length + 1 : 0) + slots * kSkipSlotLength))
         return false;
-    ioFormat.Append("%", 1);
-    ioFormat.Append(inSpec.fStart, length);
+    if (printed) {
+        ioFormat.Append("%", 1);
+        ioFormat.Append(inSpec.fStart, length);
+    }
+    for (size_t i = 0; i < slots; ++i) {
+        (void)va_arg(*ioWalker, const void*);
+        ioFormat.Append(kSkipSlot, kSkipSlotLength);
+    }
     return true;
 }
 

@@ -176,6 +176,14 @@ TEST_F(VErrorTaskContextTest, MemoryErrorMarksTheContext) {
     EXPECT_FALSE(VTask::FailedForMemory());
 }
 
+TEST_F(VErrorTaskContextTest, GuardWithOneCodeFiltersIt) {
+    StErrorContextInstaller guard(kErrorB);
+    vThrowError(kErrorA);
+    EXPECT_FALSE(guard.GetContext()->IsSilent());
+    vThrowError(kErrorB);
+    EXPECT_TRUE(guard.GetContext()->IsSilent());
+}
+
 TEST_F(VErrorTaskContextTest, HandedOverAndCollectedErrorsArePushedInOrder) {
     StErrorContextInstaller guard;
     VErrorBase* handed = new VErrorBase(kErrorA);
