@@ -26,8 +26,6 @@ void VSystem::GetProcessList(std::vector<int32_t>& ioProcessIDs) {
 }
 
 bool VSystem::IsProcessRunning(int32_t inProcessID) noexcept {
-    if (inProcessID < 1)
-        return false;
     return XPosixSystem::IsProcessRunning(inProcessID);
 }
 

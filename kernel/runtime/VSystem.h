@@ -68,8 +68,9 @@ public:
     /// Appends nothing when the list cannot be read.
     static void GetProcessList(std::vector<int32_t>& ioProcessIDs);
 
-    /// True when a null signal can be sent to the process or fails for a reason other than "no such
-    /// process" (a process of another user is running). False for ids below 1, which name groups.
+    /// True when a null signal can be sent to inProcessID or fails for a reason other than "no such
+    /// process" (a process of another user is running), whatever the id: 0 and negative ids name
+    /// process groups, and -1 every process the caller may signal, as kill takes them.
     static bool IsProcessRunning(int32_t inProcessID) noexcept;
 
     /// True when the system is at least the given macOS release; values outside 11 to 22 are always

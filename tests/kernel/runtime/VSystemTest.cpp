@@ -45,8 +45,12 @@ TEST(VSystemTest, ProcessListHoldsThisProcessAndIsAppended) {
 
 TEST(VSystemTest, ProcessIsRunningUntilReaped) {
     EXPECT_TRUE(VSystem::IsProcessRunning(static_cast<int32_t>(getpid())));
-    EXPECT_FALSE(VSystem::IsProcessRunning(0));
-    EXPECT_FALSE(VSystem::IsProcessRunning(-1));
+    // Ids below 1 name process groups, as kill takes them: 0 is the caller's own group; no group has
+    // the id INT32_MAX, nor INT32_MIN.
+    EXPECT_TRUE(VSystem::IsProcessRunning(0));
+    EXPECT_TRUE(VSystem::IsProcessRunning(-static_cast<int32_t>(getpgrp())));
+    EXPECT_FALSE(VSystem::IsProcessRunning(-INT32_MAX));
+    EXPECT_FALSE(VSystem::IsProcessRunning(INT32_MIN));
 
     int pipeFDs[2];
     ASSERT_EQ(pipe2(pipeFDs, O_CLOEXEC), 0);
