@@ -50,8 +50,6 @@ TEST(VErrorBaseTest, ErrorStringAndLocationNameTheComponent) {
     EXPECT_EQ(Text(&VErrorBase::GetErrorString, negative), "Error code: -43 (CARB)");
     // The signature is read as text: it ends at a zero byte.
     EXPECT_EQ(Text(&VErrorBase::GetErrorString, VErrorBase(VE_OK)), "Error code: 0 ()");
-    EXPECT_EQ(Text(&VErrorBase::GetErrorString, VErrorBase(MakeVError(MakeOsType("ab\0\0"), 5))),
-              "Error code: 5 (ab)");
 }
 
 TEST(VErrorBaseTest, ErrorRecordsTheCurrentTask) {

@@ -168,37 +168,17 @@ TEST_F(VErrorTaskContextTest, PoppingTheBottomContextReplacesItByACopy) {
     bottom->Release();
 }
 
-TEST_F(VErrorTaskContextTest, MemoryErrorMarksTheContext) {
-    StErrorContextInstaller guard;
+TEST_F(VErrorTaskContextTest, TaskOperationsActOnTheTopContext) {
+    StErrorContextInstaller guard(kErrorB); // one code: it is filtered
     vThrowError(VE_MEMORY_FULL);
     EXPECT_TRUE(VTask::FailedForMemory());
+    VTask::PushRetainedError(new VErrorBase(kErrorB));
+    VTask::PushErrors(guard.GetContext()); // its own errors again, without losing its place
+    EXPECT_TRUE(guard.GetContext()->IsSilent());
+    ASSERT_EQ(guard.GetContext()->GetErrors().size(), 4u);
+    EXPECT_EQ(guard.GetContext()->GetErrors()[1]->GetRefCount(), 2) << "once per push, the caller's released";
     VTask::FlushErrors();
     EXPECT_FALSE(VTask::FailedForMemory());
-}
-
-TEST_F(VErrorTaskContextTest, GuardWithOneCodeFiltersIt) {
-    StErrorContextInstaller guard(kErrorB);
-    vThrowError(kErrorA);
-    EXPECT_FALSE(guard.GetContext()->IsSilent());
-    vThrowError(kErrorB);
-    EXPECT_TRUE(guard.GetContext()->IsSilent());
-}
-
-TEST_F(VErrorTaskContextTest, HandedOverAndCollectedErrorsArePushedInOrder) {
-    StErrorContextInstaller guard;
-    VErrorBase* handed = new VErrorBase(kErrorA);
-    VTask::PushRetainedError(handed);
-    EXPECT_EQ(handed->GetRefCount(), 1) << "the context holds the only reference";
-    VErrorContext collected;
-    collected.PushError(VRefPtr<VErrorBase>(new VErrorBase(kErrorB), true).Get());
-    collected.PushError(VRefPtr<VErrorBase>(new VErrorBase(kErrorC), true).Get());
-    VTask::PushErrors(&collected);
-    VTask::PushErrors(guard.GetContext()); // its own errors again, without losing its place
-    VTask::PushErrors(nullptr);
-    std::vector<VError> codes;
-    for (const VErrorBase* error : guard.GetContext()->GetErrors())
-        codes.push_back(error->GetError());
-    EXPECT_EQ(codes, (std::vector<VError>{kErrorA, kErrorB, kErrorC, kErrorA, kErrorB, kErrorC}));
 }
 
 TEST_F(VErrorTaskContextTest, ParametersForPushedErrorsAreMerged) {

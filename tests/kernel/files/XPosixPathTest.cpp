@@ -63,38 +63,6 @@ TEST(XPosixPathTest, UnpairedSurrogatesBecomeReplacementCharacters) {
     EXPECT_EQ(PosixUTF8(VString(units, 8)), "/\xEF\xBF\xBDx\xEF\xBF\xBD");
 }
 
-struct BytesCase {
-    const char* fLabel;
-    std::string fName;
-    std::u16string fNative; // the name in the native path
-};
-
-const BytesCase kBytesCases[] = {
-    {"Latin-1", "caf\xE9", u"caf\xDCE9"},
-    {"lone 0xFF", "\xFF", u"\xDCFF"},
-    {"cut sequence", "\xC3", u"\xDCC3"},
-    {"encoded surrogate", "\xED\xB2\x80", u"\xDCED\xDCB2\xDC80"},
-    {"overlong slash", "\xC0\xAF", u"\xDCC0\xDCAF"},
-    {"beyond U+10FFFF", "\xF4\x90\x80\x80", u"\xDCF4\xDC90\xDC80\xDC80"},
-    {"UTF-8 around a bad byte", "\xC3\xA9\x80\xC3\xA9", u"\xE9\xDC80\xE9"},
-};
-
-TEST(XPosixPathTest, NamesOutsideUTF8SurviveByteForByte) {
-    for (const BytesCase& row : kBytesCases) {
-        SCOPED_TRACE(row.fLabel);
-        std::string posix = "/d/" + row.fName;
-        VFilePath path;
-        XPosixPath::GetFilePathFromPosixPath(posix, false, path);
-        EXPECT_EQ(path.GetPath().View(), u"Root:d:" + row.fNative);
-        EXPECT_EQ(XPosixPath::GetPosixPath(path), posix);
-        std::string text;
-        XPosixPath::GetPosixPathFromString(path.GetPath(FilePathStyle::Posix), text);
-        EXPECT_EQ(text, posix);
-        // Other text conversions are unchanged.
-        EXPECT_NE(VString(row.fName).View().find(u'\xFFFD'), std::u16string_view::npos);
-    }
-}
-
 TEST(XPosixPathTest, OnlyFullPathsConvert) {
     VString native("stale");
     EXPECT_FALSE(XPosixPath::PosixToNative(std::u16string_view(u"a/b"), false, native));

@@ -22,7 +22,6 @@
 
 #include <gtest/gtest.h>
 
-#include <atomic>
 #include <cstdint>
 #include <cstdlib>
 #include <fstream>
@@ -386,22 +385,6 @@ TEST(VProcessTest, ActivityTokensFromSeveralThreads) {
     }
     for (std::thread& thread : threads)
         thread.join();
-    EXPECT_FALSE(process.HasSomeActivityTokens(0));
-}
-
-TEST(VProcessTest, ARunningTaskKeepsTheProcessBusy) {
-    TestProcess process;
-    ASSERT_TRUE(process.Init());
-    std::atomic<bool> release{false};
-    VRefPtr<VTask> task = AdoptRef(new VTask(0, eTaskStylePreemptive, [&] {
-        while (!release.load())
-            VTask::Sleep(1);
-    }));
-    EXPECT_FALSE(process.HasSomeActivityTokens(0));
-    ASSERT_TRUE(task->Run());
-    EXPECT_TRUE(process.HasSomeActivityTokens(0));
-    release.store(true);
-    ASSERT_TRUE(task->WaitForDeath(10000));
     EXPECT_FALSE(process.HasSomeActivityTokens(0));
 }
 

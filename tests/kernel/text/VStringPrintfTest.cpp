@@ -158,8 +158,6 @@ TEST(VStringPrintfTest, OddConversions) {
     EXPECT_EQ(Printed(text), "%y n %");
     text.Printf("a%nb %S %d", nullptr, &name, 4);
     EXPECT_EQ(Printed(text), "ab n 4");
-    text.Printf("%*y|%S", 3, 8, &name);
-    EXPECT_EQ(Printed(text), "%*y|n");
     text.Printf("[%5S] [%-3S]", &name, &name);
     EXPECT_EQ(Printed(text), "[n] [n]");
     text.Printf("%.1A %S", 1.0, &name);
