@@ -122,7 +122,9 @@ VError VFile::Delete() const {
 }
 
 VError VFile::MoveToTrash() const {
-    return _Report(fImpl.MoveToTrash(), VE_FILE_CANNOT_DELETE);
+    std::string message;
+    return VFileError::Report(fPath, fImpl.MoveToTrash(message), VE_FILE_CANNOT_DELETE,
+                              [&](VFileError& ioError) { ioError.SetSystemMessage(message); });
 }
 
 VError VFile::Rename(const VString& inNewName, VFile** outFile) const {

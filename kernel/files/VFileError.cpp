@@ -14,6 +14,8 @@ namespace {
 const StPackedDictionaryKey kNameKey("name");
 const StPackedDictionaryKey kPathKey("path");
 const StPackedDictionaryKey kItemKey("item");
+const StPackedDictionaryKey kStepKey("step");
+const StPackedDictionaryKey kSystemMessageKey("system_message");
 
 /// The English text of an operation, the start of the description when no localizer has one.
 const char* OperationText(VError inCode) {
@@ -109,16 +111,38 @@ void VFileError::_SetParameters(VError inOperationCode, VError inSystemError) {
     bag.SetString(ErrorBagKeys::error_description, description);
 }
 
-void VFileError::SetFailedItem(const std::string& inPosixPath) {
-    if (inPosixPath.empty())
+void VFileError::SetFailedStep(const char* inStep, const std::string& inPosixPath) {
+    VString step(inStep != nullptr ? inStep : "");
+    if (step.IsEmpty() && inPosixPath.empty())
         return;
     VValueBag& bag = GetBag();
-    VString item;
-    item.AppendUTF8KeepingBytes(inPosixPath.data(), inPosixPath.size());
-    bag.SetString(kItemKey, item);
     VString description;
     bag.GetString(ErrorBagKeys::error_description, description);
-    description.AppendCString(" (at \"{item}\")");
+    description.AppendCString(" (");
+    if (!step.IsEmpty()) {
+        bag.SetString(kStepKey, step);
+        description.AppendCString(inPosixPath.empty() ? "{step}" : "{step} ");
+    }
+    if (!inPosixPath.empty()) {
+        VString item;
+        item.AppendUTF8KeepingBytes(inPosixPath.data(), inPosixPath.size());
+        bag.SetString(kItemKey, item);
+        description.AppendCString("\"{item}\"");
+    }
+    description.AppendUniChar(u')');
+    bag.SetString(ErrorBagKeys::error_description, description);
+}
+
+void VFileError::SetSystemMessage(const std::string& inMessage) {
+    if (inMessage.empty())
+        return;
+    VValueBag& bag = GetBag();
+    VString message;
+    message.AppendUTF8KeepingBytes(inMessage.data(), inMessage.size());
+    bag.SetString(kSystemMessageKey, message);
+    VString description;
+    bag.GetString(ErrorBagKeys::error_description, description);
+    description.AppendCString(" ({system_message})");
     bag.SetString(ErrorBagKeys::error_description, description);
 }
 

@@ -28,9 +28,15 @@ public:
 
     const VFilePath& GetFilePath() const noexcept { return fPath; }
 
-    /// Names the item inside the folder at which a whole-tree operation stopped (POSIX path): the
-    /// parameter "item", also added to the description. Nothing for an empty path.
-    void SetFailedItem(const std::string& inPosixPath);
+    /// Names the step at which a whole-tree operation stopped (a system call, such as "unlink") and the
+    /// item it acted on (a POSIX path inside the tree): the parameters "step" and "item", added to the
+    /// description as (unlink "/a/b"). Either may be empty, and is then left out.
+    void SetFailedStep(const char* inStep, const std::string& inPosixPath);
+
+    /// Adds the system's own text of the failure, beside the text of its error code (the trash's message
+    /// from GIO): the parameter "system_message", added to the description in parentheses. Nothing for
+    /// an empty text.
+    void SetSystemMessage(const std::string& inMessage);
 
     /// Adds the reason for a refusal the library decided itself to the description: ": " + inReason.
     void SetReason(const char* inReason);

@@ -146,19 +146,23 @@ VError VFolder::DeleteContents(bool inRecursive) const {
 }
 
 VError VFolder::DeleteForced() const {
-    std::string failedPath;
-    VError restoreError = VE_OK;
-    VError error = fImpl.DeleteForced(failedPath, restoreError);
+    XPosixTreeError restore;
+    XPosixTreeError failure = fImpl.DeleteForced(restore);
     // A parent left unlocked or writable is told on the context; the delete's own result is what counts.
-    (void)VFileError::Report(fPath, restoreError, VE_FOLDER_CANNOT_SET_ATTRIBUTES);
-    return VFileError::Report(fPath, error, VE_FOLDER_CANNOT_DELETE,
-                              [&](VFileError& ioError) { ioError.SetFailedItem(failedPath); });
+    (void)VFileError::Report(
+        fPath, restore.GetCode(), VE_FOLDER_CANNOT_SET_ATTRIBUTES,
+        [&](VFileError& ioError) { ioError.SetFailedStep(restore.fOperation, restore.fPath); });
+    return VFileError::Report(fPath, failure.GetCode(), VE_FOLDER_CANNOT_DELETE, [&](VFileError& ioError) {
+        ioError.SetFailedStep(failure.fOperation, failure.fPath);
+    });
 }
 
 VError VFolder::MoveToTrash() const {
     if (!Exists())
         return VE_OK;
-    return _Report(fImpl.MoveToTrash(), VE_FOLDER_CANNOT_MOVE_TO_TRASH);
+    std::string message;
+    return VFileError::Report(fPath, fImpl.MoveToTrash(message), VE_FOLDER_CANNOT_MOVE_TO_TRASH,
+                              [&](VFileError& ioError) { ioError.SetSystemMessage(message); });
 }
 
 VError VFolder::Rename(const VString& inNewName, VFolder** outFolder) const {
@@ -185,18 +189,16 @@ VError VFolder::Move(const VFolder& inDestinationParent, const VString& inNewNam
     VError error = _CheckDestination(destination, VE_FOLDER_CANNOT_RENAME, true, true);
     if (error != VE_OK)
         return error;
-    std::string failedPath;
     bool copied = false;
-    error = VFileError::Report(
-        fPath, fImpl.Move(destination, failedPath, copied), VE_FOLDER_CANNOT_RENAME,
-        [&](VFileError& ioError) {
-            ioError.GetBag().SetString(kDestinationKey, destination.GetPath());
-            ioError.SetFailedItem(failedPath);
-            // The copy is whole and stays: only what the removal left of the source remains here.
-            if (copied)
-                ioError.SetReason("the folder was copied whole to \"{destination}\"; what could not be "
-                                  "removed of the source is left in place");
-        });
+    XPosixTreeError failure = fImpl.Move(destination, copied);
+    error = VFileError::Report(fPath, failure.GetCode(), VE_FOLDER_CANNOT_RENAME, [&](VFileError& ioError) {
+        ioError.GetBag().SetString(kDestinationKey, destination.GetPath());
+        ioError.SetFailedStep(failure.fOperation, failure.fPath);
+        // The copy is whole and stays: only what the removal left of the source remains here.
+        if (copied)
+            ioError.SetReason("the folder was copied whole to \"{destination}\"; what could not be "
+                              "removed of the source is left in place");
+    });
     if (error == VE_OK && outFolder != nullptr)
         *outFolder = new VFolder(destination, inDestinationParent.GetFileSystem());
     return error;
@@ -282,8 +284,7 @@ VError VFolder::_CopyInOneCall(const VFolder& inTarget, bool& outDone) const {
         if (error != VE_OK)
             return error;
     }
-    std::string failedPath;
-    if (fImpl.CopyTree(inTarget.GetPath(), failedPath) == VE_OK) {
+    if (!fImpl.CopyTree(inTarget.GetPath()).IsError()) {
         outDone = true;
         return VE_OK;
     }

@@ -1,9 +1,9 @@
 // Linux implementation of the command line's console: stdio writes, isatty, read(2) of descriptor 0.
 #include "platform/posix/XPosixConsole.h"
 
-#include <cerrno>
+#include "platform/posix/XPosixCalls.h"
+
 #include <cstdio>
-#include <unistd.h>
 
 namespace vkit {
 
@@ -30,17 +30,7 @@ void XPosixConsole::WriteStandardError(std::string_view inBytes) noexcept {
 }
 
 bool XPosixConsole::ReadStandardInput(std::string& outBytes) {
-    char block[1024];
-    for (;;) {
-        ssize_t count = ::read(STDIN_FILENO, block, sizeof(block));
-        if (count > 0) {
-            outBytes.append(block, static_cast<size_t>(count));
-        } else if (count == 0) {
-            return true;
-        } else if (errno != EINTR) {
-            return false;
-        }
-    }
+    return ReadToEnd(STDIN_FILENO, outBytes) == 0;
 }
 
 } // namespace vkit

@@ -18,7 +18,7 @@ public:
     static void WriteStandardOutput(std::string_view inBytes) noexcept;
     /// Writes the bytes to standard error and flushes it.
     static void WriteStandardError(std::string_view inBytes) noexcept;
-    /// Reads standard input (descriptor 0) to its end in blocks of 1024 bytes, appending to outBytes.
+    /// Reads standard input (descriptor 0) to its end, appending to outBytes.
     /// Returns false when standard input is closed or a read fails; the bytes read so far stay.
     static bool ReadStandardInput(std::string& outBytes);
 };

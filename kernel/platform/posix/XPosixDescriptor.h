@@ -2,7 +2,11 @@
 // of the scope that holds it.
 #pragma once
 
+#include "platform/posix/XPosixCalls.h"
+
 #include <cerrno>
+#include <fcntl.h>
+#include <sys/types.h>
 #include <unistd.h>
 
 namespace vkit {
@@ -22,6 +26,18 @@ public:
         if (this != &ioOther)
             Reset(ioOther.Release());
         return *this;
+    }
+
+    /// Opens inName of the folder inFolder (AT_FDCWD: a path), retrying after signals; invalid, with
+    /// errno set by openat, on failure. inFlags should hold O_CLOEXEC.
+    static XPosixDescriptor OpenAt(int inFolder, const char* inName, int inFlags,
+                                   mode_t inMode = 0) noexcept {
+        return XPosixDescriptor(
+            RetryAfterSignal([&] { return ::openat(inFolder, inName, inFlags, inMode); }));
+    }
+    /// A close-on-exec duplicate of inDescriptor; invalid, with errno set, on failure.
+    static XPosixDescriptor Duplicate(int inDescriptor) noexcept {
+        return XPosixDescriptor(::fcntl(inDescriptor, F_DUPFD_CLOEXEC, 0));
     }
 
     int Get() const noexcept { return fDescriptor; }

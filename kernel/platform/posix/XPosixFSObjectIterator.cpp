@@ -1,31 +1,13 @@
-// XPosixFSObjectIterator: readdir over a folder's real path, links resolved with realpath on request.
+// XPosixFSObjectIterator: the folder reader over a folder's real path; links resolved on request.
 #include "platform/posix/XPosixFSObjectIterator.h"
 
-#include "platform/posix/XPosixDescriptor.h"
-#include "platform/posix/XPosixDirectoryEntry.h"
-#include "platform/posix/XPosixFileCalls.h"
+#include "platform/posix/XPosixPathText.h"
 
 #include <cerrno>
 #include <cstdlib>
-#include <fcntl.h>
-#include <unistd.h>
+#include <sys/stat.h>
 
 namespace vkit {
-
-namespace {
-
-constexpr unsigned kStatusMask = STATX_TYPE | STATX_MODE | STATX_MTIME | STATX_ATIME | STATX_BTIME;
-
-bool IsInvisiblePath(const std::string& inPath) {
-    size_t slash = inPath.rfind('/');
-    return slash + 1 < inPath.size() && inPath[slash + 1] == '.';
-}
-
-int64_t Milliseconds(const struct statx_timestamp& inTime) {
-    return static_cast<int64_t>(inTime.tv_sec) * 1000 + inTime.tv_nsec / 1000000;
-}
-
-} // namespace
 
 XPosixFSObjectIterator::XPosixFSObjectIterator(const std::string& inPosixPath, uint32_t inOptions)
     : fOptions(inOptions) {
@@ -36,69 +18,48 @@ XPosixFSObjectIterator::XPosixFSObjectIterator(const std::string& inPosixPath, u
     }
     fFolderPath = real;
     std::free(real);
-    XPosixDescriptor descriptor(
-        RetryAfterSignal([&] { return ::open(fFolderPath.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC); }));
-    if (descriptor.IsValid())
-        fDirectory = ::fdopendir(descriptor.Get());
-    if (fDirectory == nullptr) {
-        fError = errno;
+    if ((fError = fListing.Open(AT_FDCWD, fFolderPath.c_str(), true)) != 0)
         return;
-    }
-    descriptor.Release();
     if (fFolderPath.back() != '/')
         fFolderPath.push_back('/');
 }
 
-XPosixFSObjectIterator::~XPosixFSObjectIterator() {
-    Close();
-}
+XPosixFSObjectIterator::~XPosixFSObjectIterator() = default;
 
 void XPosixFSObjectIterator::Close() noexcept {
-    if (fDirectory != nullptr)
-        ::closedir(fDirectory);
-    fDirectory = nullptr;
+    fListing = XPosixFolderReader();
     fHasCurrent = false;
 }
 
 bool XPosixFSObjectIterator::GetNextPath(std::string& outPosixPath, bool& outIsFolder) {
     const bool invisibleToo = (fOptions & kInvisible) != 0;
-    while (fDirectory != nullptr) {
-        const struct dirent* entry = ReadEntry(fDirectory, fError);
-        if (entry == nullptr)
-            break;
-        const char* name = entry->d_name;
-        if (IsDotOrDotDot(name) || (name[0] == '.' && !invisibleToo))
+    XPosixFolderEntry entry;
+    while (fListing.Next(entry)) {
+        if (IsInvisibleName(entry.fName) && !invisibleToo)
             continue;
-        fHasStatus = false;
-        unsigned char type = entry->d_type;
-        if (type == DT_UNKNOWN) {
-            if (!ReadStatus(name))
-                continue;
-            type = TypeFromMode(fStatus.stx_mode);
-        }
-        if (type != DT_DIR && type != DT_REG && type != DT_LNK)
+        if (entry.fType != DT_DIR && entry.fType != DT_REG && entry.fType != DT_LNK)
             continue;
-        std::string path = fFolderPath + name;
-        bool isFolder = type == DT_DIR;
-        if (type == DT_LNK && (fOptions & kResolveLinks) != 0) {
-            if (!ResolveLink(path, isFolder) || (IsInvisiblePath(path) && !invisibleToo))
-                continue;
-        }
+        std::string path = fFolderPath + entry.fName;
+        bool isFolder = entry.fType == DT_DIR;
+        bool resolved = entry.fType == DT_LNK && (fOptions & kResolveLinks) != 0;
+        if (resolved &&
+            (!ResolveLink(path, isFolder) || (IsInvisibleName(SplitPath(path).fName) && !invisibleToo)))
+            continue;
         if ((fOptions & (isFolder ? kFolders : kFiles)) == 0)
             continue;
-        fCurrentName = name;
+        fCurrentName = entry.fName;
+        fCurrentResolved = resolved;
+        if (resolved)
+            fCurrentPath = path;
         fHasCurrent = true;
         outPosixPath = std::move(path);
         outIsFolder = isFolder;
         return true;
     }
+    if (int error = fListing.GetError(); error != 0)
+        fError = error;
     Close();
     return false;
-}
-
-bool XPosixFSObjectIterator::ReadStatus(const char* inName) {
-    fHasStatus = ::statx(::dirfd(fDirectory), inName, AT_SYMLINK_NOFOLLOW, kStatusMask, &fStatus) == 0;
-    return fHasStatus;
 }
 
 bool XPosixFSObjectIterator::ResolveLink(std::string& ioPath, bool& outIsFolder) {
@@ -108,26 +69,19 @@ bool XPosixFSObjectIterator::ResolveLink(std::string& ioPath, bool& outIsFolder)
         return false;
     ioPath = target;
     std::free(target);
-    fHasStatus = ::statx(AT_FDCWD, ioPath.c_str(), AT_SYMLINK_NOFOLLOW, kStatusMask, &fStatus) == 0;
-    if (!fHasStatus)
+    struct stat status;
+    if (::lstat(ioPath.c_str(), &status) != 0)
         return false;
-    unsigned char type = TypeFromMode(fStatus.stx_mode);
-    outIsFolder = type == DT_DIR;
-    return type == DT_DIR || type == DT_REG;
+    outIsFolder = S_ISDIR(status.st_mode);
+    return outIsFolder || S_ISREG(status.st_mode);
 }
 
 VError XPosixFSObjectIterator::GetTimes(XPosixItemTimes& outTimes) {
     if (!fHasCurrent)
         return MakeVErrorFromPosix(EINVAL);
-    if (!fHasStatus &&
-        ::statx(::dirfd(fDirectory), fCurrentName.c_str(), AT_SYMLINK_NOFOLLOW, kStatusMask, &fStatus) != 0)
-        return LastPosixError();
-    fHasStatus = true;
-    outTimes.fModification = Milliseconds(fStatus.stx_mtime);
-    outTimes.fAccess = Milliseconds(fStatus.stx_atime);
-    outTimes.fCreation =
-        (fStatus.stx_mask & STATX_BTIME) != 0 ? Milliseconds(fStatus.stx_btime) : outTimes.fModification;
-    return VE_OK;
+    return fCurrentResolved
+               ? XPosixFileInfo::GetTimesAt(AT_FDCWD, fCurrentPath.c_str(), false, outTimes)
+               : XPosixFileInfo::GetTimesAt(fListing.Get(), fCurrentName.c_str(), false, outTimes);
 }
 
 } // namespace vkit

@@ -2,11 +2,10 @@
 #pragma once
 
 #include "platform/posix/XPosixFileInfo.h"
+#include "platform/posix/XPosixFolderReader.h"
 
 #include <cstdint>
-#include <dirent.h>
 #include <string>
-#include <sys/stat.h>
 
 namespace vkit {
 
@@ -33,30 +32,29 @@ public:
     /// could not be read), after which the reader is closed.
     bool GetNextPath(std::string& outPosixPath, bool& outIsFolder);
 
-    /// The current item's times, from the status read during iteration, or read now without following a
-    /// final link (fstatat) when the entry's kind was enough to qualify it. EINVAL before the first item
-    /// or after the last; otherwise 0 or the POSX error of the call.
+    /// The current item's times (a resolved link's target's), read without following a final link.
+    /// EINVAL before the first item or after the last; otherwise 0 or the POSX error of the call.
     [[nodiscard]] VError GetTimes(XPosixItemTimes& outTimes);
 
-    /// The POSX error that ended the listing early: the folder could not be opened or read. 0 while
-    /// the listing goes on and after a complete one; entries that vanish while it is read are skipped.
+    /// The POSX error that ended the listing early: the folder could not be opened or read, or an entry
+    /// of unknown kind could not be looked up. 0 while the listing goes on and after a complete one;
+    /// entries that vanish while it is read are skipped.
     [[nodiscard]] VError GetError() const noexcept {
         return fError != 0 ? MakeVErrorFromPosix(fError) : VE_OK;
     }
 
 private:
-    bool ReadStatus(const char* inName);
     bool ResolveLink(std::string& ioPath, bool& outIsFolder);
     void Close() noexcept;
 
     uint32_t fOptions;
     int fError = 0;
-    DIR* fDirectory = nullptr;
+    XPosixFolderReader fListing;
     std::string fFolderPath; // the real path, ending with "/"
     std::string fCurrentName;
+    std::string fCurrentPath; // a resolved link's target
     bool fHasCurrent = false;
-    bool fHasStatus = false;
-    struct statx fStatus;
+    bool fCurrentResolved = false;
 };
 
 } // namespace vkit

@@ -1,6 +1,7 @@
 // XPosixFile: the system calls on one file: create, unlink, rename, move, copy, open with flock locks.
 #include "platform/posix/XPosixFile.h"
 
+#include "platform/posix/XPosixDescriptor.h"
 #include "platform/posix/XPosixFileCalls.h"
 #include "platform/posix/XPosixFileCopier.h"
 #include "platform/posix/XPosixPath.h"
@@ -31,11 +32,8 @@ VError XPosixFile::Create(FileCopyOptions inOptions) const {
             return LastPosixError();
         flags = O_WRONLY | O_CREAT | O_TRUNC | O_NOFOLLOW | O_CLOEXEC;
     }
-    int fd = RetryAfterSignal([&] { return ::open(GetPosixPath().c_str(), flags, 0644); });
-    if (fd < 0)
-        return LastPosixError();
-    ::close(fd);
-    return VE_OK;
+    XPosixDescriptor file = XPosixDescriptor::OpenAt(AT_FDCWD, GetPosixPath().c_str(), flags, 0644);
+    return file.IsValid() ? VE_OK : LastPosixError();
 }
 
 VError XPosixFile::Delete() const {
@@ -60,23 +58,19 @@ VError XPosixFile::Move(const VFilePath& inDestination, FileCopyOptions inOption
     if (error != MakeVErrorFromPosix(EXDEV))
         return error;
     // Another file system: copy, then remove the source; a source that stays removes the copy.
-    if (replace)
-        ::unlink(target.c_str());
-    error = XPosixFileCopier::CopyItem(GetPosixPath(), target);
+    error = XPosixFileCopier::CopyItem(GetPosixPath(), target, replace);
     if (error != VE_OK)
         return error;
     if (::unlink(GetPosixPath().c_str()) != 0) {
         error = LastPosixError();
-        ::unlink(target.c_str());
+        (void)::unlink(target.c_str()); // the failure reported is the source's
     }
     return error;
 }
 
 VError XPosixFile::CopyTo(const VFilePath& inDestination, FileCopyOptions inOptions) const {
-    std::string target = XPosixPath::GetPosixPath(inDestination);
-    if ((inOptions & kCopyOverwrite) != 0)
-        ::unlink(target.c_str());
-    return XPosixFileCopier::CopyItem(GetPosixPath(), target);
+    return XPosixFileCopier::CopyItem(GetPosixPath(), XPosixPath::GetPosixPath(inDestination),
+                                      (inOptions & kCopyOverwrite) != 0);
 }
 
 VError XPosixFile::MakeWritableByAll() const {
@@ -116,25 +110,22 @@ VError XPosixFile::_OpenOnce(FileAccess inAccess, FileOpenOptions inOptions, int
     // With a lock to take, the file is emptied only once the lock is held.
     if (truncate && !locked && inAccess != eFileAccessRead)
         flags |= O_TRUNC;
-    int fd = RetryAfterSignal([&] { return ::open(GetPosixPath().c_str(), flags, 0644); });
-    if (fd < 0)
+    XPosixDescriptor file = XPosixDescriptor::OpenAt(AT_FDCWD, GetPosixPath().c_str(), flags, 0644);
+    if (!file.IsValid())
         return LastPosixError();
-    int error = 0;
-    if (locked && RetryAfterSignal([&] {
-                      return ::flock(fd, (inAccess == eFileAccessShared ? LOCK_SH : LOCK_EX) | LOCK_NB);
-                  }) != 0)
-        error = errno == EWOULDBLOCK ? EACCES : errno;
-    if (error == 0 && truncate && locked && RetryAfterSignal([&] { return ::ftruncate(fd, 0); }) != 0)
-        error = errno;
-    if (error != 0) {
-        ::close(fd);
-        return MakeVErrorFromPosix(error);
+    int lock = (inAccess == eFileAccessShared ? LOCK_SH : LOCK_EX) | LOCK_NB;
+    if (locked && RetryAfterSignal([&] { return ::flock(file.Get(), lock); }) != 0) {
+        int error = errno;
+        return MakeVErrorFromPosix(error == EWOULDBLOCK ? EACCES : error);
     }
+    if (truncate && locked && RetryAfterSignal([&] { return ::ftruncate(file.Get(), 0); }) != 0)
+        return LastPosixError();
+    // Hints only: the file works the same without them.
     if ((inOptions & kOpenReadAhead) != 0)
-        (void)::posix_fadvise(fd, 0, 0, POSIX_FADV_SEQUENTIAL);
+        (void)::posix_fadvise(file.Get(), 0, 0, POSIX_FADV_SEQUENTIAL);
     if ((inOptions & (kOpenNoCache | kOpenNoCacheAlternate)) != 0)
-        (void)::posix_fadvise(fd, 0, 0, POSIX_FADV_DONTNEED);
-    outFd = fd;
+        (void)::posix_fadvise(file.Get(), 0, 0, POSIX_FADV_DONTNEED);
+    outFd = file.Release();
     return VE_OK;
 }
 

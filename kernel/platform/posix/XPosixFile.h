@@ -37,8 +37,9 @@ public:
     /// Moves to inDestination: rename (replacing only with kCopyOverwrite), across file systems a copy
     /// then the unlink of the source.
     [[nodiscard]] VError Move(const VFilePath& inDestination, FileCopyOptions inOptions) const;
-    /// Copies the file or link to inDestination (a file path), unlinking an existing target first with
-    /// kCopyOverwrite (a failure to unlink is ignored); EEXIST otherwise.
+    /// Copies the file or link to inDestination (a file path) with XPosixFileCopier. With kCopyOverwrite
+    /// an existing target is unlinked once the source is open (a failure to unlink is ignored), so that a
+    /// missing source leaves it in place; EEXIST otherwise.
     [[nodiscard]] VError CopyTo(const VFilePath& inDestination, FileCopyOptions inOptions) const;
 
     /// Adds read and write for owner, group and others (0666).

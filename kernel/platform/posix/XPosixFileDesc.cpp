@@ -1,6 +1,7 @@
 // XPosixFileDesc: pread, pwrite, lseek, fstat, ftruncate and fdatasync on one descriptor.
 #include "platform/posix/XPosixFileDesc.h"
 
+#include "platform/posix/XPosixCalls.h"
 #include "platform/posix/XPosixFileCalls.h"
 
 #include <sys/stat.h>
@@ -8,20 +9,15 @@
 
 namespace vkit {
 
-XPosixFileDesc::~XPosixFileDesc() {
-    if (fFd >= 0)
-        ::close(fFd);
-}
-
 VError XPosixFileDesc::Read(void* outBuffer, size_t inCount, int64_t inPosition, size_t& outRead) const {
     outRead = 0;
     char* buffer = static_cast<char*>(outBuffer);
     while (outRead < inCount) {
         size_t rest = inCount - outRead;
         ssize_t count = RetryAfterSignal([&] {
-            return inPosition < 0
-                       ? ::read(fFd, buffer + outRead, rest)
-                       : ::pread(fFd, buffer + outRead, rest, static_cast<off_t>(inPosition + outRead));
+            return inPosition < 0 ? ::read(fDescriptor.Get(), buffer + outRead, rest)
+                                  : ::pread(fDescriptor.Get(), buffer + outRead, rest,
+                                            static_cast<off_t>(inPosition + outRead));
         });
         if (count < 0)
             return LastPosixError();
@@ -39,8 +35,8 @@ VError XPosixFileDesc::Write(const void* inBuffer, size_t inCount, int64_t inPos
     while (outWritten < inCount) {
         size_t rest = inCount - outWritten;
         ssize_t count = RetryAfterSignal([&] {
-            return inPosition < 0 ? ::write(fFd, buffer + outWritten, rest)
-                                  : ::pwrite(fFd, buffer + outWritten, rest,
+            return inPosition < 0 ? ::write(fDescriptor.Get(), buffer + outWritten, rest)
+                                  : ::pwrite(fDescriptor.Get(), buffer + outWritten, rest,
                                              static_cast<off_t>(inPosition + outWritten));
         });
         if (count < 0)
@@ -51,7 +47,7 @@ VError XPosixFileDesc::Write(const void* inBuffer, size_t inCount, int64_t inPos
 }
 
 VError XPosixFileDesc::GetPosition(int64_t& outPosition) const {
-    off_t position = ::lseek(fFd, 0, SEEK_CUR);
+    off_t position = ::lseek(fDescriptor.Get(), 0, SEEK_CUR);
     if (position < 0)
         return LastPosixError();
     outPosition = static_cast<int64_t>(position);
@@ -59,27 +55,27 @@ VError XPosixFileDesc::GetPosition(int64_t& outPosition) const {
 }
 
 VError XPosixFileDesc::SetPosition(int64_t inPosition, bool inFromEnd) const {
-    if (::lseek(fFd, static_cast<off_t>(inPosition), inFromEnd ? SEEK_END : SEEK_SET) < 0)
+    if (::lseek(fDescriptor.Get(), static_cast<off_t>(inPosition), inFromEnd ? SEEK_END : SEEK_SET) < 0)
         return LastPosixError();
     return VE_OK;
 }
 
 VError XPosixFileDesc::GetSize(int64_t& outSize) const {
     struct stat info;
-    if (::fstat(fFd, &info) != 0)
+    if (::fstat(fDescriptor.Get(), &info) != 0)
         return LastPosixError();
     outSize = static_cast<int64_t>(info.st_size);
     return VE_OK;
 }
 
 VError XPosixFileDesc::SetSize(int64_t inSize) const {
-    if (RetryAfterSignal([&] { return ::ftruncate(fFd, static_cast<off_t>(inSize)); }) != 0)
+    if (RetryAfterSignal([&] { return ::ftruncate(fDescriptor.Get(), static_cast<off_t>(inSize)); }) != 0)
         return LastPosixError();
     return VE_OK;
 }
 
 VError XPosixFileDesc::Flush() const {
-    if (RetryAfterSignal([&] { return ::fdatasync(fFd); }) != 0)
+    if (RetryAfterSignal([&] { return ::fdatasync(fDescriptor.Get()); }) != 0)
         return LastPosixError();
     return VE_OK;
 }

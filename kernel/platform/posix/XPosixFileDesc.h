@@ -2,6 +2,7 @@
 #pragma once
 
 #include "errors/VErrorCodes.h"
+#include "platform/posix/XPosixDescriptor.h"
 
 #include <cstddef>
 #include <cstdint>
@@ -12,12 +13,9 @@ namespace vkit {
 /// 0 or the POSX error of the failing system call.
 class XPosixFileDesc {
 public:
-    explicit XPosixFileDesc(int inFd) noexcept : fFd(inFd) {}
-    XPosixFileDesc(const XPosixFileDesc&) = delete;
-    XPosixFileDesc& operator=(const XPosixFileDesc&) = delete;
-    ~XPosixFileDesc();
+    explicit XPosixFileDesc(int inFd) noexcept : fDescriptor(inFd) {}
 
-    int GetFd() const noexcept { return fFd; }
+    int GetFd() const noexcept { return fDescriptor.Get(); }
 
     /// Reads up to inCount bytes at inPosition (at the current position, which then advances, when
     /// inPosition is negative), as many calls as needed until inCount bytes or the end of the file.
@@ -35,7 +33,7 @@ public:
     [[nodiscard]] VError Flush() const;
 
 private:
-    int fFd;
+    XPosixDescriptor fDescriptor;
 };
 
 } // namespace vkit

@@ -1,6 +1,7 @@
 // XPosixFileFlags: FS_IOC_GETFLAGS and FS_IOC_SETFLAGS on a descriptor opened without following links.
 #include "platform/posix/XPosixFileFlags.h"
 
+#include "platform/posix/XPosixDescriptor.h"
 #include "platform/posix/XPosixFileCalls.h"
 
 #include <fcntl.h>
@@ -13,19 +14,19 @@ namespace vkit {
 
 namespace {
 
-/// Opens a regular file or a directory to reach its attributes; -1 with errno set otherwise, ENOTSUP
-/// for links and special files, which carry no attribute.
-int OpenForFlags(const std::string& inPath, bool inFollow) {
+/// Opens a regular file or a directory to reach its attributes; invalid, with errno set, otherwise:
+/// ENOTSUP for links and special files, which carry no attribute.
+XPosixDescriptor OpenForFlags(const std::string& inPath, bool inFollow) {
     struct stat info;
     int statResult = inFollow ? ::stat(inPath.c_str(), &info) : ::lstat(inPath.c_str(), &info);
     if (statResult != 0)
-        return -1;
+        return XPosixDescriptor();
     if (!S_ISREG(info.st_mode) && !S_ISDIR(info.st_mode)) {
         errno = ENOTSUP;
-        return -1;
+        return XPosixDescriptor();
     }
     int flags = O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY | (inFollow ? 0 : O_NOFOLLOW);
-    return RetryAfterSignal([&] { return ::open(inPath.c_str(), flags); });
+    return XPosixDescriptor::OpenAt(AT_FDCWD, inPath.c_str(), flags);
 }
 
 /// True for the errors of items or file systems that have no attributes at all.
@@ -37,36 +38,28 @@ bool HasNoAttributes(int inErrno) {
 
 VError XPosixFileFlags::IsLocked(const std::string& inPath, bool inFollow, bool& outLocked) {
     outLocked = false;
-    int fd = OpenForFlags(inPath, inFollow);
-    if (fd < 0)
-        return HasNoAttributes(errno) ? VE_OK : LastPosixError();
+    XPosixDescriptor item = OpenForFlags(inPath, inFollow);
     int attributes = 0;
-    int result = ::ioctl(fd, FS_IOC_GETFLAGS, &attributes);
-    int error = errno;
-    ::close(fd);
-    if (result != 0)
+    if (!item.IsValid() || ::ioctl(item.Get(), FS_IOC_GETFLAGS, &attributes) != 0) {
+        int error = errno;
         return HasNoAttributes(error) ? VE_OK : MakeVErrorFromPosix(error);
+    }
     outLocked = (attributes & FS_IMMUTABLE_FL) != 0;
     return VE_OK;
 }
 
 VError XPosixFileFlags::SetLocked(const std::string& inPath, bool inLocked) {
-    int fd = OpenForFlags(inPath, false);
-    if (fd < 0) {
-        int error = errno;
-        return !inLocked && HasNoAttributes(error) ? VE_OK : MakeVErrorFromPosix(error);
-    }
+    XPosixDescriptor item = OpenForFlags(inPath, false);
     int attributes = 0;
-    int result = ::ioctl(fd, FS_IOC_GETFLAGS, &attributes);
-    if (result == 0 && ((attributes & FS_IMMUTABLE_FL) != 0) != inLocked) {
+    bool done = item.IsValid() && ::ioctl(item.Get(), FS_IOC_GETFLAGS, &attributes) == 0;
+    if (done && ((attributes & FS_IMMUTABLE_FL) != 0) != inLocked) {
         attributes = inLocked ? (attributes | FS_IMMUTABLE_FL) : (attributes & ~FS_IMMUTABLE_FL);
-        result = ::ioctl(fd, FS_IOC_SETFLAGS, &attributes);
+        done = ::ioctl(item.Get(), FS_IOC_SETFLAGS, &attributes) == 0;
     }
+    if (done)
+        return VE_OK;
     int error = errno;
-    ::close(fd);
-    if (result != 0)
-        return !inLocked && HasNoAttributes(error) ? VE_OK : MakeVErrorFromPosix(error);
-    return VE_OK;
+    return !inLocked && HasNoAttributes(error) ? VE_OK : MakeVErrorFromPosix(error);
 }
 
 } // namespace vkit

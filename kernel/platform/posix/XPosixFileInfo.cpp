@@ -3,6 +3,7 @@
 
 #include "platform/posix/XPosixFileCalls.h"
 #include "platform/posix/XPosixFileFlags.h"
+#include "platform/posix/XPosixPathText.h"
 
 #include <cstdio>
 #include <fcntl.h>
@@ -28,12 +29,6 @@ struct timespec ToTimespec(int64_t inMilliseconds) {
     time.tv_sec = static_cast<time_t>(seconds);
     time.tv_nsec = static_cast<long>(rest * 1000000);
     return time;
-}
-
-bool NameIsInvisible(const std::string& inPath) {
-    std::string path = WithoutTrailingSlash(inPath);
-    size_t slash = path.rfind('/');
-    return slash != std::string::npos && slash + 1 < path.size() && path[slash + 1] == '.';
 }
 
 } // namespace
@@ -83,8 +78,14 @@ VError XPosixFileInfo::GetSize(const std::string& inPath, int64_t& outSize) {
 }
 
 VError XPosixFileInfo::GetTimes(const std::string& inPath, XPosixItemTimes& outTimes) {
+    return GetTimesAt(AT_FDCWD, inPath.c_str(), true, outTimes);
+}
+
+VError XPosixFileInfo::GetTimesAt(int inFolder, const char* inName, bool inFollow,
+                                  XPosixItemTimes& outTimes) {
     struct statx info;
-    if (::statx(AT_FDCWD, inPath.c_str(), 0, STATX_BASIC_STATS | STATX_BTIME, &info) != 0)
+    constexpr unsigned kMask = STATX_MTIME | STATX_ATIME | STATX_BTIME;
+    if (::statx(inFolder, inName, inFollow ? 0 : AT_SYMLINK_NOFOLLOW, kMask, &info) != 0)
         return LastPosixError();
     outTimes.fModification = ToMilliseconds(info.stx_mtime);
     outTimes.fAccess = ToMilliseconds(info.stx_atime);
@@ -112,7 +113,7 @@ VError XPosixFileInfo::GetAttributes(const std::string& inPath, bool inFollow,
         return error;
     if (locked)
         outAttributes |= kFileAttributeLocked;
-    if (NameIsInvisible(inPath))
+    if (IsInvisibleName(SplitPath(inPath).fName))
         outAttributes |= kFileAttributeInvisible;
     return VE_OK;
 }

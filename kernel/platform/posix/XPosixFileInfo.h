@@ -39,6 +39,10 @@ public:
     [[nodiscard]] static VError GetSize(const std::string& inPath, int64_t& outSize);
     /// The times of the item, links followed.
     [[nodiscard]] static VError GetTimes(const std::string& inPath, XPosixItemTimes& outTimes);
+    /// The times of the item inName of the folder inFolder (AT_FDCWD: a path); a final link is followed
+    /// only with inFollow.
+    [[nodiscard]] static VError GetTimesAt(int inFolder, const char* inName, bool inFollow,
+                                           XPosixItemTimes& outTimes);
     /// Sets the modification and access times (a null one is left as it is), links followed. The birth
     /// time cannot be set on Linux.
     [[nodiscard]] static VError SetTimes(const std::string& inPath, const int64_t* inModification,

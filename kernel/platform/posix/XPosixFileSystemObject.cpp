@@ -13,8 +13,8 @@ void XPosixFileSystemObject::_Init(const IFileSystemObject* inOwner, std::string
     fPosixPath = std::move(inPosixPath);
 }
 
-VError XPosixFileSystemObject::MoveToTrash() const {
-    return XPosixTrash::MoveToTrash(fPosixPath);
+VError XPosixFileSystemObject::MoveToTrash(std::string& outMessage) const {
+    return XPosixTrash::MoveToTrash(fPosixPath, outMessage);
 }
 
 VError XPosixFileSystemObject::GetPermissions(uint16_t& outMode) const {

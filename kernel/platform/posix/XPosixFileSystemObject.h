@@ -25,8 +25,9 @@ public:
     /// The owner's POSIX path (empty for an invalid path).
     const std::string& GetPosixPath() const noexcept { return fPosixPath; }
 
-    /// Moves the item to the user's trash ($XDG_DATA_HOME/Trash with its ".trashinfo").
-    [[nodiscard]] VError MoveToTrash() const;
+    /// Moves the item to the user's trash ($XDG_DATA_HOME/Trash with its ".trashinfo"); outMessage
+    /// receives the trash's own text of a failure.
+    [[nodiscard]] VError MoveToTrash(std::string& outMessage) const;
     /// The permission bits (mode & 0777) of the item itself.
     [[nodiscard]] VError GetPermissions(uint16_t& outMode) const;
     /// Sets mode & 0777 on the item itself.

@@ -5,6 +5,7 @@
 #include "files/VFileOptions.h"
 #include "files/VFilePath.h"
 #include "platform/posix/XPosixFileSystemObject.h"
+#include "platform/posix/XPosixTreeError.h"
 
 #include <cstdint>
 #include <string>
@@ -55,16 +56,15 @@ public:
     /// Moves to inDestination without replacing an existing item; across file systems, a copy of the
     /// whole tree (complete or absent) then the removal of the source. outCopied tells whether the copy
     /// was made: a removal that fails then leaves the copy complete and the source's remains in place.
-    /// outFailedPath receives the item at which the copy or the removal stopped.
-    [[nodiscard]] VError Move(const VFilePath& inDestination, std::string& outFailedPath,
-                              bool& outCopied) const;
+    /// Answers the failure with its step and the item at which the copy or the removal stopped.
+    [[nodiscard]] XPosixTreeError Move(const VFilePath& inDestination, bool& outCopied) const;
     /// Removes the folder and everything in it, lifting locks and adding owner permissions where
-    /// needed, without following any link (XPosixForcedDelete). outFailedPath receives the item at which
-    /// the walk stopped; outRestoreError a failure to give the parent back its mode or attributes.
-    [[nodiscard]] VError DeleteForced(std::string& outFailedPath, VError& outRestoreError) const;
+    /// needed, without following any link (XPosixForcedDelete). Answers the failure with its step and
+    /// item; outRestoreFailure receives a failure to give the parent back its mode or attributes.
+    [[nodiscard]] XPosixTreeError DeleteForced(XPosixTreeError& outRestoreFailure) const;
     /// Copies the whole tree to inDestination, which must not exist, in one call: the destination is
-    /// then either complete or absent (XPosixTreeCopy). outFailedPath receives the item that failed.
-    [[nodiscard]] VError CopyTree(const VFilePath& inDestination, std::string& outFailedPath) const;
+    /// then either complete or absent (XPosixTreeCopy). Answers the failure with its step and item.
+    [[nodiscard]] XPosixTreeError CopyTree(const VFilePath& inDestination) const;
 
     /// Adds write permission for owner, group and others.
     [[nodiscard]] VError MakeWritableByAll() const;

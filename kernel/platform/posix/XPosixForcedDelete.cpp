@@ -1,16 +1,14 @@
 // XPosixForcedDelete: descriptor walk removing a tree, with immutable attributes and modes lifted.
 #include "platform/posix/XPosixForcedDelete.h"
 
-#include "platform/posix/XPosixDirectoryEntry.h"
+#include "platform/posix/XPosixFolderReader.h"
+#include "platform/posix/XPosixPathText.h"
 
 #include <cerrno>
 #include <cstdint>
 #include <cstring>
-#include <dirent.h>
-#include <fcntl.h>
 #include <fts.h>
 #include <linux/fs.h>
-#include <memory>
 #include <sys/ioctl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -34,7 +32,8 @@ int ClearLockFlags(int inDescriptor) {
         return -1;
     if ((flags & kLockFlags) != 0) {
         int cleared = flags & ~kLockFlags;
-        ::ioctl(inDescriptor, FS_IOC_SETFLAGS, &cleared);
+        // What stays locked makes the removal fail, and that failure is reported.
+        (void)::ioctl(inDescriptor, FS_IOC_SETFLAGS, &cleared);
     }
     return flags;
 }
@@ -58,13 +57,14 @@ void UnlockItem(int inFolder, const char* inName) {
     bool modeWanted = (status.st_mode & wanted) != wanted && MayChangeMode(status);
     if (modeWanted && ::fchmodat(inFolder, inName, mode, AT_SYMLINK_NOFOLLOW) == 0)
         modeWanted = false;
-    int descriptor = ::openat(inFolder, inName, O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
-    if (descriptor < 0)
+    XPosixDescriptor item =
+        XPosixDescriptor::OpenAt(inFolder, inName, O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
+    if (!item.IsValid())
         return;
-    ClearLockFlags(descriptor);
+    ClearLockFlags(item.Get());
+    // What stays locked makes the removal fail, and that failure is reported.
     if (modeWanted)
-        ::fchmod(descriptor, mode);
-    ::close(descriptor);
+        (void)::fchmod(item.Get(), mode);
 }
 
 /// A folder met before its content: unlocked when statx reports a lock attribute (or cannot say), or
@@ -94,31 +94,28 @@ int RemoveItem(int inFolder, const char* inName) {
 /// The parent's state while its child is removed, given back by Restore.
 class ParentGuard {
 public:
-    explicit ParentGuard(const std::string& inPath) : fPath(inPath) {
-        fDescriptor = ::open(fPath.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-        if (fDescriptor < 0)
+    explicit ParentGuard(std::string_view inPath) : fPath(inPath) {
+        fParent = XPosixDescriptor::OpenAt(AT_FDCWD, fPath.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+        if (!fParent.IsValid())
             return;
-        fFlags = ClearLockFlags(fDescriptor);
+        fFlags = ClearLockFlags(fParent.Get());
         struct stat status;
-        if (::fstat(fDescriptor, &status) == 0 && (status.st_mode & S_IRWXU) != S_IRWXU && ::geteuid() != 0 &&
-            ::geteuid() == status.st_uid && ::fchmod(fDescriptor, (status.st_mode | S_IRWXU) & 07777) == 0)
+        if (::fstat(fParent.Get(), &status) == 0 && (status.st_mode & S_IRWXU) != S_IRWXU &&
+            ::geteuid() != 0 && ::geteuid() == status.st_uid &&
+            ::fchmod(fParent.Get(), (status.st_mode | S_IRWXU) & 07777) == 0)
             fMode = static_cast<int>(status.st_mode & 07777);
     }
-    ~ParentGuard() {
-        if (fDescriptor >= 0)
-            ::close(fDescriptor);
-    }
-    ParentGuard(const ParentGuard&) = delete;
-    ParentGuard& operator=(const ParentGuard&) = delete;
+
+    const std::string& GetPath() const noexcept { return fPath; }
 
     XPosixTreeError Restore() {
         XPosixTreeError result;
-        if (fMode >= 0 && ::fchmod(fDescriptor, static_cast<mode_t>(fMode)) != 0) {
+        if (fMode >= 0 && ::fchmod(fParent.Get(), static_cast<mode_t>(fMode)) != 0) {
             int error = errno;
             result = MakeError(error, fPath, "fchmod");
         }
-        if (fFlags > 0 && (fFlags & kLockFlags) != 0 && ::ioctl(fDescriptor, FS_IOC_SETFLAGS, &fFlags) != 0 &&
-            !result.IsError()) {
+        if (fFlags > 0 && (fFlags & kLockFlags) != 0 &&
+            ::ioctl(fParent.Get(), FS_IOC_SETFLAGS, &fFlags) != 0 && !result.IsError()) {
             int error = errno;
             result = MakeError(error, fPath, "ioctl FS_IOC_SETFLAGS");
         }
@@ -127,7 +124,7 @@ public:
 
 private:
     std::string fPath;
-    int fDescriptor = -1;
+    XPosixDescriptor fParent;
     int fFlags = -1;
     int fMode = -1;
 };
@@ -187,12 +184,6 @@ XPosixTreeError WalkByPath(const std::string& inPath) {
 class DescriptorWalk {
 public:
     explicit DescriptorWalk(std::string_view inPath) : fPath(inPath) { fFrames.reserve(kMaxOpenFolders); }
-    ~DescriptorWalk() {
-        for (Frame& frame : fFrames)
-            ::close(frame.fDescriptor);
-    }
-    DescriptorWalk(const DescriptorWalk&) = delete;
-    DescriptorWalk& operator=(const DescriptorWalk&) = delete;
 
     /// Removes the item inName of the folder inParent, whose path is the walk's path.
     XPosixTreeError Run(int inParent, const char* inName) {
@@ -214,22 +205,15 @@ public:
                     return error;
                 continue;
             }
-            unsigned char type = static_cast<unsigned char>(folder.fItems[folder.fNext]);
+            bool isFolder = folder.fItems[folder.fNext] == 'd';
             const char* name = folder.fItems.c_str() + folder.fNext + 1;
             folder.fNext += 2 + std::strlen(name);
-            if (type == DT_UNKNOWN) {
-                if (::fstatat(folder.fDescriptor, name, &status, AT_SYMLINK_NOFOLLOW) != 0) {
-                    int error = errno;
-                    return MakeError(error, PathOf(name), "stat");
-                }
-                type = S_ISDIR(status.st_mode) ? DT_DIR : DT_REG;
-            }
             XPosixTreeError error;
-            if (type != DT_DIR) {
-                if (int failure = RemoveItem(folder.fDescriptor, name); failure != 0)
+            if (!isFolder) {
+                if (int failure = RemoveItem(folder.fListing.Get(), name); failure != 0)
                     error = MakeError(failure, PathOf(name), "unlink");
             } else if (fFrames.size() < kMaxOpenFolders) {
-                error = Enter(folder.fDescriptor, name);
+                error = Enter(folder.fListing.Get(), name);
             } else {
                 error = WalkByPath(PathOf(name));
             }
@@ -242,47 +226,29 @@ public:
 private:
     // Folders open at once; a subtree deeper than this is removed by path.
     static constexpr size_t kMaxOpenFolders = 64;
-    static constexpr size_t kListingBufferSize = 32 * 1024;
 
     struct Frame {
-        int fDescriptor;
+        XPosixFolderReader fListing;
         std::string fName;
-        // The folder's items, each as its directory-entry type, its name and a NUL.
+        // The folder's items, each as 'd' (a folder) or 'f' (anything else), its name and a NUL.
         std::string fItems;
-        size_t fNext;
+        size_t fNext = 0;
     };
 
+    /// Opens the folder (unlocked first) and reads all its items before any is removed.
     XPosixTreeError Enter(int inParent, const char* inName) {
         UnlockFolder(inParent, inName);
-        int descriptor = ::openat(inParent, inName, O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
-        if (descriptor < 0) {
-            int error = errno;
+        Frame frame{XPosixFolderReader(), inName, std::string(), 0};
+        if (int error = frame.fListing.Open(inParent, inName, false); error != 0)
             return MakeError(error, PathOf(inName), "opendir");
+        XPosixFolderEntry entry;
+        while (frame.fListing.Next(entry)) {
+            frame.fItems.push_back(entry.fType == DT_DIR ? 'd' : 'f');
+            frame.fItems.append(entry.fName, std::strlen(entry.fName) + 1);
         }
-        Frame frame{descriptor, inName, std::string(), 0};
-        // The entries are read straight into a buffer: no listing stream, no second descriptor.
-        for (;;) {
-            ssize_t length = ::getdents64(descriptor, fBuffer.get(), kListingBufferSize);
-            if (length == 0)
-                break;
-            if (length < 0) {
-                int error = errno;
-                if (error == EINTR)
-                    continue;
-                ::close(descriptor);
-                return MakeError(error, PathOf(inName), "readdir");
-            }
-            for (ssize_t offset = 0; offset < length;) {
-                // The kernel aligns each record for this very access.
-                const auto* entry = reinterpret_cast<const struct dirent64*>(fBuffer.get() + offset);
-                offset += entry->d_reclen;
-                const char* name = entry->d_name;
-                if (IsDotOrDotDot(name))
-                    continue;
-                frame.fItems.push_back(static_cast<char>(entry->d_type));
-                frame.fItems.append(name, std::strlen(name) + 1);
-            }
-        }
+        if (int error = frame.fListing.GetError(); error != 0)
+            return MakeError(error, JoinPath(PathOf(inName), frame.fListing.GetFailedName()),
+                             frame.fListing.GetFailedStep());
         fFrames.push_back(std::move(frame));
         return XPosixTreeError();
     }
@@ -290,9 +256,8 @@ private:
     /// Closes the innermost folder, now empty, and removes it.
     XPosixTreeError Leave(int inRootParent) {
         std::string name = std::move(fFrames.back().fName);
-        ::close(fFrames.back().fDescriptor);
         fFrames.pop_back();
-        int parent = fFrames.empty() ? inRootParent : fFrames.back().fDescriptor;
+        int parent = fFrames.empty() ? inRootParent : fFrames.back().fListing.Get();
         if (::unlinkat(parent, name.c_str(), AT_REMOVEDIR) != 0) {
             int error = errno;
             return MakeError(error, PathOf(name.c_str()), "rmdir");
@@ -306,41 +271,33 @@ private:
             return fPath;
         std::string path = fPath;
         for (size_t i = 1; i < fFrames.size(); ++i)
-            path.append("/").append(fFrames[i].fName);
-        return path.append("/").append(inName);
+            path = JoinPath(path, fFrames[i].fName);
+        return JoinPath(path, inName);
     }
 
     std::string fPath;
     std::vector<Frame> fFrames;
-    std::unique_ptr<char[]> fBuffer{new char[kListingBufferSize]};
 };
 
 } // namespace
 
 XPosixTreeError XPosixForcedDelete::Delete(std::string_view inPath, XPosixTreeError* outRestoreError) {
-    while (inPath.size() > 1 && inPath.back() == '/')
-        inPath.remove_suffix(1);
-    if (inPath.empty() || inPath == "/")
-        return MakeError(EINVAL, inPath, "delete");
-    std::string path(inPath);
-    size_t slash = path.rfind('/');
-    std::string parent = slash == std::string::npos ? "." : (slash == 0 ? "/" : path.substr(0, slash));
-    std::string name = slash == std::string::npos ? path : path.substr(slash + 1);
-    // "d/." names d itself and "a/b/.." names a: removing either from the parent of the last component
-    // would empty a folder the path does not seem to name.
-    if (IsDotOrDotDot(name.c_str()))
-        return MakeError(EINVAL, inPath, "delete");
+    XPosixPathParts parts = SplitPath(inPath);
+    std::string path(WithoutTrailingSlashes(inPath));
+    std::string name(parts.fName);
+    if (NamesNoItem(name))
+        return MakeError(EINVAL, path, "delete");
 
-    ParentGuard guard(parent);
+    ParentGuard guard(parts.fParent);
     XPosixTreeError result;
     // Reaching the parent needs search permission only, not read permission.
-    int parentDescriptor = ::open(parent.c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC);
-    if (parentDescriptor < 0) {
+    XPosixDescriptor parent =
+        XPosixDescriptor::OpenAt(AT_FDCWD, guard.GetPath().c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC);
+    if (!parent.IsValid()) {
         int error = errno;
         result = MakeError(error, path, "stat");
     } else {
-        result = DescriptorWalk(path).Run(parentDescriptor, name.c_str());
-        ::close(parentDescriptor);
+        result = DescriptorWalk(path).Run(parent.Get(), name.c_str());
     }
     XPosixTreeError restore = guard.Restore();
     if (outRestoreError != nullptr)

@@ -2,7 +2,7 @@
 #include "platform/posix/XPosixItemRelation.h"
 
 #include "platform/posix/XPosixDescriptor.h"
-#include "platform/posix/XPosixFileCalls.h"
+#include "platform/posix/XPosixPathText.h"
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -39,28 +39,20 @@ bool ReadItem(int inFolder, const char* inName, ItemPair& outItem) {
 }
 
 /// An O_PATH descriptor of the folder inPath, links resolved (search permission is enough).
-int OpenFolder(const std::string& inPath) {
-    return RetryAfterSignal([&] { return ::open(inPath.c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC); });
-}
-
-/// The folder part and the last component of a path without trailing "/".
-void Split(const std::string& inPath, std::string& outFolder, std::string& outName) {
-    size_t slash = inPath.rfind('/');
-    outFolder = slash == std::string::npos ? "." : (slash == 0 ? "/" : inPath.substr(0, slash));
-    outName = slash == std::string::npos ? inPath : inPath.substr(slash + 1);
+XPosixDescriptor OpenFolder(std::string_view inPath) {
+    return XPosixDescriptor::OpenAt(AT_FDCWD, std::string(inPath).c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC);
 }
 
 /// Opens (O_PATH, links resolved) the folder inPath, or the nearest of its ancestors that exists;
 /// outIsItself tells which.
-XPosixDescriptor OpenNearestFolder(std::string inPath, bool& outIsItself) {
+XPosixDescriptor OpenNearestFolder(std::string_view inPath, bool& outIsItself) {
     outIsItself = true;
     for (;;) {
-        XPosixDescriptor folder(OpenFolder(inPath));
+        XPosixDescriptor folder = OpenFolder(inPath);
         if (folder.IsValid() || inPath == "/" || inPath == ".")
             return folder;
         outIsItself = false;
-        std::string name;
-        Split(WithoutTrailingSlash(inPath), inPath, name);
+        inPath = SplitPath(inPath).fParent;
     }
 }
 
@@ -69,14 +61,15 @@ XPosixDescriptor OpenNearestFolder(std::string inPath, bool& outIsItself) {
 bool XPosixItemRelation::IsSameOrInside(int inFolder, const struct stat& inItem) {
     if (!S_ISDIR(inItem.st_mode))
         return false;
-    XPosixDescriptor current(::fcntl(inFolder, F_DUPFD_CLOEXEC, 0));
+    XPosixDescriptor current = XPosixDescriptor::Duplicate(inFolder);
     for (int depth = 0; current.IsValid() && depth < kMaxFolderDepth; ++depth) {
         struct stat status;
         if (::fstat(current.Get(), &status) != 0)
             return false;
         if (IsSameItem(status, inItem))
             return true;
-        XPosixDescriptor parent(::openat(current.Get(), "..", O_PATH | O_DIRECTORY | O_CLOEXEC));
+        XPosixDescriptor parent =
+            XPosixDescriptor::OpenAt(current.Get(), "..", O_PATH | O_DIRECTORY | O_CLOEXEC);
         struct stat parentStatus;
         if (!parent.IsValid() || ::fstat(parent.Get(), &parentStatus) != 0 ||
             IsSameItem(parentStatus, status))
@@ -87,21 +80,21 @@ bool XPosixItemRelation::IsSameOrInside(int inFolder, const struct stat& inItem)
 }
 
 EItemRelation XPosixItemRelation::Relate(const std::string& inSource, const std::string& inTarget) {
-    std::string folder;
-    std::string name;
-    Split(WithoutTrailingSlash(inSource), folder, name);
-    XPosixDescriptor sourceParent(OpenFolder(folder));
+    XPosixPathParts sourceParts = SplitPath(inSource);
+    XPosixDescriptor sourceParent = OpenFolder(sourceParts.fParent);
     ItemPair source;
-    if (!sourceParent.IsValid() || !ReadItem(sourceParent.Get(), name.c_str(), source))
+    if (!sourceParent.IsValid() ||
+        !ReadItem(sourceParent.Get(), std::string(sourceParts.fName).c_str(), source))
         return EItemRelation::kApart;
 
-    Split(WithoutTrailingSlash(inTarget), folder, name);
+    XPosixPathParts targetParts = SplitPath(inTarget);
     bool parentIsItself = false;
-    XPosixDescriptor targetParent = OpenNearestFolder(folder, parentIsItself);
+    XPosixDescriptor targetParent = OpenNearestFolder(targetParts.fParent, parentIsItself);
     if (!targetParent.IsValid())
         return EItemRelation::kApart;
     ItemPair target;
-    bool targetExists = parentIsItself && ReadItem(targetParent.Get(), name.c_str(), target);
+    bool targetExists =
+        parentIsItself && ReadItem(targetParent.Get(), std::string(targetParts.fName).c_str(), target);
     if (targetExists && target.Shares(source))
         return EItemRelation::kSame;
     if (IsSameOrInside(targetParent.Get(), source.fMet) ||
@@ -109,7 +102,8 @@ EItemRelation XPosixItemRelation::Relate(const std::string& inSource, const std:
         return EItemRelation::kTargetInsideSource;
     if (targetExists && S_ISDIR(target.fReached.st_mode)) {
         // The source as named (its folder) and as reached (a link to a folder elsewhere).
-        XPosixDescriptor reached(S_ISDIR(source.fReached.st_mode) ? OpenFolder(inSource) : -1);
+        XPosixDescriptor reached =
+            S_ISDIR(source.fReached.st_mode) ? OpenFolder(inSource) : XPosixDescriptor();
         if (IsSameOrInside(sourceParent.Get(), target.fReached) ||
             (reached.IsValid() && IsSameOrInside(reached.Get(), target.fReached)))
             return EItemRelation::kTargetHoldsSource;

@@ -1,6 +1,8 @@
 // Platform side of the memory manager (POSIX/Linux system calls).
 #include "platform/posix/XPosixMemory.h"
 
+#include "platform/posix/XPosixDescriptor.h"
+
 #include <atomic>
 #include <cerrno>
 #include <cstdint>
@@ -55,17 +57,12 @@ pid_t CurrentPid() noexcept {
 
 /// Start of the program break's heap (start_brk, field 47 of /proc/self/stat), 0 when unknown.
 uintptr_t ReadHeapStart() noexcept {
-    int fd = open("/proc/self/stat", O_RDONLY | O_CLOEXEC);
-    if (fd < 0)
+    XPosixDescriptor file = XPosixDescriptor::OpenAt(AT_FDCWD, "/proc/self/stat", O_RDONLY | O_CLOEXEC);
+    std::string text;
+    if (!file.IsValid() || ReadToEnd(file.Get(), text, 4096) != 0)
         return 0;
-    char text[1024];
-    ssize_t n = read(fd, text, sizeof(text) - 1);
-    close(fd);
-    if (n <= 0)
-        return 0;
-    text[n] = 0;
     // The command name (field 2) may hold spaces: count the fields after its closing parenthesis.
-    const char* p = std::strrchr(text, ')');
+    const char* p = std::strrchr(text.c_str(), ')');
     for (int field = 2; p != nullptr && field < 47; ++field)
         p = std::strchr(p + 1, ' ');
     return p != nullptr ? std::strtoull(p + 1, nullptr, 10) : 0;

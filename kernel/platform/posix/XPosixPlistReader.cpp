@@ -1,6 +1,7 @@
 // XPosixPlistReader: the property-list SAX handler, the Xerces-C set-up and the file read.
 #include "platform/posix/XPosixPlistReader.h"
 
+#include "platform/posix/XPosixDescriptor.h"
 #include "platform/posix/XPosixErrorText.h"
 #include "platform/posix/XPosixXercesInit.h"
 
@@ -18,8 +19,6 @@
 #include <fcntl.h>
 #include <memory>
 #include <string_view>
-#include <sys/stat.h>
-#include <unistd.h>
 #include <utility>
 
 namespace vkit {
@@ -176,43 +175,13 @@ std::unique_ptr<xercesc::SAX2XMLReader> MakeClosedReader(xercesc::SecurityManage
     return reader;
 }
 
-int RetryOpen(const char* inPath) {
-    int descriptor;
-    do {
-        descriptor = open(inPath, O_RDONLY | O_CLOEXEC);
-    } while (descriptor < 0 && errno == EINTR);
-    return descriptor;
-}
-
-/// Reads the whole file into outBytes; returns 0 or the errno of the failing call (EFBIG past the cap).
+/// Reads the whole file into outBytes; returns 0 or the errno of the failing call (EISDIR for a folder,
+/// EFBIG past the cap).
 int ReadWholeFile(const std::string& inPath, std::string& outBytes) {
-    int descriptor = RetryOpen(inPath.c_str());
-    if (descriptor < 0)
+    XPosixDescriptor file = XPosixDescriptor::OpenAt(AT_FDCWD, inPath.c_str(), O_RDONLY | O_CLOEXEC);
+    if (!file.IsValid())
         return errno;
-    int error = 0;
-    struct stat info {};
-    if (fstat(descriptor, &info) != 0)
-        error = errno;
-    else if (S_ISDIR(info.st_mode))
-        error = EISDIR;
-    else if (static_cast<size_t>(info.st_size) > XPosixPlistReader::kMaxFileSize)
-        error = EFBIG;
-    char buffer[16384];
-    while (error == 0) {
-        ssize_t count = read(descriptor, buffer, sizeof(buffer));
-        if (count < 0 && errno == EINTR)
-            continue;
-        if (count < 0)
-            error = errno;
-        else if (count == 0)
-            break;
-        else if (outBytes.size() + static_cast<size_t>(count) > XPosixPlistReader::kMaxFileSize)
-            error = EFBIG;
-        else
-            outBytes.append(buffer, static_cast<size_t>(count));
-    }
-    close(descriptor);
-    return error;
+    return ReadToEnd(file.Get(), outBytes, XPosixPlistReader::kMaxFileSize);
 }
 
 } // namespace

@@ -2,7 +2,7 @@
 // the process id.
 #include "platform/posix/XPosixProcessIPC.h"
 
-#include "platform/posix/XPosixFileCalls.h"
+#include "platform/posix/XPosixCalls.h"
 #include "platform/posix/XPosixSpawn.h"
 
 #include <atomic>
@@ -37,14 +37,13 @@ extern "C" void OnTerminationSignal(int inSignal) {
 bool XPosixProcessIPC::Init(std::function<void()> inOnTermination) {
     if (IsInited() || sSignalWrite.load() >= 0)
         return false;
-    XPosixDescriptor signalWrite;
-    if (XPosixSpawn::MakePipe(fSignalRead, signalWrite) != 0 ||
-        ::fcntl(signalWrite.Get(), F_SETFL, O_NONBLOCK) != 0) {
+    if (XPosixSpawn::MakePipe(fSignalRead, fSignalWrite) != 0 || SetNonBlocking(fSignalWrite.Get()) != 0) {
         fSignalRead.Close();
+        fSignalWrite.Close();
         return false;
     }
     fOnTermination = std::move(inOnTermination);
-    sSignalWrite.store(signalWrite.Get());
+    sSignalWrite.store(fSignalWrite.Get());
     struct sigaction action {};
     action.sa_handler = OnTerminationSignal;
     action.sa_flags = SA_RESTART;
@@ -55,7 +54,6 @@ bool XPosixProcessIPC::Init(std::function<void()> inOnTermination) {
     if (installed == 3) {
         try {
             fThread = std::thread([this] { _Watch(); });
-            signalWrite.Release();
             return true;
         } catch (const std::system_error&) {
         }
@@ -66,6 +64,7 @@ bool XPosixProcessIPC::Init(std::function<void()> inOnTermination) {
     }
     sSignalWrite.store(-1);
     fSignalRead.Close();
+    fSignalWrite.Close();
     return false;
 }
 
@@ -75,11 +74,12 @@ void XPosixProcessIPC::DeInit() noexcept {
     for (size_t index = 0; index < 3; ++index)
         ::sigaction(kTerminationSignals[index], &fPrevious[index], nullptr);
     // A 0 byte ends the thread.
-    int signalWrite = sSignalWrite.exchange(-1);
+    sSignalWrite.store(-1);
     unsigned char stop = 0;
-    (void)!RetryAfterSignal([&] { return ::write(signalWrite, &stop, 1); });
+    // The thread reads each byte as it comes: the pipe has room for this one.
+    (void)WriteAll(fSignalWrite.Get(), &stop, 1);
     fThread.join();
-    ::close(signalWrite);
+    fSignalWrite.Close();
     fSignalRead.Close();
 }
 

@@ -38,6 +38,7 @@ private:
 
     std::function<void()> fOnTermination;
     XPosixDescriptor fSignalRead;
+    XPosixDescriptor fSignalWrite;
     std::thread fThread;
     struct sigaction fPrevious[3] = {};
 };

@@ -1,7 +1,7 @@
 // XPosixProcessLauncher: pipes, posix_spawn, poll on the pipes and on a pidfd, waitpid and kill.
 #include "platform/posix/XPosixProcessLauncher.h"
 
-#include "platform/posix/XPosixFileCalls.h"
+#include "platform/posix/XPosixCalls.h"
 #include "platform/posix/XPosixSpawn.h"
 #include "platform/posix/XPosixSystem.h"
 
@@ -25,11 +25,6 @@ constexpr uint64_t kNanosecondsPerMillisecond = 1000000ULL;
 constexpr int32_t kTerminationWait = 5000;
 // The longest sleep between two looks at a child's end where the system has no pidfd.
 constexpr int kLongestPollInterval = 50;
-
-/// A new pipe end has no status flag of its own to keep.
-bool SetNonBlocking(int inDescriptor) noexcept {
-    return ::fcntl(inDescriptor, F_SETFL, O_NONBLOCK) == 0;
-}
 
 /// Blocks SIGPIPE on the calling thread for the scope, so that writing to a child that has gone fails
 /// with EPIPE instead of ending the process; a SIGPIPE the scope caused is taken off again.
@@ -71,12 +66,12 @@ int MillisecondsUntil(uint64_t inDeadline, uint64_t inNow) noexcept {
 
 int32_t XPosixProcessLauncher::_OpenPipes(const Command& inCommand, XPosixDescriptor (&outChildEnds)[3]) {
     if (inCommand.fRedirectInput &&
-        (XPosixSpawn::MakePipe(outChildEnds[0], fInput) != 0 || !SetNonBlocking(fInput.Get())))
+        (XPosixSpawn::MakePipe(outChildEnds[0], fInput) != 0 || SetNonBlocking(fInput.Get()) != 0))
         return -1;
     if (inCommand.fRedirectOutput) {
         for (int stream = eOutput; stream <= eError; ++stream) {
             if (XPosixSpawn::MakePipe(fOutputs[stream], outChildEnds[stream + 1]) != 0 ||
-                !SetNonBlocking(fOutputs[stream].Get()))
+                SetNonBlocking(fOutputs[stream].Get()) != 0)
                 return -1;
         }
     }
@@ -276,15 +271,13 @@ int32_t XPosixProcessLauncher::Write(const void* inData, size_t inSize, bool inC
     const char* bytes = static_cast<const char*>(inData);
     int32_t result = 0;
     while (inSize > 0) {
-        ssize_t written = ::write(fInput.Get(), bytes, inSize);
+        ssize_t written = RetryAfterSignal([&] { return ::write(fInput.Get(), bytes, inSize); });
         int error = errno;
         if (written >= 0) {
             bytes += written;
             inSize -= static_cast<size_t>(written);
             continue;
         }
-        if (error == EINTR)
-            continue;
         if (error != EAGAIN) {
             if (error == EPIPE)
                 sigpipeBlocked.NoteRaised();

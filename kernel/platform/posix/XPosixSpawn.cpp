@@ -1,7 +1,8 @@
 // XPosixSpawn: posix_spawn with its file actions and attributes, PATH lookup, waitpid, the watch set.
 #include "platform/posix/XPosixSpawn.h"
 
-#include "platform/posix/XPosixFileCalls.h"
+#include "platform/posix/XPosixCalls.h"
+#include "platform/posix/XPosixPathText.h"
 
 #include <algorithm>
 #include <atomic>
@@ -97,16 +98,6 @@ std::vector<std::string> MergedEnvironment(const std::vector<std::string>& inExt
     return entries;
 }
 
-void ReadToEnd(int inDescriptor, std::string& outText) {
-    char buffer[4096];
-    for (;;) {
-        ssize_t count = RetryAfterSignal([&] { return ::read(inDescriptor, buffer, sizeof(buffer)); });
-        if (count <= 0)
-            return;
-        outText.append(buffer, static_cast<size_t>(count));
-    }
-}
-
 } // namespace
 
 int XPosixSpawn::Start(const Request& inRequest, int& outPid) noexcept {
@@ -179,7 +170,7 @@ bool XPosixSpawn::FindProgram(const std::string& inProgram, std::string& outPath
         directories.remove_prefix(std::min(end + 1, directories.size()));
         if (directory.empty())
             continue;
-        std::string candidate = std::string(directory) + "/" + inProgram;
+        std::string candidate = JoinPath(directory, inProgram);
         if (IsRegularFile(candidate)) {
             outPath = std::move(candidate);
             return true;
@@ -262,8 +253,9 @@ int XPosixSpawn::Run(const std::vector<std::string>& inArguments,
         Watch(pid);
         return 0;
     }
+    // What could be read is kept; the exit status is the answer.
     if (capture)
-        ReadToEnd(outputRead.Get(), *outOutput);
+        (void)ReadToEnd(outputRead.Get(), *outOutput);
     return WaitForExit(pid, *outExitStatus) ? 0 : ECHILD;
 }
 

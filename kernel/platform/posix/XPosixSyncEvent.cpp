@@ -1,20 +1,12 @@
 // XPosixSyncEvent: pthread mutex and monotonic condition variable (POSIX system calls).
 #include "platform/posix/XPosixSyncEvent.h"
 
+#include "platform/posix/XPosixSystem.h"
+
 #include <cerrno>
 #include <ctime>
 
 namespace vkit {
-
-namespace {
-
-uint64_t MonotonicNanoseconds() noexcept {
-    timespec now{};
-    clock_gettime(CLOCK_MONOTONIC, &now);
-    return static_cast<uint64_t>(now.tv_sec) * 1000000000ULL + static_cast<uint64_t>(now.tv_nsec);
-}
-
-} // namespace
 
 XPosixSyncEvent::XPosixSyncEvent() noexcept {
     pthread_mutex_init(&fMutex, nullptr);
@@ -44,7 +36,7 @@ bool XPosixSyncEvent::WaitUntil(uint64_t inDeadline) noexcept {
 uint64_t XPosixSyncEvent::DeadlineAfter(int64_t inMilliseconds) noexcept {
     if (inMilliseconds < 0)
         return kNoDeadline;
-    return MonotonicNanoseconds() + static_cast<uint64_t>(inMilliseconds) * 1000000ULL;
+    return XPosixSystem::GetMonotonicNanoseconds() + static_cast<uint64_t>(inMilliseconds) * 1000000ULL;
 }
 
 } // namespace vkit

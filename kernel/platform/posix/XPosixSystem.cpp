@@ -1,13 +1,13 @@
 // XPosixSystem: Linux system calls behind VSystem.
 #include "platform/posix/XPosixSystem.h"
 
-#include "platform/posix/XPosixDirectoryEntry.h"
+#include "platform/posix/XPosixCalls.h"
+#include "platform/posix/XPosixFolderReader.h"
 
 #include <cerrno>
 #include <csignal>
 #include <cstdlib>
 #include <ctime>
-#include <dirent.h>
 #include <unistd.h>
 
 namespace vkit {
@@ -22,8 +22,8 @@ void XPosixSystem::Sleep(uint32_t inMilliseconds) noexcept {
     timespec remaining{};
     remaining.tv_sec = static_cast<time_t>(inMilliseconds / 1000);
     remaining.tv_nsec = static_cast<long>(inMilliseconds % 1000) * 1000000L;
-    while (nanosleep(&remaining, &remaining) != 0 && errno == EINTR) {
-    }
+    // Each retry sleeps what the interrupted call left.
+    (void)RetryAfterSignal([&] { return nanosleep(&remaining, &remaining); });
 }
 
 uint32_t XPosixSystem::GetNumberOfLogicalProcessors() noexcept {
@@ -32,13 +32,13 @@ uint32_t XPosixSystem::GetNumberOfLogicalProcessors() noexcept {
 }
 
 void XPosixSystem::GetProcessList(std::vector<int32_t>& ioProcessIDs) {
-    DIR* proc = opendir("/proc");
-    if (proc == nullptr)
+    XPosixFolderReader proc;
+    if (proc.Open(AT_FDCWD, "/proc", true) != 0)
         return;
     // A failure part-way keeps the pids read so far.
-    int error = 0;
-    while (dirent* entry = ReadEntry(proc, error)) {
-        const char* name = entry->d_name;
+    XPosixFolderEntry entry;
+    while (proc.Next(entry)) {
+        const char* name = entry.fName;
         int64_t pid = 0;
         const char* c = name;
         for (; *c >= '0' && *c <= '9' && pid <= INT32_MAX; ++c)
@@ -46,7 +46,6 @@ void XPosixSystem::GetProcessList(std::vector<int32_t>& ioProcessIDs) {
         if (c != name && *c == 0 && pid > 0 && pid <= INT32_MAX)
             ioProcessIDs.push_back(static_cast<int32_t>(pid));
     }
-    closedir(proc);
 }
 
 bool XPosixSystem::IsProcessRunning(int32_t inProcessID) noexcept {
@@ -70,17 +69,7 @@ bool XPosixSystem::HasGraphicalSession() noexcept {
 }
 
 bool XPosixSystem::WriteToStandardError(const char* inBytes, size_t inLength) noexcept {
-    while (inLength > 0) {
-        ssize_t written = write(STDERR_FILENO, inBytes, inLength);
-        if (written < 0) {
-            if (errno == EINTR)
-                continue;
-            return false;
-        }
-        inBytes += written;
-        inLength -= static_cast<size_t>(written);
-    }
-    return true;
+    return WriteAll(STDERR_FILENO, inBytes, inLength) == 0;
 }
 
 } // namespace vkit

@@ -1,12 +1,11 @@
 // XPosixSystemFolder: GLib's XDG lookups, /proc/self/exe, and the creation of a missing folder.
 #include "platform/posix/XPosixSystemFolder.h"
 
+#include "platform/posix/XPosixCalls.h"
 #include "platform/posix/XPosixFileCalls.h"
 
 #include <glib.h>
 #include <glib/gstdio.h>
-#include <unistd.h>
-#include <vector>
 
 namespace vkit {
 
@@ -54,13 +53,8 @@ std::string XPosixSystemFolder::_GetPathOfKind(ESystemFolderKind inKind) {
 }
 
 VError XPosixSystemFolder::_GetExecutableFolder(std::string& outPath) {
-    std::vector<char> buffer(4096);
-    ssize_t length = ::readlink("/proc/self/exe", buffer.data(), buffer.size());
-    if (length < 0)
-        return LastPosixError();
-    if (static_cast<size_t>(length) >= buffer.size())
-        return MakeVErrorFromPosix(ENAMETOOLONG);
-    outPath.assign(buffer.data(), static_cast<size_t>(length));
+    if (int error = ReadLinkText(AT_FDCWD, "/proc/self/exe", outPath); error != 0)
+        return MakeVErrorFromPosix(error);
     outPath.erase(outPath.rfind('/') + 1);
     return VE_OK;
 }

@@ -2,6 +2,7 @@
 #include "platform/posix/XPosixTrash.h"
 
 #include "platform/posix/XPosixFileCalls.h"
+#include "platform/posix/XPosixPathText.h"
 
 #include <gio/gio.h>
 
@@ -46,8 +47,9 @@ int ErrnoFromGIOError(const GError* inError) {
 
 } // namespace
 
-VError XPosixTrash::MoveToTrash(const std::string& inPath) {
-    std::string path = WithoutTrailingSlash(inPath);
+VError XPosixTrash::MoveToTrash(const std::string& inPath, std::string& outMessage) {
+    outMessage.clear();
+    std::string path(WithoutTrailingSlashes(inPath));
     GFile* file = g_file_new_for_path(path.c_str());
     GError* error = nullptr;
     gboolean done = g_file_trash(file, nullptr, &error);
@@ -55,6 +57,8 @@ VError XPosixTrash::MoveToTrash(const std::string& inPath) {
     if (done)
         return VE_OK;
     int number = ErrnoFromGIOError(error);
+    if (error != nullptr && error->message != nullptr)
+        outMessage = error->message;
     g_clear_error(&error);
     return MakeVErrorFromPosix(number);
 }

@@ -2,17 +2,17 @@
 #include "platform/posix/XPosixTreeCopy.h"
 
 #include "platform/posix/XPosixDescriptor.h"
-#include "platform/posix/XPosixDirectoryEntry.h"
+#include "platform/posix/XPosixFolderReader.h"
 #include "platform/posix/XPosixForcedDelete.h"
 #include "platform/posix/XPosixItemRelation.h"
+#include "platform/posix/XPosixPathText.h"
+#include "platform/posix/XPosixSystem.h"
 #include "platform/posix/XPosixTreeCopyRun.h"
 
 #include <algorithm>
 #include <atomic>
 #include <cerrno>
-#include <cstdio>
 #include <ctime>
-#include <dirent.h>
 #include <fcntl.h>
 #include <linux/magic.h>
 #include <pthread.h>
@@ -33,17 +33,11 @@ constexpr size_t kTemporarySuffixLength = 6;
 constexpr size_t kMaxNameLength = 255;
 constexpr int kMaxTemporaryAttempts = 64;
 // A background flush quicker than this found (almost) nothing to write; the next one waits a little.
-constexpr long kIdleFlushNanoseconds = 2'000'000;
+constexpr uint64_t kIdleFlushNanoseconds = 2'000'000;
 constexpr long kFlushPauseNanoseconds = 5'000'000;
 
 XPosixTreeError MakeError(int inErrno, std::string inPath, const char* inOperation) {
     return XPosixTreeError{inErrno, std::move(inPath), inOperation};
-}
-
-std::string_view TrimTrailingSlashes(std::string_view inPath) {
-    while (inPath.size() > 1 && inPath.back() == '/')
-        inPath.remove_suffix(1);
-    return inPath;
 }
 
 unsigned ThreadCount(unsigned inThreads) {
@@ -70,54 +64,51 @@ std::string TemporaryPrefix(std::string_view inName) {
 /// Removes the temporaries of earlier copies to the same destination that were killed: a running copy
 /// holds its temporary's lock, a dead one's lock went with its process. Failures are left alone.
 void RemoveAbandonedTemporaries(int inParent, const std::string& inParentPath, const std::string& inPrefix) {
-    int listingDescriptor = ::openat(inParent, ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    DIR* listing = listingDescriptor < 0 ? nullptr : ::fdopendir(listingDescriptor);
-    if (listing == nullptr) {
-        if (listingDescriptor >= 0)
-            ::close(listingDescriptor);
+    XPosixFolderReader listing;
+    if (listing.Open(inParent, ".", false) != 0)
         return;
-    }
-    int listingError = 0;
-    while (struct dirent* entry = ReadEntry(listing, listingError)) {
-        std::string_view name(entry->d_name);
-        if (name.size() != inPrefix.size() + kTemporarySuffixLength || !name.starts_with(inPrefix))
+    XPosixFolderEntry entry;
+    while (listing.Next(entry)) {
+        std::string_view name(entry.fName);
+        if (entry.fType != DT_DIR || name.size() != inPrefix.size() + kTemporarySuffixLength ||
+            !name.starts_with(inPrefix))
             continue;
-        XPosixDescriptor candidate(
-            ::openat(inParent, entry->d_name, O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
+        XPosixDescriptor candidate =
+            XPosixDescriptor::OpenAt(inParent, entry.fName, O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+        // Another copy's temporary, left as it is.
         if (candidate.IsValid() && ::flock(candidate.Get(), LOCK_EX | LOCK_NB) == 0)
-            (void)XPosixForcedDelete::Delete(inParentPath + "/" + entry->d_name);
+            (void)XPosixForcedDelete::Delete(JoinPath(inParentPath, name));
     }
-    ::closedir(listing);
 }
 
 /// Creates the temporary folder (mode 0700, so that no other user can act inside it during the copy)
-/// and returns its descriptor, locked; outName receives its name. -1 with errno on failure.
-int CreateTemporary(int inParent, const std::string& inPrefix, std::string& outName) {
+/// and returns its descriptor, locked; outName receives its name. Invalid, with errno set, on failure.
+XPosixDescriptor CreateTemporary(int inParent, const std::string& inPrefix, std::string& outName) {
     static constexpr char kLetters[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789";
     for (int attempt = 0; attempt < kMaxTemporaryAttempts; ++attempt) {
         unsigned char random[kTemporarySuffixLength];
         if (::getrandom(random, sizeof(random), 0) != static_cast<ssize_t>(sizeof(random)))
-            return -1;
+            return XPosixDescriptor();
         outName = inPrefix;
         for (unsigned char byte : random)
             outName.push_back(kLetters[byte % (sizeof(kLetters) - 1)]);
         if (::mkdirat(inParent, outName.c_str(), 0700) != 0) {
             if (errno == EEXIST)
                 continue;
-            return -1;
+            return XPosixDescriptor();
         }
-        int folder = ::openat(inParent, outName.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
-        if (folder >= 0 && ::flock(folder, LOCK_EX) == 0)
+        XPosixDescriptor folder = XPosixDescriptor::OpenAt(inParent, outName.c_str(),
+                                                           O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+        if (folder.IsValid() && ::flock(folder.Get(), LOCK_EX) == 0)
             return folder;
         int error = errno;
-        if (folder >= 0)
-            ::close(folder);
+        folder.Close();
         ::unlinkat(inParent, outName.c_str(), AT_REMOVEDIR);
         errno = error;
-        return -1;
+        return XPosixDescriptor();
     }
     errno = EEXIST;
-    return -1;
+    return XPosixDescriptor();
 }
 
 /// Moves the finished temporary to its final name without ever replacing an item of that name.
@@ -137,12 +128,12 @@ int RenameIntoPlace(int inParent, const std::string& inTemporary, const std::str
 XPosixTreeError OpenEnds(const std::string& inSource, const std::string& inParentPath,
                          const std::string& inName, const std::string& inDestination,
                          XPosixDescriptor& outSource, XPosixDescriptor& outParent) {
-    outSource.Reset(::open(inSource.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    outSource = XPosixDescriptor::OpenAt(AT_FDCWD, inSource.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     if (!outSource.IsValid()) {
         int error = errno;
         return MakeError(error, inSource, "open");
     }
-    outParent.Reset(::open(inParentPath.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    outParent = XPosixDescriptor::OpenAt(AT_FDCWD, inParentPath.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     if (!outParent.IsValid()) {
         int error = errno;
         return MakeError(error, inParentPath, "open");
@@ -192,19 +183,13 @@ public:
     }
 
 private:
-    static long Now() {
-        struct timespec now;
-        ::clock_gettime(CLOCK_MONOTONIC, &now);
-        return now.tv_sec * 1'000'000'000L + now.tv_nsec;
-    }
-
     static void* Entry(void* inFlush) {
         auto* flush = static_cast<BackgroundFlush*>(inFlush);
         while (!flush->fStop.load(std::memory_order_relaxed)) {
-            long start = Now();
+            uint64_t start = XPosixSystem::GetMonotonicNanoseconds();
             (void)::syncfs(flush->fDescriptor);
             // Nothing written yet: no busy loop.
-            if (Now() - start < kIdleFlushNanoseconds) {
+            if (XPosixSystem::GetMonotonicNanoseconds() - start < kIdleFlushNanoseconds) {
                 struct timespec pause = {0, kFlushPauseNanoseconds};
                 ::nanosleep(&pause, nullptr);
             }
@@ -222,13 +207,12 @@ private:
 
 XPosixTreeError XPosixTreeCopy::Copy(std::string_view inSource, std::string_view inDestination,
                                      unsigned inThreads) {
-    std::string source(TrimTrailingSlashes(inSource));
-    std::string destination(TrimTrailingSlashes(inDestination));
-    size_t slash = destination.rfind('/');
-    std::string name = slash == std::string::npos ? destination : destination.substr(slash + 1);
-    std::string parentPath =
-        slash == std::string::npos ? "." : (slash == 0 ? "/" : destination.substr(0, slash));
-    if (name.empty() || name == "/" || name == "." || name == "..")
+    std::string source(WithoutTrailingSlashes(inSource));
+    std::string destination(WithoutTrailingSlashes(inDestination));
+    XPosixPathParts parts = SplitPath(destination);
+    std::string parentPath(parts.fParent);
+    std::string name(parts.fName);
+    if (NamesNoItem(name))
         return MakeError(EINVAL, destination, "copy");
     XPosixDescriptor sourceRoot;
     XPosixDescriptor parent;
@@ -239,10 +223,10 @@ XPosixTreeError XPosixTreeCopy::Copy(std::string_view inSource, std::string_view
     std::string prefix = TemporaryPrefix(name);
     RemoveAbandonedTemporaries(parent.Get(), parentPath, prefix);
     std::string temporaryName;
-    XPosixDescriptor temporary(CreateTemporary(parent.Get(), prefix, temporaryName));
+    XPosixDescriptor temporary = CreateTemporary(parent.Get(), prefix, temporaryName);
     if (!temporary.IsValid()) {
         int error = errno;
-        return MakeError(error, parentPath + "/" + prefix + "XXXXXX", "mkdir");
+        return MakeError(error, JoinPath(parentPath, prefix + "XXXXXX"), "mkdir");
     }
 
     BackgroundFlush flush(temporary.Get());
@@ -259,7 +243,8 @@ XPosixTreeError XPosixTreeCopy::Copy(std::string_view inSource, std::string_view
             result = MakeError(error, destination, "renameat2");
     }
     if (result.IsError())
-        (void)XPosixForcedDelete::Delete(parentPath + "/" + temporaryName);
+        (void)XPosixForcedDelete::Delete(
+            JoinPath(parentPath, temporaryName)); // the copy's failure is reported
     return result;
 }
 

@@ -1,14 +1,15 @@
 // XPosixTreeCopyRun: the walker and worker threads of one tree copy.
 #include "platform/posix/XPosixTreeCopyRun.h"
 
-#include "platform/posix/XPosixDirectoryEntry.h"
+#include "platform/posix/XPosixPathText.h"
 
 #include <algorithm>
 #include <cerrno>
-#include <cstring>
-#include <fcntl.h>
+#include <dirent.h>
+#include <memory>
 #include <pthread.h>
 #include <sys/resource.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace vkit {
@@ -70,26 +71,20 @@ XPosixTreeError XPosixTreeCopyRun::Run() {
 }
 
 XPosixTreeCopyRun::Folder* XPosixTreeCopyRun::OpenRoot() {
-    // The root's listing gets its own descriptors: closing the listing must not close the caller's.
-    int source = ::fcntl(fSourceRoot, F_DUPFD_CLOEXEC, 0);
-    int dest = source < 0 ? -1 : ::fcntl(fDestRoot, F_DUPFD_CLOEXEC, 0);
-    DIR* listing = dest < 0 ? nullptr : ::fdopendir(source);
+    // The root's folder gets descriptors of its own: closing it must not close the caller's.
+    auto root = std::make_unique<Folder>();
+    root->fSource = XPosixFolderReader(XPosixDescriptor::Duplicate(fSourceRoot));
+    root->fDest = XPosixDescriptor::Duplicate(fDestRoot);
     struct stat rootStatus;
-    if (listing == nullptr || ::fstat(source, &rootStatus) != 0) {
-        fError = XPosixTreeError{errno, fSourcePath, "opendir"};
-        fFailed.store(true);
-        if (listing != nullptr)
-            ::closedir(listing);
-        else if (source >= 0)
-            ::close(source);
-        if (dest >= 0)
-            ::close(dest);
+    if (!root->fSource.IsOpen() || !root->fDest.IsValid() || ::fstat(fSourceRoot, &rootStatus) != 0) {
+        int error = errno;
+        Fail(error, root.get(), "", true, "open");
         return nullptr;
     }
     fFolderAttributes.push_back(FolderAttributes{std::string(), rootStatus});
     fOpenFolders = 1;
     fWalkDepth = 1;
-    return new Folder{listing, dest, std::string(), 1};
+    return root.release();
 }
 
 void* XPosixTreeCopyRun::WorkerEntry(void* inRun) {
@@ -98,39 +93,19 @@ void* XPosixTreeCopyRun::WorkerEntry(void* inRun) {
 }
 
 void XPosixTreeCopyRun::Walk(Folder* inFolder) {
-    DIR* listing = inFolder->fSource;
-    int source = ::dirfd(listing);
-    for (;;) {
-        if (fFailed.load(std::memory_order_relaxed))
-            break;
-        int error = 0;
-        struct dirent* entry = ReadEntry(listing, error);
-        if (entry == nullptr) {
-            if (error != 0)
-                Fail(error, inFolder, "", true, "readdir");
-            break;
-        }
-        const char* name = entry->d_name;
-        if (IsDotOrDotDot(name))
-            continue;
-        unsigned char type = entry->d_type;
-        if (type == DT_UNKNOWN) {
-            struct stat status;
-            if (::fstatat(source, name, &status, AT_SYMLINK_NOFOLLOW) != 0) {
-                error = errno;
-                Fail(error, inFolder, name, true, "fstatat");
+    XPosixFolderReader& listing = inFolder->fSource;
+    XPosixFolderEntry entry;
+    while (!fFailed.load(std::memory_order_relaxed) && listing.Next(entry)) {
+        if (entry.fType == DT_DIR) {
+            if (!EnterFolder(inFolder, entry.fName))
                 break;
-            }
-            type = TypeFromMode(status.st_mode);
-        }
-        if (type == DT_DIR) {
-            if (!EnterFolder(inFolder, name))
-                break;
-        } else if (type == DT_REG || type == DT_LNK) {
-            Enqueue(inFolder, name, type == DT_LNK);
+        } else if (entry.fType == DT_REG || entry.fType == DT_LNK) {
+            Enqueue(inFolder, entry.fName, entry.fType == DT_LNK);
         }
         // FIFOs, sockets and devices are not copied: the item-by-item copy never lists them either.
     }
+    if (listing.GetError() != 0)
+        Fail(listing.GetError(), inFolder, listing.GetFailedName().c_str(), true, listing.GetFailedStep());
     {
         std::lock_guard<std::mutex> hold(fLock);
         --fWalkDepth;
@@ -140,46 +115,34 @@ void XPosixTreeCopyRun::Walk(Folder* inFolder) {
 
 bool XPosixTreeCopyRun::EnterFolder(Folder* inParent, const char* inName) {
     WaitForRoom(false);
-    int source = FileCopier::RetryOnSignal([&] {
-        return ::openat(::dirfd(inParent->fSource), inName, O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
-    });
-    if (source < 0) {
-        int error = errno;
-        Fail(error, inParent, inName, true, "open");
-        return false;
-    }
+    auto folder = std::make_unique<Folder>();
+    if (int error = folder->fSource.Open(inParent->fSource.Get(), inName, false); error != 0)
+        return Fail(error, inParent, inName, true, "open");
     struct stat status;
-    DIR* listing = nullptr;
-    if (::fstat(source, &status) != 0 || (listing = ::fdopendir(source)) == nullptr) {
+    if (::fstat(folder->fSource.Get(), &status) != 0) {
         int error = errno;
-        Fail(error, inParent, inName, true, "opendir");
-        ::close(source);
-        return false;
+        return Fail(error, inParent, inName, true, "fstat");
     }
     // Created private to the copy; its own mode comes once its content is in.
-    if (::mkdirat(inParent->fDest, inName, 0700) != 0) {
+    if (::mkdirat(inParent->fDest.Get(), inName, 0700) != 0) {
         int error = errno;
-        Fail(error, inParent, inName, false, "mkdir");
-        ::closedir(listing);
-        return false;
+        return Fail(error, inParent, inName, false, "mkdir");
     }
-    int dest = ::openat(inParent->fDest, inName, O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
-    if (dest < 0) {
+    folder->fDest = XPosixDescriptor::OpenAt(inParent->fDest.Get(), inName,
+                                             O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+    if (!folder->fDest.IsValid()) {
         int error = errno;
-        Fail(error, inParent, inName, false, "open");
-        ::closedir(listing);
-        return false;
+        return Fail(error, inParent, inName, false, "open");
     }
-    std::string relative =
+    folder->fRelative =
         inParent->fRelative.empty() ? std::string(inName) : inParent->fRelative + "/" + inName;
-    fFolderAttributes.push_back(FolderAttributes{relative, status});
-    Folder* folder = new Folder{listing, dest, std::move(relative), 1};
+    fFolderAttributes.push_back(FolderAttributes{folder->fRelative, status});
     {
         std::lock_guard<std::mutex> hold(fLock);
         ++fOpenFolders;
         ++fWalkDepth;
     }
-    Walk(folder);
+    Walk(folder.release());
     return !fFailed.load(std::memory_order_relaxed);
 }
 
@@ -228,13 +191,12 @@ void XPosixTreeCopyRun::Work() {
 }
 
 void XPosixTreeCopyRun::CopyItem(const Item& inItem) {
-    int source = ::dirfd(inItem.fFolder->fSource);
     const char* name = inItem.fName.c_str();
-    FileCopier::Failure failure;
-    int error = inItem.fIsLink ? fCopier.CopyLink(source, inItem.fFolder->fDest, name, failure)
-                               : fCopier.CopyRegular(source, inItem.fFolder->fDest, name, failure);
+    XPosixCopyStep step;
+    int error =
+        fCopier.Copy(inItem.fFolder->fSource.Get(), inItem.fFolder->fDest.Get(), name, inItem.fIsLink, step);
     if (error != 0)
-        Fail(error, inItem.fFolder, name, failure.fOnSource, failure.fOperation);
+        Fail(error, inItem.fFolder, name, step.fOnSource, step.fOperation);
 }
 
 void XPosixTreeCopyRun::Release(Folder* inFolder) {
@@ -245,46 +207,36 @@ void XPosixTreeCopyRun::Release(Folder* inFolder) {
         --fOpenFolders;
     }
     fRoomReady.notify_one();
-    ::closedir(inFolder->fSource);
-    ::close(inFolder->fDest);
     delete inFolder;
 }
 
 void XPosixTreeCopyRun::ApplyFolderAttributes() {
     // Deepest first: a folder made read-only or unsearchable must not stop its sub-folders' turn.
     for (auto it = fFolderAttributes.rbegin(); it != fFolderAttributes.rend(); ++it) {
-        FileCopier::Failure failure;
-        int error = fCopier.ApplyFolderAttributes(fDestRoot, it->fRelative.c_str(), it->fStatus, failure);
+        XPosixCopyStep step;
+        int error = fCopier.ApplyAttributes(fDestRoot, it->fRelative.c_str(), it->fStatus, false, step);
         if (error != 0) {
-            fError =
-                XPosixTreeError{error, it->fRelative.empty() ? fDestPath : fDestPath + "/" + it->fRelative,
-                                failure.fOperation};
+            fError = XPosixTreeError{error, JoinPath(fDestPath, it->fRelative), step.fOperation};
             fFailed.store(true);
             return;
         }
     }
 }
 
-void XPosixTreeCopyRun::Fail(int inErrno, const Folder* inFolder, const char* inName, bool inOnSource,
+bool XPosixTreeCopyRun::Fail(int inErrno, const Folder* inFolder, const char* inName, bool inOnSource,
                              const char* inOperation) {
     {
         std::lock_guard<std::mutex> hold(fLock);
         if (fFailed.load(std::memory_order_relaxed))
-            return;
-        fError = XPosixTreeError{inErrno, ItemPath(inFolder, inName, inOnSource), inOperation};
+            return false;
+        std::string path =
+            JoinPath(JoinPath(inOnSource ? fSourcePath : fDestPath, inFolder->fRelative), inName);
+        fError = XPosixTreeError{inErrno, std::move(path), inOperation};
         fFailed.store(true);
     }
     fRoomReady.notify_all();
     fWorkReady.notify_all();
-}
-
-std::string XPosixTreeCopyRun::ItemPath(const Folder* inFolder, const char* inName, bool inOnSource) const {
-    std::string path = inOnSource ? fSourcePath : fDestPath;
-    if (!inFolder->fRelative.empty())
-        path.append("/").append(inFolder->fRelative);
-    if (*inName != 0)
-        path.append("/").append(inName);
-    return path;
+    return false;
 }
 
 } // namespace vkit

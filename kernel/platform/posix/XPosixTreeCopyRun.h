@@ -1,13 +1,13 @@
 // XPosixTreeCopyRun: one tree copy in progress: the walker, the worker threads and their queue.
 #pragma once
 
+#include "platform/posix/XPosixFileCopier.h"
+#include "platform/posix/XPosixFolderReader.h"
 #include "platform/posix/XPosixTreeError.h"
-#include "platform/posix/XPosixTreeFileCopy.h"
 
 #include <atomic>
 #include <condition_variable>
 #include <deque>
-#include <dirent.h>
 #include <mutex>
 #include <string>
 #include <sys/stat.h>
@@ -40,10 +40,10 @@ public:
     XPosixTreeError Run();
 
 private:
-    /// One folder being copied: its source listing (owning the source descriptor) and destination.
+    /// One folder being copied: its source listing and its destination.
     struct Folder {
-        DIR* fSource = nullptr;
-        int fDest = -1;
+        XPosixFolderReader fSource;
+        XPosixDescriptor fDest;
         std::string fRelative; // "" for the root, else "a/b"
         int fReferences = 1;   // the walker's, plus one per queued item; under fLock
     };
@@ -57,8 +57,6 @@ private:
         std::string fName;
         bool fIsLink = false;
     };
-    using FileCopier = XPosixTreeFileCopy;
-
     /// The source root's listing and the destination root, or null with fError set.
     Folder* OpenRoot();
     void Walk(Folder* inFolder);
@@ -69,9 +67,9 @@ private:
     void Release(Folder* inFolder);
     void WaitForRoom(bool inForItem);
     void ApplyFolderAttributes();
-    void Fail(int inErrno, const Folder* inFolder, const char* inName, bool inOnSource,
+    /// Records the first failure and stops the copy; answers false.
+    bool Fail(int inErrno, const Folder* inFolder, const char* inName, bool inOnSource,
               const char* inOperation);
-    std::string ItemPath(const Folder* inFolder, const char* inName, bool inOnSource) const;
     static void* WorkerEntry(void* inRun);
 
     int fSourceRoot;
@@ -82,7 +80,7 @@ private:
     size_t fMaxOpenFolders;
     size_t fStartedWorkers = 0;
 
-    XPosixTreeFileCopy fCopier;
+    XPosixFileCopier fCopier{true};
     std::vector<FolderAttributes> fFolderAttributes; // walker only, in creation order
 
     std::mutex fLock;

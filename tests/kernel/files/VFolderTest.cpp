@@ -18,19 +18,22 @@
 using namespace vkit;
 using namespace vkit::testing;
 
-// While sVanishingName is set, readdir here gives entries without their type (as file systems that do
-// not record it do), so that the reader looks each up, and removes that entry just before giving it.
+// While sVanishingName is set, getdents64 here gives entries without their type (as file systems that
+// do not record it do), so that the reader looks each up, and removes that entry just before giving it.
 static std::string sVanishingName;
 
-extern "C" struct dirent* readdir(DIR* inDirectory) {
-    static const auto sReal = reinterpret_cast<struct dirent* (*)(DIR*)>(::dlsym(RTLD_NEXT, "readdir"));
-    struct dirent* entry = sReal(inDirectory);
-    if (entry != nullptr && !sVanishingName.empty()) {
+extern "C" ssize_t getdents64(int inFolder, void* outEntries, size_t inSize) {
+    static const auto sReal =
+        reinterpret_cast<ssize_t (*)(int, void*, size_t)>(::dlsym(RTLD_NEXT, "getdents64"));
+    ssize_t length = sReal(inFolder, outEntries, inSize);
+    for (ssize_t offset = 0; offset < length && !sVanishingName.empty();) {
+        auto* entry = reinterpret_cast<struct dirent64*>(static_cast<char*>(outEntries) + offset);
+        offset += entry->d_reclen;
         entry->d_type = DT_UNKNOWN;
         if (sVanishingName == entry->d_name)
-            ::unlinkat(::dirfd(inDirectory), entry->d_name, 0);
+            ::unlinkat(inFolder, entry->d_name, 0);
     }
-    return entry;
+    return length;
 }
 
 namespace {
