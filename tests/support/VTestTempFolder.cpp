@@ -82,7 +82,10 @@ std::string VTestTempFolder::MakeFolder(const std::string& inRelative) const {
 
 int RunShell(const std::string& inCommand) {
     int status = std::system(inCommand.c_str());
-    return status == -1 ? -1 : WEXITSTATUS(status);
+    if (status == -1)
+        return -1;
+    // As shells report it: a command ended by a signal is no success.
+    return WIFSIGNALED(status) ? 128 + WTERMSIG(status) : WEXITSTATUS(status);
 }
 
 std::string ReadFile(const std::string& inPath) {

@@ -32,7 +32,8 @@ private:
     std::string fPath;
 };
 
-/// Runs a shell command; returns its exit status (or -1).
+/// Runs a shell command; returns its exit status, 128 + the signal's number when the shell was killed
+/// by a signal, -1 when it could not be run.
 int RunShell(const std::string& inCommand);
 /// Reads a whole file; empty when it cannot be read.
 std::string ReadFile(const std::string& inPath);

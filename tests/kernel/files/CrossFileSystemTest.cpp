@@ -46,13 +46,13 @@ protected:
 
     /// A small bundle-like tree with a link, an executable, a private file and an empty folder.
     void MakeTree(const std::string& inRoot) {
-        RunShell("mkdir -p '" + inRoot + "/Contents/MacOS' '" + inRoot + "/Contents/Resources/empty'");
-        RunShell("printf 'run' > '" + inRoot + "/Contents/MacOS/app' && chmod 755 '" + inRoot +
-                 "/Contents/MacOS/app'");
-        RunShell("printf 'secret' > '" + inRoot + "/Contents/private' && chmod 600 '" + inRoot +
-                 "/Contents/private'");
-        RunShell("head -c 3000000 /dev/urandom > '" + inRoot + "/Contents/Resources/data.bin'");
-        RunShell("ln -s MacOS/app '" + inRoot + "/Contents/current'");
+        ASSERT_EQ(
+            RunShell("mkdir -p '" + inRoot + "/Contents/MacOS' '" + inRoot +
+                     "/Contents/Resources/empty' && cd '" + inRoot +
+                     "/Contents' && printf run > MacOS/app && chmod 755 MacOS/app && printf secret > "
+                     "private && chmod 600 private && head -c 3000000 /dev/urandom > Resources/data.bin && "
+                     "ln -s MacOS/app current"),
+            0);
     }
 
     VTestTempFolder fTemp;
@@ -88,7 +88,7 @@ TEST_F(CrossFileSystemTest, FolderMoveCarriesTheWholeTreeAndNeverReplaces) {
     MakeTree(fTemp / "App.app");
     std::vector<std::string> before = TreeOf(fTemp / "App.app");
     fTemp.MakeFolder("Taken.app");
-    RunShell("mkdir -p '" + fOther + "/Taken.app'");
+    ASSERT_EQ(RunShell("mkdir -p '" + fOther + "/Taken.app'"), 0);
     StErrorContextInstaller guard;
 
     VError refused = FolderAt(fTemp / "Taken.app")->Move(*FolderAt(fOther), nullptr);
@@ -109,12 +109,18 @@ TEST_F(CrossFileSystemTest, OneCallTreeCopyFallsBackToReadAndWrite) {
     std::vector<std::string> before = TreeOf(fOther + "/New.app");
     StErrorContextInstaller guard;
 
+    // The item-by-item copy lists each folder through this hook: it must never be needed.
+    static int sItemByItemListings;
+    sItemByItemListings = 0;
+    VFolder::SetListingHookForTests([](const VFolder&) { ++sItemByItemListings; });
     VFolder* copy = nullptr;
     VError error = FolderAt(fOther + "/New.app")
                        ->CopyTo(*FolderAt(fTemp.Path()), VString("Installed.app"), &copy, kCopyOverwrite);
     VRefPtr<VFolder> owner = AdoptRef(copy);
+    VFolder::SetListingHookForTests(nullptr);
 
     ASSERT_EQ(error, VE_OK) << Dump(guard);
+    EXPECT_EQ(sItemByItemListings, 0) << "the one-call copy stopped: reflink and copy_file_range fail here";
     EXPECT_EQ(TreeOf(fTemp / "Installed.app"), before);
     EXPECT_EQ(TreeOf(fOther + "/New.app"), before);
     EXPECT_EQ(RunShell("cmp -s '" + fOther + "/New.app/Contents/Resources/data.bin' '" + fTemp.Path() +
@@ -133,6 +139,7 @@ TEST_F(CrossFileSystemTest, FolderMoveWhoseSourceRemovalStopsKeepsTheCompleteCop
     EXPECT_EQ(FolderAt(fTemp / "App.app")->Move(*FolderAt(fOther), nullptr), VE_FOLDER_CANNOT_RENAME);
     EXPECT_TRUE(TreeOf(fOther + "/App.app") == before && ItemExists(fMount));
     EXPECT_EQ(LastParameter(guard, "item"), fMount) << Dump(guard);
+    EXPECT_EQ(LastParameter(guard, "step"), "rmdir");
 }
 
 TEST_F(CrossFileSystemTest, NamesThatAreNotUTF8SurviveByteForByte) {

@@ -177,6 +177,7 @@ TEST_F(VFileTest, CopyOntoAnExistingFileNeedsOverwrite) {
     EXPECT_EQ(FileAt(source)->CopyTo(*FileAt(target), kCopyOverwrite), VE_OK);
     EXPECT_EQ(ReadFile(target), "new");
     EXPECT_EQ(FileAt(target)->CopyFrom(*FileAt(fTemp / "missing"), kCopyOverwrite), VE_FILE_NOT_FOUND);
+    EXPECT_EQ(ReadFile(target), "new") << "a source that cannot be copied costs no target";
 }
 
 TEST_F(VFileTest, ContentRoundTripsAndSetContentMakesTheFolders) {

@@ -39,7 +39,9 @@ bool HasInodeFlag(const std::string& inPath, int inFlag) {
 
 /// Gives a whole tree to another owner (links themselves, not their targets).
 void ChangeOwner(const std::string& inRoot, uid_t inOwner) {
-    RunShell("chown -R -h " + std::to_string(inOwner) + ":" + std::to_string(inOwner) + " '" + inRoot + "'");
+    EXPECT_EQ(RunShell("chown -R -h " + std::to_string(inOwner) + ":" + std::to_string(inOwner) + " '" +
+                       inRoot + "'"),
+              0);
 }
 
 class XPosixForcedDeleteTest : public ::testing::Test {
@@ -179,7 +181,7 @@ TEST_F(XPosixForcedDeleteTest, DeepTreesAreRemovedPastTheOpenFolderLimit) {
     }
     ::symlink("../..", (fTemp / relative + "/up").c_str());
     std::string deepCopy = fParent + "/deep-copy";
-    RunShell("cp -a '" + fTree + "' '" + deepCopy + "'");
+    ASSERT_EQ(RunShell("cp -a '" + fTree + "' '" + deepCopy + "'"), 0);
     ChangeOwner(deepCopy, kNobody);
     std::string foreign =
         fTemp.WriteFile("parent/deep-copy" + relative.substr(11) + "/foreign/owned-by-root.txt", "x");

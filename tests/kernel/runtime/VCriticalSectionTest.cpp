@@ -126,12 +126,5 @@ TEST(VCriticalSectionTest, ThreadsThatAreNoTasksExcludeEachOther) {
     EXPECT_EQ(counter, int64_t{kThreads} * kRounds);
 }
 
-TEST(VCriticalSectionTest, DestructionFreesTheSection) {
-    auto* section = new VCriticalSection;
-    section->Lock();
-    section->Lock();
-    delete section; // unlocks both levels; nothing leaks (checked under the sanitizers)
-}
-
 } // namespace
 } // namespace vkit

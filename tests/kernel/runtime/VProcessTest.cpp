@@ -16,6 +16,7 @@
 #include "files/VFolder.h"
 #include "runtime/SpinLock.h"
 #include "runtime/VActivityToken.h"
+#include "runtime/VSyncEvent.h"
 #include "runtime/VTask.h"
 #include "runtime/VTaskMgr.h"
 #include "text/VIntlMgr.h"
@@ -35,6 +36,9 @@ using namespace vkit::testing;
 namespace {
 
 using Calls = std::vector<std::string>;
+
+// Generous bound for things that should happen "at once"; never a timing claim.
+constexpr int32_t kLongWaitMs = 10000;
 
 /// Sets an environment variable for the scope and puts the previous value back.
 class StEnvironment {
@@ -188,21 +192,23 @@ TEST(VProcessTest, RunFromAnotherThreadDoesNothing) {
 TEST(VProcessTest, QuitAsynchronouslyFromAnotherTaskEndsTheMessageLoop) {
     TestProcess process;
     ASSERT_TRUE(process.Init());
-    bool messageRan = false;
+    VRefPtr<VSyncEvent> messageRan = AdoptRef(new VSyncEvent);
+    bool ranBeforeTheQuit = false;
     std::thread quitter;
     process.fRunMessageLoop = true;
     process.fRunBody = [&] {
         quitter = std::thread([&] {
-            // The loop executes the main task's messages: this one quits from the main task itself.
-            VTask::GetMain()->PostMessage([&] { messageRan = true; });
+            // The loop runs the main task's messages; once it has run this one, the quit ends it.
+            VTask::GetMain()->PostMessage([&] { messageRan->Signal(); });
+            ranBeforeTheQuit = messageRan->Wait(kLongWaitMs);
             process.QuitAsynchronously();
         });
     };
     process.Run();
     quitter.join();
+    EXPECT_TRUE(ranBeforeTheQuit);
     EXPECT_FALSE(process.IsRunning());
     EXPECT_EQ(process.fCalls, (Calls{"init 80", "parse", "run", "quit"}));
-    (void)messageRan; // may or may not have run before the quit was seen
 }
 
 TEST(VProcessTest, PostedMessagesRunInTheDefaultLoopUntilOneQuits) {

@@ -90,11 +90,17 @@ TEST(VTaskTest, DestroyingATaskThatNeverRanEndsItsThread) {
     EXPECT_FALSE(ran.load());
 }
 
-TEST(VTaskTest, SleepZeroYieldsAndReturns) {
-    VTask::Sleep(0);
-    VTask::Sleep(-5);
-    std::thread other([] { VTask::Sleep(0); });
-    other.join();
+TEST(VTaskTest, SleepBelowOneMillisecondOnlyYieldsAndLeavesAPendingWakeUp) {
+    VRefPtr<VSyncEvent> done = AdoptRef(new VSyncEvent);
+    VRefPtr<VTask> task = MakeTask([done] {
+        VTask::GetCurrent()->WakeUp();
+        VTask::Sleep(0);
+        VTask::Sleep(-5);
+        VTask::Sleep(60000); // the wake-up is still pending: this sleep ends at once
+        done->Signal();
+    });
+    ASSERT_TRUE(task->Run());
+    EXPECT_TRUE(done->Wait(kLongWaitMs));
 }
 
 TEST(VTaskTest, WakeUpEndsSleepEarly) {
