@@ -5,6 +5,7 @@
 #include "bags/VValueBag.h"
 #include "files/VFileErrorCodes.h"
 #include "files/VFileSystem.h"
+#include "platform/posix/XPosixTreeCopy.h"
 #include "support/VTestTempFolder.h"
 
 #include <gtest/gtest.h>
@@ -18,15 +19,27 @@
 using namespace vkit;
 using namespace vkit::testing;
 
-// While sVanishingName is set, getdents64 here gives entries without their type (as file systems that
-// do not record it do), so that the reader looks each up, and removes that entry just before giving it.
+// While sVanishingName or sUnreadableName is set, getdents64 here gives entries without their type (as
+// file systems that do not record it do), so that the reader looks each up; the vanishing entry is
+// removed just before it is given, the lookup of the unreadable one fails with EIO.
 static std::string sVanishingName;
+static std::string sUnreadableName;
+
+extern "C" int fstatat(int inFolder, const char* inName, struct stat* outStatus, int inFlags) {
+    static const auto sReal =
+        reinterpret_cast<int (*)(int, const char*, struct stat*, int)>(::dlsym(RTLD_NEXT, "fstatat"));
+    if (!sUnreadableName.empty() && sUnreadableName == inName) {
+        errno = EIO;
+        return -1;
+    }
+    return sReal(inFolder, inName, outStatus, inFlags);
+}
 
 extern "C" ssize_t getdents64(int inFolder, void* outEntries, size_t inSize) {
     static const auto sReal =
         reinterpret_cast<ssize_t (*)(int, void*, size_t)>(::dlsym(RTLD_NEXT, "getdents64"));
     ssize_t length = sReal(inFolder, outEntries, inSize);
-    for (ssize_t offset = 0; offset < length && !sVanishingName.empty();) {
+    for (ssize_t offset = 0; offset < length && !(sVanishingName.empty() && sUnreadableName.empty());) {
         auto* entry = reinterpret_cast<struct dirent64*>(static_cast<char*>(outEntries) + offset);
         offset += entry->d_reclen;
         entry->d_type = DT_UNKNOWN;
@@ -234,22 +247,32 @@ TEST_F(VFolderTest, CopySkipsInvisibleItemsWhenAsked) {
     EXPECT_EQ(TreeOf(fTemp / "copy"), std::vector<std::string>{"/shown 420 file s"});
 }
 
-TEST_F(VFolderTest, ListingsSurviveAnEntryThatVanishesWhileTheyAreRead) {
+TEST_F(VFolderTest, ListingsSkipAnEntryThatVanishesAndStopAtOneThatCannotBeRead) {
     StErrorContextInstaller guard;
-    std::vector<VRefPtr<IFileSystemObject>> elements;
-    for (char step : {'e', 'c', 'd'}) {
-        fTemp.WriteFile("src/gone", "g");
-        fTemp.WriteFile("src/sub/kept", "k");
-        sVanishingName = "gone";
-        VError error = step == 'e'
-                           ? FolderAt(fTemp / "src")->GetElements(elements, kIterateFiles | kIterateFolders)
-                       : step == 'c' ? FolderAt(fTemp / "src")->CopyContentsTo(*FolderAt(fTemp / "copy"), 0)
-                                     : FolderAt(fTemp / "src")->DeleteContents(true);
-        sVanishingName.clear();
-        EXPECT_EQ(error, VE_OK) << step << Dump(guard);
+    // Elements, item-by-item copy, contents deletion, forced deletion, one-call copy.
+    for (std::string fault : {"vanishes", "unreadable"}) {
+        for (char step : {'e', 'c', 'd', 'f', 'o'}) {
+            fTemp.WriteFile("src/gone", "g");
+            fTemp.WriteFile("src/sub/kept", "k");
+            (fault == "vanishes" ? sVanishingName : sUnreadableName) = "gone";
+            VRefPtr<VFolder> src = FolderAt(fTemp / "src");
+            std::vector<VRefPtr<IFileSystemObject>> elements;
+            VError error = step == 'e'   ? src->GetElements(elements, kIterateFiles | kIterateFolders)
+                           : step == 'c' ? src->CopyContentsTo(*FolderAt(fTemp / ("copy-" + fault)), 0)
+                           : step == 'd' ? src->DeleteContents(true)
+                           : step == 'f'
+                               ? src->DeleteForced()
+                               : XPosixTreeCopy::Copy(fTemp / "src", fTemp / ("one-" + fault)).GetCode();
+            sVanishingName.clear();
+            sUnreadableName.clear();
+            EXPECT_EQ(error == VE_OK, fault == "vanishes") << fault << " " << step << Dump(guard);
+            if (step == 'e' && error == VE_OK) {
+                EXPECT_EQ(elements.size(), 1u) << "the sub-folder alone";
+            }
+        }
     }
-    // GetElements gave the sub-folder; a missing folder fails.
-    EXPECT_EQ(elements.size(), 1u);
+    EXPECT_EQ(TreeOf(fTemp / "one-vanishes"), TreeOf(fTemp / "copy-vanishes"));
+    std::vector<VRefPtr<IFileSystemObject>> elements;
     EXPECT_EQ(FolderAt(fTemp / "missing")->GetElements(elements, kIterateFiles), VE_FILE_NOT_FOUND);
 }
 
@@ -384,6 +407,10 @@ TEST_F(VFolderTest, MoveToTrashPlacesTheFolderInTheUserTrashWithItsRecord) {
     EXPECT_NE(record.find("Path=" + fTemp / "Old.app"), std::string::npos) << record;
     ExpectSentinelIntact();
     EXPECT_EQ(FolderAt(fTemp / "Old.app")->MoveToTrash(), VE_OK) << "a missing folder is no error";
+    // A file's failure keeps the trash's own text beside the system error it maps to.
+    EXPECT_NE(FileAt(fTemp / "Old.app")->MoveToTrash(), VE_OK);
+    EXPECT_NE(LastParameter(guard, "system_message").find(fTemp / "Old.app"), std::string::npos)
+        << Dump(guard);
 }
 
 TEST_F(VFolderTest, DeleteForcedRemovesLockedAndReadOnlyItemsAndRestoresTheParent) {
