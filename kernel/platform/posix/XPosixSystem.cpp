@@ -3,11 +3,32 @@
 
 #include <cerrno>
 #include <csignal>
+#include <cstdio>
 #include <ctime>
 #include <dirent.h>
+#include <fcntl.h>
 #include <unistd.h>
 
 namespace vkit {
+
+namespace {
+
+/// Writes all the bytes to the descriptor, resuming after signals and partial writes.
+bool WriteAll(int inDescriptor, const char* inBytes, size_t inLength) noexcept {
+    while (inLength > 0) {
+        ssize_t written = ::write(inDescriptor, inBytes, inLength);
+        if (written < 0) {
+            if (errno == EINTR)
+                continue;
+            return false;
+        }
+        inBytes += written;
+        inLength -= static_cast<size_t>(written);
+    }
+    return true;
+}
+
+} // namespace
 
 uint64_t XPosixSystem::GetMonotonicNanoseconds() noexcept {
     timespec now{};
@@ -56,17 +77,31 @@ bool XPosixSystem::IsSystemVersionOrAbove(int32_t) noexcept {
 }
 
 bool XPosixSystem::WriteToStandardError(const char* inBytes, size_t inLength) noexcept {
-    while (inLength > 0) {
-        ssize_t written = write(STDERR_FILENO, inBytes, inLength);
-        if (written < 0) {
-            if (errno == EINTR)
-                continue;
-            return false;
-        }
-        inBytes += written;
-        inLength -= static_cast<size_t>(written);
+    return WriteAll(STDERR_FILENO, inBytes, inLength);
+}
+
+bool XPosixSystem::WriteToStandardOutput(const char* inBytes, size_t inLength) noexcept {
+    // Through the C stream, so that the bytes keep their place among other writers of the stream.
+    bool written = std::fwrite(inBytes, 1, inLength, stdout) == inLength;
+    return std::fflush(stdout) == 0 && written;
+}
+
+void XPosixSystem::CloseStandardStreams() noexcept {
+    std::fflush(stdout);
+    std::fflush(stderr);
+    // Each descriptor is replaced by /dev/null in one dup2, which closes the original: the reader at
+    // the other end sees the end of the stream, and no file opened later can take number 0, 1 or 2 and
+    // receive what is meant for a standard stream.
+    int null = ::open("/dev/null", O_RDWR | O_CLOEXEC);
+    for (int descriptor : {STDIN_FILENO, STDOUT_FILENO, STDERR_FILENO}) {
+        if (null < 0)
+            ::close(descriptor);
+        else
+            while (::dup2(null, descriptor) < 0 && errno == EINTR) {
+            }
     }
-    return true;
+    if (null > STDERR_FILENO)
+        ::close(null);
 }
 
 } // namespace vkit
