@@ -42,7 +42,11 @@ bool VProcessIPC::Init(uint32_t inFlags) {
     fProposedExitStatus = result == kCommandLineContinue || result == kCommandLineHandled ? 0 : 1;
     if (result != kCommandLineContinue)
         return false;
-    if (!fPlatform.Init()) {
+    // The termination signals end the run the way a quit request does.
+    if (!fPlatform.Init([] {
+            if (VProcess* process = VProcess::Get())
+                process->QuitAsynchronously();
+        })) {
         fProposedExitStatus = 1;
         return false;
     }

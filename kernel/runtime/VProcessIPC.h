@@ -13,8 +13,9 @@ class VCommandLineParser;
 
 /// A VProcess that, once the library is up, builds the argument list from sProcessCommandLineArgc and
 /// sProcessCommandLineArgv and hands a command-line parser on it to DoParseCommandLine, whose result
-/// decides whether the program goes on; it then brings up the platform inter-process object. Its default
-/// DoRun executes the main task's messages until the process quits.
+/// decides whether the program goes on; it then brings up the platform inter-process object, whose
+/// termination signals (SIGTERM, SIGINT, SIGQUIT) call QuitAsynchronously. Its default DoRun executes the
+/// main task's messages until the process quits.
 class VProcessIPC : public VProcess {
 public:
     /// Results of DoParseCommandLine: go on; a command-line error (a message was written); the command

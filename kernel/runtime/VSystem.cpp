@@ -2,7 +2,6 @@
 #include "runtime/VSystem.h"
 
 #include "platform/posix/XPosixSystem.h"
-#include "text/VString.h"
 
 namespace vkit {
 
@@ -56,23 +55,6 @@ ENotificationResponse VSystem::GetDefaultResponse(uint32_t inFlags) noexcept {
     default:
         return eNotificationOK;
     }
-}
-
-bool VSystem::DisplayNotification(const VString& inTitle, const VString& inMessage, uint32_t inFlags,
-                                  ENotificationResponse* outResponse) {
-    // Stand-in until the alert program runs as a child process: the text goes to standard error and
-    // the default button answers.
-    std::string text;
-    if (!inTitle.IsEmpty()) {
-        inTitle.AppendToUTF8(text);
-        text += ": ";
-    }
-    inMessage.AppendToUTF8(text);
-    text += '\n';
-    XPosixSystem::WriteToStandardError(text.data(), text.size());
-    if (outResponse != nullptr)
-        *outResponse = GetDefaultResponse(inFlags);
-    return true;
 }
 
 } // namespace vkit

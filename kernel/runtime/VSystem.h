@@ -1,4 +1,5 @@
-// VSystem: queries and services of the operating system (clock, delays, processors, processes, alerts).
+// VSystem: queries and services of the operating system (clock, delays, processors, processes, alerts,
+// opening files).
 #pragma once
 
 #include <cstdint>
@@ -84,12 +85,20 @@ public:
     static bool IsSystemVersionOrAbove(SystemVersion inVersion) noexcept;
 
     /// Shows an alert with inTitle as header and inMessage as body (an empty title makes the message
-    /// the header); inFlags choose the buttons (see above). With outResponse the call waits for the
-    /// answer and stores it. Returns true when the alert could be shown.
-    /// The graphical alert comes with child processes; until then the text is written to standard
-    /// error as "title: message" (or the message alone) and the answer is the default button.
+    /// the header); inFlags choose the buttons and the default one (see above). With outResponse the
+    /// call waits for the answer and stores it (eNotificationDismissed for an alert closed without a
+    /// button); without it the alert is started and the call returns at once. Returns true when the alert
+    /// could be shown.
+    /// On Linux the alert is a zenity dialog, else a kdialog one, in a graphical session (DISPLAY or
+    /// WAYLAND_DISPLAY set) where the program is found on PATH; kdialog cannot tell a dialog closed
+    /// without a button from the negative button. Otherwise the text is written to standard error as
+    /// "title: message" (or the message alone), when it is open, and the answer is the default button.
     static bool DisplayNotification(const VString& inTitle, const VString& inMessage, uint32_t inFlags,
                                     ENotificationResponse* outResponse = nullptr);
+
+    /// Opens the file at inPosixPath in the user's default application for it (xdg-open), without
+    /// waiting for it. Returns false when the path is empty or the opener cannot be started.
+    static bool OpenWithDefaultApplication(const VString& inPosixPath);
 
     /// The answer of the default (first) button for the button choice in inFlags.
     static ENotificationResponse GetDefaultResponse(uint32_t inFlags) noexcept;

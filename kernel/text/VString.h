@@ -260,4 +260,11 @@ struct VStringHash {
     size_t operator()(const VString& inText) const noexcept { return inText.GetHashValue(); }
 };
 
+/// Orders texts by their UTF-16 code units, case and diacritics significant: a key order, not a collation.
+struct VStringLessCompareStrict {
+    bool operator()(const VString& inLeft, const VString& inRight) const noexcept {
+        return inLeft.View() < inRight.View();
+    }
+};
+
 } // namespace vkit

@@ -92,4 +92,10 @@ std::string ReadFile(const std::string& inPath) {
     return content.str();
 }
 
+bool Eventually(const std::function<bool()>& inCondition) {
+    for (int round = 0; round < 2000 && !inCondition(); ++round)
+        usleep(10000);
+    return inCondition();
+}
+
 } // namespace vkit::testing

@@ -1,6 +1,7 @@
 // VTestTempFolder: a fresh temporary folder for one test, removed with everything in it afterwards.
 #pragma once
 
+#include <functional>
 #include <string>
 
 namespace vkit::testing {
@@ -35,5 +36,7 @@ private:
 int RunShell(const std::string& inCommand);
 /// Reads a whole file; empty when it cannot be read.
 std::string ReadFile(const std::string& inPath);
+/// Polls inCondition every 10 ms, at most 20 s, until it holds; answers its last value.
+bool Eventually(const std::function<bool()>& inCondition);
 
 } // namespace vkit::testing

@@ -4,6 +4,7 @@
 #include <cerrno>
 #include <csignal>
 #include <cstdio>
+#include <cstdlib>
 #include <ctime>
 #include <dirent.h>
 #include <fcntl.h>
@@ -74,6 +75,15 @@ bool XPosixSystem::IsProcessRunning(int32_t inProcessID) noexcept {
 
 bool XPosixSystem::IsSystemVersionOrAbove(int32_t) noexcept {
     return true;
+}
+
+bool XPosixSystem::HasGraphicalSession() noexcept {
+    for (const char* name : {"DISPLAY", "WAYLAND_DISPLAY"}) {
+        const char* value = std::getenv(name);
+        if (value != nullptr && *value != 0)
+            return true;
+    }
+    return false;
 }
 
 bool XPosixSystem::WriteToStandardError(const char* inBytes, size_t inLength) noexcept {

@@ -1,4 +1,4 @@
-// XPosixSystem: Linux system calls behind VSystem (clock, sleeps, processors, processes, stderr).
+// XPosixSystem: Linux system calls behind VSystem (clock, sleeps, processors, processes, session, stderr).
 #pragma once
 
 #include <cstddef>
@@ -21,6 +21,8 @@ public:
     static bool IsProcessRunning(int32_t inProcessID) noexcept;
     /// Linux meets every release the checks name.
     static bool IsSystemVersionOrAbove(int32_t inVersion) noexcept;
+    /// True in a graphical session: DISPLAY or WAYLAND_DISPLAY is set and not empty.
+    static bool HasGraphicalSession() noexcept;
     /// Writes the bytes to descriptor 2; false when it is closed or the write fails.
     static bool WriteToStandardError(const char* inBytes, size_t inLength) noexcept;
     /// Writes the bytes to the C stream stdout and flushes it; false when either fails.

@@ -1,11 +1,15 @@
 // Tests of the command-line stage: the argument list without "-psn_" arguments, the results of
-// DoParseCommandLine and the exit statuses they propose.
+// DoParseCommandLine and the exit statuses they propose; the termination signals.
 #include "TestProcess.h"
 
 #include "runtime/VTaskMgr.h"
+#include "support/VTestTempFolder.h"
 
 #include <gtest/gtest.h>
 
+#include <csignal>
+#include <fcntl.h>
+#include <unistd.h>
 #include <vector>
 
 using namespace vkit;
@@ -100,4 +104,27 @@ TEST(VProcessIPCTest, InitFlagsArePassedOn) {
     ASSERT_TRUE(process.Init(VProcess::kInitFlagFiberedTasks));
     EXPECT_TRUE(process.IsFiberedTasks());
     EXPECT_EQ(process.fCalls.front(), "init 2");
+}
+
+TEST(VProcessIPCTest, TerminationSignalsMakeTheProcessQuit) {
+    const std::pair<int, const char*> cases[] = {
+        {SIGTERM, ""}, {SIGINT, "\n (ctrl-c has been received - quit)\n\n"}, {SIGQUIT, ""}};
+    for (const auto& [signal, printed] : cases) {
+        SCOPED_TRACE(signal);
+        VTestTempFolder folder;
+        TestProcess process;
+        process.fRunMessageLoop = true;
+        // Without its handler the signal would end the test program; with it, the message loop ends.
+        process.fRunBody = [signal = signal] { ::raise(signal); };
+        ASSERT_TRUE(process.Init());
+        fflush(stdout);
+        int savedStdout = dup(1);
+        int file = open((folder / "stdout").c_str(), O_WRONLY | O_CREAT, 0600);
+        dup2(file, 1);
+        close(file);
+        process.Run();
+        dup2(savedStdout, 1);
+        close(savedStdout);
+        EXPECT_EQ(ReadFile(folder / "stdout"), printed);
+    }
 }

@@ -1,4 +1,4 @@
-// Tests of VSystem: the monotonic clock, delays, processors, the process list and the alert stand-in.
+// Tests of VSystem: the monotonic clock, delays, processors, the process list, the alert, opening files.
 #include "runtime/VSystem.h"
 #include "support/VTestTempFolder.h"
 #include "text/VString.h"
@@ -8,6 +8,7 @@
 #include <algorithm>
 #include <fcntl.h>
 #include <spawn.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 #include <vector>
@@ -116,6 +117,113 @@ TEST(VSystemTest, NotificationIsWrittenToStandardErrorAndAnswersTheDefault) {
     }
     EXPECT_EQ(response, eNotificationNo);
     EXPECT_EQ(testing::ReadFile(path), "Update failed: Disk full \xC3\xA9\nOnly a message\n");
+}
+
+/// Stand-in dialog programs, alone on PATH, in a graphical session. Each records its name, its arguments
+/// and ZENITY_ESC in "arguments", separated by "|", prints "Ignore" (as zenity does for its extra button),
+/// waits for a line on "fifo" when it exists, and exits with the status in "answer". Only shell built-ins:
+/// PATH holds nothing else.
+class StandInDialogs {
+public:
+    StandInDialogs(const std::vector<std::string>& inPrograms, const std::string& inAnswer) {
+        std::string script = "#!/bin/sh\ndir=${0%/*}\nprintf '%s|' \"${0##*/}\" \"$@\" > \"$dir/arguments\"\n"
+                             "printf '%s' \"$ZENITY_ESC\" >> \"$dir/arguments\"\necho Ignore\n"
+                             "[ -p \"$dir/fifo\" ] && read -r line < \"$dir/fifo\"\n"
+                             "read -r answer < \"$dir/answer\"\nexit \"$answer\"\n";
+        for (const std::string& program : inPrograms)
+            chmod(fFolder.WriteFile(program, script).c_str(), 0755);
+        fFolder.WriteFile("answer", inAnswer + "\n");
+        setenv("PATH", fFolder.Path().c_str(), 1);
+        setenv("DISPLAY", ":99", 1);
+    }
+    ~StandInDialogs() {
+        setenv("PATH", fPath.c_str(), 1);
+        unsetenv("DISPLAY");
+    }
+    testing::VTestTempFolder fFolder;
+    std::string fPath = std::getenv("PATH");
+};
+
+struct AlertCase {
+    const char* fLabel;
+    std::vector<std::string> fPrograms;
+    uint32_t fFlags;
+    const char* fTitle;
+    const char* fStatus;
+    ENotificationResponse fResponse;
+    const char* fArguments; // not checked when empty
+};
+
+TEST(VSystemTest, NotificationAsksTheDialogProgramAndReadsTheAnswer) {
+    const char* yesNo = "zenity|--question|--text=Disk full|--no-markup|--ok-label=Yes|--cancel-label=No|"
+                        "--default-cancel|8";
+    const char* ok = "zenity|--warning|--title=T|--text=Disk full|--no-markup|--ok-label=OK|8";
+    const char* extra =
+        "zenity|--question|--text=Disk full|--no-markup|--ok-label=Abort|--cancel-label=Retry|"
+        "--extra-button=Ignore|--default-cancel|8";
+    const char* kdialogNo = "kdialog|--warningyesno|Disk full|--yes-label|Yes|--no-label|No|";
+    const char* kdialogYes = "kdialog|--title|T|--yesno|Disk full|--yes-label|Yes|--no-label|No|";
+    const uint32_t yesFirst = eNotificationButtonsYesNo | eNotificationAffirmativeFirst;
+    const AlertCase cases[] = {
+        {"Yes", {"zenity", "kdialog"}, eNotificationButtonsYesNo, "", "0", eNotificationYes, yesNo},
+        {"No", {"zenity"}, eNotificationButtonsYesNo, "", "1", eNotificationNo, yesNo},
+        {"closed", {"zenity"}, eNotificationButtonsYesNo, "", "8", eNotificationDismissed, yesNo},
+        {"OK with a title, caution", {"zenity"}, eNotificationCaution, "T", "0", eNotificationOK, ok},
+        {"extra button",
+         {"zenity"},
+         eNotificationButtonsAbortRetryIgnore,
+         "",
+         "8",
+         eNotificationIgnore,
+         extra},
+        {"no dialog could show",
+         {"zenity"},
+         eNotificationButtonsOKCancel,
+         "",
+         "255",
+         eNotificationCancel,
+         ""},
+        {"kdialog", {"kdialog"}, eNotificationButtonsYesNo, "", "0", eNotificationYes, kdialogNo},
+        {"kdialog, Yes first", {"kdialog"}, yesFirst, "T", "1", eNotificationNo, kdialogYes},
+    };
+    for (const AlertCase& row : cases) {
+        SCOPED_TRACE(row.fLabel);
+        StandInDialogs dialogs(row.fPrograms, row.fStatus);
+        ENotificationResponse response = eNotificationOK;
+        EXPECT_TRUE(
+            VSystem::DisplayNotification(VString(row.fTitle), VString("Disk full"), row.fFlags, &response));
+        EXPECT_EQ(response, row.fResponse);
+        if (*row.fArguments != 0) {
+            EXPECT_EQ(testing::ReadFile(dialogs.fFolder / "arguments"), row.fArguments);
+        }
+    }
+}
+
+TEST(VSystemTest, NotificationWithoutAnswerDoesNotWait) {
+    StandInDialogs dialogs({"zenity"}, "0");
+    std::string fifo = dialogs.fFolder / "fifo";
+    ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
+    // The dialog waits for a line on the fifo: returning proves the call did not wait for it.
+    EXPECT_TRUE(VSystem::DisplayNotification(VString(), VString("Disk full"), eNotificationButtonsOK));
+    int writer = -1;
+    ASSERT_TRUE(
+        testing::Eventually([&] { return (writer = open(fifo.c_str(), O_WRONLY | O_NONBLOCK)) >= 0; }));
+    EXPECT_EQ(write(writer, "go\n", 3), 3);
+    close(writer);
+}
+
+TEST(VSystemTest, OpenWithDefaultApplicationStartsXdgOpen) {
+    testing::VTestTempFolder folder;
+    std::string record = folder / "opened";
+    chmod(folder.WriteFile("bin/xdg-open", "#!/bin/sh\nprintf '%s' \"$*\" > " + record + "\n").c_str(), 0755);
+    std::string path = std::getenv("PATH");
+    setenv("PATH", (folder / "bin").c_str(), 1);
+    EXPECT_FALSE(VSystem::OpenWithDefaultApplication(VString()));
+    EXPECT_TRUE(VSystem::OpenWithDefaultApplication(VString("/tmp/log dir/x_log_1.txt")));
+    EXPECT_TRUE(testing::Eventually([&] { return testing::ReadFile(record) == "/tmp/log dir/x_log_1.txt"; }));
+    setenv("PATH", folder.Path().c_str(), 1);
+    EXPECT_FALSE(VSystem::OpenWithDefaultApplication(VString("/tmp/x")));
+    setenv("PATH", path.c_str(), 1);
 }
 
 } // namespace
