@@ -14,6 +14,7 @@
 #include "files/VFileSystem.h"
 #include "files/VFileSystemNamespace.h"
 #include "files/VFolder.h"
+#include "logging/VLogger.h"
 #include "runtime/SpinLock.h"
 #include "runtime/VActivityToken.h"
 #include "runtime/VTask.h"
@@ -136,6 +137,28 @@ TEST(VProcessTest, InternationalManagerFollowsTheUserLanguageAndComesBeforeTheTa
     EXPECT_EQ(process.GetIntlMgr()->GetLocaleName(), "fr_FR");
     // The main task cloned the process's manager, so it was made first.
     EXPECT_EQ(VTask::GetMain()->GetIntlMgr()->GetLocaleName(), "fr_FR");
+}
+
+TEST(VProcessTest, LoggerFlagMakesAStartedProcessLoggerUntilTheEnd) {
+    for (uint32_t flags : {VProcess::kDefaultInitFlags, VProcess::kInitFlagFileSystemNotifier}) {
+        SCOPED_TRACE(flags);
+        bool wanted = (flags & VProcess::kInitFlagLogger) != 0;
+        {
+            TestProcess process;
+            ASSERT_TRUE(process.Init(flags));
+            VLogger* logger = process.GetLogger();
+            ASSERT_EQ(logger != nullptr, wanted);
+            EXPECT_EQ(ILogger::GetProcessLogger(), logger);
+            EXPECT_EQ(VErrorBase::GetProcessLogger(), logger);
+            if (wanted) {
+                EXPECT_TRUE(logger->IsStarted());
+                EXPECT_EQ(process.GetLogger(EML_Information), logger);
+                EXPECT_EQ(process.GetLogger(EML_Debug), nullptr);
+            }
+        }
+        EXPECT_EQ(ILogger::GetProcessLogger(), nullptr);
+        EXPECT_EQ(VErrorBase::GetProcessLogger(), nullptr);
+    }
 }
 
 TEST(VProcessTest, RunCallsDoRunThenDoQuitAndEndsTheMainTask) {
