@@ -2,6 +2,10 @@
 // error context into it.
 #pragma once
 
+#include "logging/ILogger.h"
+
+#include <cstdarg>
+
 namespace vkit {
 class VErrorContext;
 } // namespace vkit
@@ -12,6 +16,9 @@ class VErrorContext;
 void LogInfo(const char* inFormat, ...);
 /// As LogInfo, at the error level.
 void LogError(const char* inFormat, ...);
+/// The record of LogInfo and LogError at any level: "message", "level" (left out at the default level,
+/// information) and "component_signature" "ZQUP", handed to the process logger's LogBag.
+void Log(vkit::EMessageLevel inLevel, const char* inFormat, va_list inArgs);
 
 /// Logs every error of inContext at the error level, each by its description (its error string when it
 /// has none), from the last to the first with inLastFirst. Nothing for a null or empty context.

@@ -3,6 +3,9 @@
 #include "UpdaterLog.h"
 #include "VUpdateEngine.h"
 
+#include "files/VMemoryBuffer.h"
+#include "process/VProcessLauncher.h"
+
 using vkit::VFilePath;
 using vkit::VString;
 
@@ -45,8 +48,21 @@ VString VUpdateEngine::_BuildRestartCommandLine(const VFilePath& inInstallPath) 
 bool VUpdateEngine::_LaunchApplication(const VFilePath& inInstallPath) const {
     VString commandLine = _BuildRestartCommandLine(inInstallPath);
     LogInfo("Restarting installed application (%S)...", &commandLine);
-    // The command runs once the process launcher lands.
-    int exitStatus = 0;
+    // The opener returns once the application is started: the wait is for it, not for the application.
+    // Its output is read to the end and dropped.
+    vkit::VMemoryBuffer output;
+    vkit::VMemoryBuffer errorOutput;
+    int32_t exitStatus = 0;
+    int32_t error =
+        vkit::VProcessLauncher::ExecuteCommandLine(commandLine, 0, nullptr, &output, &errorOutput, nullptr,
+                                                   nullptr, &exitStatus, nullptr, nullptr, true, false);
+    if (error != 0) {
+        LogError("Failed to restart updated application (returned error %d - exit status %d)", error,
+                 exitStatus);
+        PushUpdaterError(VE_UPZQ_RESTART_FAILED);
+        return false;
+    }
+    // A non-zero status of the opener is only reported: the application may still have started.
     LogInfo("Updated application restarted, returned %d", exitStatus);
     return true;
 }
