@@ -27,6 +27,12 @@ const vkit::StPackedDictionaryKey kDstPathKey("dstPath");
 const vkit::StPackedDictionaryKey kFromKey("from");
 const vkit::StPackedDictionaryKey kToKey("to");
 
+VString PosixText(const VFilePath& inPath) {
+    VString text;
+    inPath.GetPosixPath(text);
+    return text;
+}
+
 /// Renames inOutdated to the name of inSetAsidePath, retrying a refused rename: after each failure but
 /// the last, UPZQ 11 is prepared, the task waits, renames again and then records it, whatever the new
 /// attempt gave. Answers the folder under its new name, or null after the last refusal.
@@ -113,8 +119,14 @@ VFolder* VUpdateEngine::_SwapApplications(const VFolder& inOutdated, const VFold
     VFolder* setAside = RenameAside(inOutdated, setAsidePath);
     if (setAside == nullptr)
         return nullptr;
-    if (CopyIntoPlace(inUpToDate, inInstall))
+    // From here the log says where each bundle is, whatever happens next.
+    VString setAsideText = PosixText(setAside->GetPath());
+    LogInfo("Outdated application set aside as %S", &setAsideText);
+    if (CopyIntoPlace(inUpToDate, inInstall)) {
+        VString installText = PosixText(inInstall.GetPath());
+        LogInfo("Up-to-date application copied to %S", &installText);
         return setAside;
+    }
     RollBack(inOutdated, inInstall, *setAside);
     setAside->Release();
     return nullptr;
