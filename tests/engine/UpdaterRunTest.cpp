@@ -4,377 +4,237 @@
 
 #include "support/VTestTrees.h"
 
-#include <cctype>
-#include <functional>
 #include <ostream>
 
 using namespace vkit::testing;
 
 namespace {
 
-/// One update scenario: what is on disk before, the arguments, and what must hold after.
+/// One update: the disk before (shell, placeholders of UpdaterTest::Expand), the arguments, and what
+/// must hold after. The outdated bundle's place holds the old bundle ("old", as it was after the set-up),
+/// the new one ("new") or nothing (""); the set-aside bundle is kept in Applications or trashed.
 struct Scenario {
     const char* fLabel;
-    std::function<void(UpdaterTest&)> fSetUp;
-    std::function<std::string(UpdaterTest&)> fArguments;
+    const char* fSetUp;
+    const char* fArguments;
     int fStatus;
-    std::function<std::vector<std::string>(UpdaterTest&)> fLog;
-    std::function<void(UpdaterTest&, const UpdaterRun&)> fCheck;
-};
-
-std::string Quoted(const std::string& inText) {
-    return "'" + inText + "'";
-}
-
-/// The two bundles as the last arguments, with the log folder.
-std::string Bundles(UpdaterTest& inTest) {
-    return "--log-dir " + Quoted(inTest.fLogs) + " " + Quoted(inTest.fOutdated) + " " +
-           Quoted(inTest.fUpToDate);
-}
-
-/// The outdated bundle 1.0, the up-to-date one 2.0, and snapshots "A" and "B" of both.
-void TwoBundles(UpdaterTest& inTest) {
-    inTest.MakeBundle(inTest.fOutdated, "1.0");
-    inTest.MakeBundle(inTest.fUpToDate, "2.0");
-    inTest.Snapshot(inTest.fOutdated, "A");
-    inTest.Snapshot(inTest.fUpToDate, "B");
-}
-
-std::string SnapshotOf(UpdaterTest& inTest, const char* inName) {
-    return inTest.fFolder / (std::string("snapshots/") + inName);
-}
-
-std::string Opener(UpdaterTest& inTest) {
-    return inTest.fUpdater.substr(0, inTest.fUpdater.rfind('/')) + "/zq-open";
-}
-
-std::string RestartLine(UpdaterTest& inTest) {
-    return "INFO Restarting installed application (\"" + Opener(inTest) + "\" -a \"" + inTest.fOutdated +
-           "/\")...";
-}
-
-/// The place of the outdated bundle holds exactly the up-to-date tree and the up-to-date bundle is
-/// unchanged.
-void ExpectInstalled(UpdaterTest& inTest) {
-    EXPECT_EQ(CompareTrees(SnapshotOf(inTest, "B"), inTest.fOutdated), "");
-    EXPECT_EQ(CompareTrees(SnapshotOf(inTest, "B"), inTest.fUpToDate), "");
-}
-
-/// Nothing moved: the outdated bundle is whole at its place and nothing was set aside.
-void ExpectUntouched(UpdaterTest& inTest) {
-    EXPECT_EQ(CompareTrees(SnapshotOf(inTest, "A"), inTest.fOutdated), "");
-    EXPECT_EQ(ListNamesWithPrefix(inTest.fFolder / "Applications", ""),
-              std::vector<std::string>{"Sample.app"});
-    EXPECT_TRUE(inTest.Trash().empty());
-}
-
-const std::string kUpToDateMissing = "The up-to-date application was not found at \"";
-const std::string kOutdatedMissing = "The application to update was not found at \"";
-const std::string kInstallFailed = "The up-to-date application could not be installed.";
-
-const Scenario kScenarios[] = {
-    {"the update succeeds", TwoBundles, Bundles, 0,
-     [](UpdaterTest& t) -> std::vector<std::string> {
-         return {"INFO Updater starting - ",
-                 "INFO Waiting for external process to quit",
-                 "INFO Skipping process wait (negative pid)",
-                 "INFO Proceeding with up-to-date application install...",
-                 "INFO Proceeding with up-to-date application restart...",
-                 RestartLine(t),
-                 "INFO Updated application restarted, returned 0",
-                 "INFO Up-to-date application restarted",
-                 "INFO Update successful - "};
-     },
-     [](UpdaterTest& t, const UpdaterRun& run) {
-         ExpectInstalled(t);
-         EXPECT_EQ(t.Trash(), std::vector<std::string>{"Sample_old0001.app"});
-         EXPECT_EQ(CompareTrees(SnapshotOf(t, "A"), t.TrashFolder() + "/Sample_old0001.app"), "");
-         EXPECT_EQ(t.AppOutputWith("2.0"), "2.0 \n");
-         EXPECT_EQ(run.fOut + run.fErr, "");
-     }},
-    {"both bundles missing", nullptr, Bundles, 2,
-     [](UpdaterTest& t) -> std::vector<std::string> {
-         return {"INFO Updater starting - ",
-                 "ERROR " + kUpToDateMissing + UpdaterTest::NativeFolderText(t.fUpToDate) + "\".",
-                 "ERROR " + kOutdatedMissing + UpdaterTest::NativeFolderText(t.fOutdated) + "\".",
-                 "INFO Update failed - "};
-     },
-     [](UpdaterTest& t, const UpdaterRun& run) {
-         // The alert, on standard error without a graphical session: the last error and the log file.
-         std::string message = kUpToDateMissing + UpdaterTest::NativeFolderText(t.fUpToDate) + "\".\r\n" +
-                               "More information is available in the log file '" + t.fLogs + "/";
-         EXPECT_EQ(run.fErr.rfind(message, 0), 0u) << run.fErr;
-         EXPECT_EQ(run.fErr.substr(run.fErr.size() - 12), "_log_1.txt'\n");
-         EXPECT_EQ(run.fOut, "");
-     }},
-    {"silent: no alert", nullptr, [](UpdaterTest& t) { return "--silent " + Bundles(t); }, 2,
-     [](UpdaterTest&) -> std::vector<std::string> { return {"INFO Update failed - "}; },
-     [](UpdaterTest&, const UpdaterRun& run) { EXPECT_EQ(run.fErr, ""); }},
-    {"the first set-aside name is taken",
-     [](UpdaterTest& t) {
-         TwoBundles(t);
-         t.fFolder.WriteFile("Applications/Sample_old0001.app/marker", "kept");
-     },
-     Bundles, 0, [](UpdaterTest&) -> std::vector<std::string> { return {"INFO Update successful - "}; },
-     [](UpdaterTest& t, const UpdaterRun&) {
-         ExpectInstalled(t);
-         EXPECT_EQ(t.Trash(), std::vector<std::string>{"Sample_old0002.app"});
-         EXPECT_EQ(ReadFile(t.fFolder / "Applications/Sample_old0001.app/marker"), "kept");
-     }},
-    {"a bundle name without extension",
-     [](UpdaterTest& t) {
-         t.MakeBundle(t.fFolder / "Applications/Sample", "1.0");
-         t.MakeBundle(t.fFolder / "Downloads/Sample", "2.0");
-     },
-     [](UpdaterTest& t) {
-         return Quoted(t.fFolder / "Applications/Sample") + " " + Quoted(t.fFolder / "Downloads/Sample");
-     },
-     0, [](UpdaterTest&) -> std::vector<std::string> { return {}; },
-     [](UpdaterTest& t, const UpdaterRun&) {
-         EXPECT_EQ(t.Trash(), std::vector<std::string>{"Sample_old0001"});
-         EXPECT_EQ(ReadFile(t.fFolder / "Applications/Sample/Contents/Resources/version.txt"), "2.0");
-     }},
-    {"the up-to-date bundle inside the outdated one",
-     [](UpdaterTest& t) {
-         t.MakeBundle(t.fOutdated, "1.0");
-         t.MakeBundle(t.fOutdated + "/Contents/Update.app", "2.0");
-         t.Snapshot(t.fOutdated, "A");
-     },
-     [](UpdaterTest& t) {
-         return "--log-dir " + Quoted(t.fLogs) + " " + Quoted(t.fOutdated) + " " +
-                Quoted(t.fOutdated + "/Contents/Update.app");
-     },
-     2,
-     [](UpdaterTest& t) -> std::vector<std::string> {
-         return {"ERROR Up-to-date application install failed", "ERROR " + kInstallFailed,
-                 "ERROR The up-to-date application is the application to update, or lies inside it: \"" +
-                     UpdaterTest::NativeFolderText(t.fOutdated) + "\".",
-                 "INFO Update failed - "};
-     },
-     [](UpdaterTest& t, const UpdaterRun&) { ExpectUntouched(t); }},
-    {"the restart fails: the new bundle stays, the old one stays set aside",
-     [](UpdaterTest& t) {
-         TwoBundles(t);
-         // A copy of the updater's bundle without its opener.
-         RunShell("cp -a '" + UpdaterBundle() + "' '" + (t.fFolder / "Updater.app") + "'");
-         RunShell("rm '" + (t.fFolder / "Updater.app/Contents/MacOS/zq-open") + "'");
-         t.fUpdater = t.fFolder / "Updater.app/Contents/MacOS/updater";
-     },
-     Bundles, 2,
-     [](UpdaterTest& t) -> std::vector<std::string> {
-         return {RestartLine(t),
-                 "ERROR Failed to restart updated application (returned error 2 - exit status 0)",
-                 "ERROR Up-to-date application restart failed",
-                 "ERROR The updated application could not be restarted.", "INFO Update failed - "};
-     },
-     [](UpdaterTest& t, const UpdaterRun&) {
-         ExpectInstalled(t);
-         EXPECT_EQ(CompareTrees(SnapshotOf(t, "A"), t.fFolder / "Applications/Sample_old0001.app"), "");
-         EXPECT_TRUE(t.Trash().empty());
-     }},
-    {"the log folder cannot be created: the alert shows even when silent",
-     [](UpdaterTest& t) {
-         TwoBundles(t);
-         t.fFolder.WriteFile("file", "");
-     },
-     [](UpdaterTest& t) {
-         return "--silent --log-dir " + Quoted(t.fFolder / "file/Logs") + " " + Quoted(t.fOutdated) + " " +
-                Quoted(t.fUpToDate);
-     },
-     2, [](UpdaterTest&) -> std::vector<std::string> { return {}; },
-     [](UpdaterTest& t, const UpdaterRun& run) {
-         EXPECT_EQ(run.fErr, "The folder \"" + UpdaterTest::NativeFolderText(t.fFolder / "file") +
-                                 "\" could not be created.\n");
-         ExpectUntouched(t);
-     }},
-    {"the copy fails for want of space: rolled back to the exact old bundle",
-     [](UpdaterTest& t) {
-         if (!t.MountSmallFileSystem(t.fFolder / "Applications", 8))
-             GTEST_SKIP() << "cannot mount a tmpfs here";
-         TwoBundles(t);
-         t.fFolder.WriteFile("Downloads/Sample.app/Contents/Resources/large", std::string(10 << 20, 'x'));
-     },
-     Bundles, 2,
-     [](UpdaterTest& t) -> std::vector<std::string> {
-         return {"INFO Rolling back up-to-date application install",
-                 "ERROR Up-to-date application install failed", "ERROR " + kInstallFailed,
-                 "ERROR The up-to-date application \"" + UpdaterTest::NativeFolderText(t.fUpToDate) +
-                     "\" could not be copied to \"" + UpdaterTest::NativeFolderText(t.fOutdated) + "\".",
-                 "INFO Update failed - "};
-     },
-     [](UpdaterTest& t, const UpdaterRun&) { ExpectUntouched(t); }},
+    const char* fLog; // lines, each the start of a log line, in order
+    const char* fErr; // the start of standard error
+    const char* fPlace;
+    const char* fKept;         // the set-aside name left next to the outdated bundle, or ""
+    const char* fTrashed;      // the set-aside name in the trash, or ""
+    const char* fUpdater = ""; // another updater than the built one
 };
 
 void PrintTo(const Scenario& inScenario, std::ostream* outStream) {
     *outStream << inScenario.fLabel;
 }
 
+const char* const kBoth = "cp -a {F}/templates/1.0 {A} && cp -a {F}/templates/2.0 {B}";
+const char* const kRun = "--log-dir {L} {A} {B}";
+
+const Scenario kScenarios[] = {
+    {"the update succeeds", kBoth, kRun, 0,
+     "INFO Updater starting - \nINFO Waiting for external process to quit\n"
+     "INFO Skipping process wait (negative pid)\nINFO Proceeding with up-to-date application install...\n"
+     "INFO Outdated application set aside as {F}/Applications/Sample_old0001.app/\n"
+     "INFO Up-to-date application copied to {A}/\nINFO Proceeding with up-to-date application restart...\n"
+     "INFO Restarting installed application (\"{open}\" -a \"{A}/\")...\n"
+     "INFO Updated application restarted, returned 0\nINFO Up-to-date application restarted\n"
+     "INFO Update successful - ",
+     "", "new", "", "Sample_old0001.app"},
+    {"both bundles missing, the later error logged first", "", kRun, 2,
+     "INFO Updater starting - \nERROR The up-to-date application was not found at \"{nB}\".\n"
+     "ERROR The application to update was not found at \"{nA}\".\nINFO Update failed - ",
+     "The up-to-date application was not found at \"{nB}\".\r\n"
+     "More information is available in the log file '{log}'\n",
+     "", "", ""},
+    {"silent", "", "--silent --log-dir {L} {A} {B}", 2, "INFO Update failed - ", "", "", "", ""},
+    {"the first set-aside name is taken",
+     "mkdir {F}/Applications/Sample_old0001.app && cp -a {F}/templates/1.0 {A} && cp -a {F}/templates/2.0 "
+     "{B}",
+     kRun, 0, "INFO Outdated application set aside as {F}/Applications/Sample_old0002.app/", "", "new",
+     "Sample_old0001.app", "Sample_old0002.app"},
+    {"a bundle name without extension",
+     "cp -a {F}/templates/1.0 {F}/Applications/Sample && cp -a {F}/templates/2.0 {F}/Downloads/Sample",
+     "{F}/Applications/Sample {F}/Downloads/Sample", 0, "", "", "", "", "Sample_old0001"},
+    {"the up-to-date bundle inside the outdated one",
+     "cp -a {F}/templates/1.0 {A} && cp -a {F}/templates/2.0 {A}/Contents/Update.app",
+     "--log-dir {L} {A} {A}/Contents/Update.app", 2,
+     "ERROR Up-to-date application install failed\nERROR The up-to-date application could not be installed.\n"
+     "ERROR The up-to-date application is the application to update, or lies inside it: \"{nA}\".",
+     "The up-to-date application could not be installed.", "old", "", ""},
+    {"the restart fails: the new bundle stays, the old one stays set aside",
+     "cp -a {F}/templates/1.0 {A} && cp -a {F}/templates/2.0 {B} && cp -a {bundle} {F}/Updater.app && "
+     "rm {F}/Updater.app/Contents/MacOS/zq-open",
+     kRun, 2,
+     "ERROR Failed to restart updated application (returned error 2 - exit status 0)\n"
+     "ERROR Up-to-date application restart failed\nERROR The updated application could not be restarted.",
+     "The updated application could not be restarted.", "new", "Sample_old0001.app", "",
+     "{F}/Updater.app/Contents/MacOS/updater"},
+    {"the log folder cannot be created: the alert shows even when silent",
+     "touch {F}/file && cp -a {F}/templates/1.0 {A} && cp -a {F}/templates/2.0 {B}",
+     "--silent --log-dir {F}/file/Logs {A} {B}", 2, "", "The folder \"{nF}file:\" could not be created.\n",
+     "old", "", ""},
+    {"the copy fails for want of space: rolled back to the exact old bundle",
+     "mount -t tmpfs -o size=8m tmpfs {F}/Applications 2> /dev/null || exit 77; cp -a {F}/templates/1.0 {A} "
+     "&& "
+     "cp -a {F}/templates/2.0 {B} && head -c 10000000 /dev/zero > {B}/Contents/large",
+     kRun, 2,
+     "INFO Rolling back up-to-date application install\nERROR Up-to-date application install failed\n"
+     "ERROR The up-to-date application could not be installed.\n"
+     "ERROR The up-to-date application \"{nB}\" could not be copied to \"{nA}\".\n"
+     "ERROR The file \"{nB}Contents:large\" could not be copied.\nERROR No space left on device",
+     "The up-to-date application could not be installed.", "old", "", ""},
+};
+
 class UpdaterScenarioTest : public UpdaterTest, public ::testing::WithParamInterface<Scenario> {};
 
 TEST_P(UpdaterScenarioTest, Run) {
-    const Scenario& scenario = GetParam();
-    if (scenario.fSetUp)
-        scenario.fSetUp(*this);
-    if (IsSkipped())
-        return;
-    UpdaterRun run = Run(scenario.fArguments(*this));
-    EXPECT_EQ(run.fStatus, scenario.fStatus) << run.fErr;
-    EXPECT_TRUE(HoldsInOrder(run.fLog, scenario.fLog(*this)));
-    scenario.fCheck(*this, run);
+    const Scenario& s = GetParam();
+    int setUp = Shell(s.fSetUp);
+    if (setUp == 77)
+        GTEST_SKIP() << "this system does not let the test mount a tmpfs";
+    ASSERT_EQ(setUp, 0);
+    if (*s.fUpdater != 0)
+        fUpdater = Expand(s.fUpdater);
+    Shell("cp -a {A} {F}/before 2> /dev/null");
+    UpdaterRun run = Run(Expand(s.fArguments));
+    EXPECT_EQ(run.fStatus, s.fStatus) << run.fErr;
+    EXPECT_TRUE(HoldsInOrder(run.fLog, Expand(s.fLog)));
+    EXPECT_EQ(run.fErr.substr(0, Expand(s.fErr).size()), Expand(s.fErr));
+    EXPECT_EQ(run.fOut, "");
+    const std::string place = s.fPlace;
+    const std::string trash = "home/.local/share/Trash/files";
+    std::string expected = place == "new" ? "templates/2.0" : "before";
+    EXPECT_EQ(place.empty() ? "" : CompareTrees(fFolder / expected, fOutdated), "");
+    EXPECT_EQ(place == "new" ? CompareTrees(fFolder / "templates/2.0", fUpToDate) : "", "");
+    // The set-aside bundle is the old one, whole, wherever it went.
+    std::vector<std::string> applications{"Sample.app", s.fKept};
+    std::erase(applications, "");
+    EXPECT_EQ(place.empty() ? applications : Names("Applications"), applications);
+    std::vector<std::string> trashed{s.fTrashed};
+    std::erase(trashed, "");
+    EXPECT_EQ(Names(trash), trashed);
+    EXPECT_EQ(trashed.empty() || place.empty()
+                  ? ""
+                  : CompareTrees(fFolder / "before", fFolder / (trash + "/" + trashed[0])),
+              "");
+    // The application restarts exactly when the update succeeded.
+    EXPECT_EQ(s.fStatus == 0 ? AppOutputWith("2.0") : ReadFile(fFolder / "app-output.txt"),
+              s.fStatus == 0 ? "2.0 \n" : "");
 }
 
-INSTANTIATE_TEST_SUITE_P(Updates, UpdaterScenarioTest, ::testing::ValuesIn(kScenarios),
-                         [](const ::testing::TestParamInfo<Scenario>& inInfo) {
-                             std::string name;
-                             for (const char* c = inInfo.param.fLabel; *c != 0 && *c != ':'; ++c)
-                                 if (std::isalnum(static_cast<unsigned char>(*c)))
-                                     name += (name.empty() || c[-1] == ' ')
-                                                 ? static_cast<char>(std::toupper(*c))
-                                                 : *c;
-                             return name;
-                         });
+INSTANTIATE_TEST_SUITE_P(Updates, UpdaterScenarioTest, ::testing::ValuesIn(kScenarios));
 
 } // namespace
 
 namespace {
 
 TEST_F(UpdaterTest, CallerLogIsOneLineThenTheEndOfOutputBeforeTheWait) {
-    TwoBundles(*this);
-    // The caller: a process that lives until the test ends it, after it saw the updater's output end
-    // while the updater still waited for it.
-    std::string script = fFolder.WriteFile("caller.sh", R"(
-        sleep 60 & caller=$!
-        mkfifo "$1/progress"
-        "$2" --caller-log 1 --pid $caller --log-dir "$3" "$4" "$5" > "$1/progress" 2> "$1/err.txt" & updater=$!
-        cat "$1/progress" > "$1/out.txt"
-        kill -0 $updater && echo waiting > "$1/alive.txt"
-        kill $caller; wait $caller 2> /dev/null
-        wait $updater; echo $? > "$1/status.txt"
-        echo $caller > "$1/caller.txt"
-    )");
-    std::string home = fFolder / "home";
-    RunShell("HOME='" + home + "' XDG_DATA_HOME='" + home + "/.local/share' sh '" + script + "' '" +
-             fFolder.Path() + "' '" + fUpdater + "' '" + fLogs + "' '" + fOutdated + "' '" + fUpToDate + "'");
-    EXPECT_EQ(ReadFile(fFolder / "out.txt"), "waitquit,-1\n");
-    EXPECT_EQ(ReadFile(fFolder / "alive.txt"), "waiting\n");
-    EXPECT_EQ(ReadFile(fFolder / "status.txt"), "0\n") << ReadFile(fFolder / "err.txt");
+    // The caller lives until the test ends it, after it saw the updater's output end while the updater
+    // still waited for it.
+    Shell(std::string(kBoth) +
+          " && cd {F} && (sleep 60 & caller=$!; mkfifo progress; HOME={F}/home "
+          "XDG_DATA_HOME={F}/home/.local/share {bundle}/Contents/MacOS/updater --caller-log 1 "
+          "--pid $caller --log-dir {L} {A} {B} > progress 2> err.txt & updater=$!; "
+          "cat progress > out.txt; kill -0 $updater && echo waiting > alive.txt; kill $caller; "
+          "wait $caller 2> /dev/null; wait $updater; echo $? > status.txt; echo $caller > caller.txt)");
+    EXPECT_EQ(ReadFile(fFolder / "out.txt") + ReadFile(fFolder / "alive.txt") +
+                  ReadFile(fFolder / "status.txt"),
+              "waitquit,-1\nwaiting\n0\n");
     std::string caller = ReadFile(fFolder / "caller.txt");
-    caller.pop_back();
-    UpdaterRun run = Run("--version"); // reads the log of the run above
-    EXPECT_TRUE(HoldsInOrder(run.fLog, {"INFO Waiting for process " + caller + " to quit",
-                                        "INFO Process " + caller + " has quit. Proceeding.",
-                                        "INFO Update successful - "}));
+    caller = caller.substr(0, caller.find('\n'));
+    EXPECT_TRUE(HoldsInOrder(Run("--version").fLog, "INFO Waiting for process " + caller +
+                                                        " to quit\nINFO Process " + caller +
+                                                        " has quit. Proceeding.\nINFO Update successful"));
 }
 
 TEST_F(UpdaterTest, AlertIsInTheUsersLanguageAndItsYesOpensTheLog) {
     // A stand-in dialog answers with the status in answer.txt; a stand-in opener records its file.
-    WriteProgram("zenity", "printf '%s\\n' \"$@\" > '" + (fFolder / "zenity.txt") + "'; exit $(cat '" +
-                               (fFolder / "answer.txt") + "')");
-    WriteProgram("xdg-open", "echo \"$1\" > '" + (fFolder / "opened.txt") + "'");
+    Shell(
+        R"(printf '#!/bin/sh\nprintf "%%s\\n" "$@" > {F}/dialog.txt; exit $(cat {F}/answer.txt)\n' > {F}/bin/zenity;
+             printf '#!/bin/sh\necho "$1" > {F}/opened.txt\n' > {F}/bin/xdg-open; chmod +x {F}/bin/*)");
     struct Case {
         const char* fLabel;
         const char* fEnvironment;
         const char* fAnswer;
-        std::string fMessageStart;
-        bool fOpensLog;
+        const char* fErr;
+        const char* fDialog;
+        const char* fOpened;
     };
-    const std::string upToDate = UpdaterTest::NativeFolderText(fUpToDate);
+    const char* const kDialog = "--question\n--text=The up-to-date application was not found at \"{nB}\".\r\n"
+                                "More information is available in the log file '{log}'\n--no-markup\n"
+                                "--ok-label=Yes\n--cancel-label=No\n--default-cancel\n";
     const Case cases[] = {
         {"no graphical session: standard error, in French", "LANG=fr_FR.UTF-8", "0",
-         "L'application à jour est introuvable à l'emplacement « " + upToDate +
-             " ».\r\nPlus d'informations sont disponibles dans le fichier journal « ",
-         false},
-        {"the dialog answered No", "DISPLAY=:99 LANG=C", "1", "", false},
-        {"the dialog answered Yes", "DISPLAY=:99 LANGUAGE=en", "0", "", true},
-        {"the dialog closed", "DISPLAY=:99", "8", "", false},
+         "L'application à jour est introuvable à l'emplacement « {nB} ».\r\n"
+         "Plus d'informations sont disponibles dans le fichier journal « {log} »\n",
+         "", ""},
+        {"the dialog answered No", "DISPLAY=:99 LANG=C", "1", "", kDialog, ""},
+        {"the dialog answered Yes", "DISPLAY=:99 LANGUAGE=en", "0", "", kDialog, "{log}\n"},
+        {"the dialog closed", "DISPLAY=:99", "8", "", kDialog, ""},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.fLabel);
-        RunShell("rm -rf '" + fLogs + "' '" + (fFolder / "zenity.txt") + "' '" + (fFolder / "opened.txt") +
-                 "'");
-        fFolder.WriteFile("answer.txt", c.fAnswer);
-        UpdaterRun run = Run(Bundles(*this), c.fEnvironment);
+        Shell("rm -rf {L} {F}/dialog.txt {F}/opened.txt; echo " + std::string(c.fAnswer) +
+              " > {F}/answer.txt");
+        UpdaterRun run = Run(kRun, c.fEnvironment);
         EXPECT_EQ(run.fStatus, 2);
-        if (!c.fMessageStart.empty()) {
-            EXPECT_EQ(run.fErr.rfind(c.fMessageStart, 0), 0u) << run.fErr;
-            continue;
-        }
-        EXPECT_EQ(run.fErr, "");
-        std::string log = fLogs + "/" + ListNamesWithPrefix(fLogs, "")[0];
-        EXPECT_EQ(ReadFile(fFolder / "zenity.txt"),
-                  "--question\n--text=" + kUpToDateMissing + upToDate +
-                      "\".\r\nMore information is available in the log file '" + log +
-                      "'\n--no-markup\n--ok-label=Yes\n--cancel-label=No\n--default-cancel\n");
+        EXPECT_EQ(run.fErr, Expand(c.fErr));
+        EXPECT_EQ(ReadFile(fFolder / "dialog.txt"), Expand(c.fDialog));
         // The opener is not waited for.
-        for (int attempt = 0; c.fOpensLog && attempt < 100 && ReadFile(fFolder / "opened.txt").empty();
-             ++attempt)
-            RunShell("sleep 0.1");
-        EXPECT_EQ(ReadFile(fFolder / "opened.txt"), c.fOpensLog ? log + "\n" : "");
+        Shell(*c.fOpened != 0 ? "for i in $(seq 100); do [ -s {F}/opened.txt ] && break; sleep 0.1; done"
+                              : "");
+        EXPECT_EQ(ReadFile(fFolder / "opened.txt"), Expand(c.fOpened));
     }
 }
-
-} // namespace
-
-namespace {
 
 TEST_F(UpdaterTest, ClientCustomizationWritesTheLinkFileBeforeAnythingMoves) {
     struct Case {
         const char* fLabel;
         const char* fClientInfo;
-        int fStatus;
-        const char* fLinkFile; // null: none written
+        const char* fLinkFile; // the attributes between is_remote and remote_shared_resources; null: none
     };
-    const char* const kHeader =
-        R"(<?xml version="1.0" encoding="UTF-8"?><database_shortcut is_remote="true" )";
     const Case cases[] = {
         {"address, port and name",
          R"({"ServerPlatform":"mac","BuildIPAdress":"10.0.0.5","BuildIPPort":"19813",
           "PublishName":"Sales & <Co>","Other":1})",
-         0,
-         R"(server_database_name="Sales &amp; &lt;Co&gt;" server_path="10.0.0.5:19813" cache_folder_name="" )"},
+         R"(server_database_name="Sales &amp; &lt;Co&gt;" server_path="10.0.0.5:19813" cache_folder_name="")"},
         {"no port", R"({"ServerPlatform":"mac","BuildIPAdress":"10.0.0.5","BuildCacheFolderNameClient":"c"})",
-         0, R"(server_database_name="" server_path="10.0.0.5" cache_folder_name="c" )"},
+         R"(server_database_name="" server_path="10.0.0.5" cache_folder_name="c")"},
         {"a numeric port is left out", R"({"ServerPlatform":"mac","BuildIPAdress":"h","BuildIPPort":19813})",
-         0, R"(server_database_name="" server_path="h" cache_folder_name="" )"},
-        {"no address: no link file", R"({"ServerPlatform":"linux"})", 0, nullptr},
-        {"no platform", R"({"BuildIPAdress":"10.0.0.5"})", 2, nullptr},
-        {"a platform that is not a string", R"({"ServerPlatform":1,"BuildIPAdress":"10.0.0.5"})", 2, nullptr},
-        {"not an object", R"(["ServerPlatform"])", 2, nullptr},
-        {"not JSON", R"({"ServerPlatform":)", 2, nullptr},
+         R"(server_database_name="" server_path="h" cache_folder_name="")"},
+        {"no address: no link file", R"({"ServerPlatform":"linux"})", ""},
+        {"no platform", R"({"BuildIPAdress":"10.0.0.5"})", nullptr},
+        {"a platform that is not a string", R"({"ServerPlatform":1,"BuildIPAdress":"10.0.0.5"})", nullptr},
+        {"not an object", R"(["ServerPlatform"])", nullptr},
+        {"not JSON", R"({"ServerPlatform":)", nullptr},
     };
-    int row = 0;
     for (const Case& c : cases) {
         SCOPED_TRACE(c.fLabel);
-        std::string folder = "row" + std::to_string(++row);
-        std::string outdated = fFolder / (folder + "/A.app");
-        std::string upToDate = fFolder / (folder + "/B.app");
-        MakeBundle(outdated, "1.0");
-        MakeBundle(upToDate, "2.0");
-        RunShell("chmod 644 '" + upToDate + "/Contents/MacOS/sample'");
-        std::string before = Snapshot(outdated, folder);
-        std::string info = fFolder.WriteFile(folder + "/info.json", c.fClientInfo);
-        RunShell("rm -rf " + Quoted(fLogs));
-        UpdaterRun run = Run("--silent --log-dir " + Quoted(fLogs) + " --client-info " + Quoted(info) + " " +
-                             Quoted(outdated) + " " + Quoted(upToDate));
-        EXPECT_EQ(run.fStatus, c.fStatus);
-        EXPECT_EQ(
-            HoldsInOrder(run.fLog, {"ERROR The client customization file is not a JSON object holding a "
-                                    "\"ServerPlatform\" text.",
-                                    "INFO Update failed - "}),
-            c.fStatus != 0);
-        std::string linkFile = "/Contents/Database/EnginedServer.ZQlink";
-        if (c.fStatus != 0) {
+        Shell(std::string("rm -rf {L} {A} {B} {F}/before {F}/Applications/* && ") + kBoth +
+              " && chmod 644 {B}/Contents/MacOS/sample && cp -a {A} {F}/before");
+        fFolder.WriteFile("info.json", c.fClientInfo);
+        UpdaterRun run = Run("--silent --client-info {F}/info.json " + std::string(kRun));
+        const std::string linkFile = "/Contents/Database/EnginedServer.ZQlink";
+        if (c.fLinkFile == nullptr) {
             // Refused before the wait: nothing moved, nothing written into either bundle.
-            EXPECT_EQ(CompareTrees(before, outdated), "");
-            EXPECT_FALSE(ItemExists(upToDate + linkFile));
+            EXPECT_EQ(run.fStatus, 2);
+            EXPECT_TRUE(HoldsInOrder(run.fLog,
+                                     "ERROR The client customization file is not a JSON object holding "
+                                     "a \"ServerPlatform\" text.\nINFO Update failed"));
+            EXPECT_EQ(CompareTrees(fFolder / "before", fOutdated) + ReadFile(fUpToDate + linkFile), "");
             continue;
         }
-        std::string expected = c.fLinkFile == nullptr ? ""
-                                                      : kHeader + std::string(c.fLinkFile) +
-                                                            R"(remote_shared_resources="false"/>)";
-        EXPECT_EQ(ReadFile(upToDate + linkFile), expected);
-        EXPECT_EQ(ReadFile(outdated + linkFile), expected);
-        EXPECT_EQ(ModeOf(outdated + "/Contents/MacOS/sample"), 0755);
+        std::string expected = *c.fLinkFile == 0
+                                   ? ""
+                                   : R"(<?xml version="1.0" encoding="UTF-8"?><database_shortcut )"
+                                     R"(is_remote="true" )" +
+                                         std::string(c.fLinkFile) + R"( remote_shared_resources="false"/>)";
+        EXPECT_EQ(run.fStatus, 0);
+        EXPECT_EQ(ReadFile(fUpToDate + linkFile) + ReadFile(fOutdated + linkFile), expected + expected);
+        EXPECT_EQ(ModeOf(fOutdated + "/Contents/MacOS/sample"), 0755);
     }
 }
 
