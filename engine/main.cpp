@@ -9,7 +9,8 @@
 int main(int argc, char** argv) {
     vkit::sProcessCommandLineArgc = argc;
     vkit::sProcessCommandLineArgv = argv;
-    vkit::VCppMemMgr::Init();
+    if (!vkit::VCppMemMgr::Init())
+        return 1;
     int status = 0;
     {
         VUpdateEngine engine;

@@ -21,6 +21,9 @@ public:
     /// A context that keeps errors, is not silent, and filters these codes (a 0 ends the list):
     /// raising one of them makes the context silent.
     explicit StErrorContextInstaller(std::initializer_list<VError> inFilteredCodes);
+    /// The same with one code: guard(code) filters it (an error code never stands for the flags above;
+    /// a call with an int is ambiguous and does not compile).
+    explicit StErrorContextInstaller(VError inFilteredCode) : StErrorContextInstaller({inFilteredCode}) {}
     template <class... Codes>
     StErrorContextInstaller(VError inFirst, VError inSecond, Codes... inOthers)
         : StErrorContextInstaller({inFirst, inSecond, static_cast<VError>(inOthers)...}) {}

@@ -39,9 +39,15 @@ std::map<OsType, ILocalizer*>& Localizers() {
 std::atomic<bool> sInited{false};
 std::atomic<IErrorLogger*> sProcessLogger{nullptr};
 
-void AppendSignature(VString& ioText, OsType inComponent) {
-    for (int shift = 24; shift >= 0; shift -= 8)
-        ioText.AppendUniChar(static_cast<UniChar>((inComponent >> shift) & 0xFF));
+/// The four signature characters ("%c%c%c%c"); with inAsText, only those before the first zero byte,
+/// as "%.4s" reads them (a zero signature gives nothing).
+void AppendSignature(VString& ioText, OsType inComponent, bool inAsText = false) {
+    for (int shift = 24; shift >= 0; shift -= 8) {
+        auto character = static_cast<UniChar>((inComponent >> shift) & 0xFF);
+        if (inAsText && character == 0)
+            return;
+        ioText.AppendUniChar(character);
+    }
 }
 
 } // namespace
@@ -68,7 +74,7 @@ void VErrorBase::GetErrorString(VString& outText) const {
     outText.AppendCString("Error code: ");
     outText.AppendLong(NumberFromVError(fError));
     outText.AppendCString(" (");
-    AppendSignature(outText, ComponentFromVError(fError));
+    AppendSignature(outText, ComponentFromVError(fError), true);
     outText.AppendUniChar(u')');
 }
 
@@ -143,7 +149,7 @@ VString& VErrorBase::DebugDump(VString& ioDump) const {
     ioDump.AppendCString("Error code: ");
     ioDump.AppendLong(NumberFromVError(fError));
     ioDump.AppendCString(", component: '");
-    AppendSignature(ioDump, ComponentFromVError(fError));
+    AppendSignature(ioDump, ComponentFromVError(fError), true);
     ioDump.AppendCString("', task ID: ");
     return ioDump.AppendLong(fTaskID);
 }

@@ -56,7 +56,9 @@ bool VErrorTaskContext::PushError(VErrorBase* inError, bool* outFiltered) {
 void VErrorTaskContext::PushErrorsFromContext(const VErrorContext* inContext) {
     if (inContext == nullptr)
         return;
-    for (VErrorBase* error : inContext->GetErrors())
+    // A copy of the list: the context may be this task's own top context, which the pushes grow.
+    std::vector<VErrorBase*> errors = inContext->GetErrors();
+    for (VErrorBase* error : errors)
         PushError(error);
 }
 

@@ -25,6 +25,23 @@ void VTask::PushError(VErrorBase* inError) {
         context->PushError(inError);
 }
 
+void VTask::PushRetainedError(VErrorBase* inError) {
+    PushError(inError);
+    ReleaseRefCountable(&inError);
+}
+
+void VTask::PushErrors(const VErrorContext* inContext) {
+    if (inContext == nullptr)
+        return;
+    if (VErrorTaskContext* context = GetErrorContext(true); context != nullptr)
+        context->PushErrorsFromContext(inContext);
+}
+
+bool VTask::FailedForMemory() {
+    VErrorTaskContext* context = GetErrorContext(false);
+    return context != nullptr && context->FailedForMemory();
+}
+
 void VTask::FlushErrors() {
     if (VErrorTaskContext* context = GetErrorContext(false); context != nullptr)
         context->Flush();

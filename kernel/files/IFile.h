@@ -12,6 +12,7 @@ namespace vkit {
 
 class VFile;
 class VFolder;
+class VJSONValue;
 class VMemoryBuffer;
 
 /// A file on disk.
@@ -20,6 +21,11 @@ public:
     /// Reads the whole content into outContent (replacing it), links followed. Answers 0 or the error
     /// pushed (602 when the file cannot be opened, the descriptor's errors while reading).
     virtual VError GetContent(VMemoryBuffer& outContent) const = 0;
+    /// Reads inCount bytes from inPosition into outBuffer, links followed; outRead (when given) receives
+    /// how many were read. Fewer bytes than asked (the end of the file) answer 200 with what was read.
+    /// Answers 0 or the error pushed (602, the descriptor's errors).
+    virtual VError GetData(void* outBuffer, size_t inCount, int64_t inPosition = 0,
+                           size_t* outRead = nullptr) const = 0;
     /// Replaces the whole content, creating the file and its missing parent folders. Answers 0 or the
     /// error pushed (652 for a folder, 602, the descriptor's errors).
     virtual VError SetContent(const void* inData, size_t inSize) const = 0;
@@ -41,6 +47,11 @@ public:
     /// takes precedence over inCharSet), then converts the line ends. Answers the last error of that
     /// context, which then passes to the caller's; outText is cleared on failure.
     VError GetContentAsString(VString& outText, CharSet inCharSet, ECarriageReturnMode inMode) const;
+    /// Reads the whole content as text (GetContentAsString, line ends made CR) and parses it as JSON
+    /// with the importer's option 0x200 (VJSONImporter::ParseFileContent; defined by the JSON library,
+    /// which a caller links). Answers 0, the file's error, or the JSON error 550 after the parse errors
+    /// naming the file's path and the line.
+    VError GetContentAsJSON(VJSONValue& outValue, CharSet inCharSet = eCharSetUTF8) const;
     /// Converts the line ends, encodes the text (the set's byte-order mark first when inWithBOM and the
     /// text is not empty) and writes it with SetContent.
     VError SetContentAsString(const VString& inText, CharSet inCharSet, ECarriageReturnMode inMode,

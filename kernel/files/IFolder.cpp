@@ -4,7 +4,7 @@
 namespace vkit {
 
 bool IFolder::IsSameFolder(const IFolder* inOther) const {
-    return inOther != nullptr && GetPath().GetPath().EqualToString(inOther->GetPath().GetPath(), false);
+    return inOther != nullptr && GetPath() == inOther->GetPath();
 }
 
 } // namespace vkit

@@ -52,6 +52,7 @@ void VFSObjectIterator<Object>::_Next() {
         ++fIndex;
         return;
     }
+    fError = fPlatformIterator->GetError();
     fPlatformIterator.reset();
 }
 

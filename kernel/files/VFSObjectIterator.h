@@ -1,7 +1,9 @@
 // VFSObjectIterator: the iteration over one folder's items shared by the file and folder iterators.
 #pragma once
 
+#include "errors/VErrorCodes.h"
 #include "files/FileAttributeAccessor.h"
+#include "files/VFileOptions.h"
 
 #include <cstdint>
 #include <memory>
@@ -10,17 +12,6 @@ namespace vkit {
 
 class VFolder;
 class XPosixFSObjectIterator;
-
-/// Flags of the folder iterations.
-using FileIteratorOptions = uint32_t;
-/// Report folders.
-constexpr FileIteratorOptions kIterateFolders = 2;
-/// Report regular files and symbolic links (links that are not followed count as files).
-constexpr FileIteratorOptions kIterateFiles = 4;
-/// Also report invisible items (names beginning with ".").
-constexpr FileIteratorOptions kIterateInvisible = 8;
-/// Follow symbolic links and report their targets; dangling links are skipped.
-constexpr FileIteratorOptions kIterateResolveLinks = 16;
 
 /// Walks the items of one folder in the order the directory gives them (no sorting), one object at a
 /// time: VFileIterator (Object = VFile) and VFolderIterator (Object = VFolder). FIFOs, sockets and
@@ -51,6 +42,10 @@ public:
     /// 1-based position of the current item; 0 before the first.
     int32_t GetPos() const noexcept { return fIndex; }
 
+    /// Once the iteration is over: the POSX error that ended it early (the folder could not be opened
+    /// or read), 0 when it listed everything. Nothing is pushed.
+    VError GetError() const noexcept { return fError; }
+
     /// The current item's times without another lookup; null when the iteration is over.
     const FileAttributeAccessor* GetAttributeAccessor() const noexcept { return fAccessor.get(); }
 
@@ -61,6 +56,7 @@ private:
     Object* fCurrent = nullptr;
     int32_t fIndex = 0;
     FileIteratorOptions fOptions;
+    VError fError = VE_OK;
     std::unique_ptr<XPosixFSObjectIterator> fPlatformIterator;
     std::unique_ptr<FileAttributeAccessor> fAccessor;
 };

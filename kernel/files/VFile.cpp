@@ -17,6 +17,11 @@ const StPackedDictionaryKey kDestinationKey("destination");
 const StPackedDictionaryKey kOptionsKey("options");
 const StPackedDictionaryKey kAccessKey("access");
 
+void AddDestination(VFileError& ioError, const VFilePath& inDestination, FileCopyOptions inOptions) {
+    ioError.GetBag().SetString(kDestinationKey, inDestination.GetPath());
+    ioError.GetBag().SetLong8(kOptionsKey, inOptions);
+}
+
 /// The file a copy or move writes: inDestination, or the source's name inside it when it is a folder path.
 VFilePath TargetOf(const VFilePath& inSource, const VFilePath& inDestination) {
     VFilePath target(inDestination);
@@ -36,9 +41,24 @@ VFile::VFile(const VFolder& inParent, const VString& inRelative, FilePathStyle i
 VError VFile::_ReportWithDestination(VError inResult, VError inOperation, const VFilePath& inDestination,
                                      FileCopyOptions inOptions) const {
     return VFileError::Report(fPath, inResult, inOperation, [&](VFileError& ioError) {
-        ioError.GetBag().SetString(kDestinationKey, inDestination.GetPath());
-        ioError.GetBag().SetLong8(kOptionsKey, inOptions);
+        AddDestination(ioError, inDestination, inOptions);
     });
+}
+
+VError VFile::_CheckDestination(const VFilePath& inTarget, VError inOperation, const VFilePath& inDestination,
+                                FileCopyOptions inOptions) const {
+    VFileError* error = nullptr;
+    VError firstCode = inOperation;
+    if (fPath.IsValid() && inDestination.IsValid()) {
+        error = _MakeTargetError(inTarget, inOperation, true);
+        firstCode = VE_OK;
+    } else {
+        error = new VFileError(this, inOperation);
+    }
+    if (error == nullptr)
+        return VE_OK;
+    AddDestination(*error, inDestination, inOptions);
+    return error->Push(firstCode);
 }
 
 bool VFile::Exists() const {
@@ -129,13 +149,12 @@ VError VFile::_Move(const VFilePath& inDestination, VFileSystem* inFileSystem, V
                     FileCopyOptions inOptions) const {
     if (outFile != nullptr)
         *outFile = nullptr;
-    if (!inDestination.IsValid()) {
-        VFileError* error = new VFileError(this, VE_FILE_CANNOT_MOVE);
-        error->GetBag().SetString(kDestinationKey, inDestination.GetPath());
-        error->GetBag().SetLong8(kOptionsKey, inOptions);
-        return error->Push(VE_FILE_CANNOT_MOVE);
-    }
     VFilePath target = TargetOf(fPath, inDestination);
+    // A file moved onto itself (a hard link, a path through a linked parent) is refused: across file
+    // systems the move would remove the target before copying the source.
+    if (VError error = _CheckDestination(target, VE_FILE_CANNOT_MOVE, inDestination, inOptions);
+        error != VE_OK)
+        return error;
     VFilePath sourceFolder;
     VFilePath targetFolder;
     fPath.GetFolder(sourceFolder);
@@ -154,13 +173,13 @@ VError VFile::_Move(const VFilePath& inDestination, VFileSystem* inFileSystem, V
 VError VFile::CopyTo(const VFilePath& inDestination, VFile** outFile, FileCopyOptions inOptions) const {
     if (outFile != nullptr)
         *outFile = nullptr;
-    if (!fPath.IsValid() || !inDestination.IsValid()) {
-        VFileError* error = new VFileError(this, VE_FILE_CANNOT_COPY);
-        error->GetBag().SetString(kDestinationKey, inDestination.GetPath());
-        error->GetBag().SetLong8(kOptionsKey, inOptions);
-        return error->Push(VE_FILE_CANNOT_COPY);
-    }
     VFilePath target = TargetOf(fPath, inDestination);
+    // Only an overwrite removes the target: checked then, before it goes.
+    if ((inOptions & kCopyOverwrite) != 0 || !fPath.IsValid() || !inDestination.IsValid()) {
+        if (VError error = _CheckDestination(target, VE_FILE_CANNOT_COPY, inDestination, inOptions);
+            error != VE_OK)
+            return error;
+    }
     VError error = _ReportWithDestination(fImpl.CopyTo(target, inOptions), VE_FILE_CANNOT_COPY, inDestination,
                                           inOptions);
     if (error == VE_OK && outFile != nullptr)
@@ -223,6 +242,15 @@ VError VFile::GetContent(VMemoryBuffer& outContent) const {
     if (error != VE_OK)
         outContent.Clear();
     return error;
+}
+
+VError VFile::GetData(void* outBuffer, size_t inCount, int64_t inPosition, size_t* outRead) const {
+    if (outRead != nullptr)
+        *outRead = 0;
+    VFileDesc* opened = nullptr;
+    VError error = Open(eFileAccessRead, &opened, kOpenFollowLinks);
+    std::unique_ptr<VFileDesc> desc(opened);
+    return error != VE_OK ? error : desc->GetData(outBuffer, inCount, inPosition, outRead);
 }
 
 VError VFile::_OpenAndWrite(const void* inData, size_t inSize, bool inAppend) const {

@@ -35,6 +35,8 @@ public:
 
     // IFile.
     VError GetContent(VMemoryBuffer& outContent) const override;
+    VError GetData(void* outBuffer, size_t inCount, int64_t inPosition = 0,
+                   size_t* outRead = nullptr) const override;
     VError SetContent(const void* inData, size_t inSize) const override;
     VError AppendContent(const void* inData, size_t inSize) const override;
     /// An invalid path answers 604 (pushed twice: as its own error, then as the file's).
@@ -56,15 +58,18 @@ public:
     VError Rename(const VString& inNewName, VFile** outFile) const;
     /// Moves the file to inDestination (a folder path: under the file's own name). Inside one folder
     /// a plain rename, which replaces an existing file; elsewhere a move that replaces only with
-    /// kCopyOverwrite, across file systems by copy and removal. outFile as for Rename. Pushes 606 with
-    /// "destination" and "options".
+    /// kCopyOverwrite, across file systems by copy and removal. A target that is the file itself (its
+    /// path, a hard link, a link to it, a path through a linked parent) is refused, nothing changed.
+    /// outFile as for Rename. Pushes 606 with "destination" and "options".
     VError Move(const VFilePath& inDestination, VFile** outFile, FileCopyOptions inOptions = 0) const;
     VError Move(const VFolder& inDestination, VFile** outFile, FileCopyOptions inOptions = 0) const;
     VError Move(const VFile& inDestination, FileCopyOptions inOptions = 0) const;
     /// Copies the file or link to inDestination (a folder path: under the file's own name), keeping
     /// permission bits and times; an existing target is replaced with kCopyOverwrite, else the copy
-    /// fails. An invalid source or destination path answers 605. outFile as for Rename. Pushes 605
-    /// with "destination" and "options".
+    /// fails. An invalid source or destination path answers 605, and so does, with kCopyOverwrite, a
+    /// target that is the file itself (judged on the items: the same path, a hard link, a link either
+    /// way, a path through a linked parent), before anything is removed. outFile as for Rename. Pushes
+    /// 605 with "destination" and "options".
     VError CopyTo(const VFilePath& inDestination, VFile** outFile, FileCopyOptions inOptions = 0) const;
     /// Copies inSource onto this file.
     VError CopyFrom(const VFile& inSource, FileCopyOptions inOptions = 0) const;
@@ -89,6 +94,10 @@ public:
 private:
     VError _ReportWithDestination(VError inResult, VError inOperation, const VFilePath& inDestination,
                                   FileCopyOptions inOptions) const;
+    /// Refuses an invalid source or destination path (the code pushed as its own error first), and a
+    /// target inTarget that is this file itself or holds it (only the file error pushed); 0 otherwise.
+    VError _CheckDestination(const VFilePath& inTarget, VError inOperation, const VFilePath& inDestination,
+                             FileCopyOptions inOptions) const;
     VError _Move(const VFilePath& inDestination, VFileSystem* inFileSystem, VFile** outFile,
                  FileCopyOptions inOptions) const;
     VError _OpenAndWrite(const void* inData, size_t inSize, bool inAppend) const;

@@ -113,10 +113,21 @@ void VFileError::SetFailedItem(const std::string& inPosixPath) {
     if (inPosixPath.empty())
         return;
     VValueBag& bag = GetBag();
-    bag.SetString(kItemKey, VString(inPosixPath.data(), inPosixPath.size()));
+    VString item;
+    item.AppendUTF8KeepingBytes(inPosixPath.data(), inPosixPath.size());
+    bag.SetString(kItemKey, item);
     VString description;
     bag.GetString(ErrorBagKeys::error_description, description);
     description.AppendCString(" (at \"{item}\")");
+    bag.SetString(ErrorBagKeys::error_description, description);
+}
+
+void VFileError::SetReason(const char* inReason) {
+    VValueBag& bag = GetBag();
+    VString description;
+    bag.GetString(ErrorBagKeys::error_description, description);
+    description.AppendCString(": ");
+    description.AppendCString(inReason);
     bag.SetString(ErrorBagKeys::error_description, description);
 }
 

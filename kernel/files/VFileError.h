@@ -32,6 +32,9 @@ public:
     /// parameter "item", also added to the description. Nothing for an empty path.
     void SetFailedItem(const std::string& inPosixPath);
 
+    /// Adds the reason for a refusal the library decided itself to the description: ": " + inReason.
+    void SetReason(const char* inReason);
+
     /// Pushes this error (handed over, released here) on the current task, after an error object for
     /// inFirstCode when that is not 0 and the task's context does not filter this error's code.
     /// Answers this error's code.

@@ -14,6 +14,17 @@ constexpr FileCopyOptions kCopyContinueOnError = 8;
 /// A folder-tree copy leaves out invisible items (names beginning with ".").
 constexpr FileCopyOptions kCopySkipInvisible = 16;
 
+/// Flags of the folder iterations (VFileIterator, VFolderIterator, IFolder::Iterate).
+using FileIteratorOptions = uint32_t;
+/// Report folders.
+constexpr FileIteratorOptions kIterateFolders = 2;
+/// Report regular files and symbolic links (links that are not followed count as files).
+constexpr FileIteratorOptions kIterateFiles = 4;
+/// Also report invisible items (names beginning with ".").
+constexpr FileIteratorOptions kIterateInvisible = 8;
+/// Follow symbolic links and report their targets; dangling links are skipped.
+constexpr FileIteratorOptions kIterateResolveLinks = 16;
+
 /// How VFile::Open opens a file. The locks are advisory (flock) and taken without waiting: a lock held
 /// elsewhere makes the open fail at once with EACCES.
 enum FileAccess : int32_t {

@@ -2,6 +2,7 @@
 #include "files/VFilePath.h"
 
 #include "errors/VErrorThrow.h"
+#include "files/VFolder.h"
 #include "files/VURL.h"
 #include "platform/posix/XPosixPath.h"
 #include "text/VIntlMgr.h"
@@ -161,6 +162,11 @@ VFilePath::VFilePath(const VString& inText, FilePathStyle inStyle) {
 VFilePath::VFilePath(const VFilePath& inBase, const VString& inRelative, FilePathStyle inStyle,
                      bool inAlwaysRelative) {
     FromRelativePath(inBase, inRelative, inStyle, inAlwaysRelative);
+}
+
+VFilePath& VFilePath::FromRelativePath(const VFolder& inBase, const VString& inRelative,
+                                       FilePathStyle inStyle, bool inAlwaysRelative) {
+    return FromRelativePath(inBase.GetPath(), inRelative, inStyle, inAlwaysRelative);
 }
 
 void VFilePath::_RaiseInvalidName(const VString& inName) {
@@ -350,11 +356,7 @@ bool VFilePath::GetFolder(VFilePath& outFolder) const {
 }
 
 bool VFilePath::IsChildOf(const VFilePath& inParent) const {
-    if (!fIsValid || !inParent.IsFolder())
-        return false;
-    if (fPath.BeginsWithRaw(inParent.fPath))
-        return fPath.GetLength() != inParent.fPath.GetLength() && !fPath.EqualToString(inParent.fPath, false);
-    return fPath.BeginsWith(inParent.fPath, false) && !fPath.EqualToString(inParent.fPath, false);
+    return IsChildOfRawPath(inParent);
 }
 
 bool VFilePath::IsChildOfRawPath(const VFilePath& inParent) const noexcept {
@@ -363,9 +365,7 @@ bool VFilePath::IsChildOfRawPath(const VFilePath& inParent) const noexcept {
 }
 
 bool VFilePath::IsSameOrChildOf(const VFilePath& inParent) const {
-    if (!fIsValid || !inParent.IsFolder())
-        return false;
-    return fPath.BeginsWithRaw(inParent.fPath) || fPath.BeginsWith(inParent.fPath, false);
+    return fIsValid && inParent.IsFolder() && fPath.BeginsWithRaw(inParent.fPath);
 }
 
 VIndex VFilePath::GetDepth() const noexcept {
@@ -377,17 +377,9 @@ VIndex VFilePath::GetDepth() const noexcept {
 }
 
 bool VFilePath::GetRelativePath(const VFilePath& inBase, VString& outText) const {
-    if (fIsValid && inBase.IsFolder()) {
-        VIndex matched = 0;
-        if (fPath.BeginsWithRaw(inBase.fPath)) {
-            matched = inBase.fPath.GetLength();
-        } else if (VIntlMgr::GetDefaultMgr()->FindString(fPath, inBase.fPath, 1, false, &matched) != 1) {
-            matched = 0;
-        }
-        if (matched > 0) {
-            Assign(outText, fPath.View().substr(static_cast<size_t>(matched)));
-            return true;
-        }
+    if (IsSameOrChildOf(inBase)) {
+        Assign(outText, fPath.View().substr(static_cast<size_t>(inBase.fPath.GetLength())));
+        return true;
     }
     outText = fPath;
     return false;

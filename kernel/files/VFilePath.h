@@ -6,6 +6,8 @@
 
 namespace vkit {
 
+class VFolder;
+
 /// The text style in which a path is given or wanted.
 enum class FilePathStyle {
     /// The native colon-separated volume form ("Root:home:ann:"), used as it stands.
@@ -63,6 +65,9 @@ public:
     /// The result is then checked and resolved as in FromFullPath. Returns this path.
     VFilePath& FromRelativePath(const VFilePath& inBase, const VString& inRelative, FilePathStyle inStyle,
                                 bool inAlwaysRelative = false);
+    /// The same with the folder's path as the base.
+    VFilePath& FromRelativePath(const VFolder& inBase, const VString& inRelative, FilePathStyle inStyle,
+                                bool inAlwaysRelative = false);
 
     /// Empties the text and makes the path invalid.
     void Clear() noexcept;
@@ -111,9 +116,11 @@ public:
     bool GetFolder(VFilePath& outFolder) const;
 
     /// Both valid, inParent a folder path, and this path's text begins with the parent's without being
-    /// equal to it (international comparison, accents and case ignored). False for a path and itself.
+    /// equal to it. Names are compared exactly, code unit by code unit: on Linux two names are the same
+    /// item only when their bytes are ("App" and "app" are two folders), and the native text has its
+    /// "." and ".." steps resolved. False for a path and itself.
     bool IsChildOf(const VFilePath& inParent) const;
-    /// As IsChildOf, comparing code units exactly.
+    /// The same as IsChildOf.
     bool IsChildOfRawPath(const VFilePath& inParent) const noexcept;
     /// As IsChildOf, equality allowed.
     bool IsSameOrChildOf(const VFilePath& inParent) const;
@@ -121,8 +128,8 @@ public:
     /// The number of components (a volume root counts 1); 0 when invalid.
     VIndex GetDepth() const noexcept;
 
-    /// When inBase is a valid folder path and this path's text begins with it (international comparison,
-    /// accents and case ignored), outText receives the rest of the native text and the result is true.
+    /// When inBase is a valid folder path and this path is it or lies inside it (IsSameOrChildOf), outText
+    /// receives the rest of the native text and the result is true.
     /// Otherwise outText receives the full native text and the result is false.
     bool GetRelativePath(const VFilePath& inBase, VString& outText) const;
     /// As GetRelativePath, the rest converted to relative POSIX text ("a:b:" gives "a/b/"). On failure

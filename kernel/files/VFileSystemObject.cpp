@@ -83,6 +83,30 @@ VFileSystem* VFileSystemObject<Interface, Impl>::_FileSystemHolding(VFileSystem*
 }
 
 template <class Interface, class Impl>
+VFileError* VFileSystemObject<Interface, Impl>::_MakeTargetError(const VFilePath& inTarget, VError inCode,
+                                                                 bool inHoldsToo) const {
+    const char* reason = nullptr;
+    switch (fImpl.RelationTo(inTarget)) {
+    case EItemRelation::kApart:
+        break;
+    case EItemRelation::kSame:
+        reason = "the destination is the item itself";
+        break;
+    case EItemRelation::kTargetInsideSource:
+        reason = "the destination lies inside the item";
+        break;
+    case EItemRelation::kTargetHoldsSource:
+        reason = inHoldsToo ? "the destination holds the item" : nullptr;
+        break;
+    }
+    if (reason == nullptr)
+        return nullptr;
+    VFileError* error = new VFileError(fPath, inCode);
+    error->SetReason(reason);
+    return error;
+}
+
+template <class Interface, class Impl>
 VError VFileSystemObject<Interface, Impl>::_Report(VError inResult, VError inOperation) const {
     return VFileError::Report(fPath, inResult, inOperation);
 }

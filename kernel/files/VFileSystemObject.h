@@ -10,6 +10,7 @@
 
 namespace vkit {
 
+class VFileError;
 class VFileSystem;
 class VFolder;
 class VTime;
@@ -67,6 +68,11 @@ protected:
     /// Renames the item in place, never replacing an existing item; outNewPath receives the new path.
     /// Pushes 601 for a file, 657 for a folder, with "newname" (a refused name after its own error).
     VError _Rename(const VString& inNewName, VFilePath& outNewPath) const;
+
+    /// When the item at inTarget is this item, lies inside it, or holds it (only with inHoldsToo), judged
+    /// on the items themselves with links resolved: a new file error inCode for this item whose
+    /// description gives the reason, for the caller to complete and push. Null otherwise.
+    VFileError* _MakeTargetError(const VFilePath& inTarget, VError inCode, bool inHoldsToo) const;
 
     /// inFileSystem when inPath is its root or lies inside it, else null.
     static VFileSystem* _FileSystemHolding(VFileSystem* inFileSystem, const VFilePath& inPath);

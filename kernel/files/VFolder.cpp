@@ -4,6 +4,9 @@
 #include "bags/VValueBag.h"
 #include "files/VFile.h"
 #include "files/VFileError.h"
+#include "files/VFileIterator.h"
+#include "files/VFolderIterator.h"
+#include "platform/posix/XPosixPath.h"
 #include "runtime/VTaskMgr.h"
 
 #include <atomic>
@@ -42,6 +45,39 @@ VFolder* VFolder::RetainRelativeFolder(const VString& inRelativePath, FilePathSt
 
 IFile* VFolder::_RetainRelativeIFile(const VString& inRelativePath, FilePathStyle inStyle) const {
     return new VFile(*this, inRelativePath, inStyle);
+}
+
+namespace {
+
+/// Visits the items one iterator lists; answers the visitor's first error or the listing's.
+template <class Iterator>
+VError VisitAll(Iterator&& ioItems, const IFolder::ItemVisitor& inVisitor, const VFilePath& inFolder) {
+    for (; ioItems.IsValid(); ++ioItems) {
+        if (VError error = inVisitor(*ioItems); error != VE_OK)
+            return error;
+    }
+    return VFileError::Report(inFolder, ioItems.GetError(), VE_FOLDER_CANNOT_GET_ATTRIBUTES);
+}
+
+} // namespace
+
+VError VFolder::Iterate(const ItemVisitor& inVisitor, FileIteratorOptions inOptions) const {
+    VError error = VE_OK;
+    if ((inOptions & kIterateFolders) != 0)
+        error = VisitAll(VFolderIterator(this, inOptions), inVisitor, fPath);
+    if (error == VE_OK && (inOptions & kIterateFiles) != 0)
+        error = VisitAll(VFileIterator(this, inOptions), inVisitor, fPath);
+    return error;
+}
+
+VError VFolder::GetElements(std::vector<VRefPtr<IFileSystemObject>>& outElements,
+                            FileIteratorOptions inOptions) const {
+    return Iterate(
+        [&](IFileSystemObject& inItem) {
+            outElements.emplace_back(&inItem);
+            return VE_OK;
+        },
+        inOptions);
 }
 
 bool VFolder::IsEmpty() const {
@@ -144,9 +180,20 @@ VError VFolder::Move(const VFolder& inDestinationParent, const VString& inNewNam
         fPath.GetName(name);
     VFilePath destination(inDestinationParent.GetPath());
     destination.ToSubFolder(name);
-    VError error =
-        VFileError::Report(fPath, fImpl.Move(destination), VE_FOLDER_CANNOT_RENAME, [&](VFileError& ioError) {
+    VError error = _CheckDestination(destination, VE_FOLDER_CANNOT_RENAME, true, true);
+    if (error != VE_OK)
+        return error;
+    std::string failedPath;
+    bool copied = false;
+    error = VFileError::Report(
+        fPath, fImpl.Move(destination, failedPath, copied), VE_FOLDER_CANNOT_RENAME,
+        [&](VFileError& ioError) {
             ioError.GetBag().SetString(kDestinationKey, destination.GetPath());
+            ioError.SetFailedItem(failedPath);
+            // The copy is whole and stays: only what the removal left of the source remains here.
+            if (copied)
+                ioError.SetReason("the folder was copied whole to \"{destination}\"; what could not be "
+                                  "removed of the source is left in place");
         });
     if (error == VE_OK && outFolder != nullptr)
         *outFolder = new VFolder(destination, inDestinationParent.GetFileSystem());
@@ -158,7 +205,9 @@ VFolder* VFolder::RetainSystemFolder(ESystemFolderKind inKind, bool inCreate) {
         return nullptr;
     std::string posixPath;
     VError error = XPosixFolder::GetSystemFolderPath(inKind, inCreate, posixPath);
-    VFilePath path(VString(posixPath.c_str(), posixPath.size()), FilePathStyle::Posix);
+    VFilePath path;
+    if (!posixPath.empty())
+        XPosixPath::GetFilePathFromPosixPath(posixPath, true, path);
     if (error != VE_OK) {
         VFileError::Report(path, error, inCreate ? VE_FOLDER_CANNOT_CREATE : VE_FOLDER_CANNOT_GET_ATTRIBUTES);
         return nullptr;
@@ -185,11 +234,19 @@ VError VFolder::CopyTo(const VFolder& inDestinationParent, VFolder** outFolder,
     return CopyTo(inDestinationParent, name, outFolder, inOptions);
 }
 
-VError VFolder::_CheckCopyDestination(const VFolder& inDestination) const {
-    if (!IsSameFolder(&inDestination) && !inDestination.GetPath().IsChildOf(fPath))
+VError VFolder::_CheckDestination(const VFilePath& inDestination, VError inOperation, bool inOnItems,
+                                  bool inHoldsToo) const {
+    VFileError* error = nullptr;
+    if (fPath == inDestination || inDestination.IsChildOf(fPath)) {
+        error = new VFileError(this, inOperation);
+        error->SetReason(fPath == inDestination ? "the destination is the item itself"
+                                                : "the destination lies inside the item");
+    } else if (inOnItems) {
+        error = _MakeTargetError(inDestination, inOperation, inHoldsToo);
+    }
+    if (error == nullptr)
         return VE_OK;
-    VFileError* error = new VFileError(this, VE_FOLDER_CANNOT_COPY);
-    error->GetBag().SetString(kDestinationKey, inDestination.GetPath().GetPath());
+    error->GetBag().SetString(kDestinationKey, inDestination.GetPath());
     return error->Push(VE_OK);
 }
 
@@ -197,10 +254,13 @@ VError VFolder::CopyTo(const VFolder& inDestinationParent, const VString& inName
                        FileCopyOptions inOptions) const {
     if (outFolder != nullptr)
         *outFolder = nullptr;
-    VError error = _CheckCopyDestination(inDestinationParent);
+    VError error = _CheckDestination(inDestinationParent.GetPath(), VE_FOLDER_CANNOT_COPY, false, false);
     if (error != VE_OK)
         return error;
     VRefPtr<VFolder> target = AdoptRef(new VFolder(inDestinationParent, inName, FilePathStyle::Native));
+    // Before an existing target is removed: it must not be the source, hold it or lie inside it.
+    if ((error = _CheckDestination(target->GetPath(), VE_FOLDER_CANNOT_COPY, true, true)) != VE_OK)
+        return error;
     bool done = false;
     if ((inOptions & kCopyOverwrite) != 0)
         error = _CopyInOneCall(*target, done);
@@ -231,7 +291,7 @@ VError VFolder::_CopyInOneCall(const VFolder& inTarget, bool& outDone) const {
 VError VFolder::CopyContentsTo(const VFolder& inDestination, FileCopyOptions inOptions) const {
     // Also checked when the destination is missing: created inside the source, it would be copied into
     // itself without end.
-    VError error = _CheckCopyDestination(inDestination);
+    VError error = _CheckDestination(inDestination.GetPath(), VE_FOLDER_CANNOT_COPY, true, false);
     if (error != VE_OK)
         return error;
     // The source is listed first, so that a missing or unreadable source leaves no empty destination.

@@ -36,6 +36,9 @@ public:
     // IFolder.
     VFolder* RetainRelativeFolder(const VString& inRelativePath, FilePathStyle inStyle) const override;
     IFile* _RetainRelativeIFile(const VString& inRelativePath, FilePathStyle inStyle) const override;
+    VError GetElements(std::vector<VRefPtr<IFileSystemObject>>& outElements,
+                       FileIteratorOptions inOptions) const override;
+    VError Iterate(const ItemVisitor& inVisitor, FileIteratorOptions inOptions) const override;
 
     /// True when the folder does not exist or holds no entry at all, invisible ones included.
     bool IsEmpty() const;
@@ -69,16 +72,20 @@ public:
     /// is refused the same way, after 614).
     VError Rename(const VString& inNewName, VFolder** outFolder) const;
     /// Moves the folder into inDestinationParent under its own name (or inNewName when not empty),
-    /// never replacing an existing item; across file systems by copy and removal. outFolder as for
-    /// Rename. Pushes 657 with "destination".
+    /// never replacing an existing item; a destination that is the folder, lies inside it or holds it
+    /// is refused first. Across file systems the tree is copied whole (or not at all, the source then
+    /// untouched), then the source is removed; should that removal stop part-way, the complete copy is
+    /// kept and the error names the item where it stopped ("item"). outFolder as for Rename (null on
+    /// any failure). Pushes 657 with "destination".
     VError Move(const VFolder& inDestinationParent, VFolder** outFolder) const;
     VError Move(const VFolder& inDestinationParent, const VString& inNewName, VFolder** outFolder) const;
 
     /// CopyTo under the folder's own name.
     VError CopyTo(const VFolder& inDestinationParent, VFolder** outFolder,
                   FileCopyOptions inOptions = 0) const;
-    /// Copies the folder's tree into inDestinationParent under inName. A destination that is the source
-    /// or lies inside it is refused with 660 ("destination"), nothing copied. With kCopyOverwrite an
+    /// Copies the folder's tree into inDestinationParent under inName. A destination that is the source,
+    /// lies inside it or holds it (judged on the path texts, names compared exactly, and on the items
+    /// with links resolved) is refused with 660 ("destination"), nothing changed. With kCopyOverwrite an
     /// existing target is deleted first and the tree copied in one call, leaving the target complete or
     /// absent; should that fail, the copy goes on item by item (CopyContentsTo). outFolder (when given)
     /// receives the target folder.
@@ -102,7 +109,11 @@ public:
     static void SetListingHookForTests(ListingHook inHook) noexcept;
 
 private:
-    VError _CheckCopyDestination(const VFolder& inDestination) const;
+    /// Refuses (only the file error pushed, with "destination") a destination that is this folder or
+    /// lies inside it by its path text, or with inOnItems on the items (holding it too with inHoldsToo);
+    /// 0 otherwise.
+    VError _CheckDestination(const VFilePath& inDestination, VError inOperation, bool inOnItems,
+                             bool inHoldsToo) const;
     VError _CopyItems(const std::vector<XPosixFolderItem>& inItems, const VFolder& inDestination,
                       FileCopyOptions inOptions) const;
     VError _CopyAttributesTo(const VFolder& inDestination) const;

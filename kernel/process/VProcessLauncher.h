@@ -18,7 +18,7 @@ class VMemoryBuffer;
 /// Environment variables given to a child: name to value.
 using VEnvironmentVariables = std::map<VString, VString, VStringLessCompareStrict>;
 
-/// Raised by Shutdown when the child outlived the wait-closing time-out and was killed with its group.
+/// Pushed by Shutdown when the child outlived the wait-closing time-out and was killed with its group.
 constexpr VError VE_PROCESS_WAIT_TIMED_OUT = MakeVError(kComponentVkit, 8);
 
 /// One child process. The child leads a new process group, starts with an empty signal mask and
@@ -63,7 +63,8 @@ public:
     /// Appends an argument, wrapped in double quotes when inQuote; an empty one is ignored.
     void AddArgument(const VString& inArgument, bool inQuote = false);
     void ClearArguments() { fArguments.clear(); }
-    /// Milliseconds after which the child's process group is killed and Shutdown fails (kNoTimeLimit: no
+    /// Milliseconds after which the child's process group is killed and Shutdown reports the time-out
+    /// (kNoTimeLimit: no
     /// limit; 0: nobody waits for the child, which Shutdown leaves running). The limit is acted upon
     /// whenever the launcher is called.
     void SetWaitClosingChildProcess(int32_t inMilliseconds) { fWaitClosingTimeout = inMilliseconds; }
@@ -107,8 +108,8 @@ public:
     /// end, keeping what it writes for the reads. A child still running is then, with inKill, sent
     /// SIGTERM, SIGQUIT and SIGKILL in turn, each given 5000 ms to end (to its whole group with the
     /// process-tree kill enabled); without inKill it is left running and reaped at a later start. With
-    /// inKillTree and the process-tree kill enabled, the group is SIGKILLed at the end. Returns 0, or -1
-    /// when the time-out killed the child: VE_PROCESS_WAIT_TIMED_OUT is pushed, naming the program.
+    /// inKillTree and the process-tree kill enabled, the group is SIGKILLed at the end. Returns 0; when the
+    /// time-out killed the child, VE_PROCESS_WAIT_TIMED_OUT is pushed first, naming the program.
     int32_t Shutdown(bool inKill, bool inKillTree);
 
     /// The child's pid; 0 before the start and once the child is reaped.
@@ -123,8 +124,9 @@ public:
     /// input; unless inOptions holds kDoNotWait, reads both streams in rounds of kReadRoundSize bytes into
     /// the buffers given (bytes without a buffer, or that a buffer cannot take, are dropped) until both
     /// end; then, unless outLauncher takes the launcher (running, not shut down), Shutdown(false,
-    /// inKillProcessTree). outExitStatus receives the exit status once the command ran. Returns 0, the
-    /// start's failure (2 for a program that does not exist), or Shutdown's -1.
+    /// inKillProcessTree). outExitStatus receives the exit status once the command ran. Returns 0 (a
+    /// time-out then has its error on the context) or the start's failure (2 for a program that does
+    /// not exist).
     [[nodiscard]] static int32_t
     ExecuteCommandLine(const VString& inCommandLine, int32_t inOptions, VMemoryBuffer* inInput,
                        VMemoryBuffer* outOutput, VMemoryBuffer* outError,

@@ -17,6 +17,8 @@
 #include "runtime/VTaskMgr.h"
 #include "text/VIntlMgr.h"
 
+#include <atomic>
+
 namespace vkit {
 
 int sProcessCommandLineArgc = 0;
@@ -25,6 +27,10 @@ char** sProcessCommandLineArgv = nullptr;
 VProcess* VProcess::sInstance = nullptr;
 
 namespace {
+
+/// The process whose activity tokens the running tasks hold (tasks may end on their own threads while
+/// the process de-initializes).
+std::atomic<VProcess*> sTokenOwner{nullptr};
 
 constexpr const char* kInitFailedTitle = "Initialization failed";
 constexpr const char* kSystemTooOld1012 = "This application needs at least OS X 10.12";
@@ -87,6 +93,16 @@ bool VProcess::_Init(uint32_t inFlags) {
     SpinLock::SetSettingsReader(&VSpinLockSettingsFile::ReadForProcess);
     if (!VTaskMgr::Init(inFlags))
         return false;
+    // Each running task holds an activity token of the process, until the task manager is gone.
+    sTokenOwner.store(this);
+    VTaskMgr::sActivityRegistrar.store([](VActivityToken* inToken, bool inRegister) {
+        if (VProcess* process = sTokenOwner.load(); process != nullptr) {
+            if (inRegister)
+                process->RegisterActivityToken(inToken);
+            else
+                process->UnregisterActivityToken(inToken);
+        }
+    });
     // 7. errors
     VErrorBase::Init();
     // 8. debugging and progress managers: brought up here once they exist
@@ -128,6 +144,8 @@ void VProcess::_DeInit() {
     // debugging manager: de-initialized here once it exists
     VErrorBase::DeInit();
     VTaskMgr::DeInit();
+    VTaskMgr::sActivityRegistrar.store(nullptr);
+    sTokenOwner.store(nullptr);
     // resource files, file kinds, files, progress manager: de-initialized here once they exist
     _ReleaseIntlMgr();
     _ReleaseLogger();

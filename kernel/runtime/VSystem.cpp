@@ -2,6 +2,8 @@
 #include "runtime/VSystem.h"
 
 #include "platform/posix/XPosixSystem.h"
+#include "text/VString.h"
+#include "text/VTime.h"
 
 namespace vkit {
 
@@ -24,8 +26,6 @@ void VSystem::GetProcessList(std::vector<int32_t>& ioProcessIDs) {
 }
 
 bool VSystem::IsProcessRunning(int32_t inProcessID) noexcept {
-    if (inProcessID < 1)
-        return false;
     return XPosixSystem::IsProcessRunning(inProcessID);
 }
 
@@ -55,6 +55,30 @@ ENotificationResponse VSystem::GetDefaultResponse(uint32_t inFlags) noexcept {
     default:
         return eNotificationOK;
     }
+}
+
+int32_t VSystem::GetGMTOffset(bool inWithDaylightSaving) noexcept {
+    return VTime::GetGMTOffset(inWithDaylightSaving);
+}
+
+void VSystem::UTCToLocalTime(const VTime& inUTCTime, VTime& outLocalTime) noexcept {
+    if (inUTCTime.IsNull() || inUTCTime.IsEmptyDate()) {
+        outLocalTime = inUTCTime;
+        return;
+    }
+    int16_t parts[7];
+    inUTCTime.GetLocalTime(parts[0], parts[1], parts[2], parts[3], parts[4], parts[5], parts[6]);
+    outLocalTime.FromUTCTime(parts[0], parts[1], parts[2], parts[3], parts[4], parts[5], parts[6]);
+}
+
+void VSystem::LocalToUTCTime(const VTime& inLocalTime, VTime& outUTCTime) noexcept {
+    if (inLocalTime.IsNull()) {
+        outUTCTime = inLocalTime;
+        return;
+    }
+    int16_t parts[7];
+    inLocalTime.GetUTCTime(parts[0], parts[1], parts[2], parts[3], parts[4], parts[5], parts[6]);
+    outUTCTime.FromLocalTime(parts[0], parts[1], parts[2], parts[3], parts[4], parts[5], parts[6]);
 }
 
 } // namespace vkit

@@ -9,6 +9,7 @@
 namespace vkit {
 
 class VString;
+class VTime;
 
 /// macOS releases named by the minimum-system checks; on Linux every one counts as satisfied.
 enum SystemVersion : int32_t {
@@ -69,8 +70,9 @@ public:
     /// Appends nothing when the list cannot be read.
     static void GetProcessList(std::vector<int32_t>& ioProcessIDs);
 
-    /// True when a null signal can be sent to the process or fails for a reason other than "no such
-    /// process" (a process of another user is running). False for ids below 1, which name groups.
+    /// True when a null signal can be sent to inProcessID or fails for a reason other than "no such
+    /// process" (a process of another user is running), whatever the id: 0 and negative ids name
+    /// process groups, and -1 every process the caller may signal, as kill takes them.
     static bool IsProcessRunning(int32_t inProcessID) noexcept;
 
     /// Writes the bytes to standard output and flushes it; false when that fails (a closed stream).
@@ -102,6 +104,18 @@ public:
 
     /// The answer of the default (first) button for the button choice in inFlags.
     static ENotificationResponse GetDefaultResponse(uint32_t inFlags) noexcept;
+
+    /// Seconds east of UTC of the local time zone now (the TZ setting honoured); without daylight
+    /// saving, one hour less while daylight saving time is in effect (VTime::GetGMTOffset).
+    static int32_t GetGMTOffset(bool inWithDaylightSaving) noexcept;
+    /// outLocalTime receives the date and time of inUTCTime's moment on the local clock, its parts set
+    /// as they read there (milliseconds kept). The empty date (a time of day alone) is copied; a null
+    /// time gives a null time.
+    static void UTCToLocalTime(const VTime& inUTCTime, VTime& outLocalTime) noexcept;
+    /// The reverse: inLocalTime's parts read on the local clock, converted to UTC (the system decides
+    /// whether daylight saving time applies). Null parts, or parts the system cannot convert, give a
+    /// null time; the empty date is copied.
+    static void LocalToUTCTime(const VTime& inLocalTime, VTime& outUTCTime) noexcept;
 };
 
 } // namespace vkit

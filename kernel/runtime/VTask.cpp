@@ -2,6 +2,7 @@
 #include "runtime/VTask.h"
 
 #include "runtime/StLocker.h"
+#include "runtime/VActivityToken.h"
 #include "runtime/VMessageQueue.h"
 #include "runtime/VSystem.h"
 #include "runtime/VTaskMgr.h"
@@ -81,6 +82,13 @@ bool VTask::_MoveState(ETaskState inFrom, ETaskState inTo) noexcept {
 bool VTask::Run() {
     if (!_MoveState(eTaskStateCreated, eTaskStateStarting))
         return false;
+    if (VTaskMgr::ActivityRegistrar registrar = VTaskMgr::sActivityRegistrar.load(); registrar != nullptr) {
+        VString name;
+        GetName(name);
+        VString description("Running task ");
+        fActivityToken = new VActivityToken(description.AppendString(name));
+        registrar(fActivityToken, true);
+    }
     if (!fPlatform.IsCreated() || fManager == nullptr || VTaskMgr::Get() != fManager) {
         _SetStateDead();
         return false;
@@ -133,6 +141,12 @@ void VTask::_RunHooks() {
 }
 
 void VTask::_SetStateDead() {
+    if (fActivityToken != nullptr) {
+        if (VTaskMgr::ActivityRegistrar registrar = VTaskMgr::sActivityRegistrar.load(); registrar != nullptr)
+            registrar(fActivityToken, false);
+        delete fActivityToken;
+        fActivityToken = nullptr;
+    }
     std::vector<VMessageQueue*> waiters;
     if (fManager != nullptr) {
         StLocker lock(fManager->fLock);

@@ -18,7 +18,9 @@
 
 namespace vkit {
 
+class VActivityToken;
 class VErrorBase;
+class VErrorContext;
 class VErrorTaskContext;
 class VIntlMgr;
 class VMessageQueue;
@@ -49,8 +51,10 @@ public:
     VTask(VObject* inOwner, size_t inStackSize, ETaskStyle inStyle, TaskProc inProc);
     ~VTask() override;
 
-    /// Starts the task (created → starting). Returns false when it was already run, or when its thread
-    /// could not be created or the task manager is not initialized; the task is then dead.
+    /// Starts the task (created → starting) and registers its activity token, "Running task " followed
+    /// by its name, with the process object until the task is dead (VProcess::HasSomeActivityTokens
+    /// is then true). Returns false when it was already run, or when its thread could not be created
+    /// or the task manager is not initialized; the task is then dead.
     bool Run();
 
     /// Asks the task to end: when the task is still starting (and the caller is another task), waits
@@ -120,6 +124,13 @@ public:
     static VErrorTaskContext* GetErrorContext(bool inCreate);
     /// Pushes an error on the current task's error context.
     static void PushError(VErrorBase* inError);
+    /// Pushes an error the caller hands over: PushError, then one release of the error.
+    static void PushRetainedError(VErrorBase* inError);
+    /// Pushes each error of inContext on the current task's error context, in order.
+    static void PushErrors(const VErrorContext* inContext);
+    /// Whether the top context of the current task's error context holds a memory error (vkit 100);
+    /// false without one.
+    static bool FailedForMemory();
     /// Empties the current task's error context.
     static void FlushErrors();
     /// The last error code of the current task's error context, 0 without one.
@@ -182,6 +193,7 @@ private:
     VObject* fErrorContext = nullptr;
     std::vector<void*> fData;
     VIntlMgr* fIntlMgr = nullptr;
+    VActivityToken* fActivityToken = nullptr;  // owned; from Run until the task is dead
     std::vector<VMessageQueue*> fDeathWaiters; // guarded by the manager lock
     VTask* fNextTask = nullptr;                // guarded by the manager lock
 };

@@ -29,6 +29,7 @@ void ReleaseTask(VTask* inTask) noexcept {
 VTaskMgr* VTaskMgr::sInstance = nullptr;
 bool VTaskMgr::sInstanceInited = false;
 VTaskMgr::ErrorReporter VTaskMgr::sErrorReporter = nullptr;
+std::atomic<VTaskMgr::ActivityRegistrar> VTaskMgr::sActivityRegistrar{nullptr};
 constinit thread_local VTask* VTaskMgr::sCurrentTask = nullptr;
 constinit thread_local VTaskID VTaskMgr::sCurrentTaskID = 0;
 std::atomic<VTaskID> VTaskMgr::sNonTaskIDCounter{0};

@@ -15,6 +15,7 @@
 
 namespace vkit {
 
+class VActivityToken;
 class VTask;
 
 /// The one task manager of the process. Init turns the calling thread into the main task; tasks
@@ -37,6 +38,11 @@ public:
     /// True when Init succeeded.
     static bool sInstanceInited;
     static ErrorReporter sErrorReporter;
+    /// Registers (inRegister true) or unregisters the activity token a task holds while it runs. The
+    /// process object, which keeps the tokens and sits above the runtime, installs it at its
+    /// initialization; none is installed without a process object.
+    using ActivityRegistrar = void (*)(VActivityToken* inToken, bool inRegister);
+    static std::atomic<ActivityRegistrar> sActivityRegistrar;
 
     /// Creates the manager and the main task on the calling thread, names the thread, then tunes the
     /// spin locks (SpinLock::Configure). inProcessFlags are the process's init flags. A second call

@@ -3,7 +3,6 @@
 set(_vkit_app_dir ${CMAKE_CURRENT_LIST_DIR})
 vkit_library(vkit_application
     SOURCES
-        ${_vkit_app_dir}/VActivityToken.cpp
         ${_vkit_app_dir}/VBundle.cpp
         ${_vkit_app_dir}/VProcess.cpp
         ${_vkit_app_dir}/VProcessIPC.cpp

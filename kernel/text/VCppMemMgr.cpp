@@ -8,7 +8,10 @@
 
 namespace vkit {
 
-void VCppMemMgr::Init() {}
+bool VCppMemMgr::Init() {
+    // The C++ allocator needs no set-up, and the live-object check keeps no state.
+    return true;
+}
 
 const VObject* VCppMemMgr::CheckVObject(const void* inAddress) noexcept {
     uintptr_t address = reinterpret_cast<uintptr_t>(inAddress);

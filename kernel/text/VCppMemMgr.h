@@ -9,8 +9,9 @@ class VObject;
 /// live-object check used by the formatter.
 class VCppMemMgr {
 public:
-    /// Creates the process memory manager (called once by the entry point).
-    static void Init();
+    /// Creates the process memory manager (called once by the entry point); false when it cannot be
+    /// created.
+    [[nodiscard]] static bool Init();
 
     /// The live library object at inAddress, or null when the address holds none: null, misaligned,
     /// unreadable memory, a destroyed object or something that is not a VObject. Takes no lock and

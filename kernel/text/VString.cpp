@@ -23,14 +23,20 @@ void SecondByteRange(unsigned char inLead, unsigned char& outLow, unsigned char&
     outHigh = inLead == 0xED ? 0x9F : (inLead == 0xF4 ? 0x8F : 0xBF);
 }
 
+/// The lone surrogates that stand for the bytes 0x80 to 0xFF outside well-formed UTF-8.
+constexpr UniChar kKeptByteBase = 0xDC00;
+constexpr UniChar kFirstKeptByte = 0xDC80;
+constexpr UniChar kLastKeptByte = 0xDCFF;
+
 /// Decodes one sequence of two to four bytes at inBytes (inLength > 0). Writes one or two code
 /// units and returns the bytes read; an ill-formed sequence gives one U+FFFD for its longest valid
-/// beginning (at least one byte), as Unicode recommends.
-size_t DecodeSequence(const unsigned char* inBytes, size_t inLength, UniChar*& ioOut) {
+/// beginning (at least one byte), as Unicode recommends, or with inKeepBytes its first byte as the
+/// surrogate U+DC00 + byte (the bytes after it are decoded on their own).
+size_t DecodeSequence(const unsigned char* inBytes, size_t inLength, UniChar*& ioOut, bool inKeepBytes) {
     unsigned char lead = inBytes[0];
     size_t need = lead >= 0xC2 && lead <= 0xDF ? 1 : (lead >= 0xE0 && lead <= 0xEF ? 2 : 3);
     if (lead < 0xC2 || lead > 0xF4) {
-        *ioOut++ = kReplacementChar;
+        *ioOut++ = inKeepBytes ? static_cast<UniChar>(kKeptByteBase + lead) : kReplacementChar;
         return 1;
     }
     uint32_t code = lead & (0x3F >> need);
@@ -39,8 +45,8 @@ size_t DecodeSequence(const unsigned char* inBytes, size_t inLength, UniChar*& i
     SecondByteRange(lead, low, high);
     for (size_t j = 1; j <= need; ++j) {
         if (j >= inLength || inBytes[j] < low || inBytes[j] > high) {
-            *ioOut++ = kReplacementChar;
-            return j;
+            *ioOut++ = inKeepBytes ? static_cast<UniChar>(kKeptByteBase + lead) : kReplacementChar;
+            return inKeepBytes ? 1 : j;
         }
         code = (code << 6) | (inBytes[j] & 0x3F);
         low = 0x80;
@@ -59,7 +65,7 @@ size_t DecodeSequence(const unsigned char* inBytes, size_t inLength, UniChar*& i
 /// Decodes UTF-8 into outChars (room for inLength code units is enough: UTF-16 never needs more
 /// code units than UTF-8 has bytes). Runs of ASCII are widened eight bytes at a time. Returns the
 /// number of code units written.
-VIndex DecodeUTF8(const unsigned char* inBytes, size_t inLength, UniChar* outChars) {
+VIndex DecodeUTF8(const unsigned char* inBytes, size_t inLength, UniChar* outChars, bool inKeepBytes) {
     UniChar* out = outChars;
     size_t i = 0;
     while (i < inLength) {
@@ -74,12 +80,14 @@ VIndex DecodeUTF8(const unsigned char* inBytes, size_t inLength, UniChar* outCha
         while (i < inLength && inBytes[i] < 0x80)
             *out++ = inBytes[i++];
         if (i < inLength)
-            i += DecodeSequence(inBytes + i, inLength - i, out);
+            i += DecodeSequence(inBytes + i, inLength - i, out, inKeepBytes);
     }
     return static_cast<VIndex>(out - outChars);
 }
 
-void EncodeUTF8(const UniChar* inChars, VIndex inLength, std::string& ioText) {
+/// Encodes UTF-16 as UTF-8; an unpaired surrogate becomes U+FFFD, or with inKeepBytes, when it is one
+/// of U+DC80 to U+DCFF, the byte it stands for.
+void EncodeUTF8(const UniChar* inChars, VIndex inLength, std::string& ioText, bool inKeepBytes) {
     size_t start = ioText.size();
     ioText.resize(start + static_cast<size_t>(inLength) * 3);
     char* out = ioText.data() + start;
@@ -98,6 +106,10 @@ void EncodeUTF8(const UniChar* inChars, VIndex inLength, std::string& ioText) {
             *out++ = static_cast<char>(0x80 | ((code >> 12) & 0x3F));
             *out++ = static_cast<char>(0x80 | ((code >> 6) & 0x3F));
             *out++ = static_cast<char>(0x80 | (code & 0x3F));
+            continue;
+        }
+        if (inKeepBytes && c >= kFirstKeptByte && c <= kLastKeptByte) {
+            *out++ = static_cast<char>(c - kKeptByteBase);
             continue;
         }
         if (c >= 0xD800 && c <= 0xDFFF)
@@ -300,6 +312,14 @@ VString& VString::AppendCString(const char* inCString) {
 }
 
 VString& VString::AppendUTF8(const char* inBytes, size_t inLength) {
+    return _AppendUTF8(inBytes, inLength, false);
+}
+
+VString& VString::AppendUTF8KeepingBytes(const char* inBytes, size_t inLength) {
+    return _AppendUTF8(inBytes, inLength, true);
+}
+
+VString& VString::_AppendUTF8(const char* inBytes, size_t inLength, bool inKeepBytes) {
     SetNullFlag(false);
     if (inLength == 0) {
         fString[fLength] = 0;
@@ -308,7 +328,8 @@ VString& VString::AppendUTF8(const char* inBytes, size_t inLength) {
     if (inLength > static_cast<size_t>(kMaxLength - fLength) ||
         !_Reserve(fLength + static_cast<VIndex>(inLength), true))
         return *this;
-    fLength += DecodeUTF8(reinterpret_cast<const unsigned char*>(inBytes), inLength, fString + fLength);
+    fLength +=
+        DecodeUTF8(reinterpret_cast<const unsigned char*>(inBytes), inLength, fString + fLength, inKeepBytes);
     fString[fLength] = 0;
     return *this;
 }
@@ -433,17 +454,21 @@ void VString::GetSubString(VIndex inPosition, VIndex inCount, VString& outText) 
 
 std::string VString::ToUTF8() const {
     std::string text;
-    EncodeUTF8(fString, fLength, text);
+    EncodeUTF8(fString, fLength, text, false);
     return text;
 }
 
 void VString::ToUTF8(std::string& outText) const {
     outText.clear();
-    EncodeUTF8(fString, fLength, outText);
+    EncodeUTF8(fString, fLength, outText, false);
 }
 
 void VString::AppendToUTF8(std::string& ioText) const {
-    EncodeUTF8(fString, fLength, ioText);
+    EncodeUTF8(fString, fLength, ioText, false);
+}
+
+void VString::AppendToUTF8KeepingBytes(std::string& ioText) const {
+    EncodeUTF8(fString, fLength, ioText, true);
 }
 
 bool VString::operator==(const char* inCString) const {

@@ -73,6 +73,10 @@ public:
     VString& AppendString(const VString& inText);
     VString& AppendCString(const char* inCString);
     VString& AppendUTF8(const char* inBytes, size_t inLength);
+    /// As AppendUTF8, except that each byte outside well-formed UTF-8 becomes the lone surrogate
+    /// U+DC00 + byte (U+DC80 to U+DCFF) instead of U+FFFD, so that AppendToUTF8KeepingBytes gives the
+    /// same bytes back: the decoding of text that must survive byte for byte, such as Linux file names.
+    VString& AppendUTF8KeepingBytes(const char* inBytes, size_t inLength);
     VString& AppendUniChar(UniChar inChar);
     VString& AppendUniChars(const UniChar* inChars, VIndex inLength);
     VString& AppendLong(int32_t inValue);
@@ -110,6 +114,9 @@ public:
     void ToUTF8(std::string& outText) const;
     /// Appends the UTF-8 text to outText.
     void AppendToUTF8(std::string& ioText) const;
+    /// As AppendToUTF8, except that a lone surrogate U+DC80 to U+DCFF becomes the byte it stands for
+    /// (see AppendUTF8KeepingBytes).
+    void AppendToUTF8KeepingBytes(std::string& ioText) const;
 
     // Exact comparisons (code units).
     bool operator==(const VString& inOther) const noexcept { return View() == inOther.View(); }
@@ -204,6 +211,7 @@ protected:
     VString(UniChar* inBuffer, VIndex inCapacity) noexcept;
 
 private:
+    VString& _AppendUTF8(const char* inBytes, size_t inLength, bool inKeepBytes);
     bool _Reserve(VIndex inCapacity, bool inKeepContent);
     void _ReleaseHeap() noexcept;
     bool _IsHeap() const noexcept { return fHeap; }

@@ -36,13 +36,30 @@ struct ObjectRef {
     char fLetter;
 };
 
-/// The format rewritten for the C formatter, and the object conversions it fences.
+/// Pieces of the working format: it is cut after each conversion the C formatter is not given. A
+/// format with more such conversions is cut before the first that does not fit, as a long one is.
+constexpr size_t kMaxPieces = 32;
+
+/// The format rewritten for the C formatter, and the object conversions it fences. The text is a run
+/// of pieces, each ended by a NUL and formatted on its own: the first with the caller's arguments,
+/// each other with the arguments that follow the slots skipped before it.
 struct WorkingFormat {
     char fText[kBufferSize];
     size_t fLength = 0;
     bool fFull = false;
     ObjectRef fObjects[kMaxObjects];
     size_t fObjectCount = 0;
+    size_t fPieceStarts[kMaxPieces] = {0};
+    va_list fPieceArgs[kMaxPieces]; // from piece 1 on
+    size_t fPieceCount = 1;
+
+    WorkingFormat() = default;
+    WorkingFormat(const WorkingFormat&) = delete;
+    WorkingFormat& operator=(const WorkingFormat&) = delete;
+    ~WorkingFormat() {
+        for (size_t i = 1; i < fPieceCount; ++i)
+            va_end(fPieceArgs[i]);
+    }
 
     /// True when inLength more bytes fit; otherwise marks the format full.
     bool HasRoom(size_t inLength) {
@@ -181,11 +198,24 @@ bool AddConversion(const ConversionSpec& inSpec, va_list* ioWalker, WorkingForma
         ioFormat.Append(inSpec.fStart, length);
         return true;
     }
-    // A conversion the C formatter is not given is printed as it is written.
-    if (!ioFormat.HasRoom(length + 1))
+    // A conversion the C formatter is not given ("%n", an unknown letter) still counts one argument
+    // slot (besides its "*" widths), so that the conversions after it take their own arguments: the
+    // piece ends here and the next one is formatted with the arguments after those slots. "%n" writes
+    // nothing; an unknown conversion is printed as it is written. A conversion cut by the end of the
+    // format takes nothing: no argument is there for it.
+    bool printed = inSpec.fConversion != 'n';
+    if (ioFormat.fPieceCount == kMaxPieces || !ioFormat.HasRoom((printed ? length + 1 : 0) + 1))
         return false;
-    ioFormat.Append("%", 1);
-    ioFormat.Append(inSpec.fStart, length);
+    if (printed) {
+        ioFormat.Append("%", 1);
+        ioFormat.Append(inSpec.fStart, length);
+    }
+    int slots = inSpec.fConversion == 0 ? 0 : inSpec.fStarCount + 1;
+    for (int i = 0; i < slots; ++i)
+        (void)va_arg(*ioWalker, const void*);
+    ioFormat.Append("", 1);
+    va_copy(ioFormat.fPieceArgs[ioFormat.fPieceCount], *ioWalker);
+    ioFormat.fPieceStarts[ioFormat.fPieceCount++] = ioFormat.fLength;
     return true;
 }
 
@@ -335,14 +365,22 @@ VString& VString::AppendVPrintf(const char* inFormat, va_list inArgs) {
     BuildWorkingFormat(inFormat, inArgs, format);
 
     char output[kBufferSize];
-    va_list args;
-    va_copy(args, inArgs);
-    int written = std::vsnprintf(output, sizeof(output), format.fText, args);
-    va_end(args);
-    if (written < 0)
-        return *this;
-    size_t length = static_cast<size_t>(written);
-    bool cut = length >= sizeof(output);
+    size_t length = 0;
+    bool cut = false;
+    for (size_t i = 0; i < format.fPieceCount && !cut; ++i) {
+        va_list args;
+        if (i == 0)
+            va_copy(args, inArgs);
+        else
+            va_copy(args, format.fPieceArgs[i]);
+        int written = std::vsnprintf(output + length, sizeof(output) - length,
+                                     format.fText + format.fPieceStarts[i], args);
+        va_end(args);
+        if (written < 0)
+            return *this;
+        cut = length + static_cast<size_t>(written) >= sizeof(output);
+        length = cut ? sizeof(output) - 1 : length + static_cast<size_t>(written);
+    }
     if (cut)
         length = CompleteUTF8Length(output, sizeof(output) - 1);
 

@@ -1,6 +1,7 @@
 // XPosixFSObjectIterator: readdir over a folder's real path, links resolved with realpath on request.
 #include "platform/posix/XPosixFSObjectIterator.h"
 
+#include "platform/posix/XPosixDescriptor.h"
 #include "platform/posix/XPosixDirectoryEntry.h"
 #include "platform/posix/XPosixFileCalls.h"
 
@@ -29,19 +30,21 @@ int64_t Milliseconds(const struct statx_timestamp& inTime) {
 XPosixFSObjectIterator::XPosixFSObjectIterator(const std::string& inPosixPath, uint32_t inOptions)
     : fOptions(inOptions) {
     char* real = ::realpath(inPosixPath.c_str(), nullptr);
-    if (real == nullptr)
-        return;
-    fFolderPath = real;
-    std::free(real);
-    int descriptor =
-        RetryAfterSignal([&] { return ::open(fFolderPath.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC); });
-    if (descriptor < 0)
-        return;
-    fDirectory = ::fdopendir(descriptor);
-    if (fDirectory == nullptr) {
-        ::close(descriptor);
+    if (real == nullptr) {
+        fError = errno;
         return;
     }
+    fFolderPath = real;
+    std::free(real);
+    XPosixDescriptor descriptor(
+        RetryAfterSignal([&] { return ::open(fFolderPath.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC); }));
+    if (descriptor.IsValid())
+        fDirectory = ::fdopendir(descriptor.Get());
+    if (fDirectory == nullptr) {
+        fError = errno;
+        return;
+    }
+    descriptor.Release();
     if (fFolderPath.back() != '/')
         fFolderPath.push_back('/');
 }
@@ -60,7 +63,7 @@ void XPosixFSObjectIterator::Close() noexcept {
 bool XPosixFSObjectIterator::GetNextPath(std::string& outPosixPath, bool& outIsFolder) {
     const bool invisibleToo = (fOptions & kInvisible) != 0;
     while (fDirectory != nullptr) {
-        const struct dirent* entry = ::readdir(fDirectory);
+        const struct dirent* entry = ReadEntry(fDirectory, fError);
         if (entry == nullptr)
             break;
         const char* name = entry->d_name;

@@ -22,7 +22,7 @@ public:
     static constexpr uint32_t kResolveLinks = 16;
 
     /// Opens the folder inPosixPath; a folder that cannot be opened, or whose real path cannot be read,
-    /// lists nothing.
+    /// lists nothing (GetError tells why).
     XPosixFSObjectIterator(const std::string& inPosixPath, uint32_t inOptions);
     ~XPosixFSObjectIterator();
     XPosixFSObjectIterator(const XPosixFSObjectIterator&) = delete;
@@ -38,12 +38,17 @@ public:
     /// or after the last; otherwise 0 or the POSX error of the call.
     VError GetTimes(XPosixItemTimes& outTimes);
 
+    /// The POSX error that ended the listing early: the folder could not be opened or read. 0 while
+    /// the listing goes on and after a complete one; entries that vanish while it is read are skipped.
+    VError GetError() const noexcept { return fError != 0 ? MakeVErrorFromPosix(fError) : VE_OK; }
+
 private:
     bool ReadStatus(const char* inName);
     bool ResolveLink(std::string& ioPath, bool& outIsFolder);
     void Close() noexcept;
 
     uint32_t fOptions;
+    int fError = 0;
     DIR* fDirectory = nullptr;
     std::string fFolderPath; // the real path, ending with "/"
     std::string fCurrentName;

@@ -1,6 +1,7 @@
 // XPosixFileSystemObject: the calls on the POSIX path of a file or folder: trash, modes, times, attributes.
 #include "platform/posix/XPosixFileSystemObject.h"
 
+#include "platform/posix/XPosixPath.h"
 #include "platform/posix/XPosixTrash.h"
 
 #include <utility>
@@ -34,6 +35,10 @@ VError XPosixFileSystemObject::SetTimes(const int64_t* inModification, const int
 
 VError XPosixFileSystemObject::GetAttributes(FileAttributes& outAttributes) const {
     return XPosixFileInfo::GetAttributes(fPosixPath, true, outAttributes);
+}
+
+EItemRelation XPosixFileSystemObject::RelationTo(const VFilePath& inTarget) const {
+    return XPosixItemRelation::Relate(fPosixPath, XPosixPath::GetPosixPath(inTarget));
 }
 
 } // namespace vkit

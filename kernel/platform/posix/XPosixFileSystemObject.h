@@ -4,6 +4,7 @@
 #include "errors/VErrorCodes.h"
 #include "files/VFileOptions.h"
 #include "platform/posix/XPosixFileInfo.h"
+#include "platform/posix/XPosixItemRelation.h"
 
 #include <cstdint>
 #include <string>
@@ -11,6 +12,7 @@
 namespace vkit {
 
 class IFileSystemObject;
+class VFilePath;
 
 /// The base of XPosixFile and XPosixFolder: a pointer back to the owner and its POSIX path, computed
 /// once when the owner's path is set and used for every later call. Each operation answers 0 or the
@@ -35,6 +37,8 @@ public:
     VError SetTimes(const int64_t* inModification, const int64_t* inAccess) const;
     /// The locked and invisible attributes of the item, links followed.
     VError GetAttributes(FileAttributes& outAttributes) const;
+    /// How the item at inTarget stands to this item, judged on the items (XPosixItemRelation).
+    EItemRelation RelationTo(const VFilePath& inTarget) const;
 
 protected:
     XPosixFileSystemObject() noexcept = default;

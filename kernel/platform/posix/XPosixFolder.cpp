@@ -114,19 +114,19 @@ VError XPosixFolder::Rename(const VFilePath& inNewPath) const {
                                            WithoutTrailingSlash(XPosixPath::GetPosixPath(inNewPath)));
 }
 
-VError XPosixFolder::Move(const VFilePath& inDestination) const {
+VError XPosixFolder::Move(const VFilePath& inDestination, std::string& outFailedPath, bool& outCopied) const {
+    outCopied = false;
     std::string target = WithoutTrailingSlash(XPosixPath::GetPosixPath(inDestination));
     VError error = XPosixFileInfo::RenameNoReplace(GetPosixPath(), target);
     if (error != MakeVErrorFromPosix(EXDEV))
         return error;
-    std::string failedPath;
-    error = FromTreeError(XPosixTreeCopy::Copy(GetPosixPath(), target), failedPath);
+    // The copy is whole or absent: when it fails the source is untouched.
+    error = FromTreeError(XPosixTreeCopy::Copy(GetPosixPath(), target), outFailedPath);
     if (error != VE_OK)
         return error;
-    error = FromTreeError(XPosixForcedDelete::Delete(GetPosixPath()), failedPath);
-    if (error != VE_OK)
-        (void)XPosixForcedDelete::Delete(target);
-    return error;
+    outCopied = true;
+    // From here the copy is the one complete tree: a removal that stops part-way leaves it alone.
+    return FromTreeError(XPosixForcedDelete::Delete(GetPosixPath()), outFailedPath);
 }
 
 VError XPosixFolder::DeleteForced(std::string& outFailedPath, VError& outRestoreError) const {
@@ -153,14 +153,14 @@ VError XPosixFolder::IsEmpty(bool& outEmpty) const {
     StDirectory directory(OpenDirectory(GetPosixPath(), true));
     if (directory.Get() == nullptr)
         return LastPosixError();
-    errno = 0;
-    while (const struct dirent* entry = ::readdir(directory.Get())) {
+    int error = 0;
+    while (const struct dirent* entry = ReadEntry(directory.Get(), error)) {
         if (!IsDotOrDotDot(entry->d_name)) {
             outEmpty = false;
             return VE_OK;
         }
     }
-    return errno != 0 ? LastPosixError() : VE_OK;
+    return error != 0 ? MakeVErrorFromPosix(error) : VE_OK;
 }
 
 VError XPosixFolder::ListItems(XPosixListOptions inOptions, std::vector<XPosixFolderItem>& outItems) const {
@@ -169,8 +169,8 @@ VError XPosixFolder::ListItems(XPosixListOptions inOptions, std::vector<XPosixFo
     if (directory.Get() == nullptr)
         return LastPosixError();
     std::string prefix = GetPosixPath() == "/" ? std::string("/") : GetPosixPath() + "/";
-    errno = 0;
-    while (const struct dirent* entry = ::readdir(directory.Get())) {
+    int error = 0;
+    while (const struct dirent* entry = ReadEntry(directory.Get(), error)) {
         const char* name = entry->d_name;
         if (IsDotOrDotDot(name) || (name[0] == '.' && (inOptions & kListInvisible) == 0))
             continue;
@@ -181,9 +181,8 @@ VError XPosixFolder::ListItems(XPosixListOptions inOptions, std::vector<XPosixFo
         item.fPosixPath = prefix + name;
         item.fIsFolder = kind == 'd';
         XPosixPath::GetFilePathFromPosixPath(item.fPosixPath, item.fIsFolder, item.fPath);
-        errno = 0;
     }
-    return errno != 0 ? LastPosixError() : VE_OK;
+    return error != 0 ? MakeVErrorFromPosix(error) : VE_OK;
 }
 
 VError XPosixFolder::GetSystemFolderPath(ESystemFolderKind inKind, bool inCreate, std::string& outPath) {

@@ -53,8 +53,10 @@ public:
     /// Renames to inNewPath, never replacing an existing item.
     VError Rename(const VFilePath& inNewPath) const;
     /// Moves to inDestination without replacing an existing item; across file systems, a copy of the
-    /// tree then the removal of the source.
-    VError Move(const VFilePath& inDestination) const;
+    /// whole tree (complete or absent) then the removal of the source. outCopied tells whether the copy
+    /// was made: a removal that fails then leaves the copy complete and the source's remains in place.
+    /// outFailedPath receives the item at which the copy or the removal stopped.
+    VError Move(const VFilePath& inDestination, std::string& outFailedPath, bool& outCopied) const;
     /// Removes the folder and everything in it, lifting locks and adding owner permissions where
     /// needed, without following any link (XPosixForcedDelete). outFailedPath receives the item at which
     /// the walk stopped; outRestoreError a failure to give the parent back its mode or attributes.

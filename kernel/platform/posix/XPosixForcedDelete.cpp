@@ -113,11 +113,15 @@ public:
 
     XPosixTreeError Restore() {
         XPosixTreeError result;
-        if (fMode >= 0 && ::fchmod(fDescriptor, static_cast<mode_t>(fMode)) != 0)
-            result = MakeError(errno, fPath, "fchmod");
+        if (fMode >= 0 && ::fchmod(fDescriptor, static_cast<mode_t>(fMode)) != 0) {
+            int error = errno;
+            result = MakeError(error, fPath, "fchmod");
+        }
         if (fFlags > 0 && (fFlags & kLockFlags) != 0 && ::ioctl(fDescriptor, FS_IOC_SETFLAGS, &fFlags) != 0 &&
-            !result.IsError())
-            result = MakeError(errno, fPath, "ioctl FS_IOC_SETFLAGS");
+            !result.IsError()) {
+            int error = errno;
+            result = MakeError(error, fPath, "ioctl FS_IOC_SETFLAGS");
+        }
         return result;
     }
 
@@ -134,15 +138,17 @@ XPosixTreeError WalkByPath(const std::string& inPath) {
     // No chdir (the working folder belongs to the whole process); FTS_NOSTAT spares the stat of items
     // whose directory entry already says they are no folder.
     FTS* walk = ::fts_open(roots, FTS_PHYSICAL | FTS_NOCHDIR | FTS_NOSTAT, nullptr);
-    if (walk == nullptr)
-        return MakeError(errno, inPath, "fts_open");
+    if (walk == nullptr) {
+        int error = errno;
+        return MakeError(error, inPath, "fts_open");
+    }
     XPosixTreeError result;
     for (;;) {
         errno = 0;
         FTSENT* entry = ::fts_read(walk);
         if (entry == nullptr) {
-            if (errno != 0)
-                result = MakeError(errno, inPath, "fts_read");
+            if (int error = errno; error != 0)
+                result = MakeError(error, inPath, "fts_read");
             break;
         }
         int error = 0;
@@ -191,8 +197,10 @@ public:
     /// Removes the item inName of the folder inParent, whose path is the walk's path.
     XPosixTreeError Run(int inParent, const char* inName) {
         struct stat status;
-        if (::fstatat(inParent, inName, &status, AT_SYMLINK_NOFOLLOW) != 0)
-            return MakeError(errno, fPath, "stat");
+        if (::fstatat(inParent, inName, &status, AT_SYMLINK_NOFOLLOW) != 0) {
+            int error = errno;
+            return MakeError(error, fPath, "stat");
+        }
         if (!S_ISDIR(status.st_mode)) {
             int error = RemoveItem(inParent, inName);
             return error == 0 ? XPosixTreeError() : MakeError(error, fPath, "unlink");
@@ -210,8 +218,10 @@ public:
             const char* name = folder.fItems.c_str() + folder.fNext + 1;
             folder.fNext += 2 + std::strlen(name);
             if (type == DT_UNKNOWN) {
-                if (::fstatat(folder.fDescriptor, name, &status, AT_SYMLINK_NOFOLLOW) != 0)
-                    return MakeError(errno, PathOf(name), "stat");
+                if (::fstatat(folder.fDescriptor, name, &status, AT_SYMLINK_NOFOLLOW) != 0) {
+                    int error = errno;
+                    return MakeError(error, PathOf(name), "stat");
+                }
                 type = S_ISDIR(status.st_mode) ? DT_DIR : DT_REG;
             }
             XPosixTreeError error;
@@ -245,8 +255,10 @@ private:
     XPosixTreeError Enter(int inParent, const char* inName) {
         UnlockFolder(inParent, inName);
         int descriptor = ::openat(inParent, inName, O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
-        if (descriptor < 0)
-            return MakeError(errno, PathOf(inName), "opendir");
+        if (descriptor < 0) {
+            int error = errno;
+            return MakeError(error, PathOf(inName), "opendir");
+        }
         Frame frame{descriptor, inName, std::string(), 0};
         // The entries are read straight into a buffer: no listing stream, no second descriptor.
         for (;;) {
@@ -281,8 +293,10 @@ private:
         ::close(fFrames.back().fDescriptor);
         fFrames.pop_back();
         int parent = fFrames.empty() ? inRootParent : fFrames.back().fDescriptor;
-        if (::unlinkat(parent, name.c_str(), AT_REMOVEDIR) != 0)
-            return MakeError(errno, PathOf(name.c_str()), "rmdir");
+        if (::unlinkat(parent, name.c_str(), AT_REMOVEDIR) != 0) {
+            int error = errno;
+            return MakeError(error, PathOf(name.c_str()), "rmdir");
+        }
         return XPosixTreeError();
     }
 
@@ -312,13 +326,18 @@ XPosixTreeError XPosixForcedDelete::Delete(std::string_view inPath, XPosixTreeEr
     size_t slash = path.rfind('/');
     std::string parent = slash == std::string::npos ? "." : (slash == 0 ? "/" : path.substr(0, slash));
     std::string name = slash == std::string::npos ? path : path.substr(slash + 1);
+    // "d/." names d itself and "a/b/.." names a: removing either from the parent of the last component
+    // would empty a folder the path does not seem to name.
+    if (IsDotOrDotDot(name.c_str()))
+        return MakeError(EINVAL, inPath, "delete");
 
     ParentGuard guard(parent);
     XPosixTreeError result;
     // Reaching the parent needs search permission only, not read permission.
     int parentDescriptor = ::open(parent.c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC);
     if (parentDescriptor < 0) {
-        result = MakeError(errno, path, "stat");
+        int error = errno;
+        result = MakeError(error, path, "stat");
     } else {
         result = DescriptorWalk(path).Run(parentDescriptor, name.c_str());
         ::close(parentDescriptor);

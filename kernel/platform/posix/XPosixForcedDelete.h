@@ -21,8 +21,9 @@ public:
     XPosixForcedDelete() = delete;
 
     /// Removes inPath (a folder, or a file or link, which is removed alone) and everything in it.
-    /// Returns success, or the errno and path of the first failure, where the walk stops ("/" and an
-    /// empty path give EINVAL; a missing path gives ENOENT). A failure to give the parent back its
+    /// Returns success, or the errno and path of the first failure, where the walk stops ("/", an empty
+    /// path and a path whose last component is "." or ".." give EINVAL, nothing removed; a missing path
+    /// gives ENOENT). A failure to give the parent back its
     /// mode or attributes does not change the result: it goes to outRestoreError when given.
     [[nodiscard]] static XPosixTreeError Delete(std::string_view inPath,
                                                 XPosixTreeError* outRestoreError = nullptr);

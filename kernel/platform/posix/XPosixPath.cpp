@@ -8,13 +8,19 @@ namespace vkit {
 namespace {
 
 constexpr char16_t kReplacementChar = 0xFFFD;
+// The lone surrogates U+DC00 + byte that stand for the bytes of names that are not UTF-8.
+constexpr char16_t kKeptByteBase = 0xDC00;
+constexpr char16_t kFirstKeptByte = 0xDC80;
+constexpr char16_t kLastKeptByte = 0xDCFF;
 
 constexpr char16_t Exchanged(char16_t inUnit) {
     return inUnit == u':' ? u'/' : (inUnit == u'/' ? u':' : inUnit);
 }
 
-/// Appends UTF-16 text to ioText as UTF-8, exchanging ":" and "/" when inExchange. As VString::ToUTF8,
-/// an unpaired surrogate becomes U+FFFD. ":" and "/" never occur inside a multi-byte sequence.
+/// Appends UTF-16 text to ioText as UTF-8, exchanging ":" and "/" when inExchange. As
+/// VString::AppendToUTF8KeepingBytes, a lone surrogate U+DC80 to U+DCFF becomes the byte of a name
+/// that was not UTF-8, any other unpaired surrogate U+FFFD. ":" and "/" never occur inside a
+/// multi-byte sequence.
 void AppendUTF8(std::u16string_view inText, bool inExchange, std::string& ioText) {
     size_t start = ioText.size();
     ioText.resize(start + inText.size() * 3);
@@ -32,6 +38,10 @@ void AppendUTF8(std::u16string_view inText, bool inExchange, std::string& ioText
             *out++ = static_cast<char>(0x80 | ((code >> 12) & 0x3F));
             *out++ = static_cast<char>(0x80 | ((code >> 6) & 0x3F));
             *out++ = static_cast<char>(0x80 | (code & 0x3F));
+            continue;
+        }
+        if (c >= kFirstKeptByte && c <= kLastKeptByte) {
+            *out++ = static_cast<char>(c - kKeptByteBase);
             continue;
         }
         if (c >= 0xD800 && c <= 0xDFFF)
@@ -59,7 +69,7 @@ void AppendText(std::u16string_view inText, VString& ioText) {
 }
 
 void AppendText(std::string_view inText, VString& ioText) {
-    ioText.AppendUTF8(inText.data(), inText.size());
+    ioText.AppendUTF8KeepingBytes(inText.data(), inText.size());
 }
 
 /// Turns "Root" followed by a full POSIX text, held in ioText, into the native path, in place: the
@@ -178,7 +188,8 @@ std::string XPosixPath::GetPosixPath(const VFilePath& inPath) {
 }
 
 void XPosixPath::GetPosixPathFromString(const VString& inPosix, std::string& outPosix) {
-    inPosix.ToUTF8(outPosix);
+    outPosix.clear();
+    inPosix.AppendToUTF8KeepingBytes(outPosix);
 }
 
 void XPosixPath::GetFilePathFromPosixPath(const char* inText, bool inIsFolder, VFilePath& outPath) {
@@ -194,7 +205,8 @@ void XPosixPath::GetFilePathFromPosixPath(std::string_view inText, bool inIsFold
         outPath._Validate();
         return;
     }
-    VString posix(inText);
+    VString posix;
+    AppendText(inText, posix);
     if (inIsFolder && !posix.View().ends_with(u'/'))
         posix.AppendUniChar(u'/');
     outPath.FromFullPath(posix, FilePathStyle::Posix);

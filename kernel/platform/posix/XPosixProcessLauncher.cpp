@@ -26,9 +26,9 @@ constexpr int32_t kTerminationWait = 5000;
 // The longest sleep between two looks at a child's end where the system has no pidfd.
 constexpr int kLongestPollInterval = 50;
 
+/// A new pipe end has no status flag of its own to keep.
 bool SetNonBlocking(int inDescriptor) noexcept {
-    int flags = ::fcntl(inDescriptor, F_GETFL);
-    return flags >= 0 && ::fcntl(inDescriptor, F_SETFL, flags | O_NONBLOCK) == 0;
+    return ::fcntl(inDescriptor, F_SETFL, O_NONBLOCK) == 0;
 }
 
 /// Blocks SIGPIPE on the calling thread for the scope, so that writing to a child that has gone fails

@@ -1,6 +1,8 @@
 // XPosixSystem: Linux system calls behind VSystem.
 #include "platform/posix/XPosixSystem.h"
 
+#include "platform/posix/XPosixDirectoryEntry.h"
+
 #include <cerrno>
 #include <csignal>
 #include <cstdio>
@@ -54,7 +56,9 @@ void XPosixSystem::GetProcessList(std::vector<int32_t>& ioProcessIDs) {
     DIR* proc = opendir("/proc");
     if (proc == nullptr)
         return;
-    while (dirent* entry = readdir(proc)) {
+    // A failure part-way keeps the pids read so far.
+    int error = 0;
+    while (dirent* entry = ReadEntry(proc, error)) {
         const char* name = entry->d_name;
         int64_t pid = 0;
         const char* c = name;

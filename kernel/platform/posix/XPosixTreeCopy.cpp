@@ -2,7 +2,9 @@
 #include "platform/posix/XPosixTreeCopy.h"
 
 #include "platform/posix/XPosixDescriptor.h"
+#include "platform/posix/XPosixDirectoryEntry.h"
 #include "platform/posix/XPosixForcedDelete.h"
+#include "platform/posix/XPosixItemRelation.h"
 #include "platform/posix/XPosixTreeCopyRun.h"
 
 #include <algorithm>
@@ -30,8 +32,6 @@ constexpr std::string_view kTemporaryInfix = ".copy-";
 constexpr size_t kTemporarySuffixLength = 6;
 constexpr size_t kMaxNameLength = 255;
 constexpr int kMaxTemporaryAttempts = 64;
-// Bounds the walk up from the destination to "/" in the inside-the-source check.
-constexpr int kMaxFolderDepth = 4096;
 // A background flush quicker than this found (almost) nothing to write; the next one waits a little.
 constexpr long kIdleFlushNanoseconds = 2'000'000;
 constexpr long kFlushPauseNanoseconds = 5'000'000;
@@ -67,25 +67,6 @@ std::string TemporaryPrefix(std::string_view inName) {
     return prefix;
 }
 
-/// True when the folder inFolder is the source or lies inside it (walking up by "..").
-bool IsSameOrInside(int inFolder, const struct stat& inSource) {
-    XPosixDescriptor current(::fcntl(inFolder, F_DUPFD_CLOEXEC, 0));
-    for (int depth = 0; current.IsValid() && depth < kMaxFolderDepth; ++depth) {
-        struct stat status;
-        if (::fstat(current.Get(), &status) != 0)
-            return false;
-        if (status.st_dev == inSource.st_dev && status.st_ino == inSource.st_ino)
-            return true;
-        XPosixDescriptor parent(::openat(current.Get(), "..", O_RDONLY | O_DIRECTORY | O_CLOEXEC));
-        struct stat parentStatus;
-        if (!parent.IsValid() || ::fstat(parent.Get(), &parentStatus) != 0 ||
-            (parentStatus.st_dev == status.st_dev && parentStatus.st_ino == status.st_ino))
-            return false;
-        current.Reset(parent.Release());
-    }
-    return false;
-}
-
 /// Removes the temporaries of earlier copies to the same destination that were killed: a running copy
 /// holds its temporary's lock, a dead one's lock went with its process. Failures are left alone.
 void RemoveAbandonedTemporaries(int inParent, const std::string& inParentPath, const std::string& inPrefix) {
@@ -96,7 +77,8 @@ void RemoveAbandonedTemporaries(int inParent, const std::string& inParentPath, c
             ::close(listingDescriptor);
         return;
     }
-    while (struct dirent* entry = ::readdir(listing)) {
+    int listingError = 0;
+    while (struct dirent* entry = ReadEntry(listing, listingError)) {
         std::string_view name(entry->d_name);
         if (name.size() != inPrefix.size() + kTemporarySuffixLength || !name.starts_with(inPrefix))
             continue;
@@ -174,7 +156,7 @@ XPosixTreeError OpenEnds(const std::string& inSource, const std::string& inParen
         int error = errno;
         return MakeError(error, inSource, "fstat");
     }
-    if (IsSameOrInside(outParent.Get(), status))
+    if (XPosixItemRelation::IsSameOrInside(outParent.Get(), status))
         return MakeError(EINVAL, inDestination, "copy into itself");
     return XPosixTreeError();
 }

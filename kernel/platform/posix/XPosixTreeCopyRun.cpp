@@ -103,11 +103,11 @@ void XPosixTreeCopyRun::Walk(Folder* inFolder) {
     for (;;) {
         if (fFailed.load(std::memory_order_relaxed))
             break;
-        errno = 0;
-        struct dirent* entry = ::readdir(listing);
+        int error = 0;
+        struct dirent* entry = ReadEntry(listing, error);
         if (entry == nullptr) {
-            if (errno != 0)
-                Fail(errno, inFolder, "", true, "readdir");
+            if (error != 0)
+                Fail(error, inFolder, "", true, "readdir");
             break;
         }
         const char* name = entry->d_name;
@@ -117,7 +117,8 @@ void XPosixTreeCopyRun::Walk(Folder* inFolder) {
         if (type == DT_UNKNOWN) {
             struct stat status;
             if (::fstatat(source, name, &status, AT_SYMLINK_NOFOLLOW) != 0) {
-                Fail(errno, inFolder, name, true, "fstatat");
+                error = errno;
+                Fail(error, inFolder, name, true, "fstatat");
                 break;
             }
             type = TypeFromMode(status.st_mode);
@@ -143,25 +144,29 @@ bool XPosixTreeCopyRun::EnterFolder(Folder* inParent, const char* inName) {
         return ::openat(::dirfd(inParent->fSource), inName, O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
     });
     if (source < 0) {
-        Fail(errno, inParent, inName, true, "open");
+        int error = errno;
+        Fail(error, inParent, inName, true, "open");
         return false;
     }
     struct stat status;
     DIR* listing = nullptr;
     if (::fstat(source, &status) != 0 || (listing = ::fdopendir(source)) == nullptr) {
-        Fail(errno, inParent, inName, true, "opendir");
+        int error = errno;
+        Fail(error, inParent, inName, true, "opendir");
         ::close(source);
         return false;
     }
     // Created private to the copy; its own mode comes once its content is in.
     if (::mkdirat(inParent->fDest, inName, 0700) != 0) {
-        Fail(errno, inParent, inName, false, "mkdir");
+        int error = errno;
+        Fail(error, inParent, inName, false, "mkdir");
         ::closedir(listing);
         return false;
     }
     int dest = ::openat(inParent->fDest, inName, O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
     if (dest < 0) {
-        Fail(errno, inParent, inName, false, "open");
+        int error = errno;
+        Fail(error, inParent, inName, false, "open");
         ::closedir(listing);
         return false;
     }

@@ -48,6 +48,8 @@ TEST(VErrorBaseTest, ErrorStringAndLocationNameTheComponent) {
     EXPECT_EQ(Text(&VErrorBase::GetLocation, engine), "component: 'UPZQ'");
     VErrorBase negative(MakeVError(kComponentCarbon, -43));
     EXPECT_EQ(Text(&VErrorBase::GetErrorString, negative), "Error code: -43 (CARB)");
+    // The signature is read as text: it ends at a zero byte.
+    EXPECT_EQ(Text(&VErrorBase::GetErrorString, VErrorBase(VE_OK)), "Error code: 0 ()");
 }
 
 TEST(VErrorBaseTest, ErrorRecordsTheCurrentTask) {

@@ -168,12 +168,17 @@ TEST_F(VErrorTaskContextTest, PoppingTheBottomContextReplacesItByACopy) {
     bottom->Release();
 }
 
-TEST_F(VErrorTaskContextTest, MemoryErrorMarksTheContext) {
-    StErrorContextInstaller guard;
+TEST_F(VErrorTaskContextTest, TaskOperationsActOnTheTopContext) {
+    StErrorContextInstaller guard(kErrorB); // one code: it is filtered
     vThrowError(VE_MEMORY_FULL);
-    EXPECT_TRUE(fTaskContext->FailedForMemory());
+    EXPECT_TRUE(VTask::FailedForMemory());
+    VTask::PushRetainedError(new VErrorBase(kErrorB));
+    VTask::PushErrors(guard.GetContext()); // its own errors again, without losing its place
+    EXPECT_TRUE(guard.GetContext()->IsSilent());
+    ASSERT_EQ(guard.GetContext()->GetErrors().size(), 4u);
+    EXPECT_EQ(guard.GetContext()->GetErrors()[1]->GetRefCount(), 2) << "once per push, the caller's released";
     VTask::FlushErrors();
-    EXPECT_FALSE(fTaskContext->FailedForMemory());
+    EXPECT_FALSE(VTask::FailedForMemory());
 }
 
 TEST_F(VErrorTaskContextTest, ParametersForPushedErrorsAreMerged) {

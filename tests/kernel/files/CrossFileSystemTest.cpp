@@ -2,12 +2,16 @@
 // so files and folders go by copy and removal, and the tree copy by read and write.
 #include "VFileTestSupport.h"
 
+#include "files/VFileErrorCodes.h"
+#include "files/VFileIterator.h"
 #include "files/VFileOptions.h"
+#include "files/VFolderIterator.h"
 
 #include <gtest/gtest.h>
 
 #include <cstdlib>
 #include <string>
+#include <sys/mount.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -34,6 +38,8 @@ protected:
         fOther = pattern;
     }
     void TearDown() override {
+        if (!fMount.empty())
+            ::umount2(fMount.c_str(), MNT_DETACH);
         if (!fOther.empty())
             VTestTempFolder::RemoveTree(fOther);
     }
@@ -51,6 +57,7 @@ protected:
 
     VTestTempFolder fTemp;
     std::string fOther;
+    std::string fMount;
 };
 
 } // namespace
@@ -113,4 +120,41 @@ TEST_F(CrossFileSystemTest, OneCallTreeCopyFallsBackToReadAndWrite) {
     EXPECT_EQ(RunShell("cmp -s '" + fOther + "/New.app/Contents/Resources/data.bin' '" + fTemp.Path() +
                        "/Installed.app/Contents/Resources/data.bin'"),
               0);
+}
+
+TEST_F(CrossFileSystemTest, FolderMoveWhoseSourceRemovalStopsKeepsTheCompleteCopy) {
+    MakeTree(fTemp / "App.app");
+    // A mount point inside the source: its removal stops there (EBUSY).
+    fMount = fTemp / "App.app/Contents/Resources/empty";
+    if (::mount("tmpfs", fMount.c_str(), "tmpfs", 0, "size=1m") != 0)
+        GTEST_SKIP() << "mounting a tmpfs is not permitted here";
+    std::vector<std::string> before = TreeOf(fTemp / "App.app");
+    StErrorContextInstaller guard;
+    EXPECT_EQ(FolderAt(fTemp / "App.app")->Move(*FolderAt(fOther), nullptr), VE_FOLDER_CANNOT_RENAME);
+    EXPECT_TRUE(TreeOf(fOther + "/App.app") == before && ItemExists(fMount));
+    EXPECT_EQ(LastParameter(guard, "item"), fMount) << Dump(guard);
+}
+
+TEST_F(CrossFileSystemTest, NamesThatAreNotUTF8SurviveByteForByte) {
+    const std::string latin1 = "caf\xE9";
+    fTemp.WriteFile("Bytes/" + latin1, "1");
+    fTemp.WriteFile("Bytes/\xFF/na\xEFve", "2");
+    StErrorContextInstaller guard;
+    // Item by item to the other file system and in one call back; then each item, rebuilt from the path
+    // its listing gives, moved across, deleted or trashed.
+    EXPECT_EQ(FolderAt(fTemp / "Bytes")->CopyTo(*FolderAt(fOther), nullptr, 0), VE_OK) << Dump(guard);
+    EXPECT_EQ(FolderAt(fOther + "/Bytes")
+                  ->CopyTo(*FolderAt(fTemp.Path()), VString("Back"), nullptr, kCopyOverwrite),
+              VE_OK);
+    EXPECT_TRUE(TreeOf(fOther + "/Bytes") == TreeOf(fTemp / "Bytes") &&
+                TreeOf(fTemp / "Back") == TreeOf(fOther + "/Bytes"));
+    for (VFolderIterator it(FolderAt(fTemp / "Bytes").Get()); it.IsValid(); ++it)
+        EXPECT_EQ(VFolder(it->GetPath()).Move(*FolderAt(fOther), nullptr), VE_OK) << Dump(guard);
+    for (VFileIterator it(FolderAt(fTemp / "Bytes").Get()); it.IsValid(); ++it)
+        EXPECT_EQ(VFile(it->GetPath()).Move(*FolderAt(fOther), nullptr), VE_OK) << Dump(guard);
+    for (VFolderIterator it(FolderAt(fOther).Get()); it.IsValid(); ++it)
+        EXPECT_EQ(VFolder(it->GetPath()).DeleteForced(), VE_OK) << Dump(guard);
+    for (VFileIterator it(FolderAt(fTemp / "Back").Get()); it.IsValid(); ++it)
+        EXPECT_EQ(VFile(it->GetPath()).MoveToTrash(), VE_OK) << Dump(guard);
+    EXPECT_EQ(ReadFile(std::string(std::getenv("XDG_DATA_HOME")) + "/Trash/files/" + latin1), "1");
 }

@@ -189,6 +189,10 @@ TEST_F(VFileTest, ContentRoundTripsAndSetContentMakesTheFolders) {
     VMemoryBuffer content;
     ASSERT_EQ(file->GetContent(content), VE_OK);
     EXPECT_EQ(std::string(static_cast<const char*>(content.GetDataPtr()), content.GetDataSize()), "xyz");
+    char range[4] = {};
+    size_t read = 0;
+    EXPECT_EQ(file->GetData(range, 4, 1, &read), VE_STREAM_EOF) << "only two bytes from position 1";
+    EXPECT_EQ(std::string(range, read), "yz");
     int64_t size = 0;
     EXPECT_EQ(file->GetSize(&size), VE_OK);
     EXPECT_EQ(size, 3);

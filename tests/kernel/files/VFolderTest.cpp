@@ -10,12 +10,28 @@
 #include <gtest/gtest.h>
 
 #include <cstdlib>
+#include <dlfcn.h>
 #include <string>
 #include <sys/stat.h>
 #include <unistd.h>
 
 using namespace vkit;
 using namespace vkit::testing;
+
+// While sVanishingName is set, readdir here gives entries without their type (as file systems that do
+// not record it do), so that the reader looks each up, and removes that entry just before giving it.
+static std::string sVanishingName;
+
+extern "C" struct dirent* readdir(DIR* inDirectory) {
+    static const auto sReal = reinterpret_cast<struct dirent* (*)(DIR*)>(::dlsym(RTLD_NEXT, "readdir"));
+    struct dirent* entry = sReal(inDirectory);
+    if (entry != nullptr && !sVanishingName.empty()) {
+        entry->d_type = DT_UNKNOWN;
+        if (sVanishingName == entry->d_name)
+            ::unlinkat(::dirfd(inDirectory), entry->d_name, 0);
+    }
+    return entry;
+}
 
 namespace {
 
@@ -215,6 +231,66 @@ TEST_F(VFolderTest, CopySkipsInvisibleItemsWhenAsked) {
     EXPECT_EQ(TreeOf(fTemp / "copy"), std::vector<std::string>{"/shown 420 file s"});
 }
 
+TEST_F(VFolderTest, ListingsSurviveAnEntryThatVanishesWhileTheyAreRead) {
+    StErrorContextInstaller guard;
+    std::vector<VRefPtr<IFileSystemObject>> elements;
+    for (char step : {'e', 'c', 'd'}) {
+        fTemp.WriteFile("src/gone", "g");
+        fTemp.WriteFile("src/sub/kept", "k");
+        sVanishingName = "gone";
+        VError error = step == 'e'
+                           ? FolderAt(fTemp / "src")->GetElements(elements, kIterateFiles | kIterateFolders)
+                       : step == 'c' ? FolderAt(fTemp / "src")->CopyContentsTo(*FolderAt(fTemp / "copy"), 0)
+                                     : FolderAt(fTemp / "src")->DeleteContents(true);
+        sVanishingName.clear();
+        EXPECT_EQ(error, VE_OK) << step << Dump(guard);
+    }
+    // GetElements gave the sub-folder; a missing folder fails.
+    EXPECT_EQ(elements.size(), 1u);
+    EXPECT_EQ(FolderAt(fTemp / "missing")->GetElements(elements, kIterateFiles), VE_FILE_NOT_FOUND);
+}
+
+// In a folder holding src/a, src/src/b, App/x, app/ and the link src/self -> ".". Operations, all with
+// kCopyOverwrite: 'f' file copy and 'm' file move onto fTo, 'F' folder copy into fTo under its own name.
+struct TargetCase {
+    const char* fLabel;
+    char fOperation;
+    const char* fFrom;
+    const char* fTo;
+    VError fExpected;
+};
+
+const TargetCase kTargetCases[] = {
+    {"file onto itself", 'f', "src/a", "src/a", VE_FILE_CANNOT_COPY},
+    {"file through a linked parent", 'f', "src/a", "src/self/a", VE_FILE_CANNOT_COPY},
+    {"file moved onto itself", 'm', "src/a", "src/self/a", VE_FILE_CANNOT_MOVE},
+    {"folder into its own parent", 'F', "src", ".", VE_FOLDER_CANNOT_COPY},
+    {"folder into an ancestor, onto the folder holding it", 'F', "src/src", ".", VE_FOLDER_CANNOT_COPY},
+    {"folder onto itself through a linked parent", 'F', "src/src", "src/self", VE_FOLDER_CANNOT_COPY},
+    {"folder into one whose name differs only in case", 'F', "App", "app", VE_OK},
+};
+
+TEST_F(VFolderTest, TargetsThatAreOrHoldOrLieInTheSourceAreRefusedWithNothingChanged) {
+    fTemp.WriteFile("src/a", "a");
+    fTemp.WriteFile("src/src/b", "b");
+    fTemp.WriteFile("App/x", "x");
+    fTemp.MakeFolder("app");
+    ASSERT_EQ(::symlink(".", (fTemp / "src/self").c_str()), 0);
+    std::vector<std::string> before = TreeOf(fTemp.Path());
+    for (const TargetCase& row : kTargetCases) {
+        StErrorContextInstaller guard;
+        const std::string from = fTemp / row.fFrom, to = fTemp / row.fTo;
+        VError error = row.fOperation == 'F' ? FolderAt(from)->CopyTo(*FolderAt(to), nullptr, kCopyOverwrite)
+                       : row.fOperation == 'f'
+                           ? FileAt(from)->CopyTo(FileAt(to)->GetPath(), nullptr, kCopyOverwrite)
+                           : FileAt(from)->Move(FileAt(to)->GetPath(), nullptr, kCopyOverwrite);
+        EXPECT_EQ(error, row.fExpected) << row.fLabel << Dump(guard);
+        // Refused with a file error that says why, the disk as it was.
+        EXPECT_EQ(TreeOf(fTemp.Path()) == before, row.fExpected != VE_OK) << row.fLabel;
+        EXPECT_EQ(Dump(guard).find("destination") != std::string::npos, row.fExpected != VE_OK) << row.fLabel;
+    }
+}
+
 std::string sVanishingItem;
 
 void RemoveVanishingItem(const VFolder&) {
@@ -338,9 +414,9 @@ TEST_F(VFolderTest, PermissionsAreReadAndSetOnTheFolderItself) {
     EXPECT_EQ(FolderAt(fTemp / "missing")->MAC_GetPermissions(&mode), VE_FILE_NOT_FOUND);
 }
 
-TEST_F(VFolderTest, IsSameFolderComparesPathsIgnoringCase) {
+TEST_F(VFolderTest, IsSameFolderComparesNamesExactly) {
     VRefPtr<VFolder> folder = FolderAt(fTemp / "Dir");
-    EXPECT_TRUE(folder->IsSameFolder(FolderAt(fTemp / "dir").Get()));
+    EXPECT_FALSE(folder->IsSameFolder(FolderAt(fTemp / "dir").Get()));
     EXPECT_FALSE(folder->IsSameFolder(FolderAt(fTemp / "other").Get()));
     EXPECT_FALSE(folder->IsSameFolder(nullptr));
 }

@@ -414,6 +414,9 @@ TEST(VJSONImporterTest, ParseFileContentReadsTheCharacterSet) {
     EXPECT_EQ(reports[0].fCode, VE_JSON_UNEXPECTED_END);
     EXPECT_EQ(reports[1].fLine, 3);
     EXPECT_EQ(value.GetProperty("a").GetStringView(), u"\u00e9");
+    EXPECT_EQ(file.GetContentAsJSON(value, eCharSetUTF16LittleEndian), VE_JSON_MALFORMED);
+    VFile good(VString(folder.WriteFile("good.json", "[1]").c_str()), FilePathStyle::Posix);
+    EXPECT_EQ(good.GetContentAsJSON(value), VE_OK);
 }
 
 TEST(VJSONImporterTest, DeepestDocumentIsReadWrittenAndFreedOnATaskStack) {

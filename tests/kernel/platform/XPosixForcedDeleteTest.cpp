@@ -115,13 +115,16 @@ TEST_F(XPosixForcedDeleteTest, LinksToASentinelAreRemovedNotFollowed) {
     EXPECT_EQ(ModeOf(sentinel), 0555);
 }
 
-TEST_F(XPosixForcedDeleteTest, MissingOrNamelessPathsFail) {
+TEST_F(XPosixForcedDeleteTest, MissingNamelessOrDotEndedPathsFail) {
     XPosixTreeError missing = XPosixForcedDelete::Delete(fParent + "/absent");
 
     EXPECT_EQ(missing.fErrno, ENOENT);
     EXPECT_EQ(missing.fPath, fParent + "/absent");
     EXPECT_EQ(XPosixForcedDelete::Delete("/").fErrno, EINVAL);
     EXPECT_EQ(XPosixForcedDelete::Delete("").fErrno, EINVAL);
+    // "tree/." names tree and "tree/Contents/.." names it too: nothing of it is removed.
+    for (const char* step : {"/.", "/./", "/Contents/.."})
+        EXPECT_EQ(XPosixForcedDelete::Delete(fTree + step).fErrno, EINVAL);
     EXPECT_TRUE(ItemExists(fTree + "/plain.txt"));
 }
 

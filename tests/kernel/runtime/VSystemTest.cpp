@@ -2,10 +2,12 @@
 #include "runtime/VSystem.h"
 #include "support/VTestTempFolder.h"
 #include "text/VString.h"
+#include "text/VTime.h"
 
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstdlib>
 #include <fcntl.h>
 #include <spawn.h>
 #include <sys/stat.h>
@@ -41,8 +43,8 @@ TEST(VSystemTest, ProcessListHoldsThisProcessAndIsAppended) {
 
 TEST(VSystemTest, ProcessIsRunningUntilReaped) {
     EXPECT_TRUE(VSystem::IsProcessRunning(static_cast<int32_t>(getpid())));
-    EXPECT_FALSE(VSystem::IsProcessRunning(0));
-    EXPECT_FALSE(VSystem::IsProcessRunning(-1));
+    EXPECT_TRUE(VSystem::IsProcessRunning(0));            // the caller's own process group
+    EXPECT_FALSE(VSystem::IsProcessRunning(-2147483647)); // no such process group
 
     int pipeFDs[2];
     ASSERT_EQ(pipe2(pipeFDs, O_CLOEXEC), 0);
@@ -65,6 +67,18 @@ TEST(VSystemTest, ProcessIsRunningUntilReaped) {
     int status = 0;
     ASSERT_EQ(waitpid(child, &status, 0), child);
     EXPECT_FALSE(VSystem::IsProcessRunning(child)); // reaped: no such process
+}
+
+TEST(VSystemTest, LocalTimeFollowsTheZoneSetting) {
+    ::setenv("TZ", "XST-2", 1); // two hours east of UTC, no daylight saving
+    VTime utc = VTime::Now(), local, back;
+    VSystem::UTCToLocalTime(utc, local);
+    VSystem::LocalToUTCTime(local, back);
+    EXPECT_TRUE(local.GetMilliseconds() - utc.GetMilliseconds() == 7200000 && back == utc);
+    EXPECT_EQ(VSystem::GetGMTOffset(false), 7200);
+    VSystem::UTCToLocalTime(VTime(), local);
+    EXPECT_TRUE(local.IsNull()) << "null in, null out";
+    ::unsetenv("TZ");
 }
 
 TEST(VSystemTest, EverySystemVersionIsSatisfied) {

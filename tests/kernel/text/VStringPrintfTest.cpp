@@ -153,8 +153,11 @@ TEST(VStringPrintfTest, FencesInTheTextDoNotCatchObjects) {
 TEST(VStringPrintfTest, OddConversions) {
     VString name("n");
     VString text;
-    text.Printf("%y %S %", &name);
+    // An unknown conversion and "%n" count one argument each; "%n" writes nothing.
+    text.Printf("%y %S %", 7, &name);
     EXPECT_EQ(Printed(text), "%y n %");
+    text.Printf("a%nb %S %d", nullptr, &name, 4);
+    EXPECT_EQ(Printed(text), "ab n 4");
     text.Printf("[%5S] [%-3S]", &name, &name);
     EXPECT_EQ(Printed(text), "[n] [n]");
     text.Printf("%.1A %S", 1.0, &name);
