@@ -239,3 +239,38 @@ TEST_F(UpdaterTest, ClientCustomizationWritesTheLinkFileBeforeAnythingMoves) {
 }
 
 } // namespace
+
+namespace {
+
+TEST_F(UpdaterTest, RestartPassesTheParametersFileAndTheHeadlessSwitch) {
+    struct Case {
+        const char* fOptions;
+        const char* fCommandLine; // after the opener's path and "-a <bundle>"
+        const char* fArguments;   // what the restarted application receives
+    };
+    const Case cases[] = {
+        {"", "", ""},
+        {"--restart-params={F}/p.ZQlink", " --args \"{F}/p.ZQlink\"", "{F}/p.ZQlink"},
+        {"--restart-params={F}/p.ZQlink --restart-headless", " --args \"{F}/p.ZQlink\" --headless",
+         "{F}/p.ZQlink --headless"},
+        {"--restart-params= --restart-headless", " --args --headless", "--headless"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.fOptions);
+        Shell(std::string("rm -rf {L} {A} {B} {F}/app-output.txt {F}/home/.local/share/Trash && ") + kBoth);
+        UpdaterRun run = Run(std::string(c.fOptions) + " " + kRun);
+        EXPECT_EQ(run.fStatus, 0);
+        EXPECT_TRUE(
+            HoldsInOrder(run.fLog, Expand("INFO Restarting installed application (\"{open}\" -a \"{A}/\"" +
+                                          std::string(c.fCommandLine) + ")...")));
+        EXPECT_EQ(AppOutputWith("2.0"), Expand("2.0 " + std::string(c.fArguments) + "\n"));
+    }
+    // An opener that cannot start the application answers 1: reported, and the update still succeeded.
+    Shell(std::string("rm -rf {L} {A} {B} && ") + kBoth + " && rm {B}/Contents/MacOS/sample");
+    UpdaterRun run = Run(kRun);
+    EXPECT_EQ(run.fStatus, 0);
+    EXPECT_TRUE(
+        HoldsInOrder(run.fLog, "INFO Updated application restarted, returned 1\nINFO Update successful"));
+}
+
+} // namespace

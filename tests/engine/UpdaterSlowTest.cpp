@@ -59,6 +59,34 @@ TEST_F(UpdaterSlowTest, RefusedRenamesAreRetriedFiveTimes) {
     }
 }
 
+TEST_F(UpdaterSlowTest, WaitsForTheCallerAtMostOneMinute) {
+    // A pid that no process has: one look, then the settling delay.
+    Shell("sh -c 'echo $$' > {F}/gone.txt; sleep 100 > /dev/null 2>&1 & echo $! > {F}/alive.txt");
+    std::string gone = ReadFile(fFolder / "gone.txt");
+    std::string alive = ReadFile(fFolder / "alive.txt");
+    gone = gone.substr(0, gone.find('\n'));
+    alive = alive.substr(0, alive.find('\n'));
+    Shell(kReset);
+    UpdaterRun run = Run("--pid " + gone + " --log-dir {L} {A} {B}");
+    EXPECT_EQ(run.fStatus, 0);
+    EXPECT_TRUE(HoldsInOrder(run.fLog, "INFO Waiting for process " + gone + " to quit\nINFO Process " + gone +
+                                           " has quit. Proceeding.\nINFO Update successful"));
+    // A process that stays: the update gives up after 60 s and moves nothing.
+    Shell(kReset);
+    run = Run("--pid " + alive + " --log-dir {L} {A} {B}");
+    Shell("kill " + alive);
+    EXPECT_EQ(run.fStatus, 2);
+    EXPECT_TRUE(HoldsInOrder(run.fLog, "ERROR Process " + alive +
+                                           " still exists after maximum wait time. Giving up.\n"
+                                           "ERROR External process wait failed\nINFO Update failed"));
+    const std::string waitFailed = "ERROR The application to update did not quit in time";
+    EXPECT_EQ(std::count_if(run.fLog.begin(), run.fLog.end(),
+                            [&](const std::string& line) { return line.rfind(waitFailed, 0) == 0; }),
+              2);
+    EXPECT_EQ(CompareTrees(fFolder / "templates/1.0", fOutdated), "");
+    EXPECT_EQ(Names("Applications").size(), 1u);
+}
+
 TEST_F(UpdaterSlowTest, KilledAtAnyPointTheApplicationIsWholeSomewhere) {
     // How many such calls the busiest thread makes in a whole run; a run is then killed when a thread
     // reaches its n-th call, for n spread over that count (strace counts each thread's calls apart).
