@@ -80,10 +80,16 @@ VIndex DecodeUTF8(const unsigned char* inBytes, size_t inLength, UniChar* outCha
 }
 
 void EncodeUTF8(const UniChar* inChars, VIndex inLength, std::string& ioText) {
+    // The ASCII start, often the whole text, takes one byte a unit: no room for three is made for it.
+    VIndex ascii = 0;
+    while (ascii < inLength && inChars[ascii] < 0x80)
+        ++ascii;
     size_t start = ioText.size();
-    ioText.resize(start + static_cast<size_t>(inLength) * 3);
+    ioText.resize(start + static_cast<size_t>(ascii) + static_cast<size_t>(inLength - ascii) * 3);
     char* out = ioText.data() + start;
-    for (VIndex i = 0; i < inLength; ++i) {
+    for (VIndex i = 0; i < ascii; ++i)
+        *out++ = static_cast<char>(inChars[i]);
+    for (VIndex i = ascii; i < inLength; ++i) {
         uint32_t c = inChars[i];
         if (c < 0x80) {
             *out++ = static_cast<char>(c);
