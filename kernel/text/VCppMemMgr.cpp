@@ -8,7 +8,9 @@
 
 namespace vkit {
 
-void VCppMemMgr::Init() {}
+void VCppMemMgr::Init() {
+    XPosixMemory::KeepFreedMemory();
+}
 
 const VObject* VCppMemMgr::CheckVObject(const void* inAddress) noexcept {
     uintptr_t address = reinterpret_cast<uintptr_t>(inAddress);

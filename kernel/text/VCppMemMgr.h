@@ -9,7 +9,9 @@ class VObject;
 /// live-object check used by the formatter.
 class VCppMemMgr {
 public:
-    /// Creates the process memory manager (called once by the entry point).
+    /// Creates the process memory manager (called once by the entry point): the allocator keeps the
+    /// memory freed after a burst of small objects (log records, error parameters) for the next
+    /// burst, instead of handing it back to the system and faulting it in again.
     static void Init();
 
     /// The live library object at inAddress, or null when the address holds none: null, misaligned,
