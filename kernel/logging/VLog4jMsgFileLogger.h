@@ -12,6 +12,7 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <string_view>
 
 namespace vkit {
 
@@ -86,7 +87,19 @@ private:
         VLog4jMsgFileLogger& fOwner;
     };
 
+    /// The text form of a record in UTF-8, with the buffers that make it.
+    struct LogInfos {
+        std::string fSource;
+        int32_t fLevel = EML_Information;
+        std::string fMessage;
+        std::string fExtras;
+        VString fScratch;
+    };
+
     void _Put(const std::vector<const VValueBag*>& inRecords);
+    static void _GetLogInfos(const VValueBag& inRecord, LogInfos& ioInfos);
+    /// Writes one line when started, not paused and the level passes (the caller holds the lock).
+    void _WriteLine(std::string_view inSource, int32_t inLevel, std::string_view inMessage);
     /// Makes the file again when it disappeared (or failed to open at a split), pushing an error once.
     void _EnsureFile();
     /// The local time of now as "YYYY-MM-DDThh:mm:ss.mmm", the date and time part kept from the last
@@ -103,8 +116,10 @@ private:
     uint32_t fLevelMask = kDefaultLogLevelMask;
     VLog4jLogListener fListener{*this};
     bool fFileLost = false; // guarded by fLock: an error was pushed for the missing file
-    std::string fTimeText;  // guarded by fLock
+    std::string fTimeText;  // guarded by fLock, as the buffers below
     int64_t fTimeSecond = -1;
+    LogInfos fInfos;
+    std::string fLine;
 };
 
 } // namespace vkit
