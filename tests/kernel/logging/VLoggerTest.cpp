@@ -1,8 +1,6 @@
 // Tests of the process logger: level checks, the ring, listeners, error records, logging from tasks.
 #include "LoggingTestSupport.h"
 
-#include "errors/StErrorContextInstaller.h"
-#include "errors/VErrorThrow.h"
 #include "logging/VLogger.h"
 #include "runtime/VTask.h"
 
@@ -188,25 +186,4 @@ TEST(VLoggerTest, RecordBuildersFillTheirAttributes) {
         texts.push_back(text);
     }
     EXPECT_EQ(texts, expected);
-}
-
-TEST(VLoggerTest, ErrorsLeavingASilentContextReachTheProcessLogger) {
-    VRefPtr<VLogger> logger = AdoptRef(new VLogger);
-    logger->Start();
-    ILogger::SetProcessLogger(logger.Get());
-    {
-        StErrorContextInstaller silent(true, true);
-        vThrowError(MakeVError(MakeOsType("UPZQ"), 2));
-    }
-    {
-        StErrorContextInstaller loud(true, false);
-        vThrowError(MakeVError(MakeOsType("UPZQ"), 3));
-    }
-    ILogger::SetProcessLogger(nullptr);
-    VTask::FlushErrors();
-    auto records = Take(*logger);
-    ASSERT_EQ(records.size(), 1u);
-    uint64_t code = 0;
-    ILoggerBagKeys::error_code.Get(*records[0], code);
-    EXPECT_EQ(code, MakeVError(MakeOsType("UPZQ"), 2));
 }
