@@ -1,9 +1,9 @@
 // XPosixTreeCopy: temporary sibling, copy run, syncfs and rename without replacing.
 #include "platform/posix/XPosixTreeCopy.h"
 
+#include "platform/posix/XPosixDescriptor.h"
 #include "platform/posix/XPosixForcedDelete.h"
 #include "platform/posix/XPosixTreeCopyRun.h"
-#include "platform/posix/XPosixDescriptor.h"
 
 #include <algorithm>
 #include <atomic>
