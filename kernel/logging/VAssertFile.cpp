@@ -77,6 +77,11 @@ void VAssertFile::Enable(const VFilePath& inBundleFolder) {
     }
     AssertFileState& state = State();
     std::lock_guard lock(state.fMutex);
+    // Another file starts afresh: its first open empties it and writes the banner.
+    if (path != state.fPath) {
+        state.fOpenedOnce = false;
+        state.fRenameCounter = 0;
+    }
     state.fPath = path;
 }
 
