@@ -65,8 +65,8 @@ struct BundleSetup {
         std::ifstream french(resources + "fr.lproj/Updater.xlf");
         fFrench.assign(std::istreambuf_iterator<char>(french), {});
         ::setenv("LANGUAGE", "fr_FR", 1);
-        std::atexit([] { std::filesystem::remove_all(std::filesystem::path(Get().fBundle).parent_path()); });
     }
+    ~BundleSetup() { std::filesystem::remove_all(std::filesystem::path(fBundle).parent_path()); }
     static BundleSetup& Get() {
         static BundleSetup sSetup;
         return sSetup;

@@ -69,8 +69,8 @@ struct LogSetup {
         const char* tmp = std::getenv("TMPDIR");
         std::string pattern = std::string(tmp != nullptr ? tmp : "/tmp") + "/logbench-XXXXXX";
         fFolder = mkdtemp(pattern.data());
-        std::atexit([] { std::filesystem::remove_all(Get().fFolder); });
     }
+    ~LogSetup() { std::filesystem::remove_all(fFolder); }
     static LogSetup& Get() {
         static LogSetup sSetup;
         return sSetup;
