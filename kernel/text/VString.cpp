@@ -82,6 +82,12 @@ VIndex DecodeUTF8(const unsigned char* inBytes, size_t inLength, UniChar* outCha
 void EncodeUTF8(const UniChar* inChars, VIndex inLength, std::string& ioText) {
     // The ASCII start, often the whole text, takes one byte a unit: no room for three is made for it.
     VIndex ascii = 0;
+    // Four units at a time while all are ASCII, then unit by unit.
+    for (uint64_t units; ascii + 4 <= inLength; ascii += 4) {
+        std::memcpy(&units, inChars + ascii, sizeof(units));
+        if ((units & 0xFF80FF80FF80FF80ULL) != 0)
+            break;
+    }
     while (ascii < inLength && inChars[ascii] < 0x80)
         ++ascii;
     size_t start = ioText.size();
