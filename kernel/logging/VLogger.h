@@ -20,6 +20,10 @@ class VTask;
 /// The first listener starts the reader task "Logger", which flushes every kFlushPeriod ms, and at
 /// once when a quarter of the ring has filled since the last wake-up, so that bursts are not lost.
 ///
+/// Delivered records are released by the next calls of LogBag, two each, on the tasks that log and
+/// so made them (the allocator then reuses their memory without contention), or by the next flush
+/// that finds nothing new.
+///
 /// Logging takes the buffer lock only for the ring update. Listeners run under the listeners lock,
 /// on the task that flushes; a flush takes the listeners lock first and then the buffer lock only
 /// to take the waiting records, so that batches reach the listeners in logging order and logging is
@@ -91,6 +95,7 @@ private:
     std::atomic<bool> fStarted{false};
     std::atomic<bool> fFlushEnabled{true};
     std::vector<ILogListener*> fListeners;    // retained; guarded by fListenersLock
+    std::vector<const VValueBag*> fDelivered; // retained; guarded by fBufferLock
     std::atomic<VTask*> fReaderTask{nullptr}; // retained; made once, under fListenersLock
 };
 
