@@ -144,64 +144,76 @@ int32_t VLog4jMsgFileLogger::GetLogMaxNumberToKeep() const {
 
 void VLog4jMsgFileLogger::GetLogInfosFromBag(const VValueBag& inRecord, VString& outSource, int32_t& outLevel,
                                              VString& outMessage) {
-    LogInfos infos;
-    _GetLogInfos(inRecord, infos);
-    outSource.FromUTF8(infos.fSource.data(), infos.fSource.size());
-    outLevel = infos.fLevel;
-    outMessage.FromUTF8(infos.fMessage.data(), infos.fMessage.size());
+    RecordParts parts;
+    VString scratch;
+    _ReadRecord(inRecord, parts, scratch);
+    std::string text;
+    _AppendSource(inRecord, parts, text, scratch);
+    outSource.FromUTF8(text.data(), text.size());
+    outLevel = parts.fLevel;
+    text.clear();
+    _AppendMessage(inRecord, parts, text, scratch);
+    outMessage.FromUTF8(text.data(), text.size());
 }
 
-void VLog4jMsgFileLogger::_GetLogInfos(const VValueBag& inRecord, LogInfos& ioInfos) {
-    ioInfos.fSource.clear();
-    ioInfos.fMessage.clear();
-    ioInfos.fExtras.clear();
-    ioInfos.fLevel = ILoggerBagKeys::level.GetDefault();
-    VIndex messageIndex = 0;
-    VIndex sourceIndex = 0;
-    uint64_t errorCode = 0;
-    uint32_t component = 0;
+void VLog4jMsgFileLogger::_ReadRecord(const VValueBag& inRecord, RecordParts& outParts, VString& ioScratch) {
+    outParts.fMessageIndex = 0;
+    outParts.fSourceIndex = 0;
+    outParts.fErrorCode = 0;
+    outParts.fComponent = 0;
+    outParts.fLevel = ILoggerBagKeys::level.GetDefault();
+    outParts.fExtras.clear();
     VLong8 number;
     // One walk over the attributes: the hidden keys are read, the others become the extra fields.
     for (VIndex i = 1; i <= inRecord.GetAttributesCount(); ++i) {
         std::string_view key = inRecord.GetNthAttributeKey(i);
         std::string_view label;
         if (key == ILoggerBagKeys::message.GetView()) {
-            messageIndex = i;
+            outParts.fMessageIndex = i;
         } else if (key == ILoggerBagKeys::source.GetView()) {
-            sourceIndex = i;
+            outParts.fSourceIndex = i;
         } else if (key == ILoggerBagKeys::level.GetView() || key == ILoggerBagKeys::error_code.GetView() ||
                    key == ILoggerBagKeys::component_signature.GetView()) {
             inRecord.GetNthAttributeValue(i, number);
             if (key == ILoggerBagKeys::level.GetView())
-                ioInfos.fLevel = static_cast<int32_t>(number.Get());
+                outParts.fLevel = static_cast<int32_t>(number.Get());
             else if (key == ILoggerBagKeys::error_code.GetView())
-                errorCode = static_cast<uint64_t>(number.Get());
+                outParts.fErrorCode = static_cast<uint64_t>(number.Get());
             else
-                component = static_cast<uint32_t>(number.Get());
+                outParts.fComponent = static_cast<uint32_t>(number.Get());
         } else if (ILoggerBagKeys::GetLabel(key, label)) {
-            inRecord.GetNthAttributeValue(i, ioInfos.fScratch);
-            AppendExtraField(key, label, ioInfos.fScratch, ioInfos.fExtras);
+            inRecord.GetNthAttributeValue(i, ioScratch);
+            AppendExtraField(key, label, ioScratch, outParts.fExtras);
         }
     }
-    if (sourceIndex != 0 && inRecord.GetNthAttributeValue(sourceIndex, ioInfos.fScratch))
-        ioInfos.fScratch.AppendToUTF8(ioInfos.fSource);
+    if (outParts.fComponent == 0)
+        outParts.fComponent = static_cast<uint32_t>(outParts.fErrorCode >> 32);
+}
+
+void VLog4jMsgFileLogger::_AppendSource(const VValueBag& inRecord, const RecordParts& inParts,
+                                        std::string& ioText, VString& ioScratch) {
+    size_t start = ioText.size();
+    if (inParts.fSourceIndex != 0 && inRecord.GetNthAttributeValue(inParts.fSourceIndex, ioScratch))
+        ioScratch.AppendToUTF8(ioText);
     else
-        ILogger::GetProcessLogSource().AppendToUTF8(ioInfos.fSource);
-    if (component == 0)
-        component = static_cast<uint32_t>(errorCode >> 32);
-    if (component != 0) {
-        if (!ioInfos.fSource.empty())
-            ioInfos.fSource += '.';
-        AppendSignature(ioInfos.fSource, component);
+        ILogger::GetProcessLogSource().AppendToUTF8(ioText);
+    if (inParts.fComponent != 0) {
+        if (ioText.size() > start)
+            ioText += '.';
+        AppendSignature(ioText, inParts.fComponent);
     }
-    if (errorCode != 0)
-        ioInfos.fMessage.append(1, '[').append(std::to_string(NumberFromVError(errorCode))).append("] ");
-    if (messageIndex != 0 && inRecord.GetNthAttributeValue(messageIndex, ioInfos.fScratch))
-        ioInfos.fScratch.AppendToUTF8(ioInfos.fMessage);
-    if (ioInfos.fExtras.empty())
-        ioInfos.fMessage.append(" ()");
+}
+
+void VLog4jMsgFileLogger::_AppendMessage(const VValueBag& inRecord, const RecordParts& inParts,
+                                         std::string& ioText, VString& ioScratch) {
+    if (inParts.fErrorCode != 0)
+        ioText.append(1, '[').append(std::to_string(NumberFromVError(inParts.fErrorCode))).append("] ");
+    if (inParts.fMessageIndex != 0 && inRecord.GetNthAttributeValue(inParts.fMessageIndex, ioScratch))
+        ioScratch.AppendToUTF8(ioText);
+    if (inParts.fExtras.empty())
+        ioText.append(" ()");
     else
-        ioInfos.fMessage.append(ioInfos.fExtras).append(1, ')');
+        ioText.append(inParts.fExtras).append(1, ')');
 }
 
 void VLog4jMsgFileLogger::_Put(const std::vector<const VValueBag*>& inRecords) {
@@ -209,9 +221,15 @@ void VLog4jMsgFileLogger::_Put(const std::vector<const VValueBag*>& inRecords) {
     if (fFile == nullptr)
         return;
     _EnsureFile();
+    // Each line is assembled in one buffer, straight from the record.
     for (const VValueBag* record : inRecords) {
-        _GetLogInfos(*record, fInfos);
-        _WriteLine(fInfos.fSource, fInfos.fLevel, fInfos.fMessage);
+        _ReadRecord(*record, fParts, fScratch);
+        if (!_BeginLine())
+            continue;
+        _AppendSource(*record, fParts, fLine, fScratch);
+        _ContinueLine(fParts.fLevel);
+        _AppendMessage(*record, fParts, fLine, fScratch);
+        _EndLine();
     }
     fFile->Flush();
 }
@@ -245,14 +263,33 @@ void VLog4jMsgFileLogger::Log(const char* inSource, int32_t inLevel, const char*
 }
 
 void VLog4jMsgFileLogger::_WriteLine(std::string_view inSource, int32_t inLevel, std::string_view inMessage) {
-    if (fFile == nullptr || IsPaused() || !ShouldLog(static_cast<EMessageLevel>(inLevel)))
+    fParts.fLevel = inLevel;
+    if (!_BeginLine())
         return;
-    // The line "%llu %s [%s] %s - %s\n", formatted here to write a message of any length whole.
+    fLine.append(inSource);
+    _ContinueLine(inLevel);
+    fLine.append(inMessage);
+    _EndLine();
+}
+
+// The line "%llu %s [%s] %s - %s\n", assembled here to write a message of any length whole.
+
+bool VLog4jMsgFileLogger::_BeginLine() {
+    if (fFile == nullptr || IsPaused() || !ShouldLog(static_cast<EMessageLevel>(fParts.fLevel)))
+        return false;
     char sequence[24];
     char* sequenceEnd =
         std::to_chars(sequence, sequence + sizeof(sequence), ILogger::GetSequenceNumber()).ptr;
-    fLine.assign(sequence, sequenceEnd).append(1, ' ').append(_TimeText()).append(" [").append(inSource);
-    fLine.append("] ").append(GetMessageLevelName(inLevel)).append(" - ").append(inMessage).append(1, '\n');
+    fLine.assign(sequence, sequenceEnd).append(1, ' ').append(_TimeText()).append(" [");
+    return true;
+}
+
+void VLog4jMsgFileLogger::_ContinueLine(int32_t inLevel) {
+    fLine.append("] ").append(GetMessageLevelName(inLevel)).append(" - ");
+}
+
+void VLog4jMsgFileLogger::_EndLine() {
+    fLine.append(1, '\n');
     fFile->AppendString(fLine.data(), fLine.size());
 }
 
