@@ -13,7 +13,7 @@ namespace vkit {
 namespace {
 
 /// The reader is woken each time this many records have been filed.
-constexpr int32_t kWakeUpStep = VLogger::kRingSize / 4;
+constexpr int32_t kWakeUpStep = VLogger::kRingSize / 10;
 
 } // namespace
 

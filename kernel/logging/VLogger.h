@@ -18,7 +18,7 @@ class VTask;
 /// The process logger. Records wait in a ring of kRingSize references (the oldest is released unread
 /// when a new one finds the ring full) until a flush hands them, oldest first, to every listener.
 /// The first listener starts the reader task "Logger", which flushes every kFlushPeriod ms, and at
-/// once when a quarter of the ring has filled since the last wake-up, so that bursts are not lost.
+/// once each time a tenth of the ring has filled, so that bursts are written as they come.
 ///
 /// Delivered records are released by the next calls of LogBag, two each, on the tasks that log and
 /// so made them (the allocator then reuses their memory without contention), or by the next flush
@@ -77,7 +77,7 @@ public:
 
 private:
     /// Stores the record in the ring (the caller holds the buffer lock); answers whether the ring
-    /// reached a quarter mark, when the reader task should run at once.
+    /// reached a tenth mark, when the reader task should run at once.
     bool _Store(const VValueBag* inRecord);
     /// Moves the waiting records, oldest first, into ioRecords and empties the ring (the caller holds
     /// the buffer lock, or runs alone).
