@@ -24,15 +24,16 @@ using namespace vkit;
 namespace {
 
 /// Records per iteration, logged in chunks; before a chunk the benchmark waits until at most kWindow
-/// records are still unwritten, so that the ring (1000) never overflows and nothing is lost, while
-/// the reader task writes what came before.
+/// records wait in the ring, so that it (1000) never overflows and nothing is lost, while the reader
+/// task writes what it took before.
 constexpr int kBatch = 1000;
 constexpr int kChunk = 250;
 constexpr size_t kWindow = 750;
 constexpr OsType kEngineComponent = MakeOsType("ZQUP");
 
-/// Counts the records that reach it; registered before the writer, it is served after it, so that a
-/// count tells how many lines were written.
+/// Counts the records that the reader task takes from the ring: registered after the writer, it is
+/// served first. The reader takes the next records only once the writer has written these, so the
+/// count follows the lines written, one batch ahead.
 class CountingListener : public ILogListener {
 public:
     void Put(const std::vector<const VValueBag*>& inRecords) override {
@@ -40,7 +41,7 @@ public:
         fCount += inRecords.size();
         fChanged.notify_one();
     }
-    /// Blocks (without taking the processor from the writer) until inCount records were written.
+    /// Blocks (without taking the processor from the writer) until inCount records were taken.
     void WaitFor(size_t inCount) {
         std::unique_lock lock(fMutex);
         fChanged.wait(lock, [&] { return fCount >= inCount; });
@@ -92,11 +93,11 @@ void LogInfoLike(VLogger& ioLogger, int32_t inPid, int inIndex) {
 
 void BM_VLog4jMsgFileLogger(benchmark::State& ioState) {
     LogSetup& setup = LogSetup::Get();
-    CountingListener counter;
-    setup.fLogger->AddLogListener(&counter);
     VFilePath folder(VString(setup.fFolder + "/"), FilePathStyle::Posix);
     VLog4jMsgFileLogger writer(folder, VString("vkit"));
     writer.Start(1);
+    CountingListener counter;
+    setup.fLogger->AddLogListener(&counter);
     size_t logged = 0;
     for (auto _ : ioState) {
         for (int chunk = 0; chunk < kBatch; chunk += kChunk) {
@@ -106,7 +107,8 @@ void BM_VLog4jMsgFileLogger(benchmark::State& ioState) {
             logged += kChunk;
         }
     }
-    // The last chunks (under 0.5% of the lines of a run) are written after the timed loop.
+    // The last batch (under 0.5% of the lines of a run) is written after the timed loop; stopping the
+    // writer waits for it.
     counter.WaitFor(logged);
     writer.Stop();
     setup.fLogger->RemoveLogListener(&counter);
