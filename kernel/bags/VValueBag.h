@@ -53,6 +53,11 @@ public:
     std::string_view GetNthAttributeKey(VIndex inIndex) const noexcept {
         return fAttributes.GetNthKey(inIndex);
     }
+    /// Copies the value at a 1-based position into outValue (converted to its class, as GetAttribute
+    /// does), without making a value object for it; false when out of range.
+    bool GetNthAttributeValue(VIndex inIndex, VValueSingle& outValue) const {
+        return fAttributes.GetNthValue(inIndex, outValue);
+    }
     /// The value of an attribute (it belongs to the bag and lives until the attribute changes), or null.
     const VValueSingle* GetAttribute(const StPackedDictionaryKey& inKey) const;
     /// Copies the value into outValue (converted to its class, null flag included); false, with

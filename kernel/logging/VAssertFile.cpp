@@ -3,6 +3,7 @@
 
 #include "platform/posix/XPosixLogStream.h"
 
+#include <cstring>
 #include <mutex>
 
 namespace vkit {
@@ -24,8 +25,19 @@ AssertFileState& State() {
     return sState;
 }
 
+void WriteText(XPosixLogStream& ioStream, const char* inText) {
+    ioStream.Write(inText, std::strlen(inText));
+}
+
 void WriteText(XPosixLogStream& ioStream, const std::string& inText) {
     ioStream.Write(inText.data(), inText.size());
+}
+
+/// A banner: its start, the local time, two line feeds.
+void WriteBanner(XPosixLogStream& ioStream, const std::string& inStart) {
+    WriteText(ioStream, inStart);
+    WriteText(ioStream, XPosixLogStream::FormatLocalNow(kBannerTimeFormat));
+    WriteText(ioStream, "\n\n");
 }
 
 /// Opens the file for one entry (the caller holds the mutex); false when it cannot be opened.
@@ -34,8 +46,7 @@ bool OpenForEntry(AssertFileState& ioState, XPosixLogStream& outStream) {
         ioState.fOpenedOnce = true;
         if (outStream.Open(ioState.fPath, true, false) != 0)
             return false;
-        WriteText(outStream,
-                  "ZQ log file opened on " + XPosixLogStream::FormatLocalNow(kBannerTimeFormat) + "\n\n");
+        WriteBanner(outStream, "ZQ log file opened on ");
         return true;
     }
     if (outStream.Open(ioState.fPath, false, false) != 0)
@@ -47,8 +58,7 @@ bool OpenForEntry(AssertFileState& ioState, XPosixLogStream& outStream) {
     (void)XPosixLogStream::Rename(ioState.fPath, ioState.fPath + std::to_string(counter));
     if (outStream.Open(ioState.fPath, true, false) != 0)
         return false;
-    WriteText(outStream, std::to_string(counter + 1) + " nth log opened on " +
-                             XPosixLogStream::FormatLocalNow(kBannerTimeFormat) + "\n\n");
+    WriteBanner(outStream, std::to_string(counter + 1).append(" nth log opened on "));
     return true;
 }
 
@@ -67,6 +77,11 @@ void VAssertFile::Enable(const VFilePath& inBundleFolder) {
     }
     AssertFileState& state = State();
     std::lock_guard lock(state.fMutex);
+    // Another file starts afresh: its first open empties it and writes the banner.
+    if (path != state.fPath) {
+        state.fOpenedOnce = false;
+        state.fRenameCounter = 0;
+    }
     state.fPath = path;
 }
 
@@ -90,8 +105,11 @@ void VAssertFile::Write(const VString& inText, bool inWithTimeStamp) {
     XPosixLogStream stream;
     if (state.fPath.empty() || !OpenForEntry(state, stream))
         return;
-    if (inWithTimeStamp)
-        WriteText(stream, "\n" + XPosixLogStream::FormatLocalNow(kEntryTimeFormat) + "\n");
+    if (inWithTimeStamp) {
+        WriteText(stream, "\n");
+        WriteText(stream, XPosixLogStream::FormatLocalNow(kEntryTimeFormat));
+        WriteText(stream, "\n");
+    }
     WriteText(stream, inText.ToUTF8());
 }
 

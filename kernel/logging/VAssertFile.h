@@ -20,7 +20,8 @@ public:
 
     VAssertFile() = delete;
 
-    /// Enables the file for the bundle folder inBundleFolder; a path that is not a folder disables it.
+    /// Enables the file for the bundle folder inBundleFolder (another file than before is emptied by
+    /// its first write); a path that is not a folder disables it.
     static void Enable(const VFilePath& inBundleFolder);
     static void Disable();
     static bool IsEnabled();

@@ -9,9 +9,11 @@
 #include "logging/VSplitableLogFile.h"
 #include "platform/posix/XPosixLogStream.h"
 #include "runtime/StLocker.h"
-#include "text/VValueSingle.h"
+#include "text/VLong8.h"
 
 #include <cerrno>
+#include <charconv>
+#include <chrono>
 
 namespace vkit {
 
@@ -28,38 +30,32 @@ bool FileExists(const VFilePath& inFolder, const VString& inName, int32_t inNumb
     return XPosixLogStream::Exists(posix.ToUTF8());
 }
 
-void AppendSignature(VString& ioText, uint32_t inComponent) {
-    for (int shift = 24; shift >= 0; shift -= 8)
-        ioText.AppendUniChar(static_cast<UniChar>((inComponent >> shift) & 0xFF));
+void AppendSignature(std::string& ioText, uint32_t inComponent) {
+    for (int shift = 24; shift >= 0; shift -= 8) {
+        auto c = static_cast<unsigned char>((inComponent >> shift) & 0xFF);
+        // A signature is four ASCII characters; any other byte is written as the character it codes.
+        if (c < 0x80)
+            ioText += static_cast<char>(c);
+        else
+            ioText.append(1, static_cast<char>(0xC0 | (c >> 6)))
+                .append(1, static_cast<char>(0x80 | (c & 0x3F)));
+    }
 }
 
-/// Appends the record's shown attributes as " (label=value, ...)".
-void AppendExtraFields(const VValueBag& inRecord, VString& ioMessage) {
-    static const VString kLineFeed("\n");
-    static const VString kLineFeedReplacement(" ; ");
-    ioMessage.AppendCString(" (");
-    bool first = true;
-    VString value;
-    for (VIndex i = 1; i <= inRecord.GetAttributesCount(); ++i) {
-        std::string_view key = inRecord.GetNthAttributeKey(i);
-        std::string_view label;
-        if (!ILoggerBagKeys::GetLabel(key, label))
-            continue;
-        if (!first)
-            ioMessage.AppendCString(", ");
-        first = false;
-        if (label.empty())
-            ioMessage.AppendUTF8(key.data(), key.size()).AppendUniChar(u'=');
-        else
-            ioMessage.AppendUTF8(label.data(), label.size());
-        value.Clear();
-        if (const VValueSingle* attribute = inRecord.GetNthAttribute(i, nullptr))
-            attribute->GetString(value);
-        if (value.FindUniChar(u'\n') != 0)
-            value.ExchangeAll(kLineFeed, kLineFeedReplacement);
-        ioMessage.AppendString(value);
-    }
-    ioMessage.AppendUniChar(u')');
+/// Appends a shown attribute to the extra fields: its label and its value as text, line feeds
+/// written as " ; ".
+void AppendExtraField(std::string_view inKey, std::string_view inLabel, const VString& inValue,
+                      std::string& ioExtras) {
+    ioExtras.append(ioExtras.empty() ? " (" : ", ");
+    if (inLabel.empty())
+        ioExtras.append(inKey).append(1, '=');
+    else
+        ioExtras.append(inLabel);
+    size_t start = ioExtras.size();
+    inValue.AppendToUTF8(ioExtras);
+    for (size_t feed = ioExtras.find('\n', start); feed != std::string::npos;
+         feed = ioExtras.find('\n', feed))
+        ioExtras.replace(feed, 1, " ; ");
 }
 
 } // namespace
@@ -148,27 +144,76 @@ int32_t VLog4jMsgFileLogger::GetLogMaxNumberToKeep() const {
 
 void VLog4jMsgFileLogger::GetLogInfosFromBag(const VValueBag& inRecord, VString& outSource, int32_t& outLevel,
                                              VString& outMessage) {
-    outMessage.Clear();
-    ILoggerBagKeys::message.Get(inRecord, outMessage);
-    uint64_t errorCode = 0;
-    ILoggerBagKeys::error_code.Get(inRecord, errorCode);
-    outLevel = ILoggerBagKeys::level.Get(inRecord);
-    if (!ILoggerBagKeys::source.Get(inRecord, outSource))
-        outSource = ILogger::GetProcessLogSource();
-    uint32_t component = 0;
-    if (!ILoggerBagKeys::component_signature.Get(inRecord, component) || component == 0)
-        component = static_cast<uint32_t>(errorCode >> 32);
-    if (component != 0) {
-        if (!outSource.IsEmpty())
-            outSource.AppendUniChar(u'.');
-        AppendSignature(outSource, component);
+    RecordParts parts;
+    VString scratch;
+    _ReadRecord(inRecord, parts, scratch);
+    std::string text;
+    _AppendSource(inRecord, parts, text, scratch);
+    outSource.FromUTF8(text.data(), text.size());
+    outLevel = parts.fLevel;
+    text.clear();
+    _AppendMessage(inRecord, parts, text, scratch);
+    outMessage.FromUTF8(text.data(), text.size());
+}
+
+void VLog4jMsgFileLogger::_ReadRecord(const VValueBag& inRecord, RecordParts& outParts, VString& ioScratch) {
+    outParts.fMessageIndex = 0;
+    outParts.fSourceIndex = 0;
+    outParts.fErrorCode = 0;
+    outParts.fComponent = 0;
+    outParts.fLevel = ILoggerBagKeys::level.GetDefault();
+    outParts.fExtras.clear();
+    VLong8 number;
+    // One walk over the attributes: the hidden keys are read, the others become the extra fields.
+    for (VIndex i = 1; i <= inRecord.GetAttributesCount(); ++i) {
+        std::string_view key = inRecord.GetNthAttributeKey(i);
+        std::string_view label;
+        if (key == ILoggerBagKeys::message.GetView()) {
+            outParts.fMessageIndex = i;
+        } else if (key == ILoggerBagKeys::source.GetView()) {
+            outParts.fSourceIndex = i;
+        } else if (key == ILoggerBagKeys::level.GetView() || key == ILoggerBagKeys::error_code.GetView() ||
+                   key == ILoggerBagKeys::component_signature.GetView()) {
+            inRecord.GetNthAttributeValue(i, number);
+            if (key == ILoggerBagKeys::level.GetView())
+                outParts.fLevel = static_cast<int32_t>(number.Get());
+            else if (key == ILoggerBagKeys::error_code.GetView())
+                outParts.fErrorCode = static_cast<uint64_t>(number.Get());
+            else
+                outParts.fComponent = static_cast<uint32_t>(number.Get());
+        } else if (ILoggerBagKeys::GetLabel(key, label)) {
+            inRecord.GetNthAttributeValue(i, ioScratch);
+            AppendExtraField(key, label, ioScratch, outParts.fExtras);
+        }
     }
-    if (errorCode != 0) {
-        VString prefix;
-        prefix.AppendUniChar(u'[').AppendLong(NumberFromVError(errorCode)).AppendCString("] ");
-        outMessage.Insert(prefix, 1);
+    if (outParts.fComponent == 0)
+        outParts.fComponent = static_cast<uint32_t>(outParts.fErrorCode >> 32);
+}
+
+void VLog4jMsgFileLogger::_AppendSource(const VValueBag& inRecord, const RecordParts& inParts,
+                                        std::string& ioText, VString& ioScratch) {
+    size_t start = ioText.size();
+    if (inParts.fSourceIndex != 0 && inRecord.GetNthAttributeValue(inParts.fSourceIndex, ioScratch))
+        ioScratch.AppendToUTF8(ioText);
+    else
+        ILogger::GetProcessLogSource().AppendToUTF8(ioText);
+    if (inParts.fComponent != 0) {
+        if (ioText.size() > start)
+            ioText += '.';
+        AppendSignature(ioText, inParts.fComponent);
     }
-    AppendExtraFields(inRecord, outMessage);
+}
+
+void VLog4jMsgFileLogger::_AppendMessage(const VValueBag& inRecord, const RecordParts& inParts,
+                                         std::string& ioText, VString& ioScratch) {
+    if (inParts.fErrorCode != 0)
+        ioText.append(1, '[').append(std::to_string(NumberFromVError(inParts.fErrorCode))).append("] ");
+    if (inParts.fMessageIndex != 0 && inRecord.GetNthAttributeValue(inParts.fMessageIndex, ioScratch))
+        ioScratch.AppendToUTF8(ioText);
+    if (inParts.fExtras.empty())
+        ioText.append(" ()");
+    else
+        ioText.append(inParts.fExtras).append(1, ')');
 }
 
 void VLog4jMsgFileLogger::_Put(const std::vector<const VValueBag*>& inRecords) {
@@ -176,12 +221,15 @@ void VLog4jMsgFileLogger::_Put(const std::vector<const VValueBag*>& inRecords) {
     if (fFile == nullptr)
         return;
     _EnsureFile();
-    VString source;
-    VString message;
-    int32_t level = EML_Information;
+    // Each line is assembled in one buffer, straight from the record.
     for (const VValueBag* record : inRecords) {
-        GetLogInfosFromBag(*record, source, level, message);
-        Log(source, level, message);
+        _ReadRecord(*record, fParts, fScratch);
+        if (!_BeginLine())
+            continue;
+        _AppendSource(*record, fParts, fLine, fScratch);
+        _ContinueLine(fParts.fLevel);
+        _AppendMessage(*record, fParts, fLine, fScratch);
+        _EndLine();
     }
     fFile->Flush();
 }
@@ -205,24 +253,56 @@ void VLog4jMsgFileLogger::_EnsureFile() {
 }
 
 void VLog4jMsgFileLogger::Log(const VString& inSource, int32_t inLevel, const VString& inMessage) {
-    Log(inSource.ToUTF8().c_str(), inLevel, inMessage.ToUTF8().c_str());
+    StLocker lock(fLock);
+    _WriteLine(inSource.ToUTF8(), inLevel, inMessage.ToUTF8());
 }
 
 void VLog4jMsgFileLogger::Log(const char* inSource, int32_t inLevel, const char* inMessage) {
     StLocker lock(fLock);
-    if (fFile == nullptr || IsPaused() || !ShouldLog(static_cast<EMessageLevel>(inLevel)))
+    _WriteLine(inSource != nullptr ? inSource : "", inLevel, inMessage != nullptr ? inMessage : "");
+}
+
+void VLog4jMsgFileLogger::_WriteLine(std::string_view inSource, int32_t inLevel, std::string_view inMessage) {
+    fParts.fLevel = inLevel;
+    if (!_BeginLine())
         return;
-    const std::string& time = _TimeText();
-    unsigned long long sequence = ILogger::GetSequenceNumber();
-    fFile->AppendFormattedString("%llu %s [%s] %s - %s\n", sequence, time.c_str(), inSource,
-                                 GetMessageLevelName(inLevel), inMessage);
+    fLine.append(inSource);
+    _ContinueLine(inLevel);
+    fLine.append(inMessage);
+    _EndLine();
+}
+
+// The line "%llu %s [%s] %s - %s\n", assembled here to write a message of any length whole.
+
+bool VLog4jMsgFileLogger::_BeginLine() {
+    if (fFile == nullptr || IsPaused() || !ShouldLog(static_cast<EMessageLevel>(fParts.fLevel)))
+        return false;
+    char sequence[24];
+    char* sequenceEnd =
+        std::to_chars(sequence, sequence + sizeof(sequence), ILogger::GetSequenceNumber()).ptr;
+    fLine.assign(sequence, sequenceEnd).append(1, ' ').append(_TimeText()).append(" [");
+    return true;
+}
+
+void VLog4jMsgFileLogger::_ContinueLine(int32_t inLevel) {
+    fLine.append("] ").append(GetMessageLevelName(inLevel)).append(" - ");
+}
+
+void VLog4jMsgFileLogger::_EndLine() {
+    fLine.append(1, '\n');
+    fFile->AppendString(fLine.data(), fLine.size());
 }
 
 const std::string& VLog4jMsgFileLogger::_TimeText() {
-    VTime now = VTime::Now();
-    int64_t milliseconds = now.GetMilliseconds();
+    // Only the milliseconds change within a second: the local date and time are made once a second.
+    int64_t milliseconds = std::chrono::duration_cast<std::chrono::milliseconds>(
+                               std::chrono::system_clock::now().time_since_epoch())
+                               .count();
     int64_t second = milliseconds / 1000;
     if (second != fTimeSecond || fTimeText.size() != 23) {
+        static const int64_t kUnixEpoch = VTime::ComputeJulianDay(1970, 1, 1) * VTime::kMillisecondsPerDay;
+        VTime now;
+        now.FromMilliseconds(kUnixEpoch + milliseconds);
         VString text;
         now.GetRfc3339String(text, eRfc3339Local);
         fTimeText = text.ToUTF8();

@@ -12,6 +12,7 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <string_view>
 
 namespace vkit {
 
@@ -86,7 +87,33 @@ private:
         VLog4jMsgFileLogger& fOwner;
     };
 
+    /// What a walk over a record's attributes finds: the positions of its message and source, its
+    /// level, error code and component, and its shown attributes as the text " (label=value, ...".
+    struct RecordParts {
+        VIndex fMessageIndex = 0;
+        VIndex fSourceIndex = 0;
+        uint64_t fErrorCode = 0;
+        uint32_t fComponent = 0;
+        int32_t fLevel = EML_Information;
+        std::string fExtras;
+    };
+
     void _Put(const std::vector<const VValueBag*>& inRecords);
+    static void _ReadRecord(const VValueBag& inRecord, RecordParts& outParts, VString& ioScratch);
+    /// Append the source (with ".<component>") and the message (with "[<number>] " and the extra
+    /// fields) of the text form, in UTF-8.
+    static void _AppendSource(const VValueBag& inRecord, const RecordParts& inParts, std::string& ioText,
+                              VString& ioScratch);
+    static void _AppendMessage(const VValueBag& inRecord, const RecordParts& inParts, std::string& ioText,
+                               VString& ioScratch);
+    /// The line, in fLine: _BeginLine writes "<sequence> <time> [" when a line of fParts.fLevel is to
+    /// be written (false otherwise), _ContinueLine "] <LEVEL> - " and _EndLine the line feed, and
+    /// writes the line. The caller holds the lock.
+    bool _BeginLine();
+    void _ContinueLine(int32_t inLevel);
+    void _EndLine();
+    /// Writes one line when started, not paused and the level passes (the caller holds the lock).
+    void _WriteLine(std::string_view inSource, int32_t inLevel, std::string_view inMessage);
     /// Makes the file again when it disappeared (or failed to open at a split), pushing an error once.
     void _EnsureFile();
     /// The local time of now as "YYYY-MM-DDThh:mm:ss.mmm", the date and time part kept from the last
@@ -103,8 +130,11 @@ private:
     uint32_t fLevelMask = kDefaultLogLevelMask;
     VLog4jLogListener fListener{*this};
     bool fFileLost = false; // guarded by fLock: an error was pushed for the missing file
-    std::string fTimeText;  // guarded by fLock
+    std::string fTimeText;  // guarded by fLock, as the buffers below
     int64_t fTimeSecond = -1;
+    RecordParts fParts;
+    VString fScratch;
+    std::string fLine;
 };
 
 } // namespace vkit

@@ -13,7 +13,7 @@ namespace vkit {
 namespace {
 
 /// The reader is woken each time this many records have been filed.
-constexpr int32_t kWakeUpStep = VLogger::kRingSize / 4;
+constexpr int32_t kWakeUpStep = VLogger::kRingSize / 10;
 
 } // namespace
 
@@ -26,6 +26,7 @@ VLogger::~VLogger() {
     std::vector<const VValueBag*> waiting;
     _Take(waiting);
     _ReleaseAll(waiting);
+    _ReleaseAll(fDelivered);
     for (ILogListener* listener : fListeners)
         listener->Release();
 }
@@ -77,10 +78,21 @@ void VLogger::LogBag(const VValueBag* inRecord) {
     if (!ShouldLog(static_cast<EMessageLevel>(ILoggerBagKeys::level.Get(*inRecord))))
         return;
     bool wakeReader;
+    const VValueBag* delivered[2] = {nullptr, nullptr};
     {
         StLocker lock(fBufferLock);
         wakeReader = _Store(inRecord);
+        for (const VValueBag*& record : delivered) {
+            if (!fDelivered.empty()) {
+                record = fDelivered.back();
+                fDelivered.pop_back();
+            }
+        }
     }
+    // Records already handed to the listeners are released by the tasks that log, which made them:
+    // the memory goes back where it came from, without contending with them for the allocator.
+    for (const VValueBag* record : delivered)
+        ReleaseRefCountable(&record);
     if (wakeReader) {
         if (VTask* reader = fReaderTask.load(std::memory_order_acquire))
             reader->WakeUp();
@@ -131,16 +143,26 @@ void VLogger::Flush() {
     if (!fFlushEnabled.load(std::memory_order_acquire))
         return;
     std::vector<const VValueBag*> records;
-    StLocker listenersLock(fListenersLock);
+    std::vector<const VValueBag*> idle;
     {
         StLocker bufferLock(fBufferLock);
         _Take(records);
+        // Nothing new means that nobody logs: the delivered records are released here instead.
+        if (records.empty() || fDelivered.size() >= static_cast<size_t>(kRingSize))
+            idle.swap(fDelivered);
     }
-    if (records.empty())
-        return;
-    for (ILogListener* listener : fListeners)
-        listener->Put(records);
-    _ReleaseAll(records);
+    // The buffer lock is released before the listeners lock is taken, so that a slow listener never
+    // blocks the tasks that log.
+    if (!records.empty()) {
+        {
+            StLocker listenersLock(fListenersLock);
+            for (ILogListener* listener : fListeners)
+                listener->Put(records);
+        }
+        StLocker bufferLock(fBufferLock);
+        fDelivered.insert(fDelivered.end(), records.begin(), records.end());
+    }
+    _ReleaseAll(idle);
 }
 
 void VLogger::EnableFlush() {

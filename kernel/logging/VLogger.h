@@ -18,12 +18,17 @@ class VTask;
 /// The process logger. Records wait in a ring of kRingSize references (the oldest is released unread
 /// when a new one finds the ring full) until a flush hands them, oldest first, to every listener.
 /// The first listener starts the reader task "Logger", which flushes every kFlushPeriod ms, and at
-/// once when a quarter of the ring has filled since the last wake-up, so that bursts are not lost.
+/// once each time a tenth of the ring has filled, so that bursts are written as they come.
+///
+/// Delivered records are released by the next calls of LogBag, two each, on the tasks that log and
+/// so made them (the allocator then reuses their memory without contention), or by the next flush
+/// that finds nothing new.
 ///
 /// Logging takes the buffer lock only for the ring update. Listeners run under the listeners lock,
-/// on the task that flushes; a flush takes the listeners lock first and then the buffer lock only
-/// to take the waiting records, so that batches reach the listeners in logging order and logging is
-/// never blocked by a slow listener.
+/// on the task that flushes; a flush takes the waiting records under the buffer lock and releases it
+/// before it takes the listeners lock, so that logging is never blocked by a slow listener. Each
+/// batch holds its records in logging order; two tasks flushing at once may deliver their batches in
+/// either order.
 class VLogger : public VObject, public ILogger {
 public:
     static constexpr int32_t kRingSize = 1000;
@@ -73,7 +78,7 @@ public:
 
 private:
     /// Stores the record in the ring (the caller holds the buffer lock); answers whether the ring
-    /// reached a quarter mark, when the reader task should run at once.
+    /// reached a tenth mark, when the reader task should run at once.
     bool _Store(const VValueBag* inRecord);
     /// Moves the waiting records, oldest first, into ioRecords and empties the ring (the caller holds
     /// the buffer lock, or runs alone).
@@ -91,6 +96,7 @@ private:
     std::atomic<bool> fStarted{false};
     std::atomic<bool> fFlushEnabled{true};
     std::vector<ILogListener*> fListeners;    // retained; guarded by fListenersLock
+    std::vector<const VValueBag*> fDelivered; // retained; guarded by fBufferLock
     std::atomic<VTask*> fReaderTask{nullptr}; // retained; made once, under fListenersLock
 };
 

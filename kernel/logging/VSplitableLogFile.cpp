@@ -6,9 +6,6 @@
 #include "files/VFileError.h"
 #include "files/VFolder.h"
 
-#include <cstdarg>
-#include <cstring>
-
 namespace vkit {
 
 int32_t VSplitableLogFile::sDefaultMaxLogsToKeep = 50;
@@ -137,26 +134,14 @@ void VSplitableLogFile::_BeginEntry() {
         fStream.Write(fEntrySeparator.data(), fEntrySeparator.size());
 }
 
-void VSplitableLogFile::AppendFormattedString(const char* inFormat, ...) {
+void VSplitableLogFile::AppendString(const char* inText, size_t inLength) {
     _BeginEntry();
-    if (!fStream.IsOpen())
-        return;
-    va_list arguments;
-    va_start(arguments, inFormat);
-    fStream.WriteFormatted(inFormat, arguments);
-    va_end(arguments);
-}
-
-void VSplitableLogFile::AppendString(const char* inText) {
-    _BeginEntry();
-    if (inText != nullptr)
-        fStream.Write(inText, std::strlen(inText));
+    fStream.Write(inText, inLength);
 }
 
 void VSplitableLogFile::AppendString(const VString& inText) {
     std::string text = inText.ToUTF8();
-    _BeginEntry();
-    fStream.Write(text.data(), text.size());
+    AppendString(text.data(), text.size());
 }
 
 } // namespace vkit

@@ -51,8 +51,7 @@ public:
 
     /// Each checks the size first, then writes the entry separator (unless the file was just opened)
     /// and the text; nothing without an open file.
-    void AppendFormattedString(const char* inFormat, ...) __attribute__((format(printf, 2, 3)));
-    void AppendString(const char* inText);
+    void AppendString(const char* inText, size_t inLength);
     void AppendString(const VString& inText);
 
     bool IsOpen() const noexcept { return fStream.IsOpen(); }

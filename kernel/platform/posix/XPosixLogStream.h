@@ -1,7 +1,6 @@
 // XPosixLogStream: the C stream of a log file, and the local-time texts of the log writers.
 #pragma once
 
-#include <cstdarg>
 #include <cstdint>
 #include <cstdio>
 #include <string>
@@ -25,11 +24,10 @@ public:
     void Close() noexcept;
     void Flush() noexcept;
 
-    /// The position of the stream: the size of the file written so far; -1 when closed.
-    int64_t GetPosition() const noexcept;
+    /// The position of the stream: the size of the file written so far (kept by the stream, so that
+    /// asking costs no system call); -1 when closed.
+    int64_t GetPosition() const noexcept { return fStream != nullptr ? fPosition : -1; }
     void Write(const char* inData, size_t inLength) noexcept;
-    /// Writes a printf-formatted text whole, whatever its length.
-    void WriteFormatted(const char* inFormat, va_list inArguments) noexcept;
     /// True when the open file no longer has a name: it, or its folder, was removed.
     bool IsUnlinked() const noexcept;
 
@@ -42,6 +40,7 @@ public:
 
 private:
     FILE* fStream = nullptr;
+    int64_t fPosition = 0;
 };
 
 } // namespace vkit

@@ -9,8 +9,6 @@
 
 #include <gtest/gtest.h>
 
-#include <cstdlib>
-#include <optional>
 #include <string>
 
 namespace vkit::testing {
@@ -44,30 +42,5 @@ inline VFilePath FolderPath(const std::string& inPosix) {
 inline VFilePath FilePath(const std::string& inPosix) {
     return VFilePath(VString(inPosix), FilePathStyle::Posix);
 }
-
-/// Sets (or, with no value, unsets) an environment variable for the scope.
-class StEnvironment {
-public:
-    StEnvironment(const char* inName, std::optional<std::string> inValue) : fName(inName) {
-        if (const char* previous = std::getenv(inName))
-            fPrevious = previous;
-        if (inValue)
-            ::setenv(inName, inValue->c_str(), 1);
-        else
-            ::unsetenv(inName);
-    }
-    ~StEnvironment() {
-        if (fPrevious)
-            ::setenv(fName.c_str(), fPrevious->c_str(), 1);
-        else
-            ::unsetenv(fName.c_str());
-    }
-    StEnvironment(const StEnvironment&) = delete;
-    StEnvironment& operator=(const StEnvironment&) = delete;
-
-private:
-    std::string fName;
-    std::optional<std::string> fPrevious;
-};
 
 } // namespace vkit::testing

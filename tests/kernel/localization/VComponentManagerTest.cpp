@@ -4,6 +4,7 @@
 
 #include "files/VFolder.h"
 #include "localization/VComponentManager.h"
+#include "support/StEnvironment.h"
 
 using namespace vkit;
 using namespace vkit::testing;
@@ -38,11 +39,10 @@ const LanguageCase kCases[] = {
 TEST(VComponentManagerTest, LocalizationLanguageTable) {
     for (const LanguageCase& row : kCases) {
         SCOPED_TRACE(row.label);
-        StEnvironment language("LANGUAGE",
-                               row.language ? std::optional<std::string>(row.language) : std::nullopt);
-        StEnvironment all("LC_ALL", std::nullopt);
-        StEnvironment messages("LC_MESSAGES", std::nullopt);
-        StEnvironment lang("LANG", row.lang ? std::optional<std::string>(row.lang) : std::nullopt);
+        StEnvironment language("LANGUAGE", row.language);
+        StEnvironment all("LC_ALL", nullptr);
+        StEnvironment messages("LC_MESSAGES", nullptr);
+        StEnvironment lang("LANG", row.lang);
         VTestTempFolder bundle;
         bundle.MakeFolder("Contents/Resources");
         for (const std::string& localization : row.localizations)

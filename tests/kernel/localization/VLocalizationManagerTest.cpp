@@ -94,7 +94,7 @@ TEST(VLocalizationManagerTest, GroupsGiveListsKeysAndBags) {
   <trans-unit id="1" resname="e1"><source>one</source><target>un</target></trans-unit>
   <trans-unit id="2"><source>two</source><target>deux</target></trans-unit>
 </group>
-<group resname="[Menu]" restype="x-menu" extra="yes">
+<group resname="[Menu]">
   <group resname="File">
     <trans-unit id="3" resname="Open"><source>Open</source><target>Ouvrir</target></trans-unit>
   </group>
@@ -114,7 +114,6 @@ TEST(VLocalizationManagerTest, GroupsGiveListsKeysAndBags) {
     EXPECT_EQ(Text(*manager, "e1"), "un");
     EXPECT_EQ(Text(*manager, "[Menu]#}[{@File#}[{@Open"), "Ouvrir");
     EXPECT_EQ(Text(*manager, "Open"), "<none>");
-    EXPECT_FALSE(manager->GetOrderedStringsOfGroup(VString("File"), texts)) << "a [list] unit is only keyed";
 
     VRefPtr<VValueBag> dialog = AdoptRef(manager->RetainGroupBag(VString("DIALOG")));
     ASSERT_TRUE(dialog) << "names compare ignoring case";
@@ -130,11 +129,11 @@ TEST(VLocalizationManagerTest, GroupsGiveListsKeysAndBags) {
     EXPECT_EQ(text.ToUTF8(), "Valider");
     EXPECT_TRUE(units->GetNth(2)->GetString(StPackedDictionaryKey("target"), text) && text.IsEmpty())
         << "an empty target is kept in the bag";
-    std::vector<VValueBag*> menus;
-    manager->RetainGroupBagsByRestype(VString("x-menu"), menus);
-    ASSERT_EQ(menus.size(), 1u);
-    EXPECT_TRUE(menus[0]->GetString(StPackedDictionaryKey("extra"), text));
-    menus[0]->Release();
+    std::vector<VValueBag*> dialogs;
+    manager->RetainGroupBagsByRestype(VString("x-dialog"), dialogs);
+    ASSERT_EQ(dialogs.size(), 1u);
+    EXPECT_EQ(dialogs[0], dialog.Get());
+    dialogs[0]->Release();
 }
 
 TEST(VLocalizationManagerTest, ErrorTextsAndLocalizedSentences) {

@@ -23,6 +23,8 @@ public:
         VErrorBase::Init();
         ILogger::SetProcessLogSource(VString("Main"));
     }
+    /// Joins the threads of the tasks that ended (reader tasks included).
+    void TearDown() override { VTaskMgr::DeInit(); }
 };
 
 /// Keeps the messages of the records it receives, and counts the batches.

@@ -19,6 +19,7 @@
 #include "runtime/VActivityToken.h"
 #include "runtime/VTask.h"
 #include "runtime/VTaskMgr.h"
+#include "support/StEnvironment.h"
 #include "text/VIntlMgr.h"
 
 #include <gtest/gtest.h>
@@ -36,29 +37,6 @@ using namespace vkit::testing;
 namespace {
 
 using Calls = std::vector<std::string>;
-
-/// Sets an environment variable for the scope and puts the previous value back.
-class StEnvironment {
-public:
-    StEnvironment(const char* inName, const char* inValue) : fName(inName) {
-        const char* previous = std::getenv(inName);
-        fHadValue = previous != nullptr;
-        if (fHadValue)
-            fPrevious = previous;
-        ::setenv(inName, inValue, 1);
-    }
-    ~StEnvironment() {
-        if (fHadValue)
-            ::setenv(fName.c_str(), fPrevious.c_str(), 1);
-        else
-            ::unsetenv(fName.c_str());
-    }
-
-private:
-    std::string fName;
-    std::string fPrevious;
-    bool fHadValue = false;
-};
 
 /// A process object standing for "<bundle>/Contents/MacOS/tool" of a sample bundle with that version.
 class VersionedProcess {
