@@ -1,25 +1,33 @@
 // VUpdateEngine: the run sequence, the update stage and the exit status.
 #include "VUpdateEngine.h"
 
+#include "UpdaterErrors.h"
+#include "UpdaterLog.h"
+
+#include "bags/StPackedDictionaryKey.h"
 #include "errors/StErrorContextInstaller.h"
 #include "errors/VErrorContext.h"
+#include "files/VFolder.h"
+#include "runtime/VSystem.h"
+#include "text/VTime.h"
 
 using vkit::StErrorContextInstaller;
 using vkit::VError;
+using vkit::VFolder;
+using vkit::VString;
+
+namespace {
+
+const vkit::StPackedDictionaryKey kPathKey("path");
+
+/// The current local date and time in the system's medium formats.
+void FormatNow(VString& outDate, VString& outTime) {
+    vkit::VTime::Now().FormatByOS(outDate, outTime);
+}
+
+} // namespace
 
 VUpdateEngine::VUpdateEngine() = default;
-
-VUpdateEngine::~VUpdateEngine() {
-    // The localization store, when one was made, is released here once the localization layer lands;
-    // the paths and the base object go with the members.
-}
-
-bool VUpdateEngine::Init(uint32_t inFlags) {
-    if (!VProcessIPC::Init(inFlags))
-        return false;
-    _InitLocalizationManager();
-    return true;
-}
 
 int VUpdateEngine::ExitStatusForError(VError inLastError) noexcept {
     if (inLastError == vkit::VE_OK)
@@ -34,49 +42,87 @@ bool VUpdateEngine::_HoldsError(const StErrorContextInstaller& inContext) noexce
 
 void VUpdateEngine::DoRun() {
     StErrorContextInstaller runContext(true, true);
-    _InitLog();
+    (void)_InitLog(); // judged by the run's context: a folder that cannot be made leaves its error there
     // A log that cannot be opened must not go unnoticed: the failure message is then shown even when
     // silent.
     if (_HoldsError(runContext))
         fSilent = false;
-    // "Updater starting - %S - %S" with the date and time is logged here once the logger and the time
-    // values land.
+    VString date;
+    VString time;
+    FormatNow(date, time);
+    LogInfo("Updater starting - %S - %S", &date, &time);
     if (!_HoldsError(runContext))
         _ApplyUpdate();
-    // The run's errors are dumped to the log here, last first, once the log lands. Then, with the date and
-    // time: on an error "Update failed - %S - %S" and, unless fSilent, the failure message; otherwise
-    // "Update successful - %S - %S".
+    DumpErrorStack(runContext.GetContext(), true);
+    FormatNow(date, time);
+    if (_HoldsError(runContext)) {
+        LogInfo("Update failed - %S - %S", &date, &time);
+        if (!fSilent)
+            _ShowFailureAlert(*runContext.GetContext());
+    } else {
+        LogInfo("Update successful - %S - %S", &date, &time);
+    }
+    // Leaving the silent run's context hands its errors to the process logger while the log is open.
 }
 
 void VUpdateEngine::DoQuit() {
     _DeInitLog();
 }
 
-void VUpdateEngine::_InitLog() {
-    // Opens the log file writer in fLogFolderPath and makes it a listener of the process logger, once the
-    // log file writer lands; UPZQ 101 when it fails.
-}
-
-void VUpdateEngine::_DeInitLog() {
-    // Flushes the process logger, then stops and deletes fLogFileLogger, once the logger lands.
-}
-
-void VUpdateEngine::_InitLocalizationManager() {
-    // Creates the localization store from the bundle's Resources and registers it for "UPZQ", once the
-    // localization layer lands.
-}
-
 void VUpdateEngine::_ApplyUpdate() {
     StErrorContextInstaller stageContext(true, true);
-    // The stage's steps take their places here as their layers land, each only while stageContext holds
-    // no error:
-    //  - the outdated bundle folder must exist (else UPZQ 3, "path"), and independently the up-to-date one
-    //    (else UPZQ 2, "path"): they come with the command line that fills the two paths, since until then
-    //    every run would end here;
-    //  - the client customization of the up-to-date bundle when fClientInfoPath is a file path;
-    //  - with fReportToCaller, the progress line "waitquit" -1, then standard input, output and error
-    //    closed;
-    //  - the wait for fCallerPid (UPZQ 1 on failure);
-    //  - the swap of the bundles (UPZQ 100 on failure), the restart of fInstallPath, the set-aside bundle
-    //    moved to the trash.
+    VFolder outdated(fOutdatedAppPath);
+    VFolder upToDate(fUpToDateAppPath);
+    // Both checks always run, so that the log names every missing bundle.
+    if (!outdated.Exists())
+        PushUpdaterError(VE_UPZQ_OUTDATED_APP_MISSING, {{kPathKey, fOutdatedAppPath}});
+    if (!upToDate.Exists())
+        PushUpdaterError(VE_UPZQ_UP_TO_DATE_APP_MISSING, {{kPathKey, fUpToDateAppPath}});
+    if (_HoldsError(stageContext))
+        return;
+    // The customization lands in the up-to-date bundle before anything is moved.
+    if (fClientInfoPath.IsValid() && fClientInfoPath.IsFile()) {
+        (void)_FinishClientCustomization(); // judged by the stage's context
+        if (_HoldsError(stageContext))
+            return;
+    }
+    if (fReportToCaller) {
+        _LogProgressToCaller("waitquit", -1);
+        // The caller reads the updater's output: it sees the line, then the end of the stream.
+        vkit::VSystem::CloseStandardStreams();
+        fReportToCaller = false;
+    }
+    LogInfo("Waiting for external process to quit");
+    (void)_WaitForPidToQuit(); // judged by the stage's context
+    if (_HoldsError(stageContext)) {
+        LogError("External process wait failed");
+        PushUpdaterError(VE_UPZQ_WAIT_FAILED);
+        return;
+    }
+    _InstallAndRestart(outdated, upToDate, stageContext);
+}
+
+void VUpdateEngine::_InstallAndRestart(const VFolder& inOutdated, const VFolder& inUpToDate,
+                                       const StErrorContextInstaller& inStageContext) {
+    LogInfo("Proceeding with up-to-date application install...");
+    VFolder install(fInstallPath);
+    vkit::VRefPtr<VFolder> setAside = vkit::AdoptRef(_SwapApplications(inOutdated, inUpToDate, install));
+    if (_HoldsError(inStageContext)) {
+        // Whatever the swap set aside stays on disk, next to the installed bundle.
+        LogError("Up-to-date application install failed");
+        PushUpdaterError(VE_UPZQ_INSTALL_FAILED);
+        return;
+    }
+    LogInfo("Proceeding with up-to-date application restart...");
+    (void)_LaunchApplication(fInstallPath); // judged by the stage's context
+    if (_HoldsError(inStageContext)) {
+        LogError("Up-to-date application restart failed");
+        return;
+    }
+    LogInfo("Up-to-date application restarted");
+    if (setAside) {
+        // A set-aside bundle the trash refuses is deleted; either failure makes the run fail.
+        if (setAside->MoveToTrash() != vkit::VE_OK)
+            (void)setAside->DeleteForced();
+    }
 }

@@ -10,8 +10,12 @@
 namespace vkit {
 class StErrorContextInstaller;
 class VCommandLineParser;
+class VErrorContext;
+class VFolder;
+class VJSONObject;
 class VLocalizationManager;
 class VLog4jMsgFileLogger;
+class VString;
 } // namespace vkit
 
 /// The component of the engine's errors.
@@ -29,6 +33,14 @@ constexpr vkit::VError VE_UPZQ_CLIENT_INFO_INVALID = vkit::MakeVError(kComponent
 constexpr vkit::VError VE_UPZQ_INSTALL_FAILED = vkit::MakeVError(kComponentUpdater, 100);
 constexpr vkit::VError VE_UPZQ_LOG_FAILED = vkit::MakeVError(kComponentUpdater, 101);
 constexpr vkit::VError VE_UPZQ_RESTART_FAILED = vkit::MakeVError(kComponentUpdater, 120);
+
+/// Keys of the client customization file (a JSON object): the server's platform (required), address,
+/// port, published database name and the client's cache folder name.
+extern const char* const BABuildServerPlatform;
+extern const char* const BABuildInfoIPAdress;
+extern const char* const BABuildInfoIPPort;
+extern const char* const BABuildInfoPublishName;
+extern const char* const BABuildCacheFolderNameClient;
 
 /// The update engine. The entry point constructs it, calls Init (library, command line, localization),
 /// Run (DoRun then DoQuit on the main task) and reads the outcome from the main task's error context:
@@ -61,15 +73,56 @@ protected:
     int32_t DoParseCommandLine(vkit::VCommandLineParser& ioParser) override;
 
 private:
-    /// Starts the updater's log file in fLogFolderPath (UPZQ 101 on failure).
-    void _InitLog();
+    /// Starts the updater's log file in fLogFolderPath: false without a log folder (no error), or when
+    /// the folder cannot be created (its error stays) or the writer does not start (UPZQ 101).
+    bool _InitLog();
     /// Flushes the process logger and closes the log file.
     void _DeInitLog();
-    /// Creates the localization store and registers it as the process and error localizer.
-    void _InitLocalizationManager();
+    /// Creates the localization store from the bundle's Resources and registers it as the process
+    /// localizer and as the error localizer of "vkit", "xmlc", "PW32" and "UPZQ".
+    bool _InitLocalizationManager();
+    /// With fReportToCaller, writes "<step>,<value>" and a line feed on standard output and flushes it.
+    void _LogProgressToCaller(const char* inStep, int inValue);
+    /// Polls the process table every 500 ms until fCallerPid is gone, for at most 60 s, then waits 1 s
+    /// more. A negative pid skips the wait. False, with UPZQ 1 pushed, when the process outlived the wait.
+    bool _WaitForPidToQuit();
+    /// Sets inOutdated aside under a free "_old%04d" name, copies inUpToDate into the place of inInstall,
+    /// and rolls back (partial copy deleted, set-aside folder renamed back) when that fails. Answers the
+    /// set-aside folder (the caller releases it), or null when nothing is left set aside; failures are
+    /// pushed on the current error context.
+    vkit::VFolder* _SwapApplications(const vkit::VFolder& inOutdated, const vkit::VFolder& inUpToDate,
+                                     const vkit::VFolder& inInstall);
+    /// outPath = inSource's sibling named after inSource's folder name without extension, "_<suffix>"
+    /// (or nothing without a suffix), a four-digit number from 1, and the extension: the first such name
+    /// that no folder takes, trying up to 9999. False when even number 9999 is taken.
+    static bool _ComputeTempFolderPath(const vkit::VFilePath& inSource, vkit::VFilePath& outPath,
+                                       const vkit::VString* inSuffix);
+    /// Writes the client's link file into the up-to-date bundle and makes its executable runnable, from
+    /// the JSON file fClientInfoPath (UPZQ 41 when it is not an object with a "ServerPlatform" string).
+    /// True when no error was pushed.
+    bool _FinishClientCustomization();
+    /// Writes "Contents/Database/EnginedServer.ZQlink" into the bundle at inBundlePath when the object
+    /// holds a "BuildIPAdress" string. Always true; failures are pushed.
+    bool _SetIPAdressOnClientPref(const vkit::VJSONObject& inClientInfo, const vkit::VFilePath& inBundlePath);
+    /// Adds the three execute bits to the up-to-date bundle's executable when one is missing. True when
+    /// no error was pushed.
+    bool _FinishMacClientCustomization(const vkit::VJSONObject& inClientInfo);
+    /// Restarts the application installed at inInstallPath through the opener, passing the restart
+    /// parameters file and the headless switch. False, with UPZQ 120 pushed, when the command could not
+    /// be run; the opener's own exit status is only logged.
+    bool _LaunchApplication(const vkit::VFilePath& inInstallPath) const;
     /// The update stage: bundle checks, client customization, caller progress, wait, swap, restart,
     /// trash; each step runs only while the stage's context holds no error.
     void _ApplyUpdate();
+    /// The update stage's second half: the swap, the restart and the set-aside bundle moved to the trash,
+    /// each only while inStageContext holds no error.
+    void _InstallAndRestart(const vkit::VFolder& inOutdated, const vkit::VFolder& inUpToDate,
+                            const vkit::StErrorContextInstaller& inStageContext);
+    /// The failure alert: the last error's description, the sentence naming the log file, the buttons
+    /// "No" (default) and "Yes"; "Yes" opens the log file.
+    void _ShowFailureAlert(const vkit::VErrorContext& inRunContext);
+    /// The command line that restarts the application installed at inInstallPath.
+    vkit::VString _BuildRestartCommandLine(const vkit::VFilePath& inInstallPath) const;
     /// True when the guard's context holds an error.
     static bool _HoldsError(const vkit::StErrorContextInstaller& inContext) noexcept;
 

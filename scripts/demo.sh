@@ -1,18 +1,25 @@
 #!/usr/bin/env bash
-# Runs the updater's main job on sample bundles made for the occasion: an outdated "Sample.app" (1.0)
-# and an up-to-date one (2.0). Reports what the updater did; the stages it does not have yet are named.
+# Runs the updater's main job the way a real application does, on sample bundles made for the occasion:
+# the outdated "Sample.app" (1.0) starts the updater with its own pid, waits for "waitquit,-1" and quits;
+# the updater then replaces it by the up-to-date copy (2.0), restarts it and moves the old one to the
+# trash. Shows the exit status, the installed version, what each application run recorded, where the old
+# bundle went and the log.
 set -euo pipefail
 build=${1:-build}
-updater="$build/Updater.app/Contents/MacOS/updater"
+updater="$(cd "$build" && pwd)/Updater.app/Contents/MacOS/updater"
 if [[ ! -x "$updater" ]]; then
-    echo "demo: $updater is not built; run 'make build' first." >&2
+    echo "demo: $updater is not built; run 'make demo' from the project's folder." >&2
     exit 1
 fi
 
-work=$(mktemp -d "${TMPDIR:-/tmp}/zq-demo-XXXXXX")
-trap 'rm -rf "$work"' EXIT
+demo=$(mktemp -d "${TMPDIR:-/tmp}/zq-demo-XXXXXX")
+# The user's own trash, desktop and display stay out of it.
+export HOME="$demo/home" XDG_DATA_HOME="$demo/home/.local/share"
+unset DISPLAY WAYLAND_DISPLAY
+mkdir -p "$HOME"
 
-# make_bundle <folder> <version>: a bundle whose program says which version it is.
+# make_bundle <folder> <version>: a bundle whose program appends its version and arguments to
+# app-output.txt and, when asked to update, starts the updater as a real application would.
 make_bundle() {
     mkdir -p "$1/Contents/MacOS" "$1/Contents/Resources"
     cat > "$1/Contents/Info.plist" <<EOF
@@ -28,8 +35,22 @@ make_bundle() {
 </dict>
 </plist>
 EOF
-    printf '#!/bin/sh\necho "Sample %s started with: $*"\n' "$2" > "$1/Contents/MacOS/sample"
+    cat > "$1/Contents/MacOS/sample" <<EOF
+#!/bin/sh
+# Sample application $2.
+echo "Sample $2 (pid \$\$) started with: \$*" >> "$demo/app-output.txt"
+[ "\$1" = "--update-from" ] || exit 0
+# Start the updater on this bundle, wait until it says it waits for this process, then quit. A shell
+# around it keeps its exit status for the demo.
+bundle=\$(cd "\$(dirname "\$0")/../.." && pwd)
+mkfifo "$demo/progress"
+sh -c '"\$0" "\$@"; echo \$? > "$demo/updater-status"' "$updater" --pid \$\$ --caller-log 1 \\
+    --log-dir "$demo/Logs" "\$bundle" "\$2" > "$demo/progress" 2> "$demo/updater-stderr.txt" &
+read -r line < "$demo/progress"
+echo "Sample $2 read \"\$line\" from the updater and quits" >> "$demo/app-output.txt"
+EOF
     chmod +x "$1/Contents/MacOS/sample"
+    echo "$2" > "$1/Contents/Resources/version.txt"
 }
 
 # bundle_version <folder>: the CFBundleShortVersionString of a bundle's Info.plist.
@@ -37,35 +58,56 @@ bundle_version() {
     sed -n '/CFBundleShortVersionString/{n;s/.*<string>\(.*\)<\/string>.*/\1/p;}' "$1/Contents/Info.plist"
 }
 
-outdated="$work/Applications/Sample.app"
-uptodate="$work/Downloads/Sample.app"
+# wait_for <seconds> <command...>: polls the command every 0.2 s until it succeeds.
+wait_for() {
+    local tries=$(($1 * 5))
+    shift
+    until "$@"; do
+        ((tries-- > 0)) || return 1
+        sleep 0.2
+    done
+}
+
+outdated="$demo/Applications/Sample.app"
+uptodate="$demo/Downloads/Sample.app"
 make_bundle "$outdated" 1.0
 make_bundle "$uptodate" 2.0
-mkdir -p "$work/Logs"
-# The caller's process: one that has already ended, so that the wait is over at once.
-sh -c 'exit 0' &
-caller=$!
-wait "$caller"
 
+echo "demo: in $demo"
 echo "demo: outdated bundle   $outdated (version $(bundle_version "$outdated"))"
 echo "demo: up-to-date bundle $uptodate (version $(bundle_version "$uptodate"))"
-echo "demo: running updater --pid $caller --log-dir $work/Logs <outdated> <up-to-date>"
-# The user's own trash, desktop and display stay out of it.
-set +e
-env -u DISPLAY -u WAYLAND_DISPLAY HOME="$work/home" XDG_DATA_HOME="$work/home/.local/share" \
-    "$updater" --pid "$caller" --log-dir "$work/Logs" "$outdated" "$uptodate"
-status=$?
-set -e
-echo "demo: the updater exited with status $status"
+echo "demo: starting Sample 1.0, which runs: updater --pid <its pid> --caller-log 1 --log-dir $demo/Logs"
+echo "      <outdated> <up-to-date>, waits for \"waitquit,-1\" and quits"
+"$outdated/Contents/MacOS/sample" --update-from "$uptodate"
 
-installed=$(bundle_version "$outdated" || true)
-if [[ "$installed" == "2.0" ]]; then
-    echo "demo: $outdated now holds version 2.0"
-    for log in "$work/Logs"/*; do
-        [[ -f "$log" ]] && { echo "demo: log $log:"; sed 's/^/  /' "$log"; }
-    done
-else
-    echo "demo: $outdated still holds version ${installed:-?}: this build of the updater starts from its"
-    echo "      own bundle, brings the library up, reads its command line, runs its stage sequence and"
-    echo "      exits, but the update stages (log, bundle checks, wait, swap, restart) are not built yet."
+if ! wait_for 120 test -s "$demo/updater-status"; then
+    echo "demo: the updater did not finish within 120 s" >&2
+    exit 1
 fi
+status=$(cat "$demo/updater-status")
+# The restarted application runs detached: give it a moment to record its start.
+wait_for 10 grep -q "Sample 2.0" "$demo/app-output.txt" || true
+
+echo
+echo "demo: the updater exited with status $status"
+echo "demo: $outdated now holds version $(bundle_version "$outdated")"
+echo "demo: what the applications recorded ($demo/app-output.txt):"
+sed 's/^/  /' "$demo/app-output.txt"
+trashed=$(ls -d "$XDG_DATA_HOME/Trash/files/"* 2>/dev/null || true)
+if [[ -n "$trashed" ]]; then
+    echo "demo: the outdated bundle went to the trash: $trashed (version $(bundle_version "$trashed"))"
+else
+    echo "demo: no bundle in the trash; the folder $demo/Applications holds:"
+    ls "$demo/Applications" | sed 's/^/  /'
+fi
+if [[ -s "$demo/updater-stderr.txt" ]]; then
+    echo "demo: the updater's standard error:"
+    sed 's/^/  /' "$demo/updater-stderr.txt"
+fi
+for log in "$demo/Logs"/*; do
+    [[ -f "$log" ]] || continue
+    echo "demo: log $log:"
+    sed 's/^/  /' "$log"
+done
+echo "demo: the demo's files stay in $demo"
+exit "$status"

@@ -48,6 +48,16 @@ public:
     VIndex GetAttributesCount() const noexcept { return fAttributes.GetCount(); }
     /// The value at a 1-based position and its name; null when out of range.
     const VValueSingle* GetNthAttribute(VIndex inIndex, VString* outName) const;
+    /// The name at a 1-based position as UTF-8 bytes (valid until the bag changes); empty when out of
+    /// range. Lets readers that walk every attribute skip making a string of each name.
+    std::string_view GetNthAttributeKey(VIndex inIndex) const noexcept {
+        return fAttributes.GetNthKey(inIndex);
+    }
+    /// Copies the value at a 1-based position into outValue (converted to its class, as GetAttribute
+    /// does), without making a value object for it; false when out of range.
+    bool GetNthAttributeValue(VIndex inIndex, VValueSingle& outValue) const {
+        return fAttributes.GetNthValue(inIndex, outValue);
+    }
     /// The value of an attribute (it belongs to the bag and lives until the attribute changes), or null.
     const VValueSingle* GetAttribute(const StPackedDictionaryKey& inKey) const;
     /// Copies the value into outValue (converted to its class, null flag included); false, with

@@ -6,6 +6,9 @@
 #include "text/VObject.h"
 #include "text/VString.h"
 
+#include <utility>
+#include <vector>
+
 namespace vkit {
 
 class ILocalizer;
@@ -59,6 +62,11 @@ public:
     virtual void DumpToString(VString& outText) const;
     VString& DebugDump(VString& ioDump) const override;
 
+    /// The call stack captured for the error, innermost frame first; empty unless one was set (the
+    /// library itself captures none). A copy of an error starts without one.
+    const std::vector<VString>& GetStackCrawl() const noexcept { return fStackCrawl; }
+    void SetStackCrawl(std::vector<VString> inFrames) { fStackCrawl = std::move(inFrames); }
+
     /// Stores "error_code", "task_id", "task_name" and the "parameters" element.
     void SaveToBag(VValueBag& ioBag) const;
     /// Reads what SaveToBag wrote (missing attributes clear their field). Answers 0.
@@ -93,6 +101,7 @@ private:
     int32_t fTaskID = 0;
     VString fTaskName;
     VValueBag* fParameters;
+    std::vector<VString> fStackCrawl;
 };
 
 } // namespace vkit

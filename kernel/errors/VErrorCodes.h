@@ -40,6 +40,7 @@ constexpr int32_t NumberFromVError(VError inError) {
 /// Errors of the library named by the error layer itself.
 constexpr VError VE_OK = 0;
 constexpr VError VE_UNKNOWN_ERROR = MakeVError(kComponentVkit, 1);
+constexpr VError VE_INVALID_PARAMETER = MakeVError(kComponentVkit, 3);       // a null or invalid argument
 constexpr VError VE_APPLICATION_INIT_FAILED = MakeVError(kComponentVkit, 4); // "VApplication::DoInit failed"
 constexpr VError VE_ACCESS_DENIED = MakeVError(kComponentVkit, 5);
 constexpr VError VE_USER_ABORT = MakeVError(kComponentVkit, 6);

@@ -7,6 +7,7 @@
 #include "files/VFileOptions.h"
 #include "files/VFileSystemNamespace.h"
 #include "files/VFolder.h"
+#include "logging/VLogger.h"
 #include "platform/posix/XPosixProcessIPC.h"
 #include "runtime/SpinLock.h"
 #include "runtime/StLocker.h"
@@ -109,7 +110,9 @@ bool VProcess::_Init(uint32_t inFlags) {
     if (!_Init_FileSystems())
         return false;
     // 10. JSON class store "zq" and its root classes: created here once JSON classes exist
-    // 11. process logger (kInitFlagLogger): created and started here once the logger exists
+    // 11. process logger
+    if ((inFlags & kInitFlagLogger) != 0)
+        _InitLogger();
     return true;
 }
 
@@ -145,7 +148,7 @@ void VProcess::_DeInit() {
     sTokenOwner.store(nullptr);
     // resource files, file kinds, files, progress manager: de-initialized here once they exist
     _ReleaseIntlMgr();
-    // process logger: stopped and released here once it exists
+    _ReleaseLogger();
     // ICU data of the international layer: released here once the text library offers it
 }
 
@@ -165,6 +168,26 @@ void VProcess::_ReleaseIntlMgr() {
     if (VIntlMgr::GetDefaultMgr() == fIntlMgr)
         VIntlMgr::ReleaseDefaultMgrs();
     ReleaseRefCountable(&fIntlMgr);
+}
+
+void VProcess::_InitLogger() {
+    fLogger = new VLogger;
+    ILogger::SetProcessLogSource(GetLogSourceIdentifier());
+    ILogger::SetProcessLogger(fLogger);
+    fLogger->Start();
+}
+
+void VProcess::_ReleaseLogger() {
+    if (fLogger == nullptr)
+        return;
+    if (ILogger::GetProcessLogger() == fLogger)
+        ILogger::SetProcessLogger(nullptr);
+    fLogger->Stop();
+    ReleaseRefCountable(&fLogger);
+}
+
+VLogger* VProcess::GetLogger(EMessageLevel inLevel) const {
+    return fLogger != nullptr && fLogger->ShouldLog(inLevel) ? fLogger : nullptr;
 }
 
 bool VProcess::DoCheckSystemVersion(SystemVersion inVersion) {

@@ -3,6 +3,7 @@
 
 #include "errors/VErrorCodes.h"
 #include "files/VFilePath.h"
+#include "logging/ILogger.h"
 #include "runtime/VBundle.h"
 #include "runtime/VCriticalSection.h"
 #include "runtime/VSystem.h"
@@ -20,6 +21,7 @@ class VFile;
 class VFileSystemNamespace;
 class VFolder;
 class VIntlMgr;
+class VLogger;
 
 /// The argument count and vector of main, stored by the entry point before the process object is built;
 /// the command-line stage of VProcessIPC::Init reads them.
@@ -138,6 +140,11 @@ public:
     /// (construction, or the last unregistering that emptied the set).
     bool HasSomeActivityTokens(uint32_t inMilliseconds);
 
+    /// The process logger (made and started by Init with kInitFlagLogger), null without one.
+    VLogger* GetLogger() const noexcept { return fLogger; }
+    /// The process logger when it keeps records of inLevel, else null.
+    VLogger* GetLogger(EMessageLevel inLevel) const;
+
     /// The international manager made at initialization (null before).
     VIntlMgr* GetIntlMgr() const noexcept { return fIntlMgr; }
     /// The localizer of LocalizeString and error messages (not owned), null until one is set.
@@ -182,6 +189,10 @@ private:
     void _DeInit();
     bool _InitIntlMgr();
     void _ReleaseIntlMgr();
+    /// Makes and starts the process logger, and makes it the logger of the error layer.
+    void _InitLogger();
+    /// Stops and releases the process logger.
+    void _ReleaseLogger();
     /// Registers the named roots: the user's documents folder as ".USER_HOME_DIRECTORY" (option 16,
     /// hidden from restricted lookups), the Resources folder as ".PRODUCT_RESOURCES", then the roots
     /// listed in "fileSystems.json" of the Resources folder when it exists. False when a registration
@@ -204,7 +215,8 @@ private:
     VString fProductVersion;
     VString fLogSourceIdentifier;
     VFileSystemNamespace* fFileSystemNamespace;
-    // The resource file, the logger and the JSON class store join these fields as their layers land.
+    VLogger* fLogger = nullptr;
+    // The resource file and the JSON class store join these fields as their layers land.
 };
 
 } // namespace vkit

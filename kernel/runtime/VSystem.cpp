@@ -35,6 +35,14 @@ bool VSystem::IsSystemVersionOrAbove(SystemVersion inVersion) noexcept {
     return XPosixSystem::IsSystemVersionOrAbove(inVersion);
 }
 
+bool VSystem::WriteToStandardOutput(std::string_view inBytes) noexcept {
+    return XPosixSystem::WriteToStandardOutput(inBytes.data(), inBytes.size());
+}
+
+void VSystem::CloseStandardStreams() noexcept {
+    XPosixSystem::CloseStandardStreams();
+}
+
 ENotificationResponse VSystem::GetDefaultResponse(uint32_t inFlags) noexcept {
     bool affirmativeFirst = (inFlags & eNotificationAffirmativeFirst) != 0;
     switch (inFlags & eNotificationButtonsMask) {

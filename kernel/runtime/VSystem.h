@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <string_view>
 #include <vector>
 
 namespace vkit {
@@ -73,6 +74,13 @@ public:
     /// process" (a process of another user is running), whatever the id: 0 and negative ids name
     /// process groups, and -1 every process the caller may signal, as kill takes them.
     static bool IsProcessRunning(int32_t inProcessID) noexcept;
+
+    /// Writes the bytes to standard output and flushes it; false when that fails (a closed stream).
+    static bool WriteToStandardOutput(std::string_view inBytes) noexcept;
+    /// Closes standard input, output and error, in that order, after flushing what is pending: a reader
+    /// at the other end of a pipe sees the end of the stream. Descriptors 0, 1 and 2 then lead to
+    /// /dev/null, so that a file opened later never takes their numbers.
+    static void CloseStandardStreams() noexcept;
 
     /// True when the system is at least the given macOS release; values outside 11 to 22 are always
     /// satisfied, and on Linux so is every value.

@@ -16,6 +16,7 @@ vkit_library(vkit_application
         vkit_errors
         vkit_files
         vkit_json
+        vkit_logging
         vkit_runtime
         vkit_text
         PkgConfig::XERCES

@@ -9,7 +9,7 @@
 namespace vkit {
 
 bool VCppMemMgr::Init() {
-    // The C++ allocator needs no set-up, and the live-object check keeps no state.
+    XPosixMemory::KeepFreedMemory();
     return true;
 }
 

@@ -10,7 +10,9 @@ class VObject;
 class VCppMemMgr {
 public:
     /// Creates the process memory manager (called once by the entry point); false when it cannot be
-    /// created.
+    /// created. The allocator keeps the memory freed after a burst of small objects (log records,
+    /// error parameters) for the next burst, instead of handing it back to the system and faulting it
+    /// in again.
     [[nodiscard]] static bool Init();
 
     /// The live library object at inAddress, or null when the address holds none: null, misaligned,

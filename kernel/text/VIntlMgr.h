@@ -7,10 +7,17 @@
 
 #include <memory>
 #include <string>
+#include <vector>
 
 struct UCollator;
 
 namespace vkit {
+
+/// A language and region as a Windows language identifier: 1033 for English (United States), 1036
+/// for French (France). 0 is no language; kDialectNone answers a search that found none.
+using DialectCode = int32_t;
+constexpr DialectCode kDialectEnglishUS = 1033;
+constexpr DialectCode kDialectNone = -2;
 
 /// International settings for one language: the ICU collators behind the library's international
 /// string comparisons and the decimal separator. One manager is the process default (created by the
@@ -58,6 +65,31 @@ public:
     /// The ICU locale name of the user's settings: the first entry of LANGUAGE, else the locale of
     /// LC_ALL, LC_MESSAGES or LANG; "en_US" when none is set or they give the "C" or "POSIX" locale.
     static std::string UserLocaleName();
+
+    // Languages (ICU's tables of locales, language identifiers and English display names).
+    /// The dialect of an RFC 3066 code ("fr-CA", "fr_CA", or "fr" for its most likely region, French
+    /// (France)); 0 when the text is not such a code or names no dialect.
+    static DialectCode GetDialectCodeFromRFC3066(const VString& inCode);
+    /// The dialect of an English language name, in any case ("French": French (France)); 0 when unknown.
+    static DialectCode GetDialectCodeFromLanguageName(const VString& inName);
+    /// The RFC 3066 code of a dialect, language and region joined by inSeparator ("fr-CA"); false,
+    /// outCode emptied, for an unknown dialect.
+    static bool GetRFC3066CodeFromDialectCode(DialectCode inDialect, VString& outCode,
+                                              UniChar inSeparator = u'-');
+    /// The ISO 639 language code ("fr") and region code ("CA") of a dialect; false for an unknown one.
+    static bool GetLanguageAndRegionCodes(DialectCode inDialect, VString& outLanguage, VString& outRegion);
+    /// The English name of a dialect's language, first letter in upper case ("French"); false when
+    /// unknown.
+    static bool GetEnglishLanguageName(DialectCode inDialect, VString& outName);
+    /// Compares two RFC 3066 codes, case ignored: 4 equal; 3 when only inFirst has a region and the
+    /// languages are equal; 2 the reverse; 1 same language with different regions; 0 different
+    /// languages; -1 when either is not a code.
+    static int32_t Compare2RFC3066LanguageCodes(const VString& inFirst, const VString& inSecond);
+    /// The names of the localization folders of a dialect, in the order they are looked for, without
+    /// repetition: "<RFC 3066 code with '-'>.lproj", the same with "_", "<language>.lproj",
+    /// "<language>_<region>.lproj", "<English name>.lproj" (en-US.lproj, en_US.lproj, en.lproj,
+    /// English.lproj).
+    static void GetLocalizationFolderNames(DialectCode inDialect, std::vector<VString>& outNames);
 
 private:
     VIntlMgr() = default;

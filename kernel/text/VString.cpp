@@ -88,10 +88,22 @@ VIndex DecodeUTF8(const unsigned char* inBytes, size_t inLength, UniChar* outCha
 /// Encodes UTF-16 as UTF-8; an unpaired surrogate becomes U+FFFD, or with inKeepBytes, when it is one
 /// of U+DC80 to U+DCFF, the byte it stands for.
 void EncodeUTF8(const UniChar* inChars, VIndex inLength, std::string& ioText, bool inKeepBytes) {
+    // The ASCII start, often the whole text, takes one byte a unit: no room for three is made for it.
+    VIndex ascii = 0;
+    // Four units at a time while all are ASCII, then unit by unit.
+    for (uint64_t units; ascii + 4 <= inLength; ascii += 4) {
+        std::memcpy(&units, inChars + ascii, sizeof(units));
+        if ((units & 0xFF80FF80FF80FF80ULL) != 0)
+            break;
+    }
+    while (ascii < inLength && inChars[ascii] < 0x80)
+        ++ascii;
     size_t start = ioText.size();
-    ioText.resize(start + static_cast<size_t>(inLength) * 3);
+    ioText.resize(start + static_cast<size_t>(ascii) + static_cast<size_t>(inLength - ascii) * 3);
     char* out = ioText.data() + start;
-    for (VIndex i = 0; i < inLength; ++i) {
+    for (VIndex i = 0; i < ascii; ++i)
+        *out++ = static_cast<char>(inChars[i]);
+    for (VIndex i = ascii; i < inLength; ++i) {
         uint32_t c = inChars[i];
         if (c < 0x80) {
             *out++ = static_cast<char>(c);

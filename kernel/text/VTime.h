@@ -224,6 +224,9 @@ public:
     /// locale (ICU); the empty date shows its time of day alone. An empty text when null or when the
     /// formats cannot be opened.
     void FormatByOS(VString& outText) const;
+    /// The local date and the local time of day, each in its medium format of the current international
+    /// manager's locale; both empty when null or when the formats cannot be opened.
+    void FormatByOS(VString& outDate, VString& outTime) const;
 
     // VValueSingle.
     ValueKind GetValueKind() const override { return ValueKind::Time; }
@@ -261,6 +264,8 @@ private:
     /// Local parts and the offset from UTC then in effect, in seconds; the empty date as it is, with
     /// offset 0. False (the UTC parts returned, offset 0) when the system cannot convert the time.
     bool _GetLocalParts(int16_t outParts[7], int32_t& outOffset) const noexcept;
+    /// The local time in a medium format showing the date and time (0), the time (1) or the date (2).
+    void _FormatMedium(int inParts, VString& outText) const;
     /// Sets the value from seconds since 1970-01-01 UTC and milliseconds.
     void _FromUnixSeconds(int64_t inSeconds, int32_t inMilliseconds) noexcept;
     /// Sets the date and time of day as they are and clears the null flag.

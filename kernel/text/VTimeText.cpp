@@ -407,30 +407,34 @@ void VTime::GetStringLocalTime(VString& outText) const {
 
 namespace {
 
-/// The medium date and time formatters of a locale (date and time, and time alone), kept per thread
-/// for the last locale used: opening one costs far more than formatting. They format in UTC the local
-/// parts they are given, so that the zone is the one the library's own conversion chose (TZ), and
-/// follow the Gregorian calendar into the past.
+/// What a medium formatter shows: the date and the time, the time alone or the date alone.
+enum class MediumParts { kDateAndTime, kTime, kDate };
+
+/// The medium date and time formatters of a locale, kept per thread for the last locale used: opening
+/// one costs far more than formatting. They format in UTC the local parts they are given, so that the
+/// zone is the one the library's own conversion chose (TZ), and follow the Gregorian calendar into the
+/// past.
 class MediumDateFormat {
 public:
     ~MediumDateFormat() { _Close(); }
 
-    UDateFormat* For(const std::string& inLocale, bool inTimeOnly) {
+    UDateFormat* For(const std::string& inLocale, MediumParts inParts) {
         if (fLocale != inLocale) {
             _Close();
             fLocale = inLocale;
         }
-        UDateFormat*& format = inTimeOnly ? fTimeFormat : fDateTimeFormat;
+        UDateFormat*& format = fFormats[static_cast<int>(inParts)];
         if (format == nullptr)
-            format = _Open(inLocale, inTimeOnly);
+            format = _Open(inLocale, inParts);
         return format;
     }
 
 private:
-    static UDateFormat* _Open(const std::string& inLocale, bool inTimeOnly) {
+    static UDateFormat* _Open(const std::string& inLocale, MediumParts inParts) {
         UErrorCode status = U_ZERO_ERROR;
-        UDateFormat* format = udat_open(UDAT_MEDIUM, inTimeOnly ? UDAT_NONE : UDAT_MEDIUM, inLocale.c_str(),
-                                        u"UTC", -1, nullptr, 0, &status);
+        UDateFormat* format = udat_open(inParts == MediumParts::kDate ? UDAT_NONE : UDAT_MEDIUM,
+                                        inParts == MediumParts::kTime ? UDAT_NONE : UDAT_MEDIUM,
+                                        inLocale.c_str(), u"UTC", -1, nullptr, 0, &status);
         if (U_FAILURE(status))
             return nullptr;
         UCalendar* calendar = ucal_clone(udat_getCalendar(format), &status);
@@ -444,15 +448,14 @@ private:
     }
 
     void _Close() {
-        for (UDateFormat** format : {&fDateTimeFormat, &fTimeFormat}) {
-            if (*format != nullptr)
-                udat_close(*format);
-            *format = nullptr;
+        for (UDateFormat*& format : fFormats) {
+            if (format != nullptr)
+                udat_close(format);
+            format = nullptr;
         }
     }
 
-    UDateFormat* fDateTimeFormat = nullptr;
-    UDateFormat* fTimeFormat = nullptr;
+    UDateFormat* fFormats[3] = {nullptr, nullptr, nullptr};
     std::string fLocale;
 };
 
@@ -463,20 +466,20 @@ constexpr int64_t kUnixEpochDay = 2440587;
 
 } // namespace
 
-void VTime::FormatByOS(VString& outText) const {
+void VTime::_FormatMedium(int inParts, VString& outText) const {
     outText.Clear();
     if (IsNull())
         return;
     int16_t parts[7];
     int32_t offset = 0;
     _GetLocalParts(parts, offset);
-    // The empty date shows its time of day alone.
-    bool timeOnly = IsEmptyDate();
-    UDateFormat* format =
-        tMediumDateFormat.For(VIntlMgr::GetDefaultMgr()->GetLocaleName().ToUTF8(), timeOnly);
+    UDateFormat* format = tMediumDateFormat.For(VIntlMgr::GetDefaultMgr()->GetLocaleName().ToUTF8(),
+                                                static_cast<MediumParts>(inParts));
     if (format == nullptr)
         return;
-    int64_t day = timeOnly ? kUnixEpochDay : ComputeJulianDay(parts[0], parts[1], parts[2]);
+    int64_t day = static_cast<MediumParts>(inParts) == MediumParts::kTime
+                      ? kUnixEpochDay
+                      : ComputeJulianDay(parts[0], parts[1], parts[2]);
     double date =
         static_cast<double>((day - kUnixEpochDay) * kMillisecondsPerDay + int64_t{parts[3]} * 3600000 +
                             int64_t{parts[4]} * 60000 + int64_t{parts[5]} * 1000 + parts[6]);
@@ -485,6 +488,16 @@ void VTime::FormatByOS(VString& outText) const {
     int32_t length = udat_format(format, date, buffer, 128, nullptr, &status);
     if (U_SUCCESS(status) && length <= 128)
         outText.FromUniChars(buffer, length);
+}
+
+void VTime::FormatByOS(VString& outText) const {
+    // The empty date shows its time of day alone.
+    _FormatMedium(static_cast<int>(IsEmptyDate() ? MediumParts::kTime : MediumParts::kDateAndTime), outText);
+}
+
+void VTime::FormatByOS(VString& outDate, VString& outTime) const {
+    _FormatMedium(static_cast<int>(MediumParts::kDate), outDate);
+    _FormatMedium(static_cast<int>(MediumParts::kTime), outTime);
 }
 
 void VTime::GetString(VString& outText) const {

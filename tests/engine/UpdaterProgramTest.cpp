@@ -42,9 +42,9 @@ TEST(UpdaterProgramTest, ProgramLiesInItsOwnBundle) {
     EXPECT_EQ(RunShell("test -d '" + kBundle + "/Contents/Resources'"), 0);
 }
 
-TEST(UpdaterProgramTest, StartsAndExitsZeroWithNoStageToRun) {
+TEST(UpdaterProgramTest, MissingBundlesFailTheUpdate) {
     VTestTempFolder folder;
-    EXPECT_EQ(RunUpdater(folder, "'" + (folder / "A.app") + "' '" + (folder / "B.app") + "'"), 0)
+    EXPECT_EQ(RunUpdater(folder, "--silent '" + (folder / "A.app") + "' '" + (folder / "B.app") + "'"), 2)
         << ReadFile(folder / "output.txt");
     EXPECT_EQ(ReadFile(folder / "output.txt"), "");
 }

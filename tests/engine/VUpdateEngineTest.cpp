@@ -23,20 +23,21 @@ TEST(VUpdateEngineTest, ErrorCodesCarryTheUpdaterSignature) {
     EXPECT_EQ(NumberFromVError(VE_UPZQ_RESTART_FAILED), 120);
 }
 
-TEST(VUpdateEngineTest, InitAndRunLeaveNoErrorAndEndTheMainTask) {
+TEST(VUpdateEngineTest, RunOnMissingBundlesEndsWithTheLastCheckAndEndsTheMainTask) {
     // The command line names the two bundles; without them the command-line stage stops the start-up.
     char program[] = "updater";
+    char silent[] = "--silent";
     char outdated[] = "/nonexistent/A.app";
     char upToDate[] = "/nonexistent/B.app";
-    char* argv[] = {program, outdated, upToDate, nullptr};
-    sProcessCommandLineArgc = 3;
+    char* argv[] = {program, silent, outdated, upToDate, nullptr};
+    sProcessCommandLineArgc = 4;
     sProcessCommandLineArgv = argv;
     {
         VUpdateEngine engine;
         ASSERT_TRUE(engine.Init(VProcess::kDefaultInitFlags));
         EXPECT_EQ(engine.GetProposedExitStatus(), 0);
         engine.Run();
-        EXPECT_EQ(VUpdateEngine::ExitStatusForError(VTask::GetLastError()), 0);
+        EXPECT_EQ(VTask::GetLastError(), VE_UPZQ_UP_TO_DATE_APP_MISSING);
         EXPECT_FALSE(engine.IsRunning());
     }
     EXPECT_EQ(VTaskMgr::Get(), nullptr);

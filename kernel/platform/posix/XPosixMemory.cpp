@@ -9,6 +9,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <fcntl.h>
+#include <malloc.h>
 #include <pthread.h>
 #include <sys/mman.h>
 #include <sys/uio.h>
@@ -113,6 +114,10 @@ bool XPosixMemory::IsReadable(const void* inAddress, size_t inSize) noexcept {
     if (IsInBreakHeap(address, inSize))
         return true;
     return ProbeWithKernel(inAddress, inSize);
+}
+
+void XPosixMemory::KeepFreedMemory() noexcept {
+    mallopt(M_TRIM_THRESHOLD, static_cast<int>(kTrimThreshold));
 }
 
 } // namespace vkit

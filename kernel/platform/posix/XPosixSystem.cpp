@@ -6,6 +6,7 @@
 
 #include <cerrno>
 #include <csignal>
+#include <cstdio>
 #include <cstdlib>
 #include <ctime>
 #include <unistd.h>
@@ -70,6 +71,30 @@ bool XPosixSystem::HasGraphicalSession() noexcept {
 
 bool XPosixSystem::WriteToStandardError(const char* inBytes, size_t inLength) noexcept {
     return WriteAll(STDERR_FILENO, inBytes, inLength) == 0;
+}
+
+bool XPosixSystem::WriteToStandardOutput(const char* inBytes, size_t inLength) noexcept {
+    // Through the C stream, so that the bytes keep their place among other writers of the stream.
+    bool written = std::fwrite(inBytes, 1, inLength, stdout) == inLength;
+    return std::fflush(stdout) == 0 && written;
+}
+
+void XPosixSystem::CloseStandardStreams() noexcept {
+    std::fflush(stdout);
+    std::fflush(stderr);
+    // Each descriptor is replaced by /dev/null in one dup2, which closes the original: the reader at
+    // the other end sees the end of the stream, and no file opened later can take number 0, 1 or 2 and
+    // receive what is meant for a standard stream.
+    XPosixDescriptor null = XPosixDescriptor::OpenAt(AT_FDCWD, "/dev/null", O_RDWR | O_CLOEXEC);
+    for (int descriptor : {STDIN_FILENO, STDOUT_FILENO, STDERR_FILENO}) {
+        if (!null.IsValid())
+            ::close(descriptor);
+        else
+            (void)RetryAfterSignal([&] { return ::dup2(null.Get(), descriptor); }); // no result to give
+    }
+    // Opened as 0, 1 or 2 (a standard stream was closed), /dev/null now stands there: keep it.
+    if (null.Get() <= STDERR_FILENO)
+        null.Release();
 }
 
 } // namespace vkit

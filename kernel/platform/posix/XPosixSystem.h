@@ -25,6 +25,11 @@ public:
     static bool HasGraphicalSession() noexcept;
     /// Writes the bytes to descriptor 2; false when it is closed or the write fails.
     static bool WriteToStandardError(const char* inBytes, size_t inLength) noexcept;
+    /// Writes the bytes to the C stream stdout and flushes it; false when either fails.
+    static bool WriteToStandardOutput(const char* inBytes, size_t inLength) noexcept;
+    /// Flushes the C streams, then puts /dev/null in the place of descriptors 0, 1 and 2 (closing them
+    /// when /dev/null cannot be opened).
+    static void CloseStandardStreams() noexcept;
 };
 
 } // namespace vkit

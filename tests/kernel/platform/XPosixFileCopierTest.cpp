@@ -3,8 +3,8 @@
 #include "platform/posix/XPosixFileCopier.h"
 #include "platform/posix/XPosixTreeCopy.h"
 
-#include "kernel/platform/XPosixTreeTestSupport.h"
 #include "support/VTestTempFolder.h"
+#include "support/VTestTrees.h"
 
 #include <gtest/gtest.h>
 

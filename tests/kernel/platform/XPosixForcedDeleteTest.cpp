@@ -1,8 +1,8 @@
 // Tests of the forced delete: locked and read-only items, the parent's state, links never followed.
 #include "platform/posix/XPosixForcedDelete.h"
 
-#include "kernel/platform/XPosixTreeTestSupport.h"
 #include "support/VTestTempFolder.h"
+#include "support/VTestTrees.h"
 
 #include <gtest/gtest.h>
 

@@ -2,8 +2,8 @@
 #include "platform/posix/XPosixTreeCopy.h"
 #include "platform/posix/XPosixForcedDelete.h"
 
-#include "kernel/platform/XPosixTreeTestSupport.h"
 #include "support/VTestTempFolder.h"
+#include "support/VTestTrees.h"
 
 #include <gtest/gtest.h>
 

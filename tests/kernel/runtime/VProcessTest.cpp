@@ -14,11 +14,13 @@
 #include "files/VFileSystem.h"
 #include "files/VFileSystemNamespace.h"
 #include "files/VFolder.h"
+#include "logging/VLogger.h"
 #include "runtime/SpinLock.h"
 #include "runtime/VActivityToken.h"
 #include "runtime/VSyncEvent.h"
 #include "runtime/VTask.h"
 #include "runtime/VTaskMgr.h"
+#include "support/StEnvironment.h"
 #include "text/VIntlMgr.h"
 
 #include <gtest/gtest.h>
@@ -39,29 +41,6 @@ using Calls = std::vector<std::string>;
 
 // Generous bound for things that should happen "at once"; never a timing claim.
 constexpr int32_t kLongWaitMs = 10000;
-
-/// Sets an environment variable for the scope and puts the previous value back.
-class StEnvironment {
-public:
-    StEnvironment(const char* inName, const char* inValue) : fName(inName) {
-        const char* previous = std::getenv(inName);
-        fHadValue = previous != nullptr;
-        if (fHadValue)
-            fPrevious = previous;
-        ::setenv(inName, inValue, 1);
-    }
-    ~StEnvironment() {
-        if (fHadValue)
-            ::setenv(fName.c_str(), fPrevious.c_str(), 1);
-        else
-            ::unsetenv(fName.c_str());
-    }
-
-private:
-    std::string fName;
-    std::string fPrevious;
-    bool fHadValue = false;
-};
 
 /// A process object standing for "<bundle>/Contents/MacOS/tool" of a sample bundle with that version.
 class VersionedProcess {
@@ -140,6 +119,28 @@ TEST(VProcessTest, InternationalManagerFollowsTheUserLanguageAndComesBeforeTheTa
     EXPECT_EQ(process.GetIntlMgr()->GetLocaleName(), "fr_FR");
     // The main task cloned the process's manager, so it was made first.
     EXPECT_EQ(VTask::GetMain()->GetIntlMgr()->GetLocaleName(), "fr_FR");
+}
+
+TEST(VProcessTest, LoggerFlagMakesAStartedProcessLoggerUntilTheEnd) {
+    for (uint32_t flags : {VProcess::kDefaultInitFlags, VProcess::kInitFlagFileSystemNotifier}) {
+        SCOPED_TRACE(flags);
+        bool wanted = (flags & VProcess::kInitFlagLogger) != 0;
+        {
+            TestProcess process;
+            ASSERT_TRUE(process.Init(flags));
+            VLogger* logger = process.GetLogger();
+            ASSERT_EQ(logger != nullptr, wanted);
+            EXPECT_EQ(ILogger::GetProcessLogger(), logger);
+            EXPECT_EQ(VErrorBase::GetProcessLogger(), logger);
+            if (wanted) {
+                EXPECT_TRUE(logger->IsStarted());
+                EXPECT_EQ(process.GetLogger(EML_Information), logger);
+                EXPECT_EQ(process.GetLogger(EML_Debug), nullptr);
+            }
+        }
+        EXPECT_EQ(ILogger::GetProcessLogger(), nullptr);
+        EXPECT_EQ(VErrorBase::GetProcessLogger(), nullptr);
+    }
 }
 
 TEST(VProcessTest, RunCallsDoRunThenDoQuitAndEndsTheMainTask) {

@@ -1,4 +1,4 @@
-// Helpers of the tree tests: sample trees, tree comparison, child processes.
+// Helpers of the tests that work on whole trees: sample trees, tree comparison, child processes.
 #pragma once
 
 #include <functional>

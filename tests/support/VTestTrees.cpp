@@ -1,5 +1,5 @@
-// Helpers of the tree tests: sample trees, tree comparison, child processes.
-#include "kernel/platform/XPosixTreeTestSupport.h"
+// Helpers of the tests that work on whole trees: sample trees, tree comparison, child processes.
+#include "support/VTestTrees.h"
 
 #include "support/VTestTempFolder.h"
 

@@ -1,0 +1,322 @@
+// VLog4jMsgFileLogger: starting and stopping the writer, the text form of records, the log lines.
+#include "logging/VLog4jMsgFileLogger.h"
+
+#include "bags/VValueBag.h"
+#include "errors/StErrorContextInstaller.h"
+#include "files/VFileError.h"
+#include "files/VFolder.h"
+#include "logging/ILoggerBagKeys.h"
+#include "logging/VSplitableLogFile.h"
+#include "platform/posix/XPosixLogStream.h"
+#include "runtime/StLocker.h"
+#include "text/VLong8.h"
+
+#include <cerrno>
+#include <charconv>
+#include <chrono>
+
+namespace vkit {
+
+namespace {
+
+constexpr const char* kLevelNames[] = {"DUMP", "TRACE", "ASSERT", "DEBUG", "INFO", "WARN", "ERROR", "FATAL"};
+
+bool FileExists(const VFilePath& inFolder, const VString& inName, int32_t inNumber) {
+    VString fileName;
+    VSplitableLogFile::BuildLogFileName(inName, inNumber, fileName);
+    VFilePath path(inFolder);
+    VString posix;
+    path.ToSubFile(fileName).GetPosixPath(posix);
+    return XPosixLogStream::Exists(posix.ToUTF8());
+}
+
+void AppendSignature(std::string& ioText, uint32_t inComponent) {
+    for (int shift = 24; shift >= 0; shift -= 8) {
+        auto c = static_cast<unsigned char>((inComponent >> shift) & 0xFF);
+        // A signature is four ASCII characters; any other byte is written as the character it codes.
+        if (c < 0x80)
+            ioText += static_cast<char>(c);
+        else
+            ioText.append(1, static_cast<char>(0xC0 | (c >> 6)))
+                .append(1, static_cast<char>(0x80 | (c & 0x3F)));
+    }
+}
+
+/// Appends a shown attribute to the extra fields: its label and its value as text, line feeds
+/// written as " ; ".
+void AppendExtraField(std::string_view inKey, std::string_view inLabel, const VString& inValue,
+                      std::string& ioExtras) {
+    ioExtras.append(ioExtras.empty() ? " (" : ", ");
+    if (inLabel.empty())
+        ioExtras.append(inKey).append(1, '=');
+    else
+        ioExtras.append(inLabel);
+    size_t start = ioExtras.size();
+    inValue.AppendToUTF8(ioExtras);
+    for (size_t feed = ioExtras.find('\n', start); feed != std::string::npos;
+         feed = ioExtras.find('\n', feed))
+        ioExtras.replace(feed, 1, " ; ");
+}
+
+} // namespace
+
+VLog4jMsgFileLogger::VLog4jMsgFileLogger(const VFilePath& inFolder, const VString& inLogName)
+    : fFolder(inFolder), fLogName(inLogName) {}
+
+VLog4jMsgFileLogger::~VLog4jMsgFileLogger() {
+    Stop();
+}
+
+bool VLog4jMsgFileLogger::Start(int32_t inFileNumber) {
+    bool started = false;
+    {
+        StLocker lock(fLock);
+        if (fFile != nullptr || !fFolder.IsFolder() || fLogName.IsEmpty() || !VFolder(fFolder).Exists())
+            return IsStarted();
+        auto file = std::make_unique<VSplitableLogFile>(fFolder, fLogName, inFileNumber, false);
+        if (file->Open(false, false)) {
+            fFile = std::move(file);
+            fStartTime = VTime::Now();
+            fFileLost = false;
+            fStarted.store(true, std::memory_order_release);
+            started = true;
+        }
+    }
+    // Registered outside the lock: the process logger calls the listener under its own lock.
+    if (started) {
+        if (ILogger* logger = ILogger::GetProcessLogger())
+            logger->AddLogListener(&fListener);
+    }
+    return started;
+}
+
+bool VLog4jMsgFileLogger::Start() {
+    if (!fFolder.IsFolder() || fLogName.IsEmpty())
+        return false;
+    int32_t number = 1;
+    while (FileExists(fFolder, fLogName, number + 1))
+        ++number;
+    return Start(number);
+}
+
+void VLog4jMsgFileLogger::Stop() {
+    bool open;
+    {
+        StLocker lock(fLock);
+        open = fFile != nullptr;
+    }
+    // Unregistered before the lock is taken: removing flushes the pending records to the listener,
+    // which takes the lock.
+    if (open) {
+        if (ILogger* logger = ILogger::GetProcessLogger())
+            logger->RemoveLogListener(&fListener);
+    }
+    StLocker lock(fLock);
+    fFile.reset();
+    fStarted.store(false, std::memory_order_release);
+    fStartTime = VTime();
+}
+
+void VLog4jMsgFileLogger::Flush() {
+    StLocker lock(fLock);
+    if (fFile != nullptr)
+        fFile->Flush();
+}
+
+bool VLog4jMsgFileLogger::ShouldLog(EMessageLevel inLevel) const noexcept {
+    return IsStarted() && ((fLevelMask >> (static_cast<uint32_t>(inLevel) % 32)) & 1) != 0;
+}
+
+const char* VLog4jMsgFileLogger::GetMessageLevelName(int32_t inLevel) noexcept {
+    return inLevel >= EML_Dump && inLevel <= EML_Fatal ? kLevelNames[inLevel] : kLevelNames[EML_Information];
+}
+
+void VLog4jMsgFileLogger::SetLogMaxNumberToKeep(int32_t inCount) {
+    StLocker lock(fLock);
+    if (fFile != nullptr)
+        fFile->SetMaxNumberToKeep(inCount);
+}
+
+int32_t VLog4jMsgFileLogger::GetLogMaxNumberToKeep() const {
+    StLocker lock(fLock);
+    return fFile != nullptr ? fFile->GetMaxNumberToKeep() : 0;
+}
+
+void VLog4jMsgFileLogger::GetLogInfosFromBag(const VValueBag& inRecord, VString& outSource, int32_t& outLevel,
+                                             VString& outMessage) {
+    RecordParts parts;
+    VString scratch;
+    _ReadRecord(inRecord, parts, scratch);
+    std::string text;
+    _AppendSource(inRecord, parts, text, scratch);
+    outSource.FromUTF8(text.data(), text.size());
+    outLevel = parts.fLevel;
+    text.clear();
+    _AppendMessage(inRecord, parts, text, scratch);
+    outMessage.FromUTF8(text.data(), text.size());
+}
+
+void VLog4jMsgFileLogger::_ReadRecord(const VValueBag& inRecord, RecordParts& outParts, VString& ioScratch) {
+    outParts.fMessageIndex = 0;
+    outParts.fSourceIndex = 0;
+    outParts.fErrorCode = 0;
+    outParts.fComponent = 0;
+    outParts.fLevel = ILoggerBagKeys::level.GetDefault();
+    outParts.fExtras.clear();
+    VLong8 number;
+    // One walk over the attributes: the hidden keys are read, the others become the extra fields.
+    for (VIndex i = 1; i <= inRecord.GetAttributesCount(); ++i) {
+        std::string_view key = inRecord.GetNthAttributeKey(i);
+        std::string_view label;
+        if (key == ILoggerBagKeys::message.GetView()) {
+            outParts.fMessageIndex = i;
+        } else if (key == ILoggerBagKeys::source.GetView()) {
+            outParts.fSourceIndex = i;
+        } else if (key == ILoggerBagKeys::level.GetView() || key == ILoggerBagKeys::error_code.GetView() ||
+                   key == ILoggerBagKeys::component_signature.GetView()) {
+            inRecord.GetNthAttributeValue(i, number);
+            if (key == ILoggerBagKeys::level.GetView())
+                outParts.fLevel = static_cast<int32_t>(number.Get());
+            else if (key == ILoggerBagKeys::error_code.GetView())
+                outParts.fErrorCode = static_cast<uint64_t>(number.Get());
+            else
+                outParts.fComponent = static_cast<uint32_t>(number.Get());
+        } else if (ILoggerBagKeys::GetLabel(key, label)) {
+            inRecord.GetNthAttributeValue(i, ioScratch);
+            AppendExtraField(key, label, ioScratch, outParts.fExtras);
+        }
+    }
+    if (outParts.fComponent == 0)
+        outParts.fComponent = static_cast<uint32_t>(outParts.fErrorCode >> 32);
+}
+
+void VLog4jMsgFileLogger::_AppendSource(const VValueBag& inRecord, const RecordParts& inParts,
+                                        std::string& ioText, VString& ioScratch) {
+    size_t start = ioText.size();
+    if (inParts.fSourceIndex != 0 && inRecord.GetNthAttributeValue(inParts.fSourceIndex, ioScratch))
+        ioScratch.AppendToUTF8(ioText);
+    else
+        ILogger::GetProcessLogSource().AppendToUTF8(ioText);
+    if (inParts.fComponent != 0) {
+        if (ioText.size() > start)
+            ioText += '.';
+        AppendSignature(ioText, inParts.fComponent);
+    }
+}
+
+void VLog4jMsgFileLogger::_AppendMessage(const VValueBag& inRecord, const RecordParts& inParts,
+                                         std::string& ioText, VString& ioScratch) {
+    if (inParts.fErrorCode != 0)
+        ioText.append(1, '[').append(std::to_string(NumberFromVError(inParts.fErrorCode))).append("] ");
+    if (inParts.fMessageIndex != 0 && inRecord.GetNthAttributeValue(inParts.fMessageIndex, ioScratch))
+        ioScratch.AppendToUTF8(ioText);
+    if (inParts.fExtras.empty())
+        ioText.append(" ()");
+    else
+        ioText.append(inParts.fExtras).append(1, ')');
+}
+
+void VLog4jMsgFileLogger::_Put(const std::vector<const VValueBag*>& inRecords) {
+    StLocker lock(fLock);
+    if (fFile == nullptr)
+        return;
+    _EnsureFile();
+    // Each line is assembled in one buffer, straight from the record.
+    for (const VValueBag* record : inRecords) {
+        _ReadRecord(*record, fParts, fScratch);
+        if (!_BeginLine())
+            continue;
+        _AppendSource(*record, fParts, fLine, fScratch);
+        _ContinueLine(fParts.fLevel);
+        _AppendMessage(*record, fParts, fLine, fScratch);
+        _EndLine();
+    }
+    fFile->Flush();
+}
+
+void VLog4jMsgFileLogger::_EnsureFile() {
+    bool lost = !fFile->IsOpen() || fFile->IsUnlinked();
+    if (!lost)
+        return;
+    if (!fFileLost && fFile->IsOpen()) {
+        // The records written since the file disappeared are gone with it: say so once.
+        // Told on the context; the logger goes on with a new file.
+        (void)VFileError::Report(fFile->GetCurrentFilePath(), MakeVErrorFromPosix(ENOENT),
+                                 VE_FILE_CANNOT_WRITE);
+    }
+    fFile->Close();
+    if (fFileLost) {
+        // Already reported: try again quietly until the file can be made.
+        StErrorContextInstaller quiet(false, true);
+        fFileLost = !fFile->Open(false, false);
+    } else {
+        fFileLost = !fFile->Open(false, false);
+    }
+}
+
+void VLog4jMsgFileLogger::Log(const VString& inSource, int32_t inLevel, const VString& inMessage) {
+    StLocker lock(fLock);
+    _WriteLine(inSource.ToUTF8(), inLevel, inMessage.ToUTF8());
+}
+
+void VLog4jMsgFileLogger::Log(const char* inSource, int32_t inLevel, const char* inMessage) {
+    StLocker lock(fLock);
+    _WriteLine(inSource != nullptr ? inSource : "", inLevel, inMessage != nullptr ? inMessage : "");
+}
+
+void VLog4jMsgFileLogger::_WriteLine(std::string_view inSource, int32_t inLevel, std::string_view inMessage) {
+    fParts.fLevel = inLevel;
+    if (!_BeginLine())
+        return;
+    fLine.append(inSource);
+    _ContinueLine(inLevel);
+    fLine.append(inMessage);
+    _EndLine();
+}
+
+// The line "%llu %s [%s] %s - %s\n", assembled here to write a message of any length whole.
+
+bool VLog4jMsgFileLogger::_BeginLine() {
+    if (fFile == nullptr || IsPaused() || !ShouldLog(static_cast<EMessageLevel>(fParts.fLevel)))
+        return false;
+    char sequence[24];
+    char* sequenceEnd =
+        std::to_chars(sequence, sequence + sizeof(sequence), ILogger::GetSequenceNumber()).ptr;
+    fLine.assign(sequence, sequenceEnd).append(1, ' ').append(_TimeText()).append(" [");
+    return true;
+}
+
+void VLog4jMsgFileLogger::_ContinueLine(int32_t inLevel) {
+    fLine.append("] ").append(GetMessageLevelName(inLevel)).append(" - ");
+}
+
+void VLog4jMsgFileLogger::_EndLine() {
+    fLine.append(1, '\n');
+    fFile->AppendString(fLine.data(), fLine.size());
+}
+
+const std::string& VLog4jMsgFileLogger::_TimeText() {
+    // Only the milliseconds change within a second: the local date and time are made once a second.
+    int64_t milliseconds = std::chrono::duration_cast<std::chrono::milliseconds>(
+                               std::chrono::system_clock::now().time_since_epoch())
+                               .count();
+    int64_t second = milliseconds / 1000;
+    if (second != fTimeSecond || fTimeText.size() != 23) {
+        static const int64_t kUnixEpoch = VTime::ComputeJulianDay(1970, 1, 1) * VTime::kMillisecondsPerDay;
+        VTime now;
+        now.FromMilliseconds(kUnixEpoch + milliseconds);
+        VString text;
+        now.GetRfc3339String(text, eRfc3339Local);
+        fTimeText = text.ToUTF8();
+        fTimeSecond = second;
+    }
+    int32_t fraction = static_cast<int32_t>(milliseconds % 1000);
+    if (fTimeText.size() == 23) {
+        fTimeText[20] = static_cast<char>('0' + fraction / 100);
+        fTimeText[21] = static_cast<char>('0' + fraction / 10 % 10);
+        fTimeText[22] = static_cast<char>('0' + fraction % 10);
+    }
+    return fTimeText;
+}
+
+} // namespace vkit

@@ -1,0 +1,103 @@
+// VLogger: the process logger: a ring of the last 1000 records, a level mask, and listeners fed by a
+// background task.
+#pragma once
+
+#include "logging/ILogger.h"
+#include "runtime/VCriticalSection.h"
+#include "text/VObject.h"
+
+#include <array>
+#include <atomic>
+#include <cstdint>
+#include <vector>
+
+namespace vkit {
+
+class VTask;
+
+/// The process logger. Records wait in a ring of kRingSize references (the oldest is released unread
+/// when a new one finds the ring full) until a flush hands them, oldest first, to every listener.
+/// The first listener starts the reader task "Logger", which flushes every kFlushPeriod ms, and at
+/// once each time a tenth of the ring has filled, so that bursts are written as they come.
+///
+/// Delivered records are released by the next calls of LogBag, two each, on the tasks that log and
+/// so made them (the allocator then reuses their memory without contention), or by the next flush
+/// that finds nothing new.
+///
+/// Logging takes the buffer lock only for the ring update. Listeners run under the listeners lock,
+/// on the task that flushes; a flush takes the waiting records under the buffer lock and releases it
+/// before it takes the listeners lock, so that logging is never blocked by a slow listener. Each
+/// batch holds its records in logging order; two tasks flushing at once may deliver their batches in
+/// either order.
+class VLogger : public VObject, public ILogger {
+public:
+    static constexpr int32_t kRingSize = 1000;
+    static constexpr int32_t kFlushPeriod = 100;
+    /// Stack of the reader task, and how long Stop waits for its end.
+    static constexpr size_t kReaderStackSize = 64000;
+    static constexpr int32_t kStopTimeout = 3000;
+
+    /// A logger not started, flush enabled, mask kDefaultLogLevelMask: it keeps nothing until Start.
+    VLogger();
+    /// Stops the reader task and releases the waiting records and the listeners.
+    ~VLogger() override;
+    VLogger(const VLogger&) = delete;
+    VLogger& operator=(const VLogger&) = delete;
+
+    void Start() override;
+    /// Asks the reader task to end and waits at most kStopTimeout ms for it.
+    void Stop() override;
+    void EnableFlush() override;
+    void DisableFlush() override;
+    bool IsStarted() const override { return fStarted.load(std::memory_order_acquire); }
+    bool ShouldLog(EMessageLevel inLevel) const override;
+    void LogBag(const VValueBag* inRecord) override;
+    void LogMessage(EMessageLevel inLevel, const VString& inMessage, const VString& inSource) override;
+    void Flush() override;
+    bool WithTrace(bool inSet) override { return WithTag(EML_Trace, inSet); }
+    bool WithDump(bool inSet) override { return WithTag(EML_Dump, inSet); }
+    bool WithDebug(bool inSet) override { return WithTag(EML_Debug, inSet); }
+    bool WithWarning(bool inSet) override { return WithTag(EML_Warning, inSet); }
+    bool WithError(bool inSet) override { return WithTag(EML_Error, inSet); }
+    bool WithFatal(bool inSet) override { return WithTag(EML_Fatal, inSet); }
+    bool WithAssert(bool inSet) override { return WithTag(EML_Assert, inSet); }
+    bool WithInfo(bool inSet) override { return WithTag(EML_Information, inSet); }
+    bool AddLogListener(ILogListener* inListener) override;
+    bool RemoveLogListener(ILogListener* inListener) override;
+
+    /// Sets or clears the bit inBit (modulo 32) of the mask; answers its previous state.
+    bool WithTag(uint32_t inBit, bool inSet);
+    uint32_t GetLevelMask() const noexcept { return fLevelMask.load(std::memory_order_relaxed); }
+
+    /// Stores a record (retained) without level check and without the buffer lock: only while a single
+    /// task runs. A null record is ignored.
+    void AddLogBag(const VValueBag* inRecord);
+    /// Hands over every waiting record, oldest first, and empties the ring; the caller releases them.
+    /// Takes no lock: only while a single task runs.
+    std::vector<const VValueBag*> Read();
+
+private:
+    /// Stores the record in the ring (the caller holds the buffer lock); answers whether the ring
+    /// reached a tenth mark, when the reader task should run at once.
+    bool _Store(const VValueBag* inRecord);
+    /// Moves the waiting records, oldest first, into ioRecords and empties the ring (the caller holds
+    /// the buffer lock, or runs alone).
+    void _Take(std::vector<const VValueBag*>& ioRecords);
+    /// The reader task's body.
+    void _RunReader();
+    static void _ReleaseAll(std::vector<const VValueBag*>& ioRecords);
+
+    std::array<const VValueBag*, kRingSize> fRing{}; // retained; guarded by fBufferLock
+    int32_t fWriteIndex = 0;                         // guarded by fBufferLock
+    bool fWrapped = false;                           // guarded by fBufferLock
+    VCriticalSection fBufferLock;
+    VCriticalSection fListenersLock;
+    std::atomic<uint32_t> fLevelMask{kDefaultLogLevelMask};
+    std::atomic<bool> fStarted{false};
+    std::atomic<bool> fFlushEnabled{true};
+    std::vector<ILogListener*> fListeners;    // retained; guarded by fListenersLock
+    std::vector<const VValueBag*> fDelivered; // retained; guarded by fBufferLock
+    std::atomic<VTask*> fReaderTask{nullptr}; // retained; made once, under fListenersLock
+};
+
+} // namespace vkit

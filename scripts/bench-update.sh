@@ -1,0 +1,112 @@
+#!/usr/bin/env bash
+# Whole-update figures, run by hand (root: it mounts a file-system image): the updater replacing a
+# bundle of the generated 5,000-file tree (--pid=-1, so no wait) against a shell script that gives the
+# same guarantee (the old bundle moved aside, `cp -a`, `sync -f`, the old bundle moved to a trash
+# folder), on a journaled ext4 image with Debian's defaults, loop-mounted with direct I/O here and
+# unmounted afterwards. The two sides alternate and the medians of RUNS runs are compared. Then the
+# updater's own cost: CPU time of an update of two one-file bundles, and what it loads.
+#
+#   scripts/bench-update.sh [build folder] (default build-release; needs the updater and tree_bench:
+#   cmake -S . -B build-release -G Ninja -DCMAKE_BUILD_TYPE=Release -DVKIT_BUILD_BENCH=ON
+#   cmake --build build-release --target updater_bundle tree_bench)
+#   RUNS=9 IMAGE_DIR=/var/tmp scripts/bench-update.sh
+set -euo pipefail
+
+build=$(realpath "${1:-build-release}")
+runs=${RUNS:-7}
+updater=$build/Updater.app/Contents/MacOS/updater
+tool=$build/bench/files/tree_bench
+for program in "$updater" "$tool"; do
+    [[ -x "$program" ]] || { echo "bench-update: $program is missing; build it in $build" >&2; exit 1; }
+done
+[[ $(id -u) -eq 0 ]] || { echo "bench-update: must run as root (mount -o loop)" >&2; exit 1; }
+
+work=$(mktemp -d "${IMAGE_DIR:-/tmp}/bench-update.XXXXXX")
+mnt=$work/mnt
+device=
+cleanup() {
+    mountpoint -q "$mnt" && umount "$mnt"
+    [[ -n $device ]] && losetup -d "$device" 2>/dev/null
+    rm -rf "$work"
+}
+trap cleanup EXIT
+mkdir "$mnt"
+truncate -s 4G "$work/fs.img"
+mkfs.ext4 -q "$work/fs.img"
+device=$(losetup --direct-io=on -f --show "$work/fs.img")
+mount "$device" "$mnt"
+
+# The user's home (and so the trash the updater uses for items of the image) lies on the image.
+export HOME=$mnt/home XDG_DATA_HOME=$mnt/home/.local/share
+unset DISPLAY WAYLAND_DISPLAY
+mkdir -p "$XDG_DATA_HOME" "$mnt/trash"
+
+# make_bundle <folder>: a bundle whose Resources hold the generated tree and whose program does nothing.
+make_bundle() {
+    mkdir -p "$1/Contents/MacOS"
+    printf '<?xml version="1.0" encoding="UTF-8"?>\n<plist version="1.0"><dict>%s%s</dict></plist>\n' \
+        '<key>CFBundleName</key><string>Bench</string>' \
+        '<key>CFBundleExecutable</key><string>bench</string>' > "$1/Contents/Info.plist"
+    printf '#!/bin/sh\nexit 0\n' > "$1/Contents/MacOS/bench"
+    chmod +x "$1/Contents/MacOS/bench"
+}
+make_bundle "$mnt/new/Bench.app"
+"$tool" generate "$mnt/new/Bench.app/Contents/Resources"
+mkdir -p "$mnt/apps"
+cp -a "$mnt/new/Bench.app" "$mnt/apps/Bench.app"
+sync
+echo "bundle: $(find "$mnt/new/Bench.app" -type f | wc -l) files, $(find "$mnt/new/Bench.app" -type d | wc -l)" \
+    "folders, $(find "$mnt/new/Bench.app" -type l | wc -l) links, $(du -sm "$mnt/new/Bench.app" | cut -f1) MB;" \
+    "$runs runs; $(nproc) processors; ext4 image, direct I/O"
+
+timed() {
+    sync
+    local start end
+    start=$(date +%s%N)
+    "$@"
+    end=$(date +%s%N)
+    echo $(((end - start) / 1000000))
+}
+median() { printf '%s\n' "$@" | sort -n | awk '{ v[NR] = $1 } END { print (NR % 2) ? v[(NR + 1) / 2] : (v[NR / 2] + v[NR / 2 + 1]) / 2 }'; }
+ratio() { awk -v a="$1" -v b="$2" 'BEGIN { printf "%.2f", a / b }'; }
+
+update_updater() {
+    "$updater" --pid=-1 --silent "$mnt/apps/Bench.app" "$mnt/new/Bench.app" ||
+        { echo "bench-update: the updater failed" >&2; exit 1; }
+}
+update_script() {
+    mv "$mnt/apps/Bench.app" "$mnt/apps/Bench_old0001.app" &&
+        cp -a "$mnt/new/Bench.app" "$mnt/apps/Bench.app" &&
+        sync -f "$mnt/apps/Bench.app" &&
+        mv "$mnt/apps/Bench_old0001.app" "$mnt/trash/Bench_old0001.app"
+}
+empty_trashes() { rm -rf "$mnt/trash/"* "$mnt"/.Trash-*/ "$XDG_DATA_HOME/Trash"; }
+
+declare -a by_updater by_script
+for ((run = 0; run < runs; run++)); do
+    if ((run % 2 == 0)); then order="updater script"; else order="script updater"; fi
+    for side in $order; do
+        if [[ $side == updater ]]; then by_updater+=("$(timed update_updater)"); else by_script+=("$(timed update_script)"); fi
+        empty_trashes
+    done
+done
+u=$(median "${by_updater[@]}")
+s=$(median "${by_script[@]}")
+echo "update  updater ${u} ms   script (mv, cp -a, sync -f, mv) ${s} ms   ratio $(ratio "$u" "$s") (budget 0.90)"
+echo "runs (ms): updater ${by_updater[*]} | script ${by_script[*]}"
+
+# The updater's own cost: an update of two one-file bundles, with a log, CPU time (user + system).
+small=$work/small
+mkdir -p "$small"
+make_bundle "$small/A.app"
+make_bundle "$small/B.app"
+declare -a cpu
+for ((run = 0; run < runs; run++)); do
+    cp -a "$small/B.app" "$small/A.app.new" && rm -rf "$small/A.app" && mv "$small/A.app.new" "$small/A.app"
+    cpu+=("$(/usr/bin/time -f '%U %S' "$updater" --pid=-1 --silent --log-dir "$small/logs" \
+        "$small/A.app" "$small/B.app" 2>&1 >/dev/null | awk '{ printf "%d", ($1 + $2) * 1000 }')")
+    empty_trashes
+done
+echo "small update: CPU $(median "${cpu[@]}") ms (median; budget 30 ms); runs ${cpu[*]}"
+echo "loaded at start-up: $(LD_DEBUG=statistics "$updater" --version 2>&1 | grep -E 'total startup time|number of relocations:' | tr -s ' ' | paste -sd';')"
+echo "shared libraries: $(ldd "$updater" | awk '{ print $1 }' | paste -sd' ')"

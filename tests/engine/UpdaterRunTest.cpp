@@ -1,0 +1,276 @@
+// Whole-program tests of the update: the built updater on real bundles, checked by its exit status, its
+// streams, its log, the disk and the trash afterwards.
+#include "engine/UpdaterTestSupport.h"
+
+#include "support/VTestTrees.h"
+
+#include <ostream>
+
+using namespace vkit::testing;
+
+namespace {
+
+/// One update: the disk before (shell, placeholders of UpdaterTest::Expand), the arguments, and what
+/// must hold after. The outdated bundle's place holds the old bundle ("old", as it was after the set-up),
+/// the new one ("new") or nothing (""); the set-aside bundle is kept in Applications or trashed.
+struct Scenario {
+    const char* fLabel;
+    const char* fSetUp;
+    const char* fArguments;
+    int fStatus;
+    const char* fLog; // lines, each the start of a log line, in order
+    const char* fErr; // the start of standard error
+    const char* fPlace;
+    const char* fKept;         // the set-aside name left next to the outdated bundle, or ""
+    const char* fTrashed;      // the set-aside name in the trash, or ""
+    const char* fUpdater = ""; // another updater than the built one
+};
+
+void PrintTo(const Scenario& inScenario, std::ostream* outStream) {
+    *outStream << inScenario.fLabel;
+}
+
+const char* const kBoth = "cp -a {F}/templates/1.0 {A} && cp -a {F}/templates/2.0 {B}";
+const char* const kRun = "--log-dir {L} {A} {B}";
+
+const Scenario kScenarios[] = {
+    {"the update succeeds", kBoth, kRun, 0,
+     "INFO Updater starting - \nINFO Waiting for external process to quit\n"
+     "INFO Skipping process wait (negative pid)\nINFO Proceeding with up-to-date application install...\n"
+     "INFO Outdated application set aside as {F}/Applications/Sample_old0001.app/\n"
+     "INFO Up-to-date application copied to {A}/\nINFO Proceeding with up-to-date application restart...\n"
+     "INFO Restarting installed application (\"{open}\" -a \"{A}/\")...\n"
+     "INFO Updated application restarted, returned 0\nINFO Up-to-date application restarted\n"
+     "INFO Update successful - ",
+     "", "new", "", "Sample_old0001.app"},
+    {"both bundles missing, the later error logged first", "", kRun, 2,
+     "INFO Updater starting - \nERROR The up-to-date application was not found at \"{nB}\".\n"
+     "ERROR The application to update was not found at \"{nA}\".\nINFO Update failed - ",
+     "The up-to-date application was not found at \"{nB}\".\r\n"
+     "More information is available in the log file '{log}'\n",
+     "", "", ""},
+    {"silent", "", "--silent --log-dir {L} {A} {B}", 2, "INFO Update failed - ", "", "", "", ""},
+    {"the first set-aside name is taken",
+     "mkdir {F}/Applications/Sample_old0001.app && cp -a {F}/templates/1.0 {A} && cp -a {F}/templates/2.0 "
+     "{B}",
+     kRun, 0, "INFO Outdated application set aside as {F}/Applications/Sample_old0002.app/", "", "new",
+     "Sample_old0001.app", "Sample_old0002.app"},
+    {"a bundle name without extension",
+     "cp -a {F}/templates/1.0 {F}/Applications/Sample && cp -a {F}/templates/2.0 {F}/Downloads/Sample",
+     "{F}/Applications/Sample {F}/Downloads/Sample", 0, "", "", "", "", "Sample_old0001"},
+    {"the up-to-date bundle inside the outdated one",
+     "cp -a {F}/templates/1.0 {A} && cp -a {F}/templates/2.0 {A}/Contents/Update.app",
+     "--log-dir {L} {A} {A}/Contents/Update.app", 2,
+     "ERROR Up-to-date application install failed\nERROR The up-to-date application could not be installed.\n"
+     "ERROR The up-to-date application is the application to update, or lies inside it: \"{nA}\".",
+     "The up-to-date application could not be installed.", "old", "", ""},
+    {"the restart fails: the new bundle stays, the old one stays set aside",
+     "cp -a {F}/templates/1.0 {A} && cp -a {F}/templates/2.0 {B} && cp -a {bundle} {F}/Updater.app && "
+     "rm {F}/Updater.app/Contents/MacOS/zq-open",
+     kRun, 2,
+     "ERROR Failed to restart updated application (returned error 2 - exit status 0)\n"
+     "ERROR Up-to-date application restart failed\nERROR The updated application could not be restarted.",
+     "The updated application could not be restarted.", "new", "Sample_old0001.app", "",
+     "{F}/Updater.app/Contents/MacOS/updater"},
+    {"the log folder cannot be created: the alert shows even when silent",
+     "touch {F}/file && cp -a {F}/templates/1.0 {A} && cp -a {F}/templates/2.0 {B}",
+     "--silent --log-dir {F}/file/Logs {A} {B}", 2, "", "The folder \"{nF}file:\" could not be created.\n",
+     "old", "", ""},
+    {"the copy fails for want of space: rolled back to the exact old bundle",
+     "mount -t tmpfs -o size=8m tmpfs {F}/Applications 2> /dev/null || exit 77; cp -a {F}/templates/1.0 {A} "
+     "&& "
+     "cp -a {F}/templates/2.0 {B} && head -c 10000000 /dev/zero > {B}/Contents/large",
+     kRun, 2,
+     "INFO Rolling back up-to-date application install\nERROR Up-to-date application install failed\n"
+     "ERROR The up-to-date application could not be installed.\n"
+     "ERROR The up-to-date application \"{nB}\" could not be copied to \"{nA}\".\n"
+     "ERROR The file \"{nB}Contents:large\" could not be copied.\nERROR No space left on device",
+     "The up-to-date application could not be installed.", "old", "", ""},
+};
+
+class UpdaterScenarioTest : public UpdaterTest, public ::testing::WithParamInterface<Scenario> {};
+
+TEST_P(UpdaterScenarioTest, Run) {
+    const Scenario& s = GetParam();
+    int setUp = Shell(s.fSetUp);
+    if (setUp == 77)
+        GTEST_SKIP() << "this system does not let the test mount a tmpfs";
+    ASSERT_EQ(setUp, 0);
+    if (*s.fUpdater != 0)
+        fUpdater = Expand(s.fUpdater);
+    Shell("cp -a {A} {F}/before 2> /dev/null");
+    UpdaterRun run = Run(Expand(s.fArguments));
+    EXPECT_EQ(run.fStatus, s.fStatus) << run.fErr;
+    EXPECT_TRUE(HoldsInOrder(run.fLog, Expand(s.fLog)));
+    EXPECT_EQ(run.fErr.substr(0, Expand(s.fErr).size()), Expand(s.fErr));
+    EXPECT_EQ(run.fOut, "");
+    const std::string place = s.fPlace;
+    const std::string trash = "home/.local/share/Trash/files";
+    std::string expected = place == "new" ? "templates/2.0" : "before";
+    EXPECT_EQ(place.empty() ? "" : CompareTrees(fFolder / expected, fOutdated), "");
+    EXPECT_EQ(place == "new" ? CompareTrees(fFolder / "templates/2.0", fUpToDate) : "", "");
+    // The set-aside bundle is the old one, whole, wherever it went.
+    std::vector<std::string> applications{"Sample.app", s.fKept};
+    std::erase(applications, "");
+    EXPECT_EQ(place.empty() ? applications : Names("Applications"), applications);
+    std::vector<std::string> trashed{s.fTrashed};
+    std::erase(trashed, "");
+    EXPECT_EQ(Names(trash), trashed);
+    EXPECT_EQ(trashed.empty() || place.empty()
+                  ? ""
+                  : CompareTrees(fFolder / "before", fFolder / (trash + "/" + trashed[0])),
+              "");
+    // The application restarts exactly when the update succeeded.
+    EXPECT_EQ(s.fStatus == 0 ? AppOutputWith("2.0") : ReadFile(fFolder / "app-output.txt"),
+              s.fStatus == 0 ? "2.0 \n" : "");
+}
+
+INSTANTIATE_TEST_SUITE_P(Updates, UpdaterScenarioTest, ::testing::ValuesIn(kScenarios));
+
+} // namespace
+
+namespace {
+
+TEST_F(UpdaterTest, CallerLogIsOneLineThenTheEndOfOutputBeforeTheWait) {
+    // The caller lives until the test ends it, after it saw the updater's output end while the updater
+    // still waited for it.
+    Shell(std::string(kBoth) +
+          " && cd {F} && (sleep 60 & caller=$!; mkfifo progress; HOME={F}/home "
+          "XDG_DATA_HOME={F}/home/.local/share {bundle}/Contents/MacOS/updater --caller-log 1 "
+          "--pid $caller --log-dir {L} {A} {B} > progress 2> err.txt & updater=$!; "
+          "cat progress > out.txt; kill -0 $updater && echo waiting > alive.txt; kill $caller; "
+          "wait $caller 2> /dev/null; wait $updater; echo $? > status.txt; echo $caller > caller.txt)");
+    EXPECT_EQ(ReadFile(fFolder / "out.txt") + ReadFile(fFolder / "alive.txt") +
+                  ReadFile(fFolder / "status.txt"),
+              "waitquit,-1\nwaiting\n0\n");
+    std::string caller = ReadFile(fFolder / "caller.txt");
+    caller = caller.substr(0, caller.find('\n'));
+    EXPECT_TRUE(HoldsInOrder(Run("--version").fLog, "INFO Waiting for process " + caller +
+                                                        " to quit\nINFO Process " + caller +
+                                                        " has quit. Proceeding.\nINFO Update successful"));
+}
+
+TEST_F(UpdaterTest, AlertIsInTheUsersLanguageAndItsYesOpensTheLog) {
+    // A stand-in dialog answers with the status in answer.txt; a stand-in opener records its file.
+    Shell(
+        R"(printf '#!/bin/sh\nprintf "%%s\\n" "$@" > {F}/dialog.txt; exit $(cat {F}/answer.txt)\n' > {F}/bin/zenity;
+             printf '#!/bin/sh\necho "$1" > {F}/opened.txt\n' > {F}/bin/xdg-open; chmod +x {F}/bin/*)");
+    struct Case {
+        const char* fLabel;
+        const char* fEnvironment;
+        const char* fAnswer;
+        const char* fErr;
+        const char* fDialog;
+        const char* fOpened;
+    };
+    const char* const kDialog = "--question\n--text=The up-to-date application was not found at \"{nB}\".\r\n"
+                                "More information is available in the log file '{log}'\n--no-markup\n"
+                                "--ok-label=Yes\n--cancel-label=No\n--default-cancel\n";
+    const Case cases[] = {
+        {"no graphical session: standard error, in French", "LANG=fr_FR.UTF-8", "0",
+         "L'application à jour est introuvable à l'emplacement « {nB} ».\r\n"
+         "Plus d'informations sont disponibles dans le fichier journal « {log} »\n",
+         "", ""},
+        {"the dialog answered No", "DISPLAY=:99 LANG=C", "1", "", kDialog, ""},
+        {"the dialog answered Yes", "DISPLAY=:99 LANGUAGE=en", "0", "", kDialog, "{log}\n"},
+        {"the dialog closed", "DISPLAY=:99", "8", "", kDialog, ""},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.fLabel);
+        Shell("rm -rf {L} {F}/dialog.txt {F}/opened.txt; echo " + std::string(c.fAnswer) +
+              " > {F}/answer.txt");
+        UpdaterRun run = Run(kRun, c.fEnvironment);
+        EXPECT_EQ(run.fStatus, 2);
+        EXPECT_EQ(run.fErr, Expand(c.fErr));
+        EXPECT_EQ(ReadFile(fFolder / "dialog.txt"), Expand(c.fDialog));
+        // The opener is not waited for.
+        Shell(*c.fOpened != 0 ? "for i in $(seq 100); do [ -s {F}/opened.txt ] && break; sleep 0.1; done"
+                              : "");
+        EXPECT_EQ(ReadFile(fFolder / "opened.txt"), Expand(c.fOpened));
+    }
+}
+
+TEST_F(UpdaterTest, ClientCustomizationWritesTheLinkFileBeforeAnythingMoves) {
+    struct Case {
+        const char* fLabel;
+        const char* fClientInfo;
+        const char* fLinkFile; // the attributes between is_remote and remote_shared_resources; null: none
+    };
+    const Case cases[] = {
+        {"address, port and name",
+         R"({"ServerPlatform":"mac","BuildIPAdress":"10.0.0.5","BuildIPPort":"19813",
+          "PublishName":"Sales & <Co>","Other":1})",
+         R"(server_database_name="Sales &amp; &lt;Co&gt;" server_path="10.0.0.5:19813" cache_folder_name="")"},
+        {"no port", R"({"ServerPlatform":"mac","BuildIPAdress":"10.0.0.5","BuildCacheFolderNameClient":"c"})",
+         R"(server_database_name="" server_path="10.0.0.5" cache_folder_name="c")"},
+        {"a numeric port is left out", R"({"ServerPlatform":"mac","BuildIPAdress":"h","BuildIPPort":19813})",
+         R"(server_database_name="" server_path="h" cache_folder_name="")"},
+        {"no address: no link file", R"({"ServerPlatform":"linux"})", ""},
+        {"no platform", R"({"BuildIPAdress":"10.0.0.5"})", nullptr},
+        {"a platform that is not a string", R"({"ServerPlatform":1,"BuildIPAdress":"10.0.0.5"})", nullptr},
+        {"not an object", R"(["ServerPlatform"])", nullptr},
+        {"not JSON", R"({"ServerPlatform":)", nullptr},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.fLabel);
+        Shell(std::string("rm -rf {L} {A} {B} {F}/before {F}/Applications/* && ") + kBoth +
+              " && chmod 644 {B}/Contents/MacOS/sample && cp -a {A} {F}/before");
+        fFolder.WriteFile("info.json", c.fClientInfo);
+        UpdaterRun run = Run("--silent --client-info {F}/info.json " + std::string(kRun));
+        const std::string linkFile = "/Contents/Database/EnginedServer.ZQlink";
+        if (c.fLinkFile == nullptr) {
+            // Refused before the wait: nothing moved, nothing written into either bundle.
+            EXPECT_EQ(run.fStatus, 2);
+            EXPECT_TRUE(HoldsInOrder(run.fLog,
+                                     "ERROR The client customization file is not a JSON object holding "
+                                     "a \"ServerPlatform\" text.\nINFO Update failed"));
+            EXPECT_EQ(CompareTrees(fFolder / "before", fOutdated) + ReadFile(fUpToDate + linkFile), "");
+            continue;
+        }
+        std::string expected = *c.fLinkFile == 0
+                                   ? ""
+                                   : R"(<?xml version="1.0" encoding="UTF-8"?><database_shortcut )"
+                                     R"(is_remote="true" )" +
+                                         std::string(c.fLinkFile) + R"( remote_shared_resources="false"/>)";
+        EXPECT_EQ(run.fStatus, 0);
+        EXPECT_EQ(ReadFile(fUpToDate + linkFile) + ReadFile(fOutdated + linkFile), expected + expected);
+        EXPECT_EQ(ModeOf(fOutdated + "/Contents/MacOS/sample"), 0755);
+    }
+}
+
+} // namespace
+
+namespace {
+
+TEST_F(UpdaterTest, RestartPassesTheParametersFileAndTheHeadlessSwitch) {
+    struct Case {
+        const char* fOptions;
+        const char* fCommandLine; // after the opener's path and "-a <bundle>"
+        const char* fArguments;   // what the restarted application receives
+    };
+    const Case cases[] = {
+        {"", "", ""},
+        {"--restart-params={F}/p.ZQlink", " --args \"{F}/p.ZQlink\"", "{F}/p.ZQlink"},
+        {"--restart-params={F}/p.ZQlink --restart-headless", " --args \"{F}/p.ZQlink\" --headless",
+         "{F}/p.ZQlink --headless"},
+        {"--restart-params= --restart-headless", " --args --headless", "--headless"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.fOptions);
+        Shell(std::string("rm -rf {L} {A} {B} {F}/app-output.txt {F}/home/.local/share/Trash && ") + kBoth);
+        UpdaterRun run = Run(std::string(c.fOptions) + " " + kRun);
+        EXPECT_EQ(run.fStatus, 0);
+        EXPECT_TRUE(
+            HoldsInOrder(run.fLog, Expand("INFO Restarting installed application (\"{open}\" -a \"{A}/\"" +
+                                          std::string(c.fCommandLine) + ")...")));
+        EXPECT_EQ(AppOutputWith("2.0"), Expand("2.0 " + std::string(c.fArguments) + "\n"));
+    }
+    // An opener that cannot start the application answers 1: reported, and the update still succeeded.
+    Shell(std::string("rm -rf {L} {A} {B} && ") + kBoth + " && rm {B}/Contents/MacOS/sample");
+    UpdaterRun run = Run(kRun);
+    EXPECT_EQ(run.fStatus, 0);
+    EXPECT_TRUE(
+        HoldsInOrder(run.fLog, "INFO Updated application restarted, returned 1\nINFO Update successful"));
+}
+
+} // namespace
