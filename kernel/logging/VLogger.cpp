@@ -142,6 +142,9 @@ void VLogger::_ReleaseAll(std::vector<const VValueBag*>& ioRecords) {
 void VLogger::Flush() {
     if (!fFlushEnabled.load(std::memory_order_acquire))
         return;
+    // One flush at a time: when a flush returns, what was logged before it has reached the listeners,
+    // also the records that a flush running meanwhile (the reader task's) had taken.
+    StLocker flushLock(fFlushLock);
     std::vector<const VValueBag*> records;
     std::vector<const VValueBag*> idle;
     {
