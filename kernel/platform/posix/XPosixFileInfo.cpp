@@ -123,16 +123,22 @@ VError XPosixFileInfo::SetAttributes(const std::string& inPath, FileAttributes i
 }
 
 VError XPosixFileInfo::RenameNoReplace(const std::string& inFrom, const std::string& inTo) {
-    if (::renameat2(AT_FDCWD, inFrom.c_str(), AT_FDCWD, inTo.c_str(), RENAME_NOREPLACE) == 0)
-        return VE_OK;
+    return VErrorFromErrno(RenameNoReplaceAt(AT_FDCWD, inFrom.c_str(), AT_FDCWD, inTo.c_str()));
+}
+
+int XPosixFileInfo::RenameNoReplaceAt(int inFromFolder, const char* inFrom, int inToFolder,
+                                      const char* inTo) noexcept {
+    if (::renameat2(inFromFolder, inFrom, inToFolder, inTo, RENAME_NOREPLACE) == 0)
+        return 0;
     int error = errno;
     if (error != EINVAL && error != ENOSYS)
-        return MakeVErrorFromPosix(error);
-    // The file system refuses the flag: check, then rename (a race with a creator of the target remains).
+        return error;
+    // The file system or the kernel refuses the flag: check, then rename (a race with a creator of the
+    // target remains).
     struct stat info;
-    if (::lstat(inTo.c_str(), &info) == 0)
-        return MakeVErrorFromPosix(EEXIST);
-    return Rename(inFrom, inTo);
+    if (::fstatat(inToFolder, inTo, &info, AT_SYMLINK_NOFOLLOW) == 0)
+        return EEXIST;
+    return ::renameat(inFromFolder, inFrom, inToFolder, inTo) == 0 ? 0 : errno;
 }
 
 VError XPosixFileInfo::Rename(const std::string& inFrom, const std::string& inTo) {

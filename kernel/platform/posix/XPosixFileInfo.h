@@ -58,6 +58,10 @@ public:
     /// Renames without ever replacing an existing item (renameat2 RENAME_NOREPLACE; where the file system
     /// refuses the flag, a plain rename after checking that the target is missing). EEXIST when it exists.
     [[nodiscard]] static VError RenameNoReplace(const std::string& inFrom, const std::string& inTo);
+    /// The same between folders (AT_FDCWD: paths), for the tree copy's rename into place; the flag is
+    /// also replaced where the kernel lacks renameat2 (ENOSYS). Returns 0 or the errno.
+    static int RenameNoReplaceAt(int inFromFolder, const char* inFrom, int inToFolder,
+                                 const char* inTo) noexcept;
     /// rename, replacing an existing file.
     [[nodiscard]] static VError Rename(const std::string& inFrom, const std::string& inTo);
 };

@@ -53,9 +53,9 @@ VError XPosixFolder::Rename(const VFilePath& inNewPath) const {
 XPosixTreeError XPosixFolder::Move(const VFilePath& inDestination, bool& outCopied) const {
     outCopied = false;
     std::string target = PosixPathWithoutTrailingSlash(inDestination);
-    VError error = XPosixFileInfo::RenameNoReplace(GetPosixPath(), target);
-    if (error != MakeVErrorFromPosix(EXDEV))
-        return XPosixTreeError{NumberFromVError(error), std::string(), "rename"}; // 0 or a POSX code
+    int error = XPosixFileInfo::RenameNoReplaceAt(AT_FDCWD, GetPosixPath().c_str(), AT_FDCWD, target.c_str());
+    if (error != EXDEV)
+        return XPosixTreeError{error, std::string(), "rename"};
     // The copy is whole or absent: when it fails the source is untouched.
     if (XPosixTreeError failure = XPosixTreeCopy::Copy(GetPosixPath(), target); failure.IsError())
         return failure;

@@ -3,6 +3,7 @@
 
 #include "platform/posix/XPosixCalls.h"
 #include "platform/posix/XPosixFileCalls.h"
+#include "platform/posix/XPosixPathText.h"
 
 #include <glib.h>
 #include <glib/gstdio.h>
@@ -55,7 +56,7 @@ std::string XPosixSystemFolder::_GetPathOfKind(ESystemFolderKind inKind) {
 VError XPosixSystemFolder::_GetExecutableFolder(std::string& outPath) {
     if (int error = ReadLinkText(AT_FDCWD, "/proc/self/exe", outPath); error != 0)
         return MakeVErrorFromPosix(error);
-    outPath.erase(outPath.rfind('/') + 1);
+    outPath = std::string(SplitPath(outPath).fParent);
     return VE_OK;
 }
 

@@ -2,6 +2,7 @@
 #include "platform/posix/XPosixTreeCopy.h"
 
 #include "platform/posix/XPosixDescriptor.h"
+#include "platform/posix/XPosixFileInfo.h"
 #include "platform/posix/XPosixFolderReader.h"
 #include "platform/posix/XPosixForcedDelete.h"
 #include "platform/posix/XPosixItemRelation.h"
@@ -109,18 +110,6 @@ XPosixDescriptor CreateTemporary(int inParent, const std::string& inPrefix, std:
     }
     errno = EEXIST;
     return XPosixDescriptor();
-}
-
-/// Moves the finished temporary to its final name without ever replacing an item of that name.
-int RenameIntoPlace(int inParent, const std::string& inTemporary, const std::string& inName) {
-    if (::renameat2(inParent, inTemporary.c_str(), inParent, inName.c_str(), RENAME_NOREPLACE) == 0)
-        return 0;
-    if (errno != EINVAL)
-        return errno;
-    struct stat status;
-    if (::fstatat(inParent, inName.c_str(), &status, AT_SYMLINK_NOFOLLOW) == 0)
-        return EEXIST;
-    return ::renameat(inParent, inTemporary.c_str(), inParent, inName.c_str()) == 0 ? 0 : errno;
 }
 
 /// Opens the source and the destination's parent, and checks that the destination is missing and lies
@@ -239,7 +228,10 @@ XPosixTreeError XPosixTreeCopy::Copy(std::string_view inSource, std::string_view
         result = MakeError(error, destination, "syncfs");
     }
     if (!result.IsError()) {
-        if (int error = RenameIntoPlace(parent.Get(), temporaryName, name); error != 0)
+        // Never replacing an item that appeared meanwhile.
+        if (int error = XPosixFileInfo::RenameNoReplaceAt(parent.Get(), temporaryName.c_str(), parent.Get(),
+                                                          name.c_str());
+            error != 0)
             result = MakeError(error, destination, "renameat2");
     }
     if (result.IsError())
