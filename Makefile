@@ -5,7 +5,8 @@ JOBS ?= $(shell nproc)
 CMAKE_GENERATOR ?= Ninja
 CTEST_FLAGS ?= --output-on-failure -j $(JOBS)
 
-.PHONY: deps build updater test demo bench test-asan test-tsan format format-check fuzz install clean
+.PHONY: deps build updater test demo bench bench-build test-asan test-tsan format format-check fuzz fuzz-build \
+	install clean
 
 # Every group of dependencies; each target below installs only the groups it needs.
 deps:
@@ -33,9 +34,14 @@ updater:
 demo: updater
 	@bash scripts/demo.sh build
 
-bench:
+# The benchmark programs only, built and not run (CI builds them so that they cannot rot unseen).
+bench-build:
 	@bash scripts/install-deps.sh bench
-	$(call build_in,build-release,-DCMAKE_BUILD_TYPE=Release -DVKIT_BUILD_TESTS=OFF -DVKIT_BUILD_BENCH=ON)
+	cmake -S . -B build-release -G $(CMAKE_GENERATOR) -DCMAKE_BUILD_TYPE=Release -DVKIT_BUILD_TESTS=OFF \
+		-DVKIT_BUILD_BENCH=ON >/dev/null
+	cmake --build build-release -j $(JOBS) --target benchmarks
+
+bench: bench-build
 	@bash scripts/run-benchmarks.sh build-release
 
 test-asan:
@@ -49,8 +55,11 @@ test-tsan:
 	$(call build_in,build-tsan,-DCMAKE_BUILD_TYPE=Debug -DVKIT_SANITIZE=thread)
 	TSAN_OPTIONS=halt_on_error=1 ctest --test-dir build-tsan $(CTEST_FLAGS)
 
+# The fuzz targets only, built with clang and not run.
+fuzz-build:
+	@bash scripts/run-fuzzers.sh --build-only
+
 fuzz:
-	@bash scripts/install-deps.sh fuzz
 	@bash scripts/run-fuzzers.sh
 
 format:

@@ -39,7 +39,7 @@ void BM_ErrorContext_PushThrowPop(benchmark::State& state) {
     // The guard keeps nothing, so the errors do not pile up below it.
     for (auto _ : state) {
         StErrorContextInstaller guard(false, true);
-        vThrowError(kBenchError);
+        benchmark::DoNotOptimize(vThrowError(kBenchError));
     }
 }
 

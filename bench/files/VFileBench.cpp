@@ -46,7 +46,10 @@ void BM_ReadWholeFile_VFile(benchmark::State& state) {
     VFile file(VString(MakeFile("read-v", static_cast<size_t>(state.range(0)))), FilePathStyle::Posix);
     VMemoryBuffer content;
     for (auto _ : state) {
-        file.GetContent(content);
+        if (file.GetContent(content) != VE_OK) {
+            state.SkipWithError("GetContent failed");
+            break;
+        }
         benchmark::DoNotOptimize(content.GetDataPtr());
     }
     state.SetBytesProcessed(state.iterations() * state.range(0));
@@ -68,8 +71,12 @@ BENCHMARK(BM_ReadWholeFile_ifstream)->Arg(4 << 10)->Arg(1 << 20);
 void BM_WriteWholeFile_VFile(benchmark::State& state) {
     VFile file(VString(BenchFolder() + "/write-v"), FilePathStyle::Posix);
     std::string data(static_cast<size_t>(state.range(0)), 'y');
-    for (auto _ : state)
-        file.SetContent(data.data(), data.size());
+    for (auto _ : state) {
+        if (file.SetContent(data.data(), data.size()) != VE_OK) {
+            state.SkipWithError("SetContent failed");
+            break;
+        }
+    }
     state.SetBytesProcessed(state.iterations() * state.range(0));
 }
 
@@ -89,8 +96,12 @@ BENCHMARK(BM_WriteWholeFile_ofstream)->Arg(4 << 10);
 void BM_CopyFile_VFile(benchmark::State& state) {
     VFile source(VString(MakeFile("copy-v", static_cast<size_t>(state.range(0)))), FilePathStyle::Posix);
     VFile target(VString(BenchFolder() + "/copy-v-target"), FilePathStyle::Posix);
-    for (auto _ : state)
-        source.CopyTo(target, kCopyOverwrite);
+    for (auto _ : state) {
+        if (source.CopyTo(target, kCopyOverwrite) != VE_OK) {
+            state.SkipWithError("CopyTo failed");
+            break;
+        }
+    }
     state.SetBytesProcessed(state.iterations() * state.range(0));
 }
 
@@ -137,7 +148,10 @@ void BM_DeleteFolder_VFolder(benchmark::State& state) {
         std::string folder = MakeFlatFolder("delete-v");
         VFolder target(VString(folder + "/"), FilePathStyle::Posix);
         state.ResumeTiming();
-        target.Delete(true);
+        if (target.Delete(true) != VE_OK) {
+            state.SkipWithError("Delete failed");
+            break;
+        }
     }
 }
 

@@ -33,7 +33,7 @@ public:
 
     VErrorContext* GetContext() const noexcept { return fContext; }
     /// The code of the context's last error, 0 when it holds none.
-    VError GetLastError() const noexcept;
+    [[nodiscard]] VError GetLastError() const noexcept;
 
 private:
     void _Init(bool inKeepErrors, bool inSilent);

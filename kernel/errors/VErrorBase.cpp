@@ -208,7 +208,7 @@ void VErrorBase::Init() {
     VNativeErrorTable::Init();
     sInited.store(true, std::memory_order_release);
     // The runtime sits below this layer: it reports its own failures (thread creation) through this.
-    VTaskMgr::sErrorReporter = [](uint64_t inError) { vThrowError(inError); };
+    VTaskMgr::sErrorReporter = [](uint64_t inError) { _ThrowError(inError); };
 }
 
 void VErrorBase::DeInit() {

@@ -42,7 +42,7 @@ public:
     VErrorBase& operator=(const VErrorBase&) = delete;
     ~VErrorBase() override;
 
-    VError GetError() const noexcept { return fError; }
+    [[nodiscard]] VError GetError() const noexcept { return fError; }
     int32_t GetTaskID() const noexcept { return fTaskID; }
     const VValueBag& GetBag() const noexcept { return *fParameters; }
     VValueBag& GetBag() noexcept { return *fParameters; }
@@ -70,7 +70,7 @@ public:
     /// Stores "error_code", "task_id", "task_name" and the "parameters" element.
     void SaveToBag(VValueBag& ioBag) const;
     /// Reads what SaveToBag wrote (missing attributes clear their field). Answers 0.
-    VError LoadFromBag(const VValueBag& inBag);
+    [[nodiscard]] VError LoadFromBag(const VValueBag& inBag);
 
     // Localizers: one per component signature, process-wide, changed only at start-up and shut-down.
     static void RegisterLocalizer(OsType inComponent, ILocalizer* inLocalizer);

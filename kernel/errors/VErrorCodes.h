@@ -24,7 +24,7 @@ constexpr OsType kComponentMach = MakeOsType("MACH");
 constexpr OsType kComponentCarbon = MakeOsType("CARB");
 constexpr OsType kComponentCocoa = MakeOsType("COCO");
 
-constexpr VError MakeVError(OsType inComponent, int32_t inNumber) {
+[[nodiscard]] constexpr VError MakeVError(OsType inComponent, int32_t inNumber) {
     return (static_cast<VError>(inComponent) << 32) | static_cast<uint32_t>(inNumber);
 }
 constexpr OsType ComponentFromVError(VError inError) {
@@ -33,7 +33,7 @@ constexpr OsType ComponentFromVError(VError inError) {
 constexpr int32_t NumberFromVError(VError inError) {
     return static_cast<int32_t>(static_cast<uint32_t>(inError & 0xFFFFFFFFu));
 }
-constexpr VError MakeVErrorFromPosix(int inErrno) {
+[[nodiscard]] constexpr VError MakeVErrorFromPosix(int inErrno) {
     return MakeVError(kComponentPosix, inErrno);
 }
 

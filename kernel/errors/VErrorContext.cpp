@@ -99,9 +99,12 @@ VError VErrorContext::LoadFromBag(const VValueBag& inBag) {
         return VE_OK;
     for (VIndex i = 1; i <= saved->GetCount(); ++i) {
         VErrorBase* error = new VErrorBase;
-        error->LoadFromBag(*saved->GetNth(i));
-        PushError(error);
+        VError loaded = error->LoadFromBag(*saved->GetNth(i));
+        if (loaded == VE_OK)
+            PushError(error);
         error->Release();
+        if (loaded != VE_OK)
+            return loaded;
     }
     return VE_OK;
 }

@@ -36,7 +36,7 @@ public:
     VErrorBase* GetFirst() const noexcept { return fErrors.empty() ? nullptr : fErrors.front(); }
     VErrorBase* GetLast() const noexcept { return fErrors.empty() ? nullptr : fErrors.back(); }
     /// The code of the last error, 0 when there is none.
-    VError GetLastError() const noexcept;
+    [[nodiscard]] VError GetLastError() const noexcept;
     /// The first error with that code, or null.
     VErrorBase* Find(VError inCode) const noexcept;
     /// Whether any error has one of the codes (a 0 in the list ends it).
@@ -60,7 +60,7 @@ public:
     /// One "error" element per error, in order.
     void SaveToBag(VValueBag& ioBag) const;
     /// Pushes a new error for each "error" element. Answers 0, or vkit 100 when one cannot be made.
-    VError LoadFromBag(const VValueBag& inBag);
+    [[nodiscard]] VError LoadFromBag(const VValueBag& inBag);
     /// Hands every error to the process logger (nothing without one).
     void SendErrorsToLogger() const;
 

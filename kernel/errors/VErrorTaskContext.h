@@ -48,7 +48,7 @@ public:
     /// Last error of the highest context that has errors, or null.
     VErrorBase* GetLast() const noexcept;
     /// Code of the last error of the top context only; 0 when it has none.
-    VError GetLastError() const noexcept;
+    [[nodiscard]] VError GetLastError() const noexcept;
     /// First error with that code, searching from the bottom.
     VErrorBase* Find(VError inCode) const noexcept;
     /// True when any context of the stack filters the code.

@@ -14,14 +14,14 @@ void _ThrowError(VError inCode, const VString* inP1 = nullptr, const VString* in
                  const VString* inP3 = nullptr);
 
 /// As _ThrowError; answers inCode, so that `return vThrowError(code);` reports and returns at once.
-VError vThrowError(VError inCode, const VString* inP1 = nullptr, const VString* inP2 = nullptr,
-                   const VString* inP3 = nullptr);
+[[nodiscard]] VError vThrowError(VError inCode, const VString* inP1 = nullptr, const VString* inP2 = nullptr,
+                                 const VString* inP3 = nullptr);
 
 /// Pushes an error the caller made and hands over (released here). With a wrapper code that the
 /// current task does not filter, an error for the wrapper is pushed first.
 void _PushRetainedError(VErrorBase* inError, VError inWrapperCode = 0);
 
 /// Pushes an error carrying a message of the caller's; answers inCode.
-VError vThrowUserGeneratedError(VError inCode, const VString& inMessage);
+[[nodiscard]] VError vThrowUserGeneratedError(VError inCode, const VString& inMessage);
 
 } // namespace vkit

@@ -8,13 +8,13 @@ namespace vkit {
 
 namespace {
 
-constexpr VError Carb(int32_t inStatus) {
+[[nodiscard]] constexpr VError Carb(int32_t inStatus) {
     return MakeVError(kComponentCarbon, inStatus);
 }
-constexpr VError Posx(int32_t inErrno) {
+[[nodiscard]] constexpr VError Posx(int32_t inErrno) {
     return MakeVError(kComponentPosix, inErrno);
 }
-constexpr VError Vkit(int32_t inNumber) {
+[[nodiscard]] constexpr VError Vkit(int32_t inNumber) {
     return MakeVError(kComponentVkit, inNumber);
 }
 

@@ -24,7 +24,7 @@ public:
     /// does not record it) and last-access times in UTC with milliseconds; each output may be null.
     /// Answers 0, or 600 when the times cannot be read: the system error and a file error naming the
     /// item are pushed.
-    VError GetTime(VTime* outModification, VTime* outCreation, VTime* outAccess) const;
+    [[nodiscard]] VError GetTime(VTime* outModification, VTime* outCreation, VTime* outAccess) const;
 
 private:
     XPosixFSObjectIterator& fReader;

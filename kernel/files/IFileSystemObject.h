@@ -32,8 +32,9 @@ public:
     virtual void GetNameWithoutExtension(VString& outName) const = 0;
     /// The modification, creation (birth) and last-access times in UTC; each output may be null.
     /// Answers 0, or the file or folder error pushed (608 for a file, 654 for a folder).
-    virtual VError GetTimeAttributes(VTime* outLastModification = nullptr, VTime* outCreationTime = nullptr,
-                                     VTime* outLastAccess = nullptr) const = 0;
+    [[nodiscard]] virtual VError GetTimeAttributes(VTime* outLastModification = nullptr,
+                                                   VTime* outCreationTime = nullptr,
+                                                   VTime* outLastAccess = nullptr) const = 0;
 
     /// The last component with its extension (VFilePath::GetName).
     void GetName(VString& outName) const { GetPath().GetName(outName); }

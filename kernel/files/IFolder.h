@@ -22,14 +22,15 @@ public:
     virtual IFolder* RetainRelativeFolder(const VString& inRelativePath, FilePathStyle inStyle) const = 0;
     /// Appends to outElements a new object for each item Iterate would visit, in its order. Answers as
     /// Iterate does; after a failure outElements holds the items listed before it.
-    virtual VError GetElements(std::vector<VRefPtr<IFileSystemObject>>& outElements,
-                               FileIteratorOptions inOptions) const = 0;
+    [[nodiscard]] virtual VError GetElements(std::vector<VRefPtr<IFileSystemObject>>& outElements,
+                                             FileIteratorOptions inOptions) const = 0;
     /// Calls inVisitor for each item inOptions asks for (kIterateFolders, kIterateFiles,
     /// kIterateInvisible, kIterateResolveLinks, as the folder and file iterators take them): the
     /// sub-folders first, then the files, each kind in the order the directory gives them. Answers 0,
     /// the first answer of inVisitor that is not 0, or the folder error pushed when the folder cannot
     /// be listed (654, or 600 for a missing folder).
-    virtual VError Iterate(const ItemVisitor& inVisitor, FileIteratorOptions inOptions) const = 0;
+    [[nodiscard]] virtual VError Iterate(const ItemVisitor& inVisitor,
+                                         FileIteratorOptions inOptions) const = 0;
     /// A new file object for a path relative to this folder (the caller releases it).
     virtual IFile* _RetainRelativeIFile(const VString& inRelativePath, FilePathStyle inStyle) const = 0;
 

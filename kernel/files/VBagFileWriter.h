@@ -13,7 +13,7 @@ class VValueBag;
 /// immediately followed (no line feed) by the bag's element named inRootElementName, one tab per level
 /// when inIndented. A null file answers 0 and writes nothing. Answers the file's error (pushed by
 /// VFile::SetContent).
-VError WriteBagToFileInXML(const VValueBag& inBag, const VString& inRootElementName, VFile* inFile,
-                           bool inIndented);
+[[nodiscard]] VError WriteBagToFileInXML(const VValueBag& inBag, const VString& inRootElementName,
+                                         VFile* inFile, bool inIndented);
 
 } // namespace vkit

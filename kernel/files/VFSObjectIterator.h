@@ -44,7 +44,7 @@ public:
 
     /// Once the iteration is over: the POSX error that ended it early (the folder could not be opened
     /// or read), 0 when it listed everything. Nothing is pushed.
-    VError GetError() const noexcept { return fError; }
+    [[nodiscard]] VError GetError() const noexcept { return fError; }
 
     /// The current item's times without another lookup; null when the iteration is over.
     const FileAttributeAccessor* GetAttributeAccessor() const noexcept { return fAccessor.get(); }

@@ -34,73 +34,78 @@ public:
     void GetNameWithoutExtension(VString& outName) const override;
 
     // IFile.
-    VError GetContent(VMemoryBuffer& outContent) const override;
-    VError GetData(void* outBuffer, size_t inCount, int64_t inPosition = 0,
-                   size_t* outRead = nullptr) const override;
-    VError SetContent(const void* inData, size_t inSize) const override;
-    VError AppendContent(const void* inData, size_t inSize) const override;
+    [[nodiscard]] VError GetContent(VMemoryBuffer& outContent) const override;
+    [[nodiscard]] VError GetData(void* outBuffer, size_t inCount, int64_t inPosition = 0,
+                                 size_t* outRead = nullptr) const override;
+    [[nodiscard]] VError SetContent(const void* inData, size_t inSize) const override;
+    [[nodiscard]] VError AppendContent(const void* inData, size_t inSize) const override;
     /// An invalid path answers 604 (pushed twice: as its own error, then as the file's).
-    VError Delete() const override;
+    [[nodiscard]] VError Delete() const override;
     bool IsWritable() const override;
-    VError GetSize(int64_t* outSize) const override;
-    VError CopyTo(const VFile& inDestination, FileCopyOptions inOptions = 0) const override;
+    [[nodiscard]] VError GetSize(int64_t* outSize) const override;
+    [[nodiscard]] VError CopyTo(const VFile& inDestination, FileCopyOptions inOptions = 0) const override;
     /// With inDestination's file system when the target lies inside its root.
-    VError CopyTo(const VFolder& inDestination, VFile** outFile,
-                  FileCopyOptions inOptions = 0) const override;
+    [[nodiscard]] VError CopyTo(const VFolder& inDestination, VFile** outFile,
+                                FileCopyOptions inOptions = 0) const override;
 
     /// Creates an empty file (permissions 0644); an existing file makes it fail (EEXIST) unless
     /// kCopyOverwrite, which replaces it. Pushes 607 with "options".
-    VError Create(FileCopyOptions inOptions = 0) const;
+    [[nodiscard]] VError Create(FileCopyOptions inOptions = 0) const;
     /// Moves the file to the user's trash. Pushes 604.
-    VError MoveToTrash() const;
+    [[nodiscard]] VError MoveToTrash() const;
     /// Renames the file in place, never replacing an existing item. On success outFile (when given)
     /// receives a new file for the new path, else null. Pushes 601 with "newname".
-    VError Rename(const VString& inNewName, VFile** outFile) const;
+    [[nodiscard]] VError Rename(const VString& inNewName, VFile** outFile) const;
     /// Moves the file to inDestination (a folder path: under the file's own name). Inside one folder
     /// a plain rename, which replaces an existing file; elsewhere a move that replaces only with
     /// kCopyOverwrite, across file systems by copy and removal. A target that is the file itself (its
     /// path, a hard link, a link to it, a path through a linked parent) is refused, nothing changed.
     /// outFile as for Rename. Pushes 606 with "destination" and "options".
-    VError Move(const VFilePath& inDestination, VFile** outFile, FileCopyOptions inOptions = 0) const;
-    VError Move(const VFolder& inDestination, VFile** outFile, FileCopyOptions inOptions = 0) const;
-    VError Move(const VFile& inDestination, FileCopyOptions inOptions = 0) const;
+    [[nodiscard]] VError Move(const VFilePath& inDestination, VFile** outFile,
+                              FileCopyOptions inOptions = 0) const;
+    [[nodiscard]] VError Move(const VFolder& inDestination, VFile** outFile,
+                              FileCopyOptions inOptions = 0) const;
+    [[nodiscard]] VError Move(const VFile& inDestination, FileCopyOptions inOptions = 0) const;
     /// Copies the file or link to inDestination (a folder path: under the file's own name), keeping
     /// permission bits and times; an existing target is replaced with kCopyOverwrite, else the copy
     /// fails. An invalid source or destination path answers 605, and so does, with kCopyOverwrite, a
     /// target that is the file itself (judged on the items: the same path, a hard link, a link either
     /// way, a path through a linked parent), before anything is removed. outFile as for Rename. Pushes
     /// 605 with "destination" and "options".
-    VError CopyTo(const VFilePath& inDestination, VFile** outFile, FileCopyOptions inOptions = 0) const;
+    [[nodiscard]] VError CopyTo(const VFilePath& inDestination, VFile** outFile,
+                                FileCopyOptions inOptions = 0) const;
     /// Copies inSource onto this file.
-    VError CopyFrom(const VFile& inSource, FileCopyOptions inOptions = 0) const;
+    [[nodiscard]] VError CopyFrom(const VFile& inSource, FileCopyOptions inOptions = 0) const;
 
     /// Opens the file. eFileAccessReadWrite and eFileAccessShared take an exclusive or shared lock
     /// without waiting (a lock held elsewhere fails at once with EACCES, translated to 5). On success
     /// *outDesc receives the descriptor, which the caller deletes. Pushes 602 with "access" and "options".
-    VError Open(FileAccess inAccess, VFileDesc** outDesc, FileOpenOptions inOptions = 0) const;
+    [[nodiscard]] VError Open(FileAccess inAccess, VFileDesc** outDesc, FileOpenOptions inOptions = 0) const;
 
     /// Sets the modification and access times (a null one is left alone; the creation time cannot be
     /// set on Linux and is ignored). Pushes 609.
-    VError SetTimeAttributes(const VTime* inLastModification = nullptr, const VTime* inCreationTime = nullptr,
-                             const VTime* inLastAccess = nullptr) const;
+    [[nodiscard]] VError SetTimeAttributes(const VTime* inLastModification = nullptr,
+                                           const VTime* inCreationTime = nullptr,
+                                           const VTime* inLastAccess = nullptr) const;
     /// kFileAttributeLocked (immutable) and kFileAttributeInvisible (name beginning with "."). Pushes 608.
-    VError GetFileAttributes(FileAttributes* outAttributes) const;
+    [[nodiscard]] VError GetFileAttributes(FileAttributes* outAttributes) const;
     /// Locks or unlocks the file (kFileAttributeLocked); invisibility is the name's and is not changed.
     /// Pushes 609.
-    VError SetFileAttributes(FileAttributes inAttributes) const;
+    [[nodiscard]] VError SetFileAttributes(FileAttributes inAttributes) const;
     /// Adds read and write for owner, group and others. Pushes 609.
-    VError MAC_MakeWritableByAll() const;
+    [[nodiscard]] VError MAC_MakeWritableByAll() const;
 
 private:
-    VError _ReportWithDestination(VError inResult, VError inOperation, const VFilePath& inDestination,
-                                  FileCopyOptions inOptions) const;
+    [[nodiscard]] VError _ReportWithDestination(VError inResult, VError inOperation,
+                                                const VFilePath& inDestination,
+                                                FileCopyOptions inOptions) const;
     /// Refuses an invalid source or destination path (the code pushed as its own error first), and a
     /// target inTarget that is this file itself or holds it (only the file error pushed); 0 otherwise.
-    VError _CheckDestination(const VFilePath& inTarget, VError inOperation, const VFilePath& inDestination,
-                             FileCopyOptions inOptions) const;
-    VError _Move(const VFilePath& inDestination, VFileSystem* inFileSystem, VFile** outFile,
-                 FileCopyOptions inOptions) const;
-    VError _OpenAndWrite(const void* inData, size_t inSize, bool inAppend) const;
+    [[nodiscard]] VError _CheckDestination(const VFilePath& inTarget, VError inOperation,
+                                           const VFilePath& inDestination, FileCopyOptions inOptions) const;
+    [[nodiscard]] VError _Move(const VFilePath& inDestination, VFileSystem* inFileSystem, VFile** outFile,
+                               FileCopyOptions inOptions) const;
+    [[nodiscard]] VError _OpenAndWrite(const void* inData, size_t inSize, bool inAppend) const;
 };
 
 } // namespace vkit

@@ -26,25 +26,26 @@ public:
     FileAccess GetMode() const noexcept { return fAccess; }
 
     /// The file's size. Pushes 217.
-    VError GetSize(int64_t* outSize) const;
+    [[nodiscard]] VError GetSize(int64_t* outSize) const;
     /// Truncates or extends the file. Pushes 218.
-    VError SetSize(int64_t inSize) const;
+    [[nodiscard]] VError SetSize(int64_t inSize) const;
     /// Reads inCount bytes at inPosition (at the current position, which advances, when negative).
     /// outRead, when given, receives the count read. Reaching the end first answers 200 (pushed as a
     /// file error); a failure pushes 213.
-    VError GetData(void* outBuffer, size_t inCount, int64_t inPosition = -1, size_t* outRead = nullptr) const;
+    [[nodiscard]] VError GetData(void* outBuffer, size_t inCount, int64_t inPosition = -1,
+                                 size_t* outRead = nullptr) const;
     /// Writes inCount bytes at inPosition (at the current position when negative). Pushes 214.
-    VError PutData(const void* inBuffer, size_t inCount, int64_t inPosition = -1,
-                   size_t* outWritten = nullptr) const;
+    [[nodiscard]] VError PutData(const void* inBuffer, size_t inCount, int64_t inPosition = -1,
+                                 size_t* outWritten = nullptr) const;
     /// The current position. Pushes 215.
-    VError GetPos(int64_t* outPosition) const;
+    [[nodiscard]] VError GetPos(int64_t* outPosition) const;
     /// Moves the position, counted from the start, or from the end when inFromEnd. Pushes 216.
-    VError SetPos(int64_t inPosition, bool inFromEnd = false) const;
+    [[nodiscard]] VError SetPos(int64_t inPosition, bool inFromEnd = false) const;
     /// Writes the file's data to its storage. Pushes 219.
-    VError Flush() const;
+    [[nodiscard]] VError Flush() const;
 
 private:
-    VError _Report(VError inResult, VError inOperation) const;
+    [[nodiscard]] VError _Report(VError inResult, VError inOperation) const;
 
     XPosixFileDesc fImpl;
     VFilePath fPath;

@@ -38,7 +38,7 @@ public:
     /// Pushes this error (handed over, released here) on the current task, after an error object for
     /// inFirstCode when that is not 0 and the task's context does not filter this error's code.
     /// Answers this error's code.
-    VError Push(VError inFirstCode);
+    [[nodiscard]] VError Push(VError inFirstCode);
 
     /// Reports the result of a platform operation on inPath. 0 and codes that are not native system
     /// errors are answered unchanged and nothing is pushed. For a system error a file error is made
@@ -46,21 +46,21 @@ public:
     /// the operation's own parameters, and the system error then the file error are pushed (only the
     /// file error when its code is filtered). Answers the file error's code.
     template <class AddParameters>
-    static VError Report(const VFilePath& inPath, VError inResult, VError inOperationCode,
-                         AddParameters&& inAddParameters) {
+    [[nodiscard]] static VError Report(const VFilePath& inPath, VError inResult, VError inOperationCode,
+                                       AddParameters&& inAddParameters) {
         if (!IsNativeError(inResult))
             return inResult;
         VFileError* error = _MakeForSystemError(inPath, inResult, inOperationCode);
         std::forward<AddParameters>(inAddParameters)(*error);
         return error->Push(inResult);
     }
-    static VError Report(const VFilePath& inPath, VError inResult, VError inOperationCode) {
+    [[nodiscard]] static VError Report(const VFilePath& inPath, VError inResult, VError inOperationCode) {
         return Report(inPath, inResult, inOperationCode, [](VFileError&) {});
     }
 
     /// Reports a failure the library detected itself (an invalid path, a folder that is not empty): the
     /// code is pushed first as its own error object, then a file error with the same code. Answers inCode.
-    static VError Throw(const VFilePath& inPath, VError inCode);
+    [[nodiscard]] static VError Throw(const VFilePath& inPath, VError inCode);
 
 private:
     static VFileError* _MakeForSystemError(const VFilePath& inPath, VError inResult, VError inOperationCode);

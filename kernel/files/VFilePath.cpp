@@ -170,7 +170,7 @@ VFilePath& VFilePath::FromRelativePath(const VFolder& inBase, const VString& inR
 }
 
 void VFilePath::_RaiseInvalidName(const VString& inName) {
-    vThrowError(MakeVError(kComponentVkit, kErrorInvalidName), &inName);
+    _ThrowError(MakeVError(kComponentVkit, kErrorInvalidName), &inName);
 }
 
 VFilePath& VFilePath::FromFilePath(const VFilePath& inOther) {

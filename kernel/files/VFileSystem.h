@@ -46,9 +46,9 @@ public:
 
     /// 684 when not writable; 0 without quota; 685 when fewer than inSize bytes are left; otherwise
     /// the available bytes shrink by inSize.
-    VError Request(uint64_t inSize);
+    [[nodiscard]] VError Request(uint64_t inSize);
     /// 684 when not writable; otherwise, with a quota, the available bytes grow by inSize.
-    VError Relinquish(uint64_t inSize);
+    [[nodiscard]] VError Relinquish(uint64_t inSize);
 
 private:
     VFileSystem(const VString& inName, IFolder* inRoot, uint32_t inOptions, uint64_t inQuota,

@@ -56,7 +56,7 @@ public:
     void RegisterFileSystem(VFileSystem* inFileSystem);
     /// Creates a file system (VFileSystem::Create, no quota) and registers it. Answers the creation's
     /// error (686 for an empty name or one holding "/", pushed; nothing is registered then).
-    VError RegisterFileSystem(const VString& inName, IFolder* inRoot, uint32_t inOptions);
+    [[nodiscard]] VError RegisterFileSystem(const VString& inName, IFolder* inRoot, uint32_t inOptions);
     /// Removes a name; nothing happens when it is not registered.
     void UnregisterFileSystem(const VString& inName);
 

@@ -43,14 +43,15 @@ public:
     void GetPlatformPath(VString& outText, FilePathStyle inStyle) const override;
     void GetPathWithFileSystem(VString& outText) const override;
     /// Times of the item (links followed). Pushes 608 for a file, 654 for a folder.
-    VError GetTimeAttributes(VTime* outLastModification = nullptr, VTime* outCreationTime = nullptr,
-                             VTime* outLastAccess = nullptr) const override;
+    [[nodiscard]] VError GetTimeAttributes(VTime* outLastModification = nullptr,
+                                           VTime* outCreationTime = nullptr,
+                                           VTime* outLastAccess = nullptr) const override;
 
     /// The permission bits (mode & 0777) of the item itself; 0 on failure. Pushes 608 for a file, 654
     /// for a folder.
-    VError MAC_GetPermissions(uint16_t* outMode) const;
+    [[nodiscard]] VError MAC_GetPermissions(uint16_t* outMode) const;
     /// Sets mode & 0777 on the item itself. Pushes 609 for a file, 655 for a folder.
-    VError MAC_SetPermissions(uint16_t inMode) const;
+    [[nodiscard]] VError MAC_SetPermissions(uint16_t inMode) const;
 
     /// The platform part (the POSIX path for iterators and platform code).
     const Impl& GetImpl() const noexcept { return fImpl; }
@@ -61,13 +62,13 @@ protected:
     ~VFileSystemObject() override;
 
     /// VFileError::Report on the item's path.
-    VError _Report(VError inResult, VError inOperation) const;
+    [[nodiscard]] VError _Report(VError inResult, VError inOperation) const;
     /// A new folder for the parent, or null when the path has none; with inSandboxed and a file system,
     /// null when the parent lies outside the file system's root.
     VFolder* _RetainParentFolder(bool inSandboxed) const;
     /// Renames the item in place, never replacing an existing item; outNewPath receives the new path.
     /// Pushes 601 for a file, 657 for a folder, with "newname" (a refused name after its own error).
-    VError _Rename(const VString& inNewName, VFilePath& outNewPath) const;
+    [[nodiscard]] VError _Rename(const VString& inNewName, VFilePath& outNewPath) const;
 
     /// When the item at inTarget is this item, lies inside it, or holds it (only with inHoldsToo), judged
     /// on the items themselves with links resolved: a new file error inCode for this item whose

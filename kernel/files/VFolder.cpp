@@ -51,7 +51,8 @@ namespace {
 
 /// Visits the items one iterator lists; answers the visitor's first error or the listing's.
 template <class Iterator>
-VError VisitAll(Iterator&& ioItems, const IFolder::ItemVisitor& inVisitor, const VFilePath& inFolder) {
+[[nodiscard]] VError VisitAll(Iterator&& ioItems, const IFolder::ItemVisitor& inVisitor,
+                              const VFilePath& inFolder) {
     for (; ioItems.IsValid(); ++ioItems) {
         if (VError error = inVisitor(*ioItems); error != VE_OK)
             return error;
@@ -148,7 +149,8 @@ VError VFolder::DeleteForced() const {
     std::string failedPath;
     VError restoreError = VE_OK;
     VError error = fImpl.DeleteForced(failedPath, restoreError);
-    VFileError::Report(fPath, restoreError, VE_FOLDER_CANNOT_SET_ATTRIBUTES);
+    // A parent left unlocked or writable is told on the context; the delete's own result is what counts.
+    (void)VFileError::Report(fPath, restoreError, VE_FOLDER_CANNOT_SET_ATTRIBUTES);
     return VFileError::Report(fPath, error, VE_FOLDER_CANNOT_DELETE,
                               [&](VFileError& ioError) { ioError.SetFailedItem(failedPath); });
 }
@@ -209,7 +211,9 @@ VFolder* VFolder::RetainSystemFolder(ESystemFolderKind inKind, bool inCreate) {
     if (!posixPath.empty())
         XPosixPath::GetFilePathFromPosixPath(posixPath, true, path);
     if (error != VE_OK) {
-        VFileError::Report(path, error, inCreate ? VE_FOLDER_CANNOT_CREATE : VE_FOLDER_CANNOT_GET_ATTRIBUTES);
+        // The caller learns of the failure from the null folder; the error stands on the context.
+        (void)VFileError::Report(path, error,
+                                 inCreate ? VE_FOLDER_CANNOT_CREATE : VE_FOLDER_CANNOT_GET_ATTRIBUTES);
         return nullptr;
     }
     return new VFolder(posixPath.c_str(), path, nullptr);

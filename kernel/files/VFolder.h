@@ -36,67 +36,68 @@ public:
     // IFolder.
     VFolder* RetainRelativeFolder(const VString& inRelativePath, FilePathStyle inStyle) const override;
     IFile* _RetainRelativeIFile(const VString& inRelativePath, FilePathStyle inStyle) const override;
-    VError GetElements(std::vector<VRefPtr<IFileSystemObject>>& outElements,
-                       FileIteratorOptions inOptions) const override;
-    VError Iterate(const ItemVisitor& inVisitor, FileIteratorOptions inOptions) const override;
+    [[nodiscard]] VError GetElements(std::vector<VRefPtr<IFileSystemObject>>& outElements,
+                                     FileIteratorOptions inOptions) const override;
+    [[nodiscard]] VError Iterate(const ItemVisitor& inVisitor, FileIteratorOptions inOptions) const override;
 
     /// True when the folder does not exist or holds no entry at all, invisible ones included.
     bool IsEmpty() const;
 
     /// Creates the folder (permissions 0755); 0 when it already exists. The parent must exist. Pushes 652.
-    VError Create() const;
+    [[nodiscard]] VError Create() const;
     /// Creates every missing folder of the path from the top down; with inMakeWritableByAll, the
     /// folders it creates are made writable by all. Pushes 652 (655 for the permissions).
-    VError CreateRecursive(bool inMakeWritableByAll = false) const;
+    [[nodiscard]] VError CreateRecursive(bool inMakeWritableByAll = false) const;
     /// Adds write permission for owner, group and others. Pushes 655.
-    VError MakeWritableByAll() const;
+    [[nodiscard]] VError MakeWritableByAll() const;
 
     /// Removes the folder: when empty (or missing: then the removal fails) directly; otherwise with
     /// inRecursive after DeleteContents(true), else 651 is pushed twice (as its own error, then as the
     /// folder's file error). Pushes 653 for a system failure.
-    VError Delete(bool inRecursive) const;
+    [[nodiscard]] VError Delete(bool inRecursive) const;
     /// Removes the folder's files and, with inRecursive, its sub-folders with their content, sub-folders
     /// first, yielding to other tasks after each; stops at the first error and answers it (653 from a
     /// folder, 604 from a file, or their translations).
-    VError DeleteContents(bool inRecursive) const;
+    [[nodiscard]] VError DeleteContents(bool inRecursive) const;
     /// Removes the folder and everything in it, lifting immutable attributes and adding owner permissions
     /// where the process may; the parent's mode and attributes are given back. Pushes 653 naming the
     /// item where it stopped, and 655 when the parent cannot be restored (without changing the result).
-    VError DeleteForced() const;
+    [[nodiscard]] VError DeleteForced() const;
     /// Moves the folder to the user's trash ($XDG_DATA_HOME/Trash with its ".trashinfo"); 0 when it does
     /// not exist. Pushes 661.
-    VError MoveToTrash() const;
+    [[nodiscard]] VError MoveToTrash() const;
 
     /// Renames the folder in place, never replacing an existing item. On success outFolder (when given)
     /// receives a new folder for the new path, else null. Pushes 657 with "newname" (a name holding ":"
     /// is refused the same way, after 614).
-    VError Rename(const VString& inNewName, VFolder** outFolder) const;
+    [[nodiscard]] VError Rename(const VString& inNewName, VFolder** outFolder) const;
     /// Moves the folder into inDestinationParent under its own name (or inNewName when not empty),
     /// never replacing an existing item; a destination that is the folder, lies inside it or holds it
     /// is refused first. Across file systems the tree is copied whole (or not at all, the source then
     /// untouched), then the source is removed; should that removal stop part-way, the complete copy is
     /// kept and the error names the item where it stopped ("item"). outFolder as for Rename (null on
     /// any failure). Pushes 657 with "destination".
-    VError Move(const VFolder& inDestinationParent, VFolder** outFolder) const;
-    VError Move(const VFolder& inDestinationParent, const VString& inNewName, VFolder** outFolder) const;
+    [[nodiscard]] VError Move(const VFolder& inDestinationParent, VFolder** outFolder) const;
+    [[nodiscard]] VError Move(const VFolder& inDestinationParent, const VString& inNewName,
+                              VFolder** outFolder) const;
 
     /// CopyTo under the folder's own name.
-    VError CopyTo(const VFolder& inDestinationParent, VFolder** outFolder,
-                  FileCopyOptions inOptions = 0) const;
+    [[nodiscard]] VError CopyTo(const VFolder& inDestinationParent, VFolder** outFolder,
+                                FileCopyOptions inOptions = 0) const;
     /// Copies the folder's tree into inDestinationParent under inName. A destination that is the source,
     /// lies inside it or holds it (judged on the path texts, names compared exactly, and on the items
     /// with links resolved) is refused with 660 ("destination"), nothing changed. With kCopyOverwrite an
     /// existing target is deleted first and the tree copied in one call, leaving the target complete or
     /// absent; should that fail, the copy goes on item by item (CopyContentsTo). outFolder (when given)
     /// receives the target folder.
-    VError CopyTo(const VFolder& inDestinationParent, const VString& inName, VFolder** outFolder,
-                  FileCopyOptions inOptions) const;
+    [[nodiscard]] VError CopyTo(const VFolder& inDestinationParent, const VString& inName,
+                                VFolder** outFolder, FileCopyOptions inOptions) const;
     /// Copies the folder's content into inDestination (created when missing, then given the source's
     /// permissions and times): sub-folders first, depth first, then files; links as links; invisible
     /// items left out with kCopySkipInvisible. Stops at the first failing item unless
     /// kCopyContinueOnError; answers the first error. A destination that is the source or lies inside
     /// it is refused with 660.
-    VError CopyContentsTo(const VFolder& inDestination, FileCopyOptions inOptions) const;
+    [[nodiscard]] VError CopyContentsTo(const VFolder& inDestination, FileCopyOptions inOptions) const;
 
     /// A new folder for a system folder kind (XPosixSystemFolder gives the Linux locations); with
     /// inCreate it is made when missing. Null for kind 3 and kinds above 13, and on failure (a folder
@@ -112,12 +113,12 @@ private:
     /// Refuses (only the file error pushed, with "destination") a destination that is this folder or
     /// lies inside it by its path text, or with inOnItems on the items (holding it too with inHoldsToo);
     /// 0 otherwise.
-    VError _CheckDestination(const VFilePath& inDestination, VError inOperation, bool inOnItems,
-                             bool inHoldsToo) const;
-    VError _CopyItems(const std::vector<XPosixFolderItem>& inItems, const VFolder& inDestination,
-                      FileCopyOptions inOptions) const;
-    VError _CopyAttributesTo(const VFolder& inDestination) const;
-    VError _CopyInOneCall(const VFolder& inTarget, bool& outDone) const;
+    [[nodiscard]] VError _CheckDestination(const VFilePath& inDestination, VError inOperation, bool inOnItems,
+                                           bool inHoldsToo) const;
+    [[nodiscard]] VError _CopyItems(const std::vector<XPosixFolderItem>& inItems,
+                                    const VFolder& inDestination, FileCopyOptions inOptions) const;
+    [[nodiscard]] VError _CopyAttributesTo(const VFolder& inDestination) const;
+    [[nodiscard]] VError _CopyInOneCall(const VFolder& inTarget, bool& outDone) const;
 };
 
 } // namespace vkit

@@ -46,7 +46,7 @@ VRefPtr<IFolder> RetainDefinedFolder(const VFileSystemNamespace& inNamespace, co
     return relative.IsFolder() ? AdoptRef<IFolder>(new VFolder(relative)) : VRefPtr<IFolder>();
 }
 
-VError PushInvalidDefinitionFile(const VFile& inFile) {
+[[nodiscard]] VError PushInvalidDefinitionFile(const VFile& inFile) {
     VErrorBase* error = new VErrorBase(VE_FS_INVALID_DEFINITION_FILE);
     // The POSIX path, as the parse errors beneath name the file.
     VString path;

@@ -130,7 +130,7 @@ private:
     /// Members a container keeps pending before they are moved into it.
     static constexpr size_t kMaxPendingMembers = 1024;
 
-    VError _ParseDocument(VJSONValue& ioResult);
+    [[nodiscard]] VError _ParseDocument(VJSONValue& ioResult);
     Step _BeginValue(Token inToken, const char* inExpected, const char* inExpectedWord, VJSONValue& outValue);
     Step _ReadMember(bool inFirst, VJSONValue& outValue);
     Step _ReadObjectMember(bool inFirst, VJSONValue& outValue);
@@ -159,8 +159,8 @@ private:
     /// The string token's value: a date when the options recognise one, else a string.
     void _MakeString(VJSONValue& outValue);
     /// Parses a file's text with its path as the source name.
-    static VError _ParseFileText(const IFile& inFile, const VString& inText, VJSONValue& outValue,
-                                 uint32_t inOptions);
+    [[nodiscard]] static VError _ParseFileText(const IFile& inFile, const VString& inText,
+                                               VJSONValue& outValue, uint32_t inOptions);
 
     std::u16string_view _TokenText(Token inToken) const noexcept;
     Step _Invalid(Token inToken, const char* inExpected);

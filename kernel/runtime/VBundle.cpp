@@ -63,7 +63,8 @@ bool VBundle::Open(const VFilePath& inFolder) {
     if (!inFolder.IsFolder()) {
         VString message("open bundle '");
         message.AppendString(inFolder.GetPath()).AppendCString("': not a folder path");
-        vThrowUserGeneratedError(VE_UNKNOWN_ERROR, message);
+        // Told by the false result; the error stands on the context.
+        (void)vThrowUserGeneratedError(VE_UNKNOWN_ERROR, message);
         return false;
     }
     fFolderPath = inFolder;
@@ -106,7 +107,8 @@ bool VBundle::_ReadInfo(bool inReportErrors) {
     if (inReportErrors) {
         std::string message = "read '" + posixPath + "': " + failure.fMessage;
         VError code = failure.fErrno != 0 ? MakeVErrorFromPosix(failure.fErrno) : VE_UNKNOWN_ERROR;
-        vThrowUserGeneratedError(code, VString(message));
+        // Told by the false result; the error stands on the context.
+        (void)vThrowUserGeneratedError(code, VString(message));
     }
     return false;
 }

@@ -204,7 +204,8 @@ void VProcess::Run() {
     if (!fInitCalled)
         Init(kDefaultInitFlags);
     if (!fInitSucceeded) {
-        vThrowUserGeneratedError(VE_APPLICATION_INIT_FAILED, VString("VApplication::DoInit failed"));
+        // Run has no result: the error on the main task's context is what the caller reads.
+        (void)vThrowUserGeneratedError(VE_APPLICATION_INIT_FAILED, VString("VApplication::DoInit failed"));
         return;
     }
     VTask::FlushErrors();

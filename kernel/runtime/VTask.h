@@ -134,7 +134,7 @@ public:
     /// Empties the current task's error context.
     static void FlushErrors();
     /// The last error code of the current task's error context, 0 without one.
-    static VError GetLastError();
+    [[nodiscard]] static VError GetLastError();
 
     /// The slot holding the task's error context (owned: deleted with the task).
     VObject* GetErrorContextSlot() const noexcept { return fErrorContext; }

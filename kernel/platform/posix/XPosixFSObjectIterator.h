@@ -36,11 +36,13 @@ public:
     /// The current item's times, from the status read during iteration, or read now without following a
     /// final link (fstatat) when the entry's kind was enough to qualify it. EINVAL before the first item
     /// or after the last; otherwise 0 or the POSX error of the call.
-    VError GetTimes(XPosixItemTimes& outTimes);
+    [[nodiscard]] VError GetTimes(XPosixItemTimes& outTimes);
 
     /// The POSX error that ended the listing early: the folder could not be opened or read. 0 while
     /// the listing goes on and after a complete one; entries that vanish while it is read are skipped.
-    VError GetError() const noexcept { return fError != 0 ? MakeVErrorFromPosix(fError) : VE_OK; }
+    [[nodiscard]] VError GetError() const noexcept {
+        return fError != 0 ? MakeVErrorFromPosix(fError) : VE_OK;
+    }
 
 private:
     bool ReadStatus(const char* inName);

@@ -26,35 +26,35 @@ public:
     bool Exists() const noexcept;
     /// Creates an empty file with permissions 0644: exclusively, or replacing an existing one (unlinked
     /// first) with kCopyOverwrite.
-    VError Create(FileCopyOptions inOptions) const;
+    [[nodiscard]] VError Create(FileCopyOptions inOptions) const;
     /// Unlinks the file (a link itself, not its target). Nothing there, or a directory there (no file),
     /// is no error: 0 then, in one system call.
-    VError Delete() const;
+    [[nodiscard]] VError Delete() const;
     /// Renames to inNewPath, never replacing an existing item.
-    VError Rename(const VFilePath& inNewPath) const;
+    [[nodiscard]] VError Rename(const VFilePath& inNewPath) const;
     /// The plain rename of a move inside one folder (replaces an existing file).
-    VError RenameReplacing(const VFilePath& inNewPath) const;
+    [[nodiscard]] VError RenameReplacing(const VFilePath& inNewPath) const;
     /// Moves to inDestination: rename (replacing only with kCopyOverwrite), across file systems a copy
     /// then the unlink of the source.
-    VError Move(const VFilePath& inDestination, FileCopyOptions inOptions) const;
+    [[nodiscard]] VError Move(const VFilePath& inDestination, FileCopyOptions inOptions) const;
     /// Copies the file or link to inDestination (a file path), unlinking an existing target first with
     /// kCopyOverwrite (a failure to unlink is ignored); EEXIST otherwise.
-    VError CopyTo(const VFilePath& inDestination, FileCopyOptions inOptions) const;
+    [[nodiscard]] VError CopyTo(const VFilePath& inDestination, FileCopyOptions inOptions) const;
 
     /// Adds read and write for owner, group and others (0666).
-    VError MakeWritableByAll() const;
-    VError GetSize(int64_t& outSize) const;
-    VError SetAttributes(FileAttributes inAttributes) const;
+    [[nodiscard]] VError MakeWritableByAll() const;
+    [[nodiscard]] VError GetSize(int64_t& outSize) const;
+    [[nodiscard]] VError SetAttributes(FileAttributes inAttributes) const;
     /// Whether the process may write the file (access W_OK: false for a missing, immutable or read-only
     /// file, or one on a read-only file system).
     bool IsWritable() const noexcept;
 
     /// Opens a close-on-exec descriptor (FileAccess and FileOpenOptions). Locks are flock locks taken
     /// without waiting; a lock held elsewhere answers EACCES. Truncation happens after the lock is held.
-    VError Open(FileAccess inAccess, FileOpenOptions inOptions, int& outFd) const;
+    [[nodiscard]] VError Open(FileAccess inAccess, FileOpenOptions inOptions, int& outFd) const;
 
 private:
-    VError _OpenOnce(FileAccess inAccess, FileOpenOptions inOptions, int& outFd) const;
+    [[nodiscard]] VError _OpenOnce(FileAccess inAccess, FileOpenOptions inOptions, int& outFd) const;
 };
 
 } // namespace vkit

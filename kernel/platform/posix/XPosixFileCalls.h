@@ -9,7 +9,7 @@
 namespace vkit {
 
 /// The error code of the errno value current now; call it on the line after the failing call.
-inline VError LastPosixError() noexcept {
+[[nodiscard]] inline VError LastPosixError() noexcept {
     return MakeVErrorFromPosix(errno);
 }
 

@@ -18,17 +18,17 @@ public:
     /// Copies the item at inSource to inTarget, which must not exist (EEXIST otherwise; a link there is
     /// never followed). Directories answer EISDIR, FIFOs, sockets and devices ENOTSUP. A partial target
     /// is removed on failure. Answers 0 or the POSX error of the failing call.
-    static VError CopyItem(const std::string& inSource, const std::string& inTarget);
+    [[nodiscard]] static VError CopyItem(const std::string& inSource, const std::string& inTarget);
 
     /// Copies everything from inFrom's offset 0 to its end into inTo at offset 0. Answers 0 or the POSX
     /// error of the failing call.
-    static VError CopyData(int inFrom, int inTo);
+    [[nodiscard]] static VError CopyData(int inFrom, int inTo);
 
 private:
-    static VError _CopyLink(const std::string& inSource, const std::string& inTarget);
-    static VError _CopyRegularFile(const std::string& inSource, const std::string& inTarget);
-    static VError _CopyRange(int inFrom, int inTo, int64_t& ioCopied, bool& outUnsupported);
-    static VError _CopyByReadWrite(int inFrom, int inTo, int64_t inOffset);
+    [[nodiscard]] static VError _CopyLink(const std::string& inSource, const std::string& inTarget);
+    [[nodiscard]] static VError _CopyRegularFile(const std::string& inSource, const std::string& inTarget);
+    [[nodiscard]] static VError _CopyRange(int inFrom, int inTo, int64_t& ioCopied, bool& outUnsupported);
+    [[nodiscard]] static VError _CopyByReadWrite(int inFrom, int inTo, int64_t inOffset);
 };
 
 } // namespace vkit

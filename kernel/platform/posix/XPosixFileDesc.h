@@ -21,17 +21,18 @@ public:
 
     /// Reads up to inCount bytes at inPosition (at the current position, which then advances, when
     /// inPosition is negative), as many calls as needed until inCount bytes or the end of the file.
-    VError Read(void* outBuffer, size_t inCount, int64_t inPosition, size_t& outRead) const;
+    [[nodiscard]] VError Read(void* outBuffer, size_t inCount, int64_t inPosition, size_t& outRead) const;
     /// Writes inCount bytes at inPosition (at the current position when negative).
-    VError Write(const void* inBuffer, size_t inCount, int64_t inPosition, size_t& outWritten) const;
-    VError GetPosition(int64_t& outPosition) const;
+    [[nodiscard]] VError Write(const void* inBuffer, size_t inCount, int64_t inPosition,
+                               size_t& outWritten) const;
+    [[nodiscard]] VError GetPosition(int64_t& outPosition) const;
     /// Moves the position to inPosition from the start, or from the end when inFromEnd.
-    VError SetPosition(int64_t inPosition, bool inFromEnd) const;
-    VError GetSize(int64_t& outSize) const;
+    [[nodiscard]] VError SetPosition(int64_t inPosition, bool inFromEnd) const;
+    [[nodiscard]] VError GetSize(int64_t& outSize) const;
     /// Truncates or extends the file (the added bytes read as zeros).
-    VError SetSize(int64_t inSize) const;
+    [[nodiscard]] VError SetSize(int64_t inSize) const;
     /// Writes the file's data and size to its storage (fdatasync).
-    VError Flush() const;
+    [[nodiscard]] VError Flush() const;
 
 private:
     int fFd;

@@ -15,10 +15,10 @@ public:
 
     /// outLocked receives whether the item is immutable; with inFollow a final symbolic link is
     /// followed. Answers 0 or the POSX error of the lookup.
-    static VError IsLocked(const std::string& inPath, bool inFollow, bool& outLocked);
+    [[nodiscard]] static VError IsLocked(const std::string& inPath, bool inFollow, bool& outLocked);
     /// Sets or clears the immutable attribute of the item itself (a link is not followed; changing a
     /// link answers ELOOP). Needs the CAP_LINUX_IMMUTABLE capability: EPERM without it.
-    static VError SetLocked(const std::string& inPath, bool inLocked);
+    [[nodiscard]] static VError SetLocked(const std::string& inPath, bool inLocked);
 };
 
 } // namespace vkit

@@ -29,31 +29,33 @@ public:
     static bool IsDirectory(const std::string& inPath, bool inFollow) noexcept;
 
     /// The permission bits (mode & 0777) of the item itself.
-    static VError GetPermissions(const std::string& inPath, uint16_t& outMode);
+    [[nodiscard]] static VError GetPermissions(const std::string& inPath, uint16_t& outMode);
     /// Sets mode & 0777 on the item itself; a symbolic link has no bits of its own (ENOTSUP).
-    static VError SetPermissions(const std::string& inPath, uint16_t inMode);
+    [[nodiscard]] static VError SetPermissions(const std::string& inPath, uint16_t inMode);
     /// Adds read and write for owner, group and others (0666) to the item itself.
-    static VError MakeWritableByAll(const std::string& inPath);
+    [[nodiscard]] static VError MakeWritableByAll(const std::string& inPath);
 
     /// The size of the item, links followed.
-    static VError GetSize(const std::string& inPath, int64_t& outSize);
+    [[nodiscard]] static VError GetSize(const std::string& inPath, int64_t& outSize);
     /// The times of the item, links followed.
-    static VError GetTimes(const std::string& inPath, XPosixItemTimes& outTimes);
+    [[nodiscard]] static VError GetTimes(const std::string& inPath, XPosixItemTimes& outTimes);
     /// Sets the modification and access times (a null one is left as it is), links followed. The birth
     /// time cannot be set on Linux.
-    static VError SetTimes(const std::string& inPath, const int64_t* inModification, const int64_t* inAccess);
+    [[nodiscard]] static VError SetTimes(const std::string& inPath, const int64_t* inModification,
+                                         const int64_t* inAccess);
 
     /// kFileAttributeLocked when immutable, kFileAttributeInvisible when the name begins with ".";
     /// links followed when inFollow.
-    static VError GetAttributes(const std::string& inPath, bool inFollow, FileAttributes& outAttributes);
+    [[nodiscard]] static VError GetAttributes(const std::string& inPath, bool inFollow,
+                                              FileAttributes& outAttributes);
     /// Sets or clears the locked state; invisibility is the name's and cannot be set.
-    static VError SetAttributes(const std::string& inPath, FileAttributes inAttributes);
+    [[nodiscard]] static VError SetAttributes(const std::string& inPath, FileAttributes inAttributes);
 
     /// Renames without ever replacing an existing item (renameat2 RENAME_NOREPLACE; where the file system
     /// refuses the flag, a plain rename after checking that the target is missing). EEXIST when it exists.
-    static VError RenameNoReplace(const std::string& inFrom, const std::string& inTo);
+    [[nodiscard]] static VError RenameNoReplace(const std::string& inFrom, const std::string& inTo);
     /// rename, replacing an existing file.
-    static VError Rename(const std::string& inFrom, const std::string& inTo);
+    [[nodiscard]] static VError Rename(const std::string& inFrom, const std::string& inTo);
 };
 
 } // namespace vkit

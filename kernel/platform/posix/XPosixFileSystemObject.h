@@ -26,17 +26,17 @@ public:
     const std::string& GetPosixPath() const noexcept { return fPosixPath; }
 
     /// Moves the item to the user's trash ($XDG_DATA_HOME/Trash with its ".trashinfo").
-    VError MoveToTrash() const;
+    [[nodiscard]] VError MoveToTrash() const;
     /// The permission bits (mode & 0777) of the item itself.
-    VError GetPermissions(uint16_t& outMode) const;
+    [[nodiscard]] VError GetPermissions(uint16_t& outMode) const;
     /// Sets mode & 0777 on the item itself.
-    VError SetPermissions(uint16_t inMode) const;
+    [[nodiscard]] VError SetPermissions(uint16_t inMode) const;
     /// The times of the item, links followed.
-    VError GetTimes(XPosixItemTimes& outTimes) const;
+    [[nodiscard]] VError GetTimes(XPosixItemTimes& outTimes) const;
     /// Sets the modification and access times; a null one is left alone.
-    VError SetTimes(const int64_t* inModification, const int64_t* inAccess) const;
+    [[nodiscard]] VError SetTimes(const int64_t* inModification, const int64_t* inAccess) const;
     /// The locked and invisible attributes of the item, links followed.
-    VError GetAttributes(FileAttributes& outAttributes) const;
+    [[nodiscard]] VError GetAttributes(FileAttributes& outAttributes) const;
     /// How the item at inTarget stands to this item, judged on the items (XPosixItemRelation).
     EItemRelation RelationTo(const VFilePath& inTarget) const;
 

@@ -76,7 +76,7 @@ bool Wanted(char inKind, XPosixListOptions inOptions) {
     }
 }
 
-VError FromTreeError(const XPosixTreeError& inError, std::string& outFailedPath) {
+[[nodiscard]] VError FromTreeError(const XPosixTreeError& inError, std::string& outFailedPath) {
     if (!inError.IsError())
         return VE_OK;
     outFailedPath = inError.fPath;

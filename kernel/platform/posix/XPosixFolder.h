@@ -47,36 +47,39 @@ public:
     /// The item is a directory; with inFollow a symbolic link to one counts.
     bool Exists(bool inFollow) const noexcept;
     /// One directory with permissions 0755 (less the umask); the parent must exist.
-    VError Create() const;
+    [[nodiscard]] VError Create() const;
     /// Removes the empty directory (rmdir).
-    VError Delete() const;
+    [[nodiscard]] VError Delete() const;
     /// Renames to inNewPath, never replacing an existing item.
-    VError Rename(const VFilePath& inNewPath) const;
+    [[nodiscard]] VError Rename(const VFilePath& inNewPath) const;
     /// Moves to inDestination without replacing an existing item; across file systems, a copy of the
     /// whole tree (complete or absent) then the removal of the source. outCopied tells whether the copy
     /// was made: a removal that fails then leaves the copy complete and the source's remains in place.
     /// outFailedPath receives the item at which the copy or the removal stopped.
-    VError Move(const VFilePath& inDestination, std::string& outFailedPath, bool& outCopied) const;
+    [[nodiscard]] VError Move(const VFilePath& inDestination, std::string& outFailedPath,
+                              bool& outCopied) const;
     /// Removes the folder and everything in it, lifting locks and adding owner permissions where
     /// needed, without following any link (XPosixForcedDelete). outFailedPath receives the item at which
     /// the walk stopped; outRestoreError a failure to give the parent back its mode or attributes.
-    VError DeleteForced(std::string& outFailedPath, VError& outRestoreError) const;
+    [[nodiscard]] VError DeleteForced(std::string& outFailedPath, VError& outRestoreError) const;
     /// Copies the whole tree to inDestination, which must not exist, in one call: the destination is
     /// then either complete or absent (XPosixTreeCopy). outFailedPath receives the item that failed.
-    VError CopyTree(const VFilePath& inDestination, std::string& outFailedPath) const;
+    [[nodiscard]] VError CopyTree(const VFilePath& inDestination, std::string& outFailedPath) const;
 
     /// Adds write permission for owner, group and others.
-    VError MakeWritableByAll() const;
+    [[nodiscard]] VError MakeWritableByAll() const;
 
     /// outEmpty receives whether the directory holds no entry at all ("." and ".." aside).
-    VError IsEmpty(bool& outEmpty) const;
+    [[nodiscard]] VError IsEmpty(bool& outEmpty) const;
     /// Lists the folder's entries (XPosixListOptions) in the order the directory gives them, reading
     /// them from a descriptor of the folder itself, entry kinds from the directory without following
     /// links (lstat where the directory does not say).
-    VError ListItems(XPosixListOptions inOptions, std::vector<XPosixFolderItem>& outItems) const;
+    [[nodiscard]] VError ListItems(XPosixListOptions inOptions,
+                                   std::vector<XPosixFolderItem>& outItems) const;
 
     /// The POSIX path, with its trailing "/", of a system folder (see XPosixSystemFolder).
-    static VError GetSystemFolderPath(ESystemFolderKind inKind, bool inCreate, std::string& outPath);
+    [[nodiscard]] static VError GetSystemFolderPath(ESystemFolderKind inKind, bool inCreate,
+                                                    std::string& outPath);
 };
 
 } // namespace vkit

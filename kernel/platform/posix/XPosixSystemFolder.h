@@ -20,10 +20,10 @@ public:
     /// The POSIX path, ending with "/", of a kind's folder; with inCreate the folder and its parents are
     /// made when missing. Answers 0, a POSX error of the lookup or creation, or ENOENT for kind 3, kinds
     /// above 13 and a folder the system does not name.
-    static VError GetPath(ESystemFolderKind inKind, bool inCreate, std::string& outPath);
+    [[nodiscard]] static VError GetPath(ESystemFolderKind inKind, bool inCreate, std::string& outPath);
 
 private:
-    static VError _GetExecutableFolder(std::string& outPath);
+    [[nodiscard]] static VError _GetExecutableFolder(std::string& outPath);
     static std::string _GetPathOfKind(ESystemFolderKind inKind);
 };
 

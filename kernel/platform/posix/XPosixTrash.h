@@ -14,7 +14,7 @@ public:
     /// Moves the item at inPath (a link itself, not its target) into the user's trash,
     /// $XDG_DATA_HOME/Trash for items on the home's file system, with its ".trashinfo" record. Answers 0
     /// or a POSX code for GIO's error (ENOTSUP when no trash can hold the item).
-    static VError MoveToTrash(const std::string& inPath);
+    [[nodiscard]] static VError MoveToTrash(const std::string& inPath);
 };
 
 } // namespace vkit

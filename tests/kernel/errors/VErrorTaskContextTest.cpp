@@ -71,7 +71,7 @@ protected:
 
 TEST_F(VErrorTaskContextTest, FirstPushCreatesTheBottomContext) {
     EXPECT_EQ(VTask::GetLastError(), VE_OK);
-    vThrowError(kErrorA);
+    _ThrowError(kErrorA);
     EXPECT_EQ(fTaskContext->GetDepth(), 1u);
     EXPECT_EQ(VTask::GetLastError(), kErrorA);
     VTask::FlushErrors();
@@ -80,7 +80,7 @@ TEST_F(VErrorTaskContextTest, FirstPushCreatesTheBottomContext) {
 
 TEST_F(VErrorTaskContextTest, ThrowErrorStoresTheTextParameters) {
     VString path("/tmp/x");
-    vThrowError(kErrorA, &path);
+    EXPECT_EQ(vThrowError(kErrorA, &path), kErrorA);
     VString p1;
     ASSERT_NE(fTaskContext->GetLast(), nullptr);
     EXPECT_TRUE(fTaskContext->GetLast()->GetBag().GetString(ErrorBagKeys::p1, p1));
@@ -91,8 +91,8 @@ TEST_F(VErrorTaskContextTest, ThrowErrorStoresTheTextParameters) {
 TEST_F(VErrorTaskContextTest, GuardErrorsPassToTheContextBelow) {
     {
         StErrorContextInstaller guard;
-        vThrowError(kErrorA);
-        vThrowError(kErrorB);
+        _ThrowError(kErrorA);
+        _ThrowError(kErrorB);
         EXPECT_EQ(guard.GetLastError(), kErrorB);
     }
     EXPECT_EQ(BottomCodes(), (std::vector<VError>{kErrorA, kErrorB}));
@@ -102,7 +102,7 @@ TEST_F(VErrorTaskContextTest, GuardErrorsPassToTheContextBelow) {
 TEST_F(VErrorTaskContextTest, GuardWithoutKeepingErrorsDropsThem) {
     {
         StErrorContextInstaller guard(false, false);
-        vThrowError(kErrorA);
+        _ThrowError(kErrorA);
         EXPECT_EQ(VTask::GetLastError(), kErrorA);
     }
     EXPECT_TRUE(BottomCodes().empty());
@@ -139,7 +139,7 @@ TEST_F(VErrorTaskContextTest, SilentInsideSilentIsNotLoggedTwice) {
         StErrorContextInstaller outer(true, true);
         {
             StErrorContextInstaller inner(true, true);
-            vThrowError(kErrorC);
+            _ThrowError(kErrorC);
         }
         EXPECT_TRUE(fLogger.fLogged.empty());
     }
@@ -147,7 +147,7 @@ TEST_F(VErrorTaskContextTest, SilentInsideSilentIsNotLoggedTwice) {
 }
 
 TEST_F(VErrorTaskContextTest, LastErrorLooksAtTheTopContextOnly) {
-    vThrowError(kErrorA);
+    _ThrowError(kErrorA);
     StErrorContextInstaller guard;
     EXPECT_EQ(VTask::GetLastError(), VE_OK);
     EXPECT_EQ(fTaskContext->GetLast()->GetError(), kErrorA);
@@ -170,7 +170,7 @@ TEST_F(VErrorTaskContextTest, PoppingTheBottomContextReplacesItByACopy) {
 
 TEST_F(VErrorTaskContextTest, TaskOperationsActOnTheTopContext) {
     StErrorContextInstaller guard(kErrorB); // one code: it is filtered
-    vThrowError(VE_MEMORY_FULL);
+    _ThrowError(VE_MEMORY_FULL);
     EXPECT_TRUE(VTask::FailedForMemory());
     VTask::PushRetainedError(new VErrorBase(kErrorB));
     VTask::PushErrors(guard.GetContext()); // its own errors again, without losing its place
@@ -184,7 +184,7 @@ TEST_F(VErrorTaskContextTest, TaskOperationsActOnTheTopContext) {
 TEST_F(VErrorTaskContextTest, ParametersForPushedErrorsAreMerged) {
     StErrorContextInstaller guard;
     guard.GetContext()->GetParametersForPushedErrors(true)->SetString(StPackedDictionaryKey("file"), "a");
-    vThrowError(kErrorA);
+    _ThrowError(kErrorA);
     VString file;
     EXPECT_TRUE(guard.GetContext()->GetLast()->GetBag().GetString(StPackedDictionaryKey("file"), file));
     EXPECT_EQ(file, "a");
@@ -203,7 +203,7 @@ TEST_F(VErrorTaskContextTest, WrapperErrorIsPushedFirstUnlessFiltered) {
 
 TEST_F(VErrorTaskContextTest, MergeAndFlushHandsErrorsDownAndEmptiesTheTop) {
     StErrorContextInstaller guard;
-    vThrowError(kErrorA);
+    _ThrowError(kErrorA);
     fTaskContext->MergeAndFlushLastContext(true);
     EXPECT_TRUE(guard.GetContext()->IsEmpty());
     EXPECT_TRUE(guard.GetContext()->IsSilent());
@@ -213,8 +213,8 @@ TEST_F(VErrorTaskContextTest, MergeAndFlushHandsErrorsDownAndEmptiesTheTop) {
 
 TEST_F(VErrorTaskContextTest, SavedContextLoadsBack) {
     StErrorContextInstaller guard;
-    vThrowError(kErrorA);
-    vThrowError(kErrorC);
+    _ThrowError(kErrorA);
+    _ThrowError(kErrorC);
     VValueBag* bag = new VValueBag;
     guard.GetContext()->SaveToBag(*bag);
     VErrorContext loaded;
@@ -228,7 +228,7 @@ TEST_F(VErrorTaskContextTest, ThreadThatIsNoTaskHasNoContext) {
     VErrorTaskContext* context = fTaskContext;
     std::thread([&context] {
         context = VTask::GetErrorContext(true);
-        vThrowError(kErrorA);
+        _ThrowError(kErrorA);
         EXPECT_EQ(VTask::GetLastError(), VE_OK);
         StErrorContextInstaller guard; // free-standing: must not crash
     }).join();

@@ -247,7 +247,7 @@ TEST_F(VFileTest, LockedFilesCannotBeChangedUntilUnlocked) {
     EXPECT_EQ(file->SetFileAttributes(0), VE_OK);
     EXPECT_TRUE(file->IsWritable());
     EXPECT_EQ(file->Delete(), VE_OK);
-    FileAt(fTemp.WriteFile(".hidden", ""))->GetFileAttributes(&attributes);
+    EXPECT_EQ(FileAt(fTemp.WriteFile(".hidden", ""))->GetFileAttributes(&attributes), VE_OK);
     EXPECT_EQ(attributes, kFileAttributeInvisible);
 }
 

@@ -143,7 +143,7 @@ TEST(VProcessTest, RunCallsDoRunThenDoQuitAndEndsTheMainTask) {
     TestProcess process;
     ASSERT_TRUE(process.Init());
     // Errors left from before the run are flushed.
-    vThrowError(MakeVError(MakeOsType("TEST"), 1));
+    _ThrowError(MakeVError(MakeOsType("TEST"), 1));
     ASSERT_NE(VTask::GetLastError(), VE_OK);
     process.fRunBody = [&] { EXPECT_EQ(VTask::GetLastError(), VE_OK); };
     process.Run();
