@@ -81,8 +81,8 @@ public:
     [[nodiscard]] VError LoadFile(const VFile* inFile, bool inAvoidLanguageChecking);
     /// Loads an XLIFF document held in memory, named inName in errors. Answers VE_OK; XML errors are
     /// pushed.
-    VError LoadXLIFFData(const void* inBytes, size_t inSize, const VString& inName,
-                         bool inAvoidLanguageChecking);
+    [[nodiscard]] VError LoadXLIFFData(const void* inBytes, size_t inSize, const VString& inName,
+                                       bool inAvoidLanguageChecking);
     /// Empties every table (the loaded paths and times stay).
     void ClearLocalizations();
     /// True when a loaded XLIFF file changed or disappeared, or a scanned folder holds a new one.

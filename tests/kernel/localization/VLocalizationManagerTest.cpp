@@ -29,7 +29,8 @@ VRefPtr<VLocalizationManager> MakeManager(DialectCode inLanguage = kFrenchFrance
 }
 
 void Load(VLocalizationManager& ioManager, const std::string& inText, bool inAvoid = false) {
-    ioManager.LoadXLIFFData(inText.data(), inText.size(), VString("memory"), inAvoid);
+    (void)ioManager.LoadXLIFFData(inText.data(), inText.size(), VString("memory"),
+                                  inAvoid); // errors are pushed
 }
 
 /// The text of a key, or "<none>".
