@@ -144,6 +144,7 @@ void VLogger::Flush() {
         return;
     std::vector<const VValueBag*> records;
     std::vector<const VValueBag*> idle;
+    StLocker listenersLock(fListenersLock);
     {
         StLocker bufferLock(fBufferLock);
         _Take(records);
@@ -151,14 +152,9 @@ void VLogger::Flush() {
         if (records.empty() || fDelivered.size() >= static_cast<size_t>(kRingSize))
             idle.swap(fDelivered);
     }
-    // The buffer lock is released before the listeners lock is taken, so that a slow listener never
-    // blocks the tasks that log.
     if (!records.empty()) {
-        {
-            StLocker listenersLock(fListenersLock);
-            for (ILogListener* listener : fListeners)
-                listener->Put(records);
-        }
+        for (ILogListener* listener : fListeners)
+            listener->Put(records);
         StLocker bufferLock(fBufferLock);
         fDelivered.insert(fDelivered.end(), records.begin(), records.end());
     }

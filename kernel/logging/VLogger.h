@@ -25,10 +25,9 @@ class VTask;
 /// that finds nothing new.
 ///
 /// Logging takes the buffer lock only for the ring update. Listeners run under the listeners lock,
-/// on the task that flushes; a flush takes the waiting records under the buffer lock and releases it
-/// before it takes the listeners lock, so that logging is never blocked by a slow listener. Each
-/// batch holds its records in logging order; two tasks flushing at once may deliver their batches in
-/// either order.
+/// on the task that flushes; a flush takes the listeners lock first and then the buffer lock only
+/// to take the waiting records, so that batches reach the listeners in logging order and logging is
+/// never blocked by a slow listener.
 class VLogger : public VObject, public ILogger {
 public:
     static constexpr int32_t kRingSize = 1000;
