@@ -60,7 +60,8 @@ private:
 struct LogSetup {
     LogSetup() {
         // As the entry point does.
-        VCppMemMgr::Init();
+        if (!VCppMemMgr::Init())
+            std::abort();
         VTaskMgr::Init();
         VErrorBase::Init();
         ILogger::SetProcessLogSource(VString("ZQ Updater"));
