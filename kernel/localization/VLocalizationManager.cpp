@@ -140,7 +140,7 @@ VError VLocalizationManager::_LoadFile(const VFile* inFile, bool inFromScan, boo
     }
     VString systemID;
     path.GetPosixPath(systemID);
-    // Always VE_OK: XML errors are pushed, and the texts read before them stay.
+    // XML errors are pushed and the texts read before them stay: the file counts as loaded either way.
     (void)LoadXLIFFData(content.GetDataPtr(), content.GetDataSize(), systemID, inAvoidLanguageChecking);
     if (!inFromScan)
         _RememberPath(path);

@@ -239,8 +239,8 @@ void VLog4jMsgFileLogger::_EnsureFile() {
     if (!lost)
         return;
     if (!fFileLost && fFile->IsOpen()) {
-        // The records written since the file disappeared are gone with it: say so once.
-        // Told on the context; the logger goes on with a new file.
+        // The records written since the file disappeared are gone with it: say so once (pushed, and
+        // nothing more to do with the code).
         (void)VFileError::Report(fFile->GetCurrentFilePath(), MakeVErrorFromPosix(ENOENT),
                                  VE_FILE_CANNOT_WRITE);
     }

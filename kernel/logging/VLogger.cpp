@@ -142,11 +142,9 @@ void VLogger::_ReleaseAll(std::vector<const VValueBag*>& ioRecords) {
 void VLogger::Flush() {
     if (!fFlushEnabled.load(std::memory_order_acquire))
         return;
-    // One flush at a time: when a flush returns, what was logged before it has reached the listeners,
-    // also the records that a flush running meanwhile (the reader task's) had taken.
-    StLocker flushLock(fFlushLock);
     std::vector<const VValueBag*> records;
     std::vector<const VValueBag*> idle;
+    StLocker listenersLock(fListenersLock);
     {
         StLocker bufferLock(fBufferLock);
         _Take(records);
@@ -154,14 +152,9 @@ void VLogger::Flush() {
         if (records.empty() || fDelivered.size() >= static_cast<size_t>(kRingSize))
             idle.swap(fDelivered);
     }
-    // The buffer lock is released before the listeners lock is taken, so that a slow listener never
-    // blocks the tasks that log.
     if (!records.empty()) {
-        {
-            StLocker listenersLock(fListenersLock);
-            for (ILogListener* listener : fListeners)
-                listener->Put(records);
-        }
+        for (ILogListener* listener : fListeners)
+            listener->Put(records);
         StLocker bufferLock(fBufferLock);
         fDelivered.insert(fDelivered.end(), records.begin(), records.end());
     }

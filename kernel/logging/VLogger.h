@@ -25,10 +25,9 @@ class VTask;
 /// that finds nothing new.
 ///
 /// Logging takes the buffer lock only for the ring update. Listeners run under the listeners lock,
-/// on the task that flushes; a flush takes the waiting records under the buffer lock and releases it
-/// before it takes the listeners lock, so that logging is never blocked by a slow listener. Flushes
-/// run one at a time (the flush lock), so that a flush returns only once everything logged before it
-/// was delivered, in logging order.
+/// on the task that flushes; a flush takes the listeners lock first and then the buffer lock only
+/// to take the waiting records, so that batches reach the listeners in logging order and logging is
+/// never blocked by a slow listener.
 class VLogger : public VObject, public ILogger {
 public:
     static constexpr int32_t kRingSize = 1000;
@@ -90,7 +89,6 @@ private:
     std::array<const VValueBag*, kRingSize> fRing{}; // retained; guarded by fBufferLock
     int32_t fWriteIndex = 0;                         // guarded by fBufferLock
     bool fWrapped = false;                           // guarded by fBufferLock
-    VCriticalSection fFlushLock;                     // taken first, held for the whole flush
     VCriticalSection fBufferLock;
     VCriticalSection fListenersLock;
     std::atomic<uint32_t> fLevelMask{kDefaultLogLevelMask};

@@ -78,8 +78,8 @@ bool VSplitableLogFile::Open(bool inTruncate, bool inFindFreeNumber) {
     int error = fStream.Open(PosixText(path), inTruncate, fBinary);
     fJustOpened = true;
     if (error != 0) {
-        // Told by the false result; the error stands on the context.
-        (void)VFileError::Report(path, MakeVErrorFromPosix(error), VE_FILE_CANNOT_OPEN);
+        (void)VFileError::Report(path, MakeVErrorFromPosix(error),
+                                 VE_FILE_CANNOT_OPEN); // pushed; false says it
         return false;
     }
     fStream.Write(fHeader.data(), fHeader.size());

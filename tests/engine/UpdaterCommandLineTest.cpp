@@ -1,160 +1,129 @@
-// Whole-program tests of the updater's command line: exit statuses and the exact texts on each stream.
-#include "support/VTestTempFolder.h"
+// Tests of the updater's command line: the built program's exit statuses and exact texts on each stream,
+// the paths the options give, the manual page of the options, and folder texts made folder paths.
+#include "FixFolderPathSpec.h"
+#include "engine/UpdaterTestSupport.h"
 
-#include <gtest/gtest.h>
-
-#include <string>
-
-using vkit::testing::ReadFile;
-using vkit::testing::RunShell;
-using vkit::testing::VTestTempFolder;
+using namespace vkit::testing;
 
 namespace {
 
-const std::string kUpdater = VKIT_UPDATER_PATH;
-
-/// One run of the built updater: its exit status and what it wrote on each stream.
-struct UpdaterRun {
-    int fStatus;
-    std::string fOut;
-    std::string fErr;
-};
-
-class UpdaterCommandLineTest : public ::testing::Test {
-protected:
-    /// Runs the updater with the arguments (shell words) and standard input from /dev/null.
-    UpdaterRun Run(const std::string& inArguments) {
-        std::string out = fFolder / "out.txt";
-        std::string err = fFolder / "err.txt";
-        int status =
-            RunShell("'" + kUpdater + "' " + inArguments + " < /dev/null > '" + out + "' 2> '" + err + "'");
-        return {status, ReadFile(out), ReadFile(err)};
-    }
-
-    /// Two bundle paths that do not exist: the command line is accepted, the update itself cannot happen.
-    std::string Bundles() const { return "'" + (fFolder / "A.app") + "' '" + (fFolder / "B.app") + "'"; }
-
-    /// A command line that was accepted went on to the update, which failed for the missing bundles
-    /// (status 2), and, silent, wrote nothing on standard error.
-    static void ExpectAccepted(const UpdaterRun& inRun) {
-        EXPECT_EQ(inRun.fStatus, 2) << inRun.fErr;
-        EXPECT_EQ(inRun.fErr, "");
-    }
-
-    VTestTempFolder fFolder;
-};
-
-TEST_F(UpdaterCommandLineTest, NoArgumentNamesBothMissingBundles) {
-    UpdaterRun run = Run("");
-    EXPECT_EQ(run.fStatus, 1);
-    EXPECT_EQ(run.fErr, "mismatched value for option --uptodate-app\n\n"
-                        "mismatched value for option --outdated-app\n\n");
-    EXPECT_EQ(run.fOut, "");
-}
-
-TEST_F(UpdaterCommandLineTest, OneOrThreePositionalArguments) {
-    UpdaterRun one = Run("/A.app");
-    EXPECT_EQ(one.fStatus, 1);
-    EXPECT_EQ(one.fErr, "not enough arguments from the command line (required <dest> <src>)\n\n");
-    UpdaterRun three = Run("/A.app /B.app /C.app");
-    EXPECT_EQ(three.fStatus, 1);
-    EXPECT_EQ(three.fErr, "two many arguments from the command line\n");
-}
-
-TEST_F(UpdaterCommandLineTest, BundleOptionsMustMatchThePositionalArguments) {
-    UpdaterRun outdated = Run("--outdated-app /X.app /A.app /B.app");
-    EXPECT_EQ(outdated.fStatus, 1);
-    EXPECT_EQ(outdated.fErr, "mismatched value for option --outdated-app\n\n");
-    UpdaterRun upToDate = Run("--uptodate-app /X.app /A.app /B.app");
-    EXPECT_EQ(upToDate.fStatus, 1);
-    EXPECT_EQ(upToDate.fErr, "mismatched value for option --uptodate-app\n\n");
-    UpdaterRun both = Run("--outdated-app /X.app --uptodate-app /Y.app /A.app /B.app");
-    EXPECT_EQ(both.fStatus, 1);
-    EXPECT_EQ(both.fErr, "mismatched value for option --outdated-app\n\n"
-                         "mismatched value for option --uptodate-app\n\n");
-    UpdaterRun onlyOne = Run("--outdated-app /A.app");
-    EXPECT_EQ(onlyOne.fStatus, 1);
-    EXPECT_EQ(onlyOne.fErr, "mismatched value for option --uptodate-app\n\n");
-}
-
-TEST_F(UpdaterCommandLineTest, BundleOptionsEqualToThePositionalArgumentsAreAccepted) {
-    std::string a = fFolder / "A.app";
-    ExpectAccepted(Run("--silent --outdated-app '" + a + "' " + Bundles()));
-    // Compared ignoring case, as the international settings compare texts.
-    std::string upper = fFolder / "a.APP";
-    ExpectAccepted(Run("--silent --outdated-app '" + upper + "' " + Bundles()));
-    ExpectAccepted(Run("--silent --outdated-app='" + a + "' --uptodate-app '" + (fFolder / "B.app") + "'"));
-}
-
-TEST_F(UpdaterCommandLineTest, VersionIsOneLineAndExitsZero) {
-    UpdaterRun run = Run("--version");
-    EXPECT_EQ(run.fStatus, 0);
-    EXPECT_EQ(run.fOut, std::string(VKIT_PROJECT_VERSION) + "\n");
-    EXPECT_EQ(run.fErr, "");
-    // Checks of the bundles are not made.
-    EXPECT_EQ(Run("--version /A.app").fStatus, 0);
-    // A parse error wins.
-    EXPECT_EQ(Run("--version --pid abc").fStatus, 1);
-}
-
-TEST_F(UpdaterCommandLineTest, HelpPrintsTheUsageWithoutColourAndExitsZero) {
-    for (const char* option : {"--help", "-h", "-?"}) {
-        UpdaterRun run = Run(option);
-        EXPECT_EQ(run.fStatus, 0) << option;
-        EXPECT_EQ(run.fOut.rfind("Usage: " + kUpdater + " [OPTION]... [FILE]...\n\nZQ Updater\n", 0), 0u)
-            << run.fOut;
-        EXPECT_NE(run.fOut.find("\n      --pid=VALUE            Wait for the caller's pid\n"),
-                  std::string::npos);
-        EXPECT_NE(run.fOut.find("\n  -h, --help                 Display the help and exit\n"),
-                  std::string::npos);
-        EXPECT_EQ(run.fOut.find('\033'), std::string::npos);
-        EXPECT_EQ(run.fErr, "");
-    }
-}
-
-TEST_F(UpdaterCommandLineTest, ParseErrors) {
+TEST_F(UpdaterTest, CommandLines) {
     struct Case {
-        const char* fArguments;
-        const char* fMessage;
+        const char* fArguments; // placeholders of UpdaterTest::Expand
+        int fStatus;
+        const char* fOut; // the start of standard output
+        const char* fErr; // all of standard error
     };
+    const char* const kBoth =
+        "mismatched value for option --uptodate-app\n\nmismatched value for option --outdated-app\n\n";
+    const char* const kOutdated = "mismatched value for option --outdated-app\n\n";
+    const char* const kUpToDate = "mismatched value for option --uptodate-app\n\n";
+    // With the up-to-date bundle present and the outdated one missing, the alert names the outdated
+    // bundle's path as the command line gave it.
+    const char* const kAccepted = "The application to update was not found at \"{nA}\".\n";
     const Case cases[] = {
-        {"--bogus /A.app /B.app", "error: unknown option `bogus`\n"},
-        {"-x", "error: unknown option `x`\n"},
-        {"--pid abc /A.app /B.app",
+        {"", 1, "", kBoth},
+        {"/A.app", 1, "", "not enough arguments from the command line (required <dest> <src>)\n\n"},
+        {"/A.app /B.app /C.app", 1, "", "two many arguments from the command line\n"},
+        {"--outdated-app /X.app {A} {B}", 1, "", kOutdated},
+        {"--uptodate-app /X.app {A} {B}", 1, "", kUpToDate},
+        {"--outdated-app /X.app --uptodate-app /Y.app {A} {B}", 1, "",
+         "mismatched value for option --outdated-app\n\nmismatched value for option --uptodate-app\n\n"},
+        {"--outdated-app {A}", 1, "", kUpToDate},
+        {"--uptodate-app {B}", 1, "", kOutdated},
+        {"--outdated-app {A} --uptodate-app=", 1, "", kUpToDate},
+        {"'' {B}", 1, "", kOutdated},
+        {"--bogus {A} {B}", 1, "", "error: unknown option `bogus`\n"},
+        {"-x", 1, "", "error: unknown option `x`\n"},
+        {"--pid abc {A} {B}", 1, "",
          "invalid value for argument '--pid' got \"abc\" expected a signed integral\n"},
-        {"--pid= /A.app /B.app",
+        {"--pid= {A} {B}", 1, "",
          "invalid value for argument '--pid' got empty value expected a signed integral\n"},
-        {"--pid", "error: missing value for option --pid\n"},
-        {"--pid -5 /A.app /B.app",
-         "invalid value for argument '--pid' got \"/A.app\" expected a signed integral\n"},
-        {"--silent=1", "error: a value for option `silent` is not required\n"},
-        {"--help=1", "error: invalid value for option  `help`\n"},
+        {"--pid", 1, "", "error: missing value for option --pid\n"},
+        {"--pid -5 {A} {B}", 1, "",
+         "invalid value for argument '--pid' got \"{A}\" expected a signed integral\n"},
+        {"--silent=1", 1, "", "error: a value for option `silent` is not required\n"},
+        {"--help=1", 1, "", "error: invalid value for option  `help`\n"},
+        {"--version", 0, VKIT_PROJECT_VERSION "\n", ""},
+        {"--version /A.app", 0, VKIT_PROJECT_VERSION "\n", ""},
+        {"--version --pid abc", 1, "",
+         "invalid value for argument '--pid' got \"abc\" expected a signed integral\n"},
+        {"--help", 0, "Usage: {updater} [OPTION]... [FILE]...\n\nZQ Updater\n", ""},
+        {"-h", 0, "Usage: {updater} [OPTION]... [FILE]...\n\nZQ Updater\n", ""},
+        {"-?", 0, "Usage: {updater} [OPTION]... [FILE]...\n\nZQ Updater\n", ""},
+        {"{A} {B}", 2, "", kAccepted},
+        {"--outdated-app {A} {A} {B}", 2, "", kAccepted},
+        {"--outdated-app {F}/Applications/sample.APP {A} {B}", 2, "",
+         "The application to update was not found at \"{nF}Applications:sample.APP:\".\n"},
+        {"--outdated-app={A} --uptodate-app {B}", 2, "", kAccepted},
+        {"--pid=-5 --install-path /Elsewhere --caller-log= {A} {B}", 2, "", kAccepted},
+        {"--silent -psn_0_123 -ApplePersistenceIgnoreState YES {A} {B}", 2, "", ""},
     };
+    Shell("cp -a {F}/templates/2.0 {B}");
     for (const Case& c : cases) {
-        UpdaterRun run = Run(c.fArguments);
-        EXPECT_EQ(run.fStatus, 1) << c.fArguments;
-        EXPECT_EQ(run.fErr, c.fMessage) << c.fArguments;
-        EXPECT_EQ(run.fOut, "") << c.fArguments;
+        SCOPED_TRACE(c.fArguments);
+        UpdaterRun run = Run(Expand(c.fArguments));
+        EXPECT_EQ(run.fStatus, c.fStatus);
+        EXPECT_EQ(run.fOut.substr(0, Expand(c.fOut).size()), Expand(c.fOut));
+        EXPECT_EQ(run.fErr, Expand(c.fErr));
+        if (run.fOut.rfind("Usage:", 0) == 0) {
+            EXPECT_NE(run.fOut.find("\n      --pid=VALUE            Wait for the caller's pid\n"),
+                      std::string::npos);
+            EXPECT_NE(run.fOut.find("\n  -h, --help                 Display the help and exit\n"),
+                      std::string::npos);
+            EXPECT_EQ(run.fOut.find('\033'), std::string::npos) << "no colour outside a terminal";
+        }
     }
 }
 
-TEST_F(UpdaterCommandLineTest, NegativePidJoinedWithEqualsIsAccepted) {
-    ExpectAccepted(Run("--silent --pid=-5 " + Bundles()));
+TEST(UpdaterManPageTest, OptionsInTheirOrderWithTheirTexts) {
+    std::string page = ReadFile(VKIT_UPDATER_MANPAGE);
+    EXPECT_EQ(page.rfind(".TH UPDATER 1 ", 0), 0u) << page;
+    EXPECT_EQ(
+        page.substr(page.find("\n.SH OPTIONS\n") + 1),
+        ".SH OPTIONS\n"
+        ".TP\n.BR \\-\\-pid=\\fIVALUE\\fR\nWait for the caller's pid\n"
+        ".TP\n.BR \\-\\-silent\nensure that no message is displayed in case of error. Errors are still "
+        "logged "
+        "though\n"
+        ".TP\n.BR \\-\\-install-path=\\fIVALUE\\fR\nindicates where the updated app should be installed "
+        "instead "
+        "of <path of app to update>.\n"
+        ".TP\n.BR \\-\\-restart-params=\\fIVALUE\\fR\nindicates the full path to the ZQLink file that will "
+        "be "
+        "passed back to the restarted application. This does not apply if the application is started as a "
+        "service\n"
+        ".TP\n.BR \\-\\-caller-log=\\fIVALUE\\fR\nRestart params\n"
+        ".TP\n.BR \\-\\-log-dir=\\fIVALUE\\fR\nspecifies a folder for the updater where log file should be "
+        "written\n"
+        ".TP\n.BR \\-\\-client-info=\\fIVALUE\\fR\npath of the client customization file. Using this option "
+        "IMPLIES that application is a ZQ-based client, which incurs special processing.\n"
+        ".TP\n.BR \\-\\-outdated-app=\\fIVALUE\\fR\nOutdated application bundle path\n"
+        ".TP\n.BR \\-\\-uptodate-app=\\fIVALUE\\fR\nUp-to-date application bundle path\n"
+        ".TP\n.BR \\-\\-restart-headless\nRestart the application in headless mode.\n"
+        ".SS \"Help:\"\n"
+        ".TP\n.BR \\-\\-version\nPrint the version and exits\n"
+        ".SH EXIT STATUS\n0 when the update succeeded or the version or help was printed, 1 when the command "
+        "line or the initialization failed, 2 when the update failed.\n");
 }
 
-TEST_F(UpdaterCommandLineTest, InstallPathIsAcceptedAndIgnored) {
-    ExpectAccepted(Run("--silent --install-path /Elsewhere " + Bundles()));
-}
+} // namespace
 
-TEST_F(UpdaterCommandLineTest, CallerLogEmptyOrNot) {
-    UpdaterRun empty = Run("--silent --caller-log= " + Bundles());
-    ExpectAccepted(empty);
-    EXPECT_EQ(empty.fOut.find("waitquit"), std::string::npos);
-    ExpectAccepted(Run("--silent --caller-log 1 " + Bundles()));
-}
+namespace {
 
-TEST_F(UpdaterCommandLineTest, SystemArgumentsAreIgnored) {
-    ExpectAccepted(Run("-psn_0_123 -ApplePersistenceIgnoreState YES --silent " + Bundles()));
+TEST(FixFolderPathSpecTest, FolderTextsBecomeFolderPaths) {
+    const std::pair<const char*, const char*> cases[] = {
+        {"/tmp/A.app", "/tmp/A.app/"}, {"/tmp/A.app/", "/tmp/A.app/"}, {"/", "/"}, {"", ""}};
+    for (const auto& [text, posix] : cases) {
+        SCOPED_TRACE(text);
+        // The path held before is replaced, an empty text clearing it.
+        vkit::VFilePath path(vkit::VString("/previous/"), vkit::FilePathStyle::Posix);
+        FixFolderPathSpec(vkit::VString(text), vkit::FilePathStyle::Native, path);
+        vkit::VString result;
+        path.GetPosixPath(result);
+        EXPECT_EQ(result.ToUTF8(), posix);
+        EXPECT_EQ(path.IsValid(), *posix != 0);
+    }
 }
 
 } // namespace

@@ -5,6 +5,7 @@
 #include "support/VTestTrees.h"
 
 #include <ostream>
+#include <regex>
 
 using namespace vkit::testing;
 
@@ -104,6 +105,14 @@ TEST_P(UpdaterScenarioTest, Run) {
     EXPECT_TRUE(HoldsInOrder(run.fLog, Expand(s.fLog)));
     EXPECT_EQ(run.fErr.substr(0, Expand(s.fErr).size()), Expand(s.fErr));
     EXPECT_EQ(run.fOut, "");
+    // Each line: sequence number, local time with milliseconds, source and component, level, message
+    // and its extra fields.
+    EXPECT_TRUE(
+        run.fRawLog.empty() ||
+        std::regex_search(run.fRawLog, std::regex("^1 [0-9]{4}-[0-9]{2}-[0-9]{2}T[0-9]{2}:[0-9]{2}:[0-9]{2}"
+                                                  "\\.[0-9]{3} \\[ZQ Updater\\.ZQUP\\] INFO - Updater "
+                                                  "starting - .+ \\(\\)\n2 ")))
+        << run.fRawLog;
     const std::string place = s.fPlace;
     const std::string trash = "home/.local/share/Trash/files";
     std::string expected = place == "new" ? "templates/2.0" : "before";

@@ -16,8 +16,8 @@ namespace {
 const std::string kChangingCalls = "mkdir,mkdirat,rename,renameat,renameat2,unlink,unlinkat,rmdir,openat,"
                                    "copy_file_range,write,fchmod,fchmodat,fchownat,utimensat,symlinkat,"
                                    "linkat,fallocate,ftruncate,syncfs,fsync,ioctl";
-// The address sanitizer's leak check cannot run under strace (ptrace): a traced run leaves it out.
-const char* const kTraced = "ASAN_OPTIONS=\"$ASAN_OPTIONS:detect_leaks=0\"";
+/// The leak checker of sanitized builds cannot run under a tracer.
+const char* const kUnderTracer = "ASAN_OPTIONS=detect_leaks=0";
 const char* const kReset =
     "rm -rf {L} {F}/Applications/* {F}/home/.local/share/Trash && cp -a {F}/templates/1.0 {A}";
 
@@ -44,7 +44,7 @@ TEST_F(UpdaterSlowTest, RefusedRenamesAreRetriedFiveTimes) {
     for (const Case& c : cases) {
         SCOPED_TRACE(c.fLabel);
         Shell(kReset);
-        UpdaterRun run = Run("--log-dir {L} {A} {B}", kTraced,
+        UpdaterRun run = Run("--log-dir {L} {A} {B}", kUnderTracer,
                              std::string("strace -f -qq -o /dev/null -e trace=renameat2 "
                                          "-e inject=renameat2:error=EBUSY:when=") +
                                  c.fRefusals);
@@ -93,7 +93,7 @@ TEST_F(UpdaterSlowTest, KilledAtAnyPointTheApplicationIsWholeSomewhere) {
     // How many such calls the busiest thread makes in a whole run; a run is then killed when a thread
     // reaches its n-th call, for n spread over that count (strace counts each thread's calls apart).
     Shell(kReset);
-    Run("--log-dir {L} {A} {B}", kTraced, "strace -f -qq -o {F}/trace.txt -e trace=" + kChangingCalls);
+    Run("--log-dir {L} {A} {B}", kUnderTracer, "strace -f -qq -o {F}/trace.txt -e trace=" + kChangingCalls);
     std::map<std::string, int> callsByThread;
     std::istringstream lines(ReadFile(fFolder / "trace.txt"));
     for (std::string line; std::getline(lines, line);)
@@ -108,7 +108,7 @@ TEST_F(UpdaterSlowTest, KilledAtAnyPointTheApplicationIsWholeSomewhere) {
         SCOPED_TRACE("killed at call " + std::to_string(call) + " of " + std::to_string(calls));
         Shell(kReset);
         UpdaterRun run =
-            Run("--log-dir {L} {A} {B}", kTraced,
+            Run("--log-dir {L} {A} {B}", kUnderTracer,
                 "strace -f -qq -o /dev/null -e trace=" + kChangingCalls + " -e inject=" + kChangingCalls +
                     ":signal=SIGKILL:when=" + std::to_string(call));
         EXPECT_TRUE(run.fStatus == 137 || run.fStatus == 0) << run.fStatus << run.fErr;

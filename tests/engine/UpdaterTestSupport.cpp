@@ -67,6 +67,7 @@ std::string UpdaterTest::Expand(const std::string& inText) const {
         {"{open}", fUpdater.substr(0, fUpdater.rfind('/')) + "/zq-open"},
         {"{log}", log},
         {"{bundle}", VKIT_UPDATER_BUNDLE},
+        {"{updater}", fUpdater},
     };
     std::string text = inText;
     for (const auto& [name, value] : values)
@@ -93,8 +94,10 @@ UpdaterRun UpdaterTest::Run(const std::string& inArguments, const std::string& i
     run.fErr = ReadFile(fFolder / "err.txt");
     for (const std::string& name : Names("Logs")) {
         std::ifstream in(fFolder / ("Logs/" + name));
-        for (std::string line; std::getline(in, line);)
+        for (std::string line; std::getline(in, line);) {
+            run.fRawLog += line + "\n";
             run.fLog.push_back(LogEntry(line));
+        }
     }
     return run;
 }

@@ -11,12 +11,14 @@
 
 namespace vkit::testing {
 
-/// One run of the updater: its exit status, what it wrote on each stream, and the lines of its log with
-/// the sequence number, time and source left out ("INFO Updater starting - ..."), oldest first.
+/// One run of the updater: its exit status, what it wrote on each stream, its log as written, and the
+/// log's lines with the sequence number, time and source left out ("INFO Updater starting - ..."),
+/// oldest first.
 struct UpdaterRun {
     int fStatus = -1;
     std::string fOut;
     std::string fErr;
+    std::string fRawLog;
     std::vector<std::string> fLog;
 };
 
@@ -31,8 +33,8 @@ public:
 
     /// The text with {F}, {L}, {A} and {B} (the outdated and up-to-date bundles' POSIX paths), {nA}, {nB}
     /// and {nF} (the native texts of the bundles and of {F}, as error parameters hold them), {open} (the
-    /// opener next to the updater), {bundle} (the built updater's bundle) and {log} (the log file, once there
-    /// is one) replaced.
+    /// opener next to the updater), {bundle} (the built updater's bundle), {updater} (the updater run) and
+    /// {log} (the log file, once there is one) replaced.
     std::string Expand(const std::string& inText) const;
     /// Runs the expanded shell command; returns its status.
     int Shell(const std::string& inCommand) const;

@@ -6,106 +6,57 @@
 
 #include <string>
 
-using vkit::VString;
-using vkit::VValueBag;
+using namespace vkit;
 
-namespace {
-
-std::string Format(const char* inText, const VValueBag* inBag, bool inRemoveMissing) {
-    VString text(inText);
-    return text.Format(inBag, inRemoveMissing).ToUTF8();
-}
-
-class VStringFormatTest : public ::testing::Test {
-protected:
-    void SetUp() override {
-        fBag.SetString("a", VString("A"));
-        fBag.SetString("b", VString("Bee"));
-        fBag.SetLong("n", 42);
-    }
-    VValueBag fBag;
-};
-
-} // namespace
-
-TEST_F(VStringFormatTest, FillsTheLogFileSentence) {
+TEST(VStringFormatTest, PlaceholdersTakeTheBagsAttributes) {
     VValueBag bag;
-    const char* sentence = "More information is available in the log file '{LogFilePath}'";
-    EXPECT_EQ(Format(sentence, &bag, true), sentence);
-    EXPECT_EQ(Format(sentence, nullptr, true), sentence);
-    bag.SetString("LogFilePath", VString("/var/log/zq/2024-01-02_03-04-05_log_1.txt"));
-    EXPECT_EQ(Format(sentence, &bag, true),
-              "More information is available in the log file '/var/log/zq/2024-01-02_03-04-05_log_1.txt'");
-}
-
-TEST_F(VStringFormatTest, ReturnsTheStringItself) {
-    VString text("{a}");
-    EXPECT_EQ(&text.Format(&fBag, false), &text);
-    EXPECT_EQ(text, VString("A"));
-}
-
-TEST_F(VStringFormatTest, DoubledBracesAreLeftUnchanged) {
-    EXPECT_EQ(Format("{{a}}", &fBag, true), "{{a}}");
-    EXPECT_EQ(Format("x{{a}} {b}", &fBag, true), "x{{a}} Bee");
-    EXPECT_EQ(Format("{a}} {b}", &fBag, true), "{a}} Bee");
-}
-
-TEST_F(VStringFormatTest, BracesEnclosingASpaceAreNotAPlaceholder) {
-    EXPECT_EQ(Format("{a b} {b}", &fBag, true), "{a b} Bee");
-    EXPECT_EQ(Format("{ a}", &fBag, true), "{ a}");
-    EXPECT_EQ(Format("if (x) { y(); } {a}", &fBag, true), "if (x) { y(); } A");
-}
-
-TEST_F(VStringFormatTest, MissingNamesAreRemovedOrKept) {
-    EXPECT_EQ(Format("x{missing}y", &fBag, true), "xy");
-    EXPECT_EQ(Format("x{missing}y", &fBag, false), "x{missing}y");
-    EXPECT_EQ(Format("{missing}{a}", &fBag, true), "A");
-    EXPECT_EQ(Format("{missing}{a}", &fBag, false), "{missing}A");
-    // Names are exact: no case folding.
-    EXPECT_EQ(Format("{A}", &fBag, true), "");
-}
-
-TEST_F(VStringFormatTest, AdjacentPlaceholdersAreAllReplaced) {
-    EXPECT_EQ(Format("{a}{b}{a}", &fBag, false), "ABeeA");
-    EXPECT_EQ(Format("{n}%", &fBag, false), "42%");
-}
-
-TEST_F(VStringFormatTest, InsertedTextIsNotScannedAgain) {
-    VValueBag bag;
+    bag.SetString("a", VString("A"));
+    bag.SetString("b", VString("Bee"));
+    bag.SetLong("n", 42);
     bag.SetString("self", VString("{self}"));
     bag.SetString("open", VString("{"));
-    bag.SetString("b", VString("B"));
-    EXPECT_EQ(Format("{self}{b}", &bag, true), "{self}B");
-    // The opening brace inserted does not pair with the text that follows.
-    EXPECT_EQ(Format("{open}b}", &bag, true), "{b}");
-    EXPECT_EQ(Format("{open}{b}", &bag, true), "{B");
-}
-
-TEST_F(VStringFormatTest, UnclosedBraceEndsTheScan) {
-    EXPECT_EQ(Format("{a} {b", &fBag, true), "A {b");
-    EXPECT_EQ(Format("{", &fBag, true), "{");
-    EXPECT_EQ(Format("", &fBag, true), "");
-}
-
-TEST_F(VStringFormatTest, EmptyBracesAreNotAPlaceholder) {
-    VValueBag bag;
     bag.SetString("", VString("empty name"));
-    EXPECT_EQ(Format("{}{a}", &fBag, true), "{}A");
-    EXPECT_EQ(Format("{}", &bag, true), "{}");
-}
-
-TEST_F(VStringFormatTest, NamesOutsideASCIIAndLongNamesAreFound) {
-    VValueBag bag;
     bag.SetString("caf\xC3\xA9", VString("coffee"));
-    std::string longName(100, 'k');
-    bag.SetString(vkit::StPackedDictionaryKey(longName.c_str()), VString("long"));
-    EXPECT_EQ(Format("{caf\xC3\xA9} {cafe}", &bag, false), "coffee {cafe}");
-    EXPECT_EQ(Format(("<{" + longName + "}>").c_str(), &bag, true), "<long>");
-}
-
-TEST_F(VStringFormatTest, BagWithOnlyElementsRemovesMissingNames) {
-    VValueBag bag;
-    auto child = vkit::AdoptRef(new VValueBag);
-    bag.AddElement("child", child.Get());
-    EXPECT_EQ(Format("x{child}", &bag, true), "x");
+    bag.SetString("\xC2\x80", VString("first two-byte"));
+    const std::string name64(64, 'k'), name100(100, 'l');
+    bag.SetString(StPackedDictionaryKey(name64.c_str()), VString("64"));
+    bag.SetString(StPackedDictionaryKey(name100.c_str()), VString("100"));
+    bag.SetString("LogFilePath", VString("/var/log/zq/2024-01-02_03-04-05_log_1.txt"));
+    struct Row {
+        std::string text;
+        std::string removing; // with placeholders without attribute removed
+        std::string keeping;  // with them kept
+    };
+    const Row kRows[] = {
+        {"More information is available in the log file '{LogFilePath}'",
+         "More information is available in the log file '/var/log/zq/2024-01-02_03-04-05_log_1.txt'", ""},
+        {"{a}{b}{a}", "ABeeA", ""},
+        {"{n}%", "42%", ""},
+        {"{{a}} {a}} {b}", "{{a}} {a}} Bee", ""}, // doubled braces are left alone
+        {"{a b} { a} {b}", "{a b} { a} Bee", ""}, // braces around a space make no placeholder
+        {"{}{a}", "{}A", ""},
+        {"x{missing}y", "xy", "x{missing}y"},
+        {"{missing}{a}", "A", "{missing}A"},
+        {"{A}", "", "{A}"},             // names are exact
+        {"{self}{b}", "{self}Bee", ""}, // inserted text is not scanned again
+        {"{open}b}", "{b}", ""},
+        {"{open}{b}", "{Bee", ""},
+        {"{a} {b", "A {b", ""}, // an unclosed brace ends the scan
+        {"{", "{", ""},
+        {"{caf\xC3\xA9} {cafe}", "coffee ", "coffee {cafe}"},
+        {"{\xC2\x80}", "first two-byte", ""},
+        {"<{" + name64 + "}{" + name100 + "}>", "<64100>", ""},
+    };
+    for (const Row& row : kRows) {
+        SCOPED_TRACE(row.text);
+        VString text(row.text.c_str());
+        EXPECT_EQ(&text.Format(&bag, true), &text);
+        EXPECT_EQ(text.ToUTF8(), row.removing);
+        text = row.text.c_str();
+        EXPECT_EQ(text.Format(&bag, false).ToUTF8(), row.keeping.empty() ? row.removing : row.keeping);
+    }
+    // Nothing changes without a bag or with an empty one.
+    VValueBag empty;
+    for (VValueBag* other : {static_cast<VValueBag*>(nullptr), &empty})
+        EXPECT_EQ(VString("{a}").Format(other, true).ToUTF8(), "{a}");
 }

@@ -29,7 +29,8 @@ VRefPtr<VLocalizationManager> MakeManager(DialectCode inLanguage = kFrenchFrance
 }
 
 void Load(VLocalizationManager& ioManager, const std::string& inText, bool inAvoid = false) {
-    EXPECT_EQ(ioManager.LoadXLIFFData(inText.data(), inText.size(), VString("memory"), inAvoid), VE_OK);
+    (void)ioManager.LoadXLIFFData(inText.data(), inText.size(), VString("memory"),
+                                  inAvoid); // errors are pushed
 }
 
 /// The text of a key, or "<none>".

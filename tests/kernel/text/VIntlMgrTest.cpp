@@ -1,112 +1,116 @@
-// Tests of VIntlMgr and the international comparisons of VString.
+// Tests of VIntlMgr: the international comparisons of VString, number settings, the current manager of
+// a task, and the language codes and names.
 #include "text/VIntlMgr.h"
+#include "support/StTextSettings.h"
 #include "text/VString.h"
 
 #include <gtest/gtest.h>
 
-#include <cstdlib>
 #include <string>
 #include <thread>
+#include <vector>
 
 using namespace vkit;
+using vkit::testing::StEnvironment;
+using vkit::testing::StIntlMgr;
 
-namespace {
-
-VRefPtr<VIntlMgr> MakeMgr(const char* inLocale) {
-    return AdoptRef(VIntlMgr::Create(VString(inLocale)));
-}
-
-/// Installs an international manager for the calling thread for the life of the guard.
-class CurrentIntlMgr {
-public:
-    explicit CurrentIntlMgr(const char* inLocale) : fMgr(MakeMgr(inLocale)) {
-        VIntlMgr::SetCurrentMgr(fMgr.Get());
+TEST(VIntlMgrTest, Comparisons) {
+    enum Operation { kEqual, kCompare, kFind, kBegins, kEnds };
+    struct Row {
+        Operation operation;
+        const char* text;
+        const char* other;
+        bool diacritical;
+        int expected; // the comparison's sign, the position found, or 1 for true
+    };
+    // Without diacritical, accents and case are ignored; canonically equivalent texts are equal.
+    const Row kRows[] = {
+        {kEqual, "\xC3\x89t\xC3\xA9", "ete", false, 1},
+        {kEqual, "\xC3\x89t\xC3\xA9", "ete", true, 0},
+        {kEqual, "\xC3\xA9", "e\xCC\x81", true, 1},
+        {kCompare, "a", "B", false, -1},
+        {kFind, "Le Caf\xC3\xA9 du coin", "cafe", false, 4},
+        {kFind, "Le Caf\xC3\xA9 du coin", "cafe", true, 0},
+        {kFind, "Le Caf\xC3\xA9 du coin", "", false, 0},
+        {kBegins, "\xC3\x89t\xC3\xA9 x", "ete", false, 1},
+        {kBegins, "\xC3\x89t\xC3\xA9 x", "ete", true, 0},
+        {kBegins, "abc", "", true, 1},
+        {kBegins, "e\xCC\x81t\xC3\xA9", "e", true, 0}, // an accent after the same code units counts
+        {kBegins, "e\xCC\x81t\xC3\xA9", "\xC3\xA9", true, 1},
+        {kEnds, "fichier.TXT", ".txt", false, 1},
+        {kEnds, "fichier.TXT", ".txt", true, 0},
+        {kEnds, "aaa", "AA", false, 1}, // overlapping matches
+        {kEnds, "", "x", false, 0},
+        {kEnds, "cafe\xCC\x81", "cafe", true, 0},
+        {kEnds, "caf\xC3\xA9", "e\xCC\x81", true, 1},
+    };
+    StIntlMgr english("en_US");
+    for (const Row& row : kRows) {
+        SCOPED_TRACE(::testing::Message() << row.operation << " " << row.text << " " << row.other);
+        VString text(row.text), other(row.other);
+        int result = row.operation == kEqual     ? text.EqualToString(other, row.diacritical)
+                     : row.operation == kCompare ? text.CompareToString(other, row.diacritical)
+                     : row.operation == kFind    ? text.Find(other, 1, row.diacritical)
+                     : row.operation == kBegins  ? text.BeginsWith(other, row.diacritical)
+                                                 : text.EndsWith(other, row.diacritical);
+        EXPECT_EQ(result, row.expected);
     }
-    ~CurrentIntlMgr() { VIntlMgr::SetCurrentMgr(nullptr); }
-
-private:
-    VRefPtr<VIntlMgr> fMgr;
-};
-
-} // namespace
-
-TEST(VIntlMgrTest, NotDiacriticalIgnoresAccentsAndCase) {
-    CurrentIntlMgr english("en_US");
-    VString accented("\xC3\x89t\xC3\xA9"); // Été
-    EXPECT_TRUE(accented.EqualToString(VString("ete")));
-    EXPECT_FALSE(accented.EqualToString(VString("ete"), true));
-    EXPECT_TRUE(VString("ABC").EqualToString(VString("abc")));
-    EXPECT_FALSE(VString("ABC").EqualToString(VString("abc"), true));
-    EXPECT_FALSE(VString("abc").EqualToString(VString("abd")));
-    // Composed and decomposed forms of the same text are equal even when accents count.
-    EXPECT_TRUE(VString("\xC3\xA9").EqualToString(VString("e\xCC\x81"), true));
-}
-
-TEST(VIntlMgrTest, ComparisonFollowsTheLanguageNotTheCodeUnits) {
-    CurrentIntlMgr english("en_US");
-    EXPECT_LT(VString("a").CompareToString(VString("B")), 0);
-    EXPECT_GT(VString("b").CompareToString(VString("A")), 0);
-    EXPECT_EQ(VString("same").CompareToString(VString("same"), true), 0);
-}
-
-TEST(VIntlMgrTest, FindBeginsAndEndsWith) {
-    CurrentIntlMgr english("en_US");
     VString text("Le Caf\xC3\xA9 du coin");
-    EXPECT_EQ(text.Find(VString("cafe")), 4);
-    EXPECT_EQ(text.Find(VString("cafe"), 1, true), 0);
-    EXPECT_EQ(text.Find(VString("Caf\xC3\xA9"), 1, true), 4);
-    EXPECT_EQ(text.Find(VString("cafe"), 5), 0);
-    EXPECT_EQ(text.Find(VString("")), 0);
-    EXPECT_EQ(text.Find(VString("coin"), 100), 0);
-
-    VString school("\xC3\x89"
-                   "cole normale");
-    EXPECT_TRUE(school.BeginsWith(VString("ecole")));
-    EXPECT_FALSE(school.BeginsWith(VString("ecole"), true));
-    EXPECT_FALSE(school.BeginsWith(VString("normale")));
-
-    EXPECT_TRUE(VString("fichier.TXT").EndsWith(VString(".txt")));
-    EXPECT_FALSE(VString("fichier.TXT").EndsWith(VString(".txt"), true));
-    EXPECT_FALSE(VString("fichier.txt.bak").EndsWith(VString(".txt")));
-    EXPECT_TRUE(VString("aaa").EndsWith(VString("AA"))); // overlapping matches
-    EXPECT_TRUE(VString("x").EndsWith(VString("")));
-    EXPECT_FALSE(VString("").EndsWith(VString("x")));
+    EXPECT_EQ(text.Find(VString("cafe"), 5) + text.Find(VString("coin"), 100) + text.Find(VString("coin"), 0),
+              0);
+    VIndex length = 0;
+    EXPECT_EQ(english.Get()->FindString(text, VString("CAFE"), 1, false, &length) * 10 + length, 44);
 }
 
-TEST(VIntlMgrTest, AnAccentAfterTheSameCodeUnitsStillCounts) {
-    CurrentIntlMgr english("en_US");
-    VString decomposed("e\xCC\x81t\xC3\xA9"); // e + combining acute, t, é
-    EXPECT_FALSE(decomposed.BeginsWith(VString("e"), true));
-    EXPECT_TRUE(decomposed.BeginsWith(VString("\xC3\xA9"), true));
-    EXPECT_FALSE(VString("cafe\xCC\x81").EndsWith(VString("cafe"), true));
-}
-
-TEST(VIntlMgrTest, DecimalSeparatorComesFromTheLanguage) {
-    EXPECT_EQ(MakeMgr("en_US")->GetDecimalSeparator(), u'.');
-    EXPECT_EQ(MakeMgr("fr")->GetDecimalSeparator(), u',');
-    EXPECT_EQ(MakeMgr("de_DE")->GetDecimalSeparator(), u',');
-    EXPECT_EQ(MakeMgr("fr")->GetLocaleName(), "fr");
-}
-
-TEST(VIntlMgrTest, CurrentManagerIsPerThread) {
-    CurrentIntlMgr french("fr");
-    EXPECT_EQ(VIntlMgr::GetDefaultMgr()->GetDecimalSeparator(), u',');
+TEST(VIntlMgrTest, SettingsOfTheLanguageAndOfTheTask) {
+    StIntlMgr german("de_DE");
+    EXPECT_TRUE(VIntlMgr::GetDefaultMgr()->GetDecimalSeparator() == u',' &&
+                german.Get()->GetLocaleName() == "de_DE");
     VIntlMgr* seenByOther = nullptr;
-    std::thread other([&] { seenByOther = VIntlMgr::GetDefaultMgr(); });
-    other.join();
-    EXPECT_NE(seenByOther, VIntlMgr::GetDefaultMgr());
-    EXPECT_NE(seenByOther, nullptr);
+    std::thread([&seenByOther] { seenByOther = VIntlMgr::GetDefaultMgr(); }).join();
+    EXPECT_TRUE(seenByOther != nullptr && seenByOther != german.Get());
+    {
+        StEnvironment language("LANGUAGE", "de_CH.UTF-8@euro:fr");
+        EXPECT_EQ(VIntlMgr::UserLocaleName(), "de_CH");
+    }
+    StEnvironment language("LANGUAGE", "C");
+    StEnvironment all("LC_ALL", "C");
+    EXPECT_EQ(VIntlMgr::UserLocaleName().find("POSIX"), std::string::npos);
 }
 
-TEST(VIntlMgrTest, UserLocaleFromTheFirstLanguage) {
-    const char* saved = std::getenv("LANGUAGE");
-    std::string previous = saved != nullptr ? saved : "";
-    ::setenv("LANGUAGE", "de_CH.UTF-8@euro:fr", 1);
-    EXPECT_EQ(VIntlMgr::UserLocaleName(), "de_CH");
-    ::setenv("LANGUAGE", "C", 1);
-    EXPECT_EQ(VIntlMgr::UserLocaleName().find("POSIX"), std::string::npos);
-    if (saved != nullptr)
-        ::setenv("LANGUAGE", previous.c_str(), 1);
-    else
-        ::unsetenv("LANGUAGE");
+TEST(VIntlMgrTest, LanguageCodesAndNames) {
+    struct Row {
+        const char* text;
+        DialectCode fromCode;
+        DialectCode fromName;
+    };
+    const Row kRows[] = {
+        {"fr-CA", 3084, 0},   {"fr_FR", 1036, 0},  {"fr", 1036, 0},   {"zh-TW", 1028, 0},
+        {"English", 0, 1033}, {"french", 0, 1036}, {"", 0, 0},        {"fr-", 0, 0},
+        {"x1", 0, 0},         {"en US", 0, 0},     {"abcd-FR", 0, 0}, {"sr-Latn-RS", 9242, 0},
+    };
+    for (const Row& row : kRows) {
+        EXPECT_EQ(VIntlMgr::GetDialectCodeFromRFC3066(VString(row.text)), row.fromCode) << row.text;
+        EXPECT_EQ(VIntlMgr::GetDialectCodeFromLanguageName(VString(row.text)), row.fromName) << row.text;
+    }
+    // 4 for the same language and region, 3 when the second has no region, 2 when the first has none,
+    // 1 for other regions, 0 for other languages, -1 when either is not a code.
+    for (auto [first, second, expected] : {std::tuple{"fr-FR", "FR_fr", 4},
+                                           {"fr-FR", "fr", 3},
+                                           {"fr", "fr-CA", 2},
+                                           {"es-419", "es-ES", 1},
+                                           {"fr-FR", "de-DE", 0},
+                                           {"fr", "", -1},
+                                           {"fr-FR", "fr-F R", -1}}) {
+        EXPECT_EQ(VIntlMgr::Compare2RFC3066LanguageCodes(VString(first), VString(second)), expected)
+            << first << " " << second;
+    }
+    std::vector<VString> names{VString("left over")};
+    VIntlMgr::GetLocalizationFolderNames(3084, names);
+    std::vector<std::string> texts;
+    for (const VString& name : names)
+        texts.push_back(name.ToUTF8());
+    EXPECT_EQ(texts, (std::vector<std::string>{"fr-CA.lproj", "fr_CA.lproj", "fr.lproj", "French.lproj"}));
+    VIntlMgr::GetLocalizationFolderNames(0, names);
+    EXPECT_TRUE(names.empty());
 }

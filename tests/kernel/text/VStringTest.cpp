@@ -1,135 +1,96 @@
-// Tests of VString: storage, UTF-8 decoding and encoding, editing, number reading and trimming.
+// Tests of VString: UTF-8 decoding and encoding, storage, editing, number reading and text forms.
 #include "text/VString.h"
-#include "text/VIntlMgr.h"
+#include "support/StTextSettings.h"
 
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstring>
 #include <string>
+#include <tuple>
 #include <utility>
 
 using namespace vkit;
+using vkit::testing::StIntlMgr;
 
-namespace {
-
-std::u16string Units(const VString& inText) {
-    return std::u16string(inText.View());
-}
-
-/// Installs an international manager for the calling thread for the life of the guard.
-class CurrentIntlMgr {
-public:
-    explicit CurrentIntlMgr(const char* inLocale) : fMgr(AdoptRef(VIntlMgr::Create(VString(inLocale)))) {
-        VIntlMgr::SetCurrentMgr(fMgr.Get());
+TEST(VStringTest, UTF8DecodingAndEncoding) {
+    struct Row {
+        std::string utf8;
+        std::u16string units;
+    };
+    const std::string ascii = "abcdefghijklmnopq", replacement = "\xEF\xBF\xBD";
+    // Well-formed texts decode and encode back; sequences after runs longer than the eight-byte fast path.
+    const Row kWellFormed[] = {
+        {"a\xC2\x80\xC3\xA9", u"a\u0080\u00E9"},
+        {"\xE2\x82\xAC", u"\u20AC"},
+        {"\xF0\x90\x80\x80\xF4\x8F\xBF\xBF", u"\U00010000\U0010FFFF"},
+        {ascii + "\xC3\xA9" + ascii + "\xF0\x9F\x98\x80!",
+         u"abcdefghijklmnopq\u00E9abcdefghijklmnopq\U0001F600!"},
+        {std::string("a\0b", 3), std::u16string(u"a\0b", 3)},
+    };
+    for (const Row& row : kWellFormed) {
+        EXPECT_EQ(std::u16string(VString(row.utf8.data(), row.utf8.size()).View()), row.units) << row.utf8;
+        VString text(row.units.data(), static_cast<VIndex>(row.units.size()));
+        std::string appended = "kept:", whole = "gone";
+        text.AppendToUTF8(appended);
+        text.ToUTF8(whole);
+        EXPECT_EQ(appended + "|" + whole, "kept:" + row.utf8 + "|" + row.utf8);
     }
-    ~CurrentIntlMgr() { VIntlMgr::SetCurrentMgr(nullptr); }
-
-private:
-    VRefPtr<VIntlMgr> fMgr;
-};
-
-} // namespace
-
-// UTF-8 decoding.
-
-TEST(VStringTest, DecodesOneToFourByteSequences) {
-    EXPECT_EQ(Units(VString("hello")), u"hello");
-    EXPECT_EQ(Units(VString("\xC3\xA9t\xC3\xA9")), u"\u00E9t\u00E9");
-    EXPECT_EQ(Units(VString("\xE2\x82\xAC")), u"\u20AC");
-    EXPECT_EQ(Units(VString("\xF0\x9F\x98\x80")), u"\U0001F600");
-    EXPECT_EQ(Units(VString("\xF4\x8F\xBF\xBF")), u"\U0010FFFF");
-    // Sequences right after runs of ASCII longer than the eight-byte fast path.
-    EXPECT_EQ(Units(VString("abcdefghijklmnopq\xC3\xA9rstuvwxyz\xF0\x9F\x98\x80!")),
-              u"abcdefghijklmnopq\u00E9rstuvwxyz\U0001F600!");
-    VString withNul("a\0b", 3);
-    EXPECT_EQ(withNul.GetLength(), 3);
+    // Each ill-formed part becomes one U+FFFD: truncated, bad or lone continuations, overlong forms,
+    // surrogates, code points above U+10FFFF. Unpaired surrogates are written as U+FFFD.
+    const Row kIllFormed[] = {
+        {"a\xE2\x82", u"a\uFFFD"},
+        {"\xE2\x28\xA1", u"\uFFFD(\uFFFD"},
+        {"\x80x", u"\uFFFDx"},
+        {"\xC0\xAF", u"\uFFFD\uFFFD"},
+        {"\xF0\x8F\xBF\xBF", u"\uFFFD\uFFFD\uFFFD\uFFFD"},
+        {"\xED\xA0\x80", u"\uFFFD\uFFFD\uFFFD"},
+        {"\xF4\x90\x80\x80", u"\uFFFD\uFFFD\uFFFD\uFFFD"},
+    };
+    for (const Row& row : kIllFormed)
+        EXPECT_EQ(std::u16string(VString(row.utf8.c_str()).View()), row.units) << row.utf8;
+    EXPECT_EQ(VString(u"a\xD800z\xDC00\xDC00\xD800").ToUTF8(),
+              "a" + replacement + "z" + replacement + replacement + replacement);
+    // File names keep their bytes outside well-formed UTF-8 through the keeping variants.
+    for (const char* bytes : {"a\xFF", "\xC3\x28", "\xED\xA0\x80", "\xF0\x9F\x98", "caf\xC3\xA9\x80"}) {
+        VString kept;
+        kept.AppendUTF8KeepingBytes(bytes, std::strlen(bytes));
+        std::string back;
+        kept.AppendToUTF8KeepingBytes(back);
+        EXPECT_EQ(back, bytes);
+    }
 }
 
-TEST(VStringTest, IllFormedSubpartsBecomeOneReplacementEach) {
-    EXPECT_EQ(Units(VString("a\xE2\x82")), u"a\uFFFD");                          // truncated three-byte
-    EXPECT_EQ(Units(VString("\xF0\x9F\x98")), u"\uFFFD");                        // truncated four-byte
-    EXPECT_EQ(Units(VString("\xE2\x28\xA1")), u"\uFFFD(\uFFFD");                 // bad continuation
-    EXPECT_EQ(Units(VString("\x80x")), u"\uFFFDx");                              // lone continuation
-    EXPECT_EQ(Units(VString("\xC0\xAF")), u"\uFFFD\uFFFD");                      // overlong two-byte
-    EXPECT_EQ(Units(VString("\xE0\x80\xAF")), u"\uFFFD\uFFFD\uFFFD");            // overlong three-byte
-    EXPECT_EQ(Units(VString("\xF0\x8F\xBF\xBF")), std::u16string(4, u'\uFFFD')); // overlong four-byte
-    EXPECT_EQ(Units(VString("\xED\xA0\x80")), u"\uFFFD\uFFFD\uFFFD");            // surrogate
-    EXPECT_EQ(Units(VString("\xF4\x90\x80\x80")), std::u16string(4, u'\uFFFD')); // above U+10FFFF
-    EXPECT_EQ(Units(VString("\xF5\xFF")), u"\uFFFD\uFFFD");
-}
-
-TEST(VStringTest, EncodesUTF8AndRoundTrips) {
-    VString emoji("\xF0\x9F\x98\x80");
-    EXPECT_EQ(emoji.ToUTF8(), "\xF0\x9F\x98\x80");
-    // Unpaired surrogates cannot be written: U+FFFD in their place.
-    const UniChar lone[] = {u'a', 0xD800, u'b', 0xDC00};
-    EXPECT_EQ(VString(lone, 4).ToUTF8(), "a\xEF\xBF\xBD"
-                                         "b\xEF\xBF\xBD");
-    std::string mixed;
-    for (int i = 0; i < 100; ++i)
-        mixed += "ab\xC3\xA9\xE2\x82\xAC\xF0\x9F\x98\x80";
-    VString text(mixed.c_str());
-    EXPECT_EQ(text.ToUTF8(), mixed);
-    std::string appended = "head:";
-    text.AppendToUTF8(appended);
-    EXPECT_EQ(appended, "head:" + mixed);
-}
-
-// Storage and editing.
-
-TEST(VStringTest, GrowsCopiesAndMoves) {
-    VString text;
-    for (int i = 0; i < 100; ++i)
-        text.AppendCString("ab");
-    VString copy(text);
-    VString moved(std::move(text));
-    EXPECT_EQ(copy.GetLength(), 200);
-    EXPECT_EQ(copy, moved);
-    VString shortText("short");
-    VString movedShort(std::move(shortText));
-    EXPECT_EQ(movedShort, "short");
-    copy = std::move(movedShort);
-    EXPECT_EQ(copy, "short");
-}
-
-TEST(VStringTest, AppendingItsOwnTextWhileGrowing) {
-    VString text("0123456789abcd"); // fills most of the inline buffer: the append moves to the heap
+TEST(VStringTest, StorageAndNullFlag) {
+    // A text that fills most of the inline buffer appends itself while moving to the heap.
+    VString text("0123456789abcd");
     text.AppendString(text);
-    EXPECT_EQ(text, "0123456789abcd0123456789abcd");
     text.AppendUniChars(text.GetCPointer() + 10, 4);
-    EXPECT_EQ(text, "0123456789abcd0123456789abcdabcd");
     text.Insert(text, 3);
-    EXPECT_EQ(text.GetLength(), 64);
-}
-
-TEST(VStringTest, FixedBufferVariants) {
+    EXPECT_EQ(text.ToUTF8(),
+              "01" + std::string("0123456789abcd0123456789abcdabcd") + "23456789abcd0123456789abcdabcd");
     VStr<4> small("abcdefgh");
-    EXPECT_EQ(small, "abcdefgh");
-    VStr<31> medium("x");
-    EXPECT_EQ(medium.GetCapacity(), 31);
-    VString nullText;
-    nullText.SetNull();
-    VStr<15> copyOfNull(nullText);
-    EXPECT_TRUE(copyOfNull.IsNull());
-    VStr<15> copyOfCopy(copyOfNull);
-    EXPECT_TRUE(copyOfCopy.IsNull());
-    VString fromSmall(std::move(small));
-    EXPECT_EQ(fromSmall, "abcdefgh");
-    VString heap(std::string(100, 'h').c_str());
-    medium = std::move(heap);
-    EXPECT_EQ(medium.GetLength(), 100);
-}
-
-TEST(VStringTest, NullFlag) {
-    VString text("x");
-    EXPECT_FALSE(text.IsNull());
-    text.SetNull();
-    EXPECT_TRUE(text.IsNull());
-    EXPECT_TRUE(text.IsEmpty());
-    VString copy(text);
-    EXPECT_TRUE(copy.IsNull());
-    text.AppendCString("y");
-    EXPECT_FALSE(text.IsNull());
+    VStr<31> fixed(std::move(small));
+    fixed = std::move(text);
+    EXPECT_TRUE(fixed.GetLength() == 64 && VString(std::move(fixed)).GetLength() == 64);
+    EXPECT_TRUE(VString("\xC3\xA9") == "\xC3\xA9" && !(VString("ab") == "abc"));
+    using Change = void (*)(VString&);
+    const std::pair<Change, bool> kNullRows[] = {
+        {[](VString& s) { s = VString(s); }, true},
+        {[](VString& s) { s = VStr<15>(s); }, true},
+        {[](VString& s) { s = VString(std::move(s)); }, true},
+        {[](VString& s) { s.AppendCString("y"); }, false},
+        {[](VString& s) { s.AppendString(VString()); }, false},
+        {[](VString& s) { s.AppendPrintf("%d", 1); }, false},
+        {[](VString& s) { s.Insert(u'y', 1); }, false},
+        {[](VString& s) { s.Clear(); }, false},
+    };
+    for (size_t i = 0; i < std::size(kNullRows); ++i) {
+        text.SetNull();
+        EXPECT_TRUE(text.IsEmpty());
+        kNullRows[i].first(text);
+        EXPECT_EQ(text.IsNull(), kNullRows[i].second) << i;
+    }
 }
 
 TEST(VStringTest, EditingClampsPositions) {
@@ -141,146 +102,103 @@ TEST(VStringTest, EditingClampsPositions) {
     EXPECT_EQ(text, ">");
     text = "a-b-c";
     text.ExchangeAll(VString("-"), VString("--"));
-    EXPECT_EQ(text, "a--b--c");
+    text.ExchangeAll(VString("x"), VString("y"));
     text.Replace(VString("X"), 2, 2);
     EXPECT_EQ(text, "aXb--c");
     VString part;
     text.GetSubString(3, 100, part);
     EXPECT_EQ(part, "b--c");
+    text.Truncate(5);
     text.SubString(0, 2);
     EXPECT_EQ(text, "aX");
-    EXPECT_EQ(text.FindRawString(VString("X")), 2);
-    EXPECT_EQ(text.FindRawString(VString("X"), 3), 0);
-}
-
-TEST(VStringTest, CaseChangesMayChangeTheLength) {
-    VString text("stra\xC3\x9F"
-                 "e");
-    text.ToUpperCase();
+    EXPECT_EQ(text.FindRawString(VString("X")) * 100 + text.FindRawString(VString("X"), 3) * 10 +
+                  text.FindRawString(VString("a"), 0),
+              200);
+    EXPECT_EQ(VString("a.b.c").FindLastUniChar(u'.'), 4);
+    text = "stra\xC3\x9F"
+           "e";
+    text.ToUpperCase(); // the length changes
     EXPECT_EQ(text, "STRASSE");
     text.ToLowerCase();
     EXPECT_EQ(text, "strasse");
-}
-
-TEST(VStringTest, TrimsUnicodeWhiteSpace) {
-    VString text(" \t\n a b \xC2\xA0\xE3\x80\x80");
+    text = " \t\n a b \xC2\xA0\xE3\x80\x80";
     text.TrimSpaces();
     EXPECT_EQ(text, "a b");
-    VString blank("   ");
-    blank.TrimLeadingSpaces();
-    EXPECT_TRUE(blank.IsEmpty());
-    VString trailing("  x  ");
-    trailing.TrimTrailingSpaces();
-    EXPECT_EQ(trailing, "  x");
+    text = "  x  ";
+    text.TrimTrailingSpaces();
+    EXPECT_EQ(text, "  x");
+    text = "   ";
+    text.TrimLeadingSpaces();
+    EXPECT_TRUE(text.IsEmpty());
 }
 
-// Number reading.
-
-TEST(VStringTest, IntegerWalkSkipsOtherCharactersAndStopsAtTheSeparator) {
-    CurrentIntlMgr english("en_US");
-    EXPECT_EQ(VString("12 345").GetLong8(), 12345);
-    EXPECT_EQ(VString("-7").GetLong8(), -7);
-    EXPECT_EQ(VString("3-4").GetLong8(), 34);
-    EXPECT_EQ(VString("0-5").GetLong8(), -5); // the value is still 0 when the "-" comes
-    EXPECT_EQ(VString("").GetLong8(), 0);
-    EXPECT_EQ(VString("abc").GetLong8(), 0);
-    EXPECT_EQ(VString("1.5").GetLong8(), 1);
-    EXPECT_EQ(VString("1,5").GetLong8(), 15);
+TEST(VStringTest, NumberReading) {
+    struct Row {
+        const char* locale;
+        const char* text;
+        int64_t long8;
+        int32_t long32;
+        double real;
+    };
+    // Digits accumulate, a "-" before any digit but 0 makes the number negative, the language's decimal
+    // separator ends the walk and any other character is skipped. Reals always take a point.
+    const Row kRows[] = {
+        {"en_US", "12 345", 12345, 12345, 12},
+        {"en_US", "0-5", -5, -5, 0},
+        {"en_US", " -0.25e2", 0, 0, -25},
+        {"en_US", "2147483647", 2147483647, 2147483647, 2147483647},
+        {"en_US", "-2147483648", -2147483648LL, INT32_MIN, -2147483648.0},
+        {"en_US", "2147483648", 2147483648LL, 0, 2147483648.0},
+        {"fr", "1,5", 1, 1, 1},
+        {"fr", "1.5", 15, 15, 1.5},
+        {"fr",
+         "12\xE2\x80\xAF"
+         "345",
+         12345, 12345, 12},
+    };
+    for (const Row& row : kRows) {
+        SCOPED_TRACE(std::string(row.locale) + " " + row.text);
+        StIntlMgr intl(row.locale);
+        VString text(row.text);
+        EXPECT_EQ(text.GetLong8(), row.long8);
+        EXPECT_EQ(text.GetLong(), row.long32);
+        EXPECT_EQ(text.GetReal(), row.real);
+    }
+    EXPECT_EQ(VString(("1" + std::string(200, '0')).c_str()).GetReal(), 1e200);
+    // An overflow is reported for a result of 0 or an infinity out of range.
+    for (auto [text, value, overflow] : {std::tuple{"1e400", HUGE_VAL, true},
+                                         {"-1e-400", 0.0, true},
+                                         {"1e300", 1e300, false},
+                                         {"4.9e-324", 4.9e-324, false}}) {
+        bool reported = !overflow;
+        EXPECT_EQ(VString(text).GetRealCheckOverflow(reported), value) << text;
+        EXPECT_EQ(reported, overflow) << text;
+    }
 }
 
-TEST(VStringTest, GetLongGivesZeroOutside32Bits) {
-    EXPECT_EQ(VString("3000000000").GetLong(), 0);
-    EXPECT_EQ(VString("3000000000").GetLong8(), 3000000000LL);
-    EXPECT_EQ(VString("-3000000000").GetLong(), 0);
-    EXPECT_EQ(VString("2147483647").GetLong(), 2147483647);
-    EXPECT_EQ(VString("-2147483648").GetLong(), -2147483647 - 1);
-    EXPECT_EQ(VString("2147483648").GetLong(), 0);
-}
-
-TEST(VStringTest, IntegerWalkEndsAtTheCommaOfACommaLanguage) {
-    CurrentIntlMgr french("fr");
-    EXPECT_EQ(VString("1,5").GetLong8(), 1);
-    EXPECT_EQ(VString("1.5").GetLong8(), 15);
-    // The French grouping separator (a narrow no-break space) is skipped like any other character.
-    EXPECT_EQ(VString("12\xE2\x80\xAF"
-                      "345")
-                  .GetLong8(),
-              12345);
-}
-
-TEST(VStringTest, ReadsRealsWithAPointWhateverTheLanguage) {
-    CurrentIntlMgr french("fr");
-    EXPECT_EQ(VString("1.5").GetReal(), 1.5);
-    EXPECT_EQ(VString("2,5").GetReal(), 2);
-    EXPECT_EQ(VString(" -0.25e2").GetReal(), -25);
-    EXPECT_EQ(VString("abc").GetReal(), 0);
-    std::string longNumber = "1" + std::string(200, '0');
-    EXPECT_EQ(VString(longNumber.c_str()).GetReal(), 1e200);
-}
-
-TEST(VStringTest, RealOverflowIsReported) {
-    bool overflow = false;
-    EXPECT_TRUE(std::isinf(VString("1e400").GetRealCheckOverflow(overflow)));
-    EXPECT_TRUE(overflow);
-    EXPECT_EQ(VString("-1e-400").GetRealCheckOverflow(overflow), 0);
-    EXPECT_TRUE(overflow);
-    EXPECT_EQ(VString("1e300").GetRealCheckOverflow(overflow), 1e300);
-    EXPECT_FALSE(overflow);
-    EXPECT_EQ(VString("junk").GetRealCheckOverflow(overflow), 0);
-    EXPECT_FALSE(overflow);
-}
-
-TEST(VStringTest, RealForms) {
-    VString text;
-    text.FromReal(3.0);
-    EXPECT_EQ(text, "3");
-    text.FromReal(0.1);
-    EXPECT_EQ(text, "0.1");
-    text.FromReal(1e300);
-    EXPECT_EQ(text, "1E+300");
-    text.FromReal(-1.0 / 3.0);
-    EXPECT_EQ(text, "-0.33333333333333");
-}
-
-TEST(VStringTest, BooleanIsTrueOnlyForTheWordTrue) {
-    EXPECT_TRUE(VString("true").GetBoolean());
-    EXPECT_TRUE(VString("True").GetBoolean()); // the international comparison ignores case
-    EXPECT_FALSE(VString("yes").GetBoolean());
-    EXPECT_FALSE(VString("1").GetBoolean());
-    EXPECT_FALSE(VString("").GetBoolean());
-    EXPECT_FALSE(VString("true1").GetBoolean());
-    VString text;
-    text.FromBoolean(false);
-    EXPECT_EQ(text, "false");
-}
-
-TEST(VStringTest, IntegerForms) {
-    VString text;
-    text.FromLong8(INT64_MIN);
-    EXPECT_EQ(text, "-9223372036854775808");
-    text.FromLong(0);
-    EXPECT_EQ(text, "0");
-    text.AppendLong(-12);
-    EXPECT_EQ(text, "0-12");
-}
-
-// Text forms as a value.
-
-TEST(VStringTest, XMLAndJSONForms) {
-    VString text("a<b>&\"c'");
-    VString xml;
-    text.GetXMLString(xml);
-    EXPECT_EQ(xml, "a&lt;b&gt;&amp;&quot;c&apos;");
-    VString back;
-    EXPECT_TRUE(back.FromXMLString(xml));
-    EXPECT_EQ(back, text);
-    EXPECT_TRUE(back.FromXMLString(VString("&amp;lt;")));
-    EXPECT_EQ(back, "&lt;");
-    VString json;
-    VString("q\"\\\n\x01").GetJSONString(json);
-    EXPECT_EQ(json, "\"q\\\"\\\\\\n\\u0001\"");
-    VString nullText;
-    nullText.SetNull();
-    nullText.GetJSONString(json);
-    EXPECT_EQ(json, "null");
+TEST(VStringTest, ValueForms) {
+    using Make = void (*)(VString&);
+    const std::pair<Make, const char*> kRows[] = {
+        {[](VString& s) { s.FromReal(-1.0 / 3.0); }, "-0.33333333333333"},
+        {[](VString& s) { s.AppendReal(1e300); }, "kept1E+300"},
+        {[](VString& s) { s.FromLong8(INT64_MIN); }, "-9223372036854775808"},
+        {[](VString& s) { s.AppendLong(-12); }, "kept-12"},
+        {[](VString& s) { s.FromBoolean(false); }, "false"},
+        {[](VString& s) { VString("a<b>&\"c'").GetXMLString(s); }, "a&lt;b&gt;&amp;&quot;c&apos;"},
+        {[](VString& s) { s.FromXMLString(VString("a&lt;b&gt;&amp;&quot;c&apos;&amp;lt;")); },
+         "a<b>&\"c'&lt;"},
+        {[](VString& s) { VString("q\"\\\n\r\t\b\f\x01\x1F a").GetJSONString(s); },
+         "\"q\\\"\\\\\\n\\r\\t\\b\\f\\u0001\\u001f a\""},
+        {[](VString& s) { s.SetNull(), VString(s).GetJSONString(s); }, "null"},
+    };
+    for (size_t i = 0; i < std::size(kRows); ++i) {
+        VString text("kept");
+        kRows[i].first(text);
+        EXPECT_EQ(text.ToUTF8(), kRows[i].second) << i;
+    }
+    StIntlMgr english("en_US");
+    for (const char* text : {"true", "True", "TRUE"})
+        EXPECT_TRUE(VString(text).GetBoolean()) << text;
+    for (const char* text : {"yes", "1", "", "true1", "true ", "false"})
+        EXPECT_FALSE(VString(text).GetBoolean()) << text;
 }
