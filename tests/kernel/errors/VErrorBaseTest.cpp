@@ -93,7 +93,6 @@ TEST(VErrorBaseTest, Texts) {
     EXPECT_TRUE(text.IsEmpty());
     EXPECT_TRUE(VErrorBase::CallLocalizer(&localizer, VE_OK, nullptr, text));
     VErrorBase::UnregisterLocalizer(MakeOsType("UPZQ"));
-    EXPECT_EQ(VErrorBase::GetLocalizer(MakeOsType("UPZQ")), nullptr);
     EXPECT_EQ(Text(kText, VErrorBase(Code("UPZQ", 3))), "Error code: 3 (UPZQ)");
 }
 
@@ -102,9 +101,17 @@ TEST(VErrorBaseTest, DumpAndBagFormsCarryTheTask) {
     VErrorBase error(Code("UPZQ", 2));
     EXPECT_EQ(error.GetTaskID(), VTask::GetCurrent()->GetID());
     error.GetBag().SetString(ErrorBagKeys::action_description, "Retry");
+    error.GetBag().SetString(ErrorBagKeys::error_description, "Disk full");
+    const std::string id = std::to_string(error.GetTaskID());
     EXPECT_EQ(Text(&VErrorBase::DumpToString, error),
-              "Error code: 2 (UPZQ)\nError code: 2 (UPZQ)\ncomponent: 'UPZQ'\nRetry\ntask " +
-                  std::to_string(error.GetTaskID()) + ", name: 'main'\n");
+              "Error code: 2 (UPZQ)\nDisk full\ncomponent: 'UPZQ'\nRetry\ntask " + id + ", name: 'main'\n");
+    // The debugging form is the dump; without the error layer, a line of its own.
+    VString dump("> ");
+    EXPECT_EQ(error.DebugDump(dump).ToUTF8(), "> " + Text(&VErrorBase::DumpToString, error));
+    VErrorBase::DeInit();
+    dump.Clear();
+    EXPECT_EQ(error.DebugDump(dump).ToUTF8(), "Error code: 2, component: 'UPZQ', task ID: " + id);
+    VErrorBase::Init();
     EXPECT_EQ(Text(&VErrorBase::DumpToString, VErrorUserGenerated(Code("UPZQ", 5), "Disk is full")),
               "Disk is full");
     EXPECT_EQ(Text(kPlace, VErrorImported(Code("UPZQ", 5), "remote failure")), "REST Imported Error");
