@@ -3,7 +3,6 @@
 
 #include "bags/VValueBag.h"
 #include "errors/ILocalizer.h"
-#include "errors/VErrorBase.h"
 #include "errors/VErrorImported.h"
 #include "errors/VErrorUserGenerated.h"
 #include "errors/VNativeErrorTable.h"
@@ -99,10 +98,13 @@ TEST(VErrorBaseTest, Texts) {
 TEST(VErrorBaseTest, DumpAndBagFormsCarryTheTask) {
     VTask::GetCurrent()->SetName(VString("main"));
     VErrorBase error(Code("UPZQ", 2));
-    EXPECT_EQ(error.GetTaskID(), VTask::GetCurrent()->GetID());
     error.GetBag().SetString(ErrorBagKeys::action_description, "Retry");
     error.GetBag().SetString(ErrorBagKeys::error_description, "Disk full");
-    const std::string id = std::to_string(error.GetTaskID());
+    VString name;
+    int32_t taskID = 0;
+    error.GetTaskName(name, &taskID);
+    EXPECT_EQ(taskID, VTask::GetCurrent()->GetID());
+    const std::string id = std::to_string(taskID);
     EXPECT_EQ(Text(&VErrorBase::DumpToString, error),
               "Error code: 2 (UPZQ)\nDisk full\ncomponent: 'UPZQ'\nRetry\ntask " + id + ", name: 'main'\n");
     // The debugging form is the dump; without the error layer, a line of its own.

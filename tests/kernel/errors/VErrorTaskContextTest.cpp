@@ -131,8 +131,7 @@ TEST_F(VErrorTaskContextTest, Scenarios) {
 
 TEST_F(VErrorTaskContextTest, PushesAndLookups) {
     bool filtered = true;
-    EXPECT_FALSE(fTaskContext->PushError(nullptr, &filtered));
-    EXPECT_FALSE(filtered);
+    EXPECT_FALSE(fTaskContext->PushError(nullptr, &filtered) || filtered);
     VString path("/tmp/x");
     EXPECT_EQ(vThrowError(kErrorA, &path), kErrorA);
     // The texts given become the parameters p1, p2, p3.
@@ -150,17 +149,16 @@ TEST_F(VErrorTaskContextTest, PushesAndLookups) {
     EXPECT_EQ(fTaskContext->Find(kErrorB)->GetError(), kErrorB);
     EXPECT_TRUE(guard.GetContext()->FindAny({kErrorB, kErrorC, 0}));
     EXPECT_FALSE(guard.GetContext()->FindAny({kErrorA, 0, kErrorC}));
+    EXPECT_EQ(vThrowUserGeneratedError(kErrorC, VString("Disk is full")), kErrorC);
+    EXPECT_EQ(fTaskContext->GetLast()->GetRefCount(), 1) << "held by its context only";
     VTask::FlushErrors();
     EXPECT_EQ(fTaskContext->GetLast()->GetError(), kErrorB);
 }
 
 TEST_F(VErrorTaskContextTest, EndedGuardContextIsReusedAfresh) {
+    // A guard that ends at once, its context marked as failed for memory.
     VErrorContext* first = nullptr;
-    {
-        StErrorContextInstaller guard(false, true);
-        first = guard.GetContext();
-        first->SetFailedForMemory(true);
-    }
+    (first = StErrorContextInstaller(false, true).GetContext())->SetFailedForMemory(true);
     StErrorContextInstaller next;
     EXPECT_EQ(next.GetContext(), first);
     EXPECT_FALSE(next.GetContext()->FailedForMemory());
@@ -177,7 +175,7 @@ TEST_F(VErrorTaskContextTest, TaskOperationsActOnTheTopContext) {
     EXPECT_FALSE(context->PushError(nullptr));
     _ThrowError(VE_MEMORY_FULL);
     EXPECT_TRUE(VTask::FailedForMemory());
-    VTask::PushRetainedError(new VErrorBase(kErrorB));
+    EXPECT_TRUE(fTaskContext->PushError(VRefPtr<VErrorBase>(AdoptRef(new VErrorBase(kErrorB))).Get()));
     VTask::PushErrors(context); // its own errors again, without losing its place
     context->PushErrors(context);
     EXPECT_EQ(Letters(*context), "MBMB");
