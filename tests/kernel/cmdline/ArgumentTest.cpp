@@ -1,13 +1,11 @@
-// Tests of the value converters: booleans, integer texts and their limits, texts, lists and file paths.
+// Tests of the value converters: booleans, integer texts and their limits, file paths and JSON values.
 #include "cmdline/Argument.h"
 
-#include "cmdline/VCommandLineParser.h"
+#include "CommandLineTestSupport.h"
 #include "errors/StErrorContextInstaller.h"
-#include "errors/VErrorBase.h"
 #include "files/VFile.h"
-#include "files/VFilePath.h"
 #include "files/VFolder.h"
-#include "runtime/VTaskMgr.h"
+#include "kernel/errors/ErrorsTestEnvironment.h"
 #include "support/VTestTempFolder.h"
 #include "json/VJSONValue.h"
 
@@ -15,230 +13,128 @@
 
 #include <filesystem>
 #include <string>
-#include <vector>
 
-using vkit::FilePathStyle;
-using vkit::StErrorContextInstaller;
-using vkit::VCommandLineParser;
-using vkit::VFile;
-using vkit::VFilePath;
-using vkit::VFolder;
-using vkit::VJSONValue;
-using vkit::VString;
-using vkit::Extension::CommandLineParser::Argument;
+using namespace vkit;
+using namespace vkit::testing;
+using Extension::CommandLineParser::Argument;
 
 namespace {
 
-/// The file and JSON converters run on the main task with the error layer up, as in a process.
-class ArgumentTestEnvironment : public ::testing::Environment {
-public:
-    void SetUp() override {
-        ASSERT_TRUE(vkit::VTaskMgr::Init());
-        vkit::VErrorBase::Init();
-    }
-};
-
+// The file and JSON converters run on the main task with the error layer up, as in a process.
 const ::testing::Environment* const sEnvironment =
-    ::testing::AddGlobalTestEnvironment(new ArgumentTestEnvironment);
+    ::testing::AddGlobalTestEnvironment(new ErrorsTestEnvironment);
 
-class ArgumentTest : public ::testing::Test {
-protected:
-    template <class T>
-    bool Append(T& ioValue, const char* inText) {
-        return Argument::Append(fParser, ioValue, VString(inText));
-    }
-
-    std::vector<VString> fArguments{VString("prog"), VString("x")};
-    VCommandLineParser fParser{fArguments};
-};
-
-TEST_F(ArgumentTest, BooleanWords) {
-    bool value = false;
-    for (const char* text : {"1", "true", "TRUE", "True"}) {
-        value = false;
-        EXPECT_TRUE(Append(value, text)) << text;
-        EXPECT_TRUE(value) << text;
-    }
-    for (const char* text : {"0", "false", "FALSE"}) {
-        value = true;
-        EXPECT_TRUE(Append(value, text)) << text;
-        EXPECT_FALSE(value) << text;
-    }
-    for (const char* text : {"", "2", "yes", "on", " 1", "truee", "01"}) {
-        value = true;
-        EXPECT_FALSE(Append(value, text)) << text;
-        EXPECT_TRUE(value) << "unchanged after " << text;
-    }
+std::string TextOf(const VJSONValue& inValue) {
+    VString text;
+    return inValue.Stringify(text, 1) == VE_OK ? text.ToUTF8() : "?";
 }
 
-TEST_F(ArgumentTest, IntegerTextsTrimmedAndReadInAutomaticBase) {
-    int value = -1;
-    EXPECT_TRUE(Append(value, " 42 "));
-    EXPECT_EQ(value, 42);
-    EXPECT_TRUE(Append(value, "\t\n+7\v\f\r"));
-    EXPECT_EQ(value, 7);
-    EXPECT_TRUE(Append(value, "010")); // a leading 0 is octal
-    EXPECT_EQ(value, 8);
-    EXPECT_TRUE(Append(value, "-12"));
-    EXPECT_EQ(value, -12);
-    value = 99;
-    for (const char* text : {"0x10", "08", "", "   ", "-", "+-1", "4 2", "42abc", "1.5", "1e3", "4-"})
-        EXPECT_FALSE(Append(value, text)) << text;
-    EXPECT_EQ(value, 99);
-}
-
-TEST_F(ArgumentTest, IntegerTextsOfThirtyCharactersAtMost) {
-    long long value = 0;
-    const std::string thirty = "+" + std::string(27, '0') + "42"; // octal 42 after the sign and zeros
-    ASSERT_EQ(thirty.size(), 30u);
-    EXPECT_TRUE(Append(value, thirty.c_str()));
-    EXPECT_EQ(value, 34);
-    const std::string thirtyOne = "0" + thirty;
-    EXPECT_FALSE(Append(value, thirtyOne.c_str()));
-    const std::string digits31(31, '1');
-    EXPECT_FALSE(Append(value, digits31.c_str()));
-    // Surrounding white space does not count.
-    EXPECT_TRUE(Append(value, ("  " + thirty + "  ").c_str()));
-}
-
-TEST_F(ArgumentTest, IntegerOverflowFails) {
-    int small = 5;
-    EXPECT_FALSE(Append(small, "99999999999999999999"));
-    EXPECT_EQ(small, 5);
-    long long value = 0;
-    EXPECT_TRUE(Append(value, "9223372036854775807"));
-    EXPECT_EQ(value, 9223372036854775807LL);
-    EXPECT_FALSE(Append(value, "9223372036854775808"));
-    EXPECT_TRUE(Append(value, "-9223372036854775808"));
-    EXPECT_FALSE(Append(value, "-9223372036854775809"));
-    unsigned long long big = 0;
-    EXPECT_TRUE(Append(big, "18446744073709551615"));
-    EXPECT_EQ(big, 18446744073709551615ULL);
-    EXPECT_FALSE(Append(big, "18446744073709551616"));
-    unsigned int unsignedValue = 0;
-    EXPECT_TRUE(Append(unsignedValue, "4294967295"));
-    EXPECT_EQ(unsignedValue, 4294967295u);
-}
-
-TEST_F(ArgumentTest, TextsAndListsNeverFail) {
-    VString text("old");
-    EXPECT_TRUE(Append(text, ""));
-    EXPECT_TRUE(text.IsEmpty());
-    std::vector<VString> list;
-    EXPECT_TRUE(Append(list, "a"));
-    EXPECT_TRUE(Append(list, ""));
-    ASSERT_EQ(list.size(), 2u);
-    EXPECT_EQ(list[0].ToUTF8(), "a");
-}
-
-TEST_F(ArgumentTest, FilePathResolvedAgainstTheDisk) {
-    vkit::testing::VTestTempFolder folder;
-    std::string file = folder.WriteFile("dir/file.txt", "x");
-    std::filesystem::create_symlink(file, folder / "link");
-    VFilePath path;
-
-    EXPECT_TRUE(Argument::Append(path, VString((folder / "dir").c_str())));
-    EXPECT_TRUE(path.IsFolder());
-    EXPECT_EQ(path, VFilePath(VString((folder / "dir/").c_str()), FilePathStyle::Posix));
-
-    EXPECT_TRUE(Argument::Append(path, VString((folder / "dir/../link").c_str())));
-    EXPECT_EQ(path, VFilePath(VString(file.c_str()), FilePathStyle::Posix));
-
-    EXPECT_TRUE(Argument::Append(path, VString(".")));
-    std::string workingFolder = std::filesystem::current_path().string();
-    if (workingFolder != "/")
-        workingFolder += "/";
-    EXPECT_EQ(path, VFilePath(VString(workingFolder.c_str()), FilePathStyle::Posix));
-}
-
-TEST_F(ArgumentTest, FilePathOfMissingItemTakenAsItStands) {
-    VFilePath path;
-    EXPECT_TRUE(Argument::Append(path, VString("/no/such/folder/item.app")));
-    EXPECT_EQ(path, VFilePath(VString("/no/such/folder/item.app"), FilePathStyle::Posix));
-    EXPECT_TRUE(path.IsFile());
-    EXPECT_TRUE(Argument::Append(path, VString("")));
-    EXPECT_FALSE(path.IsValid());
-    EXPECT_TRUE(path.GetPath().IsEmpty());
-}
-
-TEST_F(ArgumentTest, FileMustExistAndBeAFile) {
-    vkit::testing::VTestTempFolder folder;
-    std::string file = folder.WriteFile("dir/file.txt", "x");
-    std::filesystem::create_symlink(file, folder / "link");
-    VFile* target = nullptr;
-    ASSERT_TRUE(Argument::Append(target, VString((folder / "link").c_str())));
-    ASSERT_NE(target, nullptr);
-    EXPECT_EQ(target->GetPath(), VFilePath(VString(file.c_str()), FilePathStyle::Posix));
-
-    // The previous file is released whatever the outcome.
-    VFile* previous = target;
-    previous->Retain();
-    for (const std::string& text : {folder / "dir", folder / "missing.txt", std::string()}) {
-        EXPECT_FALSE(Argument::Append(target, VString(text.c_str()))) << text;
-        EXPECT_EQ(target, nullptr) << text;
-    }
-    EXPECT_EQ(previous->GetRefCount(), 1);
-    previous->Release();
-}
-
-TEST_F(ArgumentTest, FolderMustExistAndBeAFolder) {
-    vkit::testing::VTestTempFolder folder;
-    std::string file = folder.WriteFile("dir/file.txt", "x");
-    VFolder* target = nullptr;
-    ASSERT_TRUE(Append(target, (folder / "dir/../dir").c_str()));
-    ASSERT_NE(target, nullptr);
-    EXPECT_EQ(target->GetPath(), VFilePath(VString((folder / "dir/").c_str()), FilePathStyle::Posix));
-    EXPECT_FALSE(Append(target, file.c_str()));
-    EXPECT_EQ(target, nullptr);
-}
-
-TEST_F(ArgumentTest, FileOptionRejectionMessage) {
-    std::vector<VString> arguments{VString("prog"), VString("--input"), VString("/no/such/file")};
+/// Converts the text for a target of the type: b bool (false before), B bool (true before), i int,
+/// u unsigned int, l long long, p path, f file, d folder, j JSON value (the text is the JSON value before,
+/// "|" and the text to convert). Answers the value or the path as text, or "fail" when the converter
+/// refuses the text (leaving the value alone, or releasing the file or folder).
+std::string Convert(char inType, const std::string& inText) {
+    std::vector<VString> arguments = Arguments({"x"});
     VCommandLineParser parser(arguments);
-    VFile* input = nullptr;
-    parser.AddOption(u'i', VString("input"), &input, VString("Input"), true);
-    ::testing::internal::CaptureStderr();
-    EXPECT_EQ(parser.Parse(), 1);
-    EXPECT_EQ(::testing::internal::GetCapturedStderr(),
-              "invalid value for argument '-i, --input' got \"/no/such/file\" expected an existing file\n");
-    EXPECT_EQ(input, nullptr);
+    VString text(inText.substr(inText.find('|') + 1).c_str());
+    auto convert = [&](auto inBefore) {
+        auto value = inBefore;
+        bool converted = Argument::Append(parser, value, text);
+        return converted ? std::to_string(value) : value == inBefore ? "fail" : "fail, changed";
+    };
+    auto convertItem = [&](auto* inBefore) {
+        auto* item = RetainRefCountable(inBefore);
+        bool converted;
+        if constexpr (std::is_same_v<decltype(item), VFile*>)
+            converted = Argument::Append(item, text);
+        else
+            converted = Argument::Append(parser, item, text);
+        bool released = item == nullptr && inBefore->GetRefCount() == 1;
+        std::string path = converted ? item->GetPath().GetPath(FilePathStyle::Posix).ToUTF8() : "fail";
+        ReleaseRefCountable(&item);
+        inBefore->Release();
+        return converted || released ? path : "fail, kept";
+    };
+    VFilePath path(VString("/stale"), FilePathStyle::Posix);
+    VJSONValue json;
+    switch (inType) {
+    case 'b':
+    case 'B':
+        return convert(inType == 'B');
+    case 'i':
+        return convert(99);
+    case 'u':
+        return convert(99u);
+    case 'l':
+        return convert(99LL);
+    case 'p':
+        EXPECT_TRUE(Argument::Append(path, text));
+        return path.IsValid() ? path.GetPath(FilePathStyle::Posix).ToUTF8() : "<none>";
+    case 'f':
+        return convertItem(new VFile(path));
+    case 'd':
+        return convertItem(new VFolder(path.ToFolder()));
+    default:
+        if (inText[0] != '|')
+            (void)json.ParseFromString(VString(inText.substr(0, inText.find('|')).c_str()));
+        std::string before = TextOf(json);
+        bool converted = Argument::Append(parser, json, text);
+        return converted ? TextOf(json) : TextOf(json) == before ? "fail" : "fail, changed";
+    }
 }
 
-TEST_F(ArgumentTest, JSONValueByTheKindItHolds) {
-    VJSONValue text;
-    text.SetString(VString("old"));
-    EXPECT_TRUE(Append(text, "{not json"));
-    EXPECT_EQ(text.GetStringView(), u"{not json");
-
-    VJSONValue undefined;
-    EXPECT_TRUE(Append(undefined, "{\"a\": [1, 2]}"));
-    ASSERT_TRUE(undefined.IsObject());
-    EXPECT_TRUE(undefined.GetProperty(VString("a")).IsArray());
-
-    VJSONValue flag;
-    flag.SetBool(false);
-    EXPECT_TRUE(Append(flag, "On"));
-    EXPECT_EQ(flag.GetType(), vkit::eJSONTrue);
-    EXPECT_TRUE(Append(flag, "off"));
-    EXPECT_EQ(flag.GetType(), vkit::eJSONFalse);
-    EXPECT_TRUE(Append(flag, "1"));
-    EXPECT_EQ(flag.GetType(), vkit::eJSONTrue);
-    EXPECT_FALSE(Append(flag, "maybe"));
-    EXPECT_EQ(flag.GetType(), vkit::eJSONTrue);
-
-    VJSONValue number(3.0);
-    EXPECT_FALSE(Append(number, "4"));
-    EXPECT_TRUE(number.IsNumber());
-}
-
-TEST_F(ArgumentTest, JSONParseFailureLeavesNoErrorBehind) {
-    StErrorContextInstaller context;
-    VJSONValue object;
-    EXPECT_TRUE(Append(object, "{}"));
-    EXPECT_TRUE(object.IsObject());
-    EXPECT_FALSE(Append(object, "{\"a\": "));
-    EXPECT_TRUE(object.IsObject()) << "unchanged after a failure";
-    EXPECT_EQ(context.GetLastError(), 0u);
+TEST(ArgumentTest, Converters) {
+    struct Case {
+        char fType;
+        const char* fExpected; // "@" stands for the test's temporary folder
+        std::vector<const char*> fTexts;
+    };
+    const Case cases[] = {
+        {'b', "1", {"1", "true", "TRUE", "True"}},
+        {'B', "0", {"0", "false", "FALSE"}},
+        {'B', "fail", {"", "2", "yes", "on", " 1", "truee", "01"}},
+        {'i', "42", {" 42 ", "\t\n+42\v\f\r", "052"}}, // trimmed, read in automatic base
+        {'i', "-12", {"-12"}},
+        {'i', "fail", {"0x10", "08", "", "   ", "-", "+-1", "4 2", "42abc", "1.5", "1e3", "4-"}},
+        {'i', "fail", {"99999999999999999999"}},
+        // 30 characters at most, once trimmed.
+        {'l', "34", {"+00000000000000000000000000042", "  +00000000000000000000000000042  "}},
+        {'l', "fail", {"0000000000000000000000000000001", "9223372036854775808", "-9223372036854775809"}},
+        {'l', "-9223372036854775808", {"-9223372036854775808"}},
+        {'u', "4294967295", {"4294967295"}},
+        // Paths are resolved on the disk, folders end with "/"; a file or folder must exist and be of its
+        // kind.
+        {'p', "@/dir/", {"@/dir", "@/dir/../dir/"}},
+        {'p', "@/dir/file.txt", {"@/link"}},
+        {'p', "/no/such/item.app", {"/no/such/item.app"}},
+        {'p', "<none>", {""}},
+        {'f', "@/dir/file.txt", {"@/link"}},
+        {'f', "fail", {"@/dir", "@/missing.txt", ""}},
+        {'d', "@/dir/", {"@/dir/../dir"}},
+        {'d', "fail", {"@/dir/file.txt", "@/missing", ""}},
+        // JSON values by the kind they hold before: undefined or an object is parsed.
+        {'j', "true", {"false|On", "false|1", "true|TRUE"}},
+        {'j', "false", {"true|off", "false|0"}},
+        {'j', "fail", {"true|maybe", "3|4"}},
+        {'j', "\"{not json\"", {"\"old\"|{not json"}},
+        {'j', "{\"a\":[1,2]}", {"|{\"a\": [1, 2]}"}},
+        {'j', "[1]", {"{}|[1]"}},
+        {'j', "fail", {"{}|{\"a\": "}},
+    };
+    VTestTempFolder folder;
+    std::string file = folder.WriteFile("dir/file.txt", "x");
+    std::filesystem::create_symlink(file, folder / "link");
+    auto place = [&folder](std::string ioText) {
+        return ioText[0] == '@' ? ioText.replace(0, 1, folder.Path()) : ioText;
+    };
+    StErrorContextInstaller errors;
+    for (const Case& c : cases) {
+        for (const char* text : c.fTexts) {
+            SCOPED_TRACE(std::string(1, c.fType) + " '" + text + "'");
+            EXPECT_EQ(Convert(c.fType, place(text)), place(c.fExpected));
+        }
+    }
+    EXPECT_EQ(errors.GetLastError(), VE_OK) << "a failed JSON parse leaves no error behind";
 }
 
 } // namespace

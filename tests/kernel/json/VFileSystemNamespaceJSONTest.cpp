@@ -2,7 +2,6 @@
 // elements, and the errors of a missing, broken or null file.
 #include "JSONTestSupport.h"
 
-#include "errors/StErrorContextInstaller.h"
 #include "files/VFile.h"
 #include "files/VFileSystem.h"
 #include "files/VFileSystemNamespace.h"
@@ -11,190 +10,95 @@
 
 #include <gtest/gtest.h>
 
+#include <set>
 #include <string>
-#include <vector>
 
 using namespace vkit;
 using namespace vkit::testing;
 
 namespace {
 
-VFilePath PosixPath(const std::string& inPosix) {
-    return VFilePath(VString(inPosix.c_str()), FilePathStyle::Posix);
+/// Loads a definition file into a namespace that holds "base" (the folder @/base/) and whose parent holds
+/// "shared" (@/shared/), "@" standing for a temporary folder. Answers the result, the names of the
+/// namespace with their roots (" w" when writable), then "|" and the errors pushed.
+std::string Load(const std::string& inContent, bool inWrite = true) {
+    VTestTempFolder folder;
+    auto place = [&folder](std::string ioText) {
+        for (size_t at = ioText.find('@'); at != std::string::npos; at = ioText.find('@', at + 1))
+            ioText.replace(at, 1, folder.Path());
+        return ioText;
+    };
+    VRefPtr<VFileSystemNamespace> parent = AdoptRef(new VFileSystemNamespace);
+    VRefPtr<VFileSystemNamespace> names = AdoptRef(new VFileSystemNamespace(parent.Get()));
+    for (auto [space, name] : {std::pair{names.Get(), "base"}, {parent.Get(), "shared"}}) {
+        VRefPtr<VFolder> root = AdoptRef(
+            new VFolder(VFilePath(VString((folder.MakeFolder(name) + "/").c_str()), FilePathStyle::Posix)));
+        EXPECT_EQ(space->RegisterFileSystem(VString(name), root.Get(), 0), VE_OK);
+    }
+    std::string path = folder / "fileSystems.json";
+    if (inWrite)
+        folder.WriteFile("fileSystems.json", place(inContent));
+    StErrorContextInstaller errors(false);
+    VRefPtr<VFile> file = AdoptRef(new VFile(VFilePath(VString(path.c_str()), FilePathStyle::Posix)));
+    VError result = names->LoadFromDefinitionFile(file.Get());
+    std::set<std::string> roots;
+    VFileSystemNamespace::Map map;
+    names->RetainMapOfFileSystems(map);
+    for (const auto& [name, fileSystem] : map) {
+        VString root;
+        fileSystem->GetRoot().GetPosixPath(root);
+        roots.insert(" " + name.ToUTF8() + "=" + root.ToUTF8() + (fileSystem->IsWritable() ? " w" : ""));
+    }
+    std::string outcome = std::to_string(NumberFromVError(result));
+    for (const std::string& root : roots)
+        outcome += root;
+    outcome += " |" + ErrorsOf(*errors.GetContext());
+    if (errors.GetLastError() == VE_FS_INVALID_DEFINITION_FILE) {
+        VString description;
+        errors.GetContext()->GetLast()->GetErrorDescription(description);
+        outcome += " (" + description.ToUTF8() + ")";
+    }
+    for (size_t at = outcome.find(folder.Path()); at != std::string::npos; at = outcome.find(folder.Path()))
+        outcome.replace(at, folder.Path().size(), "@");
+    return outcome;
 }
 
-std::string PosixText(const VFilePath& inPath) {
-    VString text;
-    inPath.GetPosixPath(text);
-    return text.ToUTF8();
+TEST(VFileSystemNamespaceJSONTest, DefinitionFiles) {
+    const std::pair<std::string, std::string> cases[] = {
+        {R"([{"name": "data", "path": "@/data"}, {"name": "slashed", "path": "@/data/", "writable": false},
+             {"name": "sub", "path": "x/sub", "parent": "base", "writable": true},
+             {"name": "full", "path": "@/data", "parent": ""}, {"name": "logs", "path": "logs/", "parent": "shared"}])",
+         "0 base=@/base/ data=@/data/ full=@/data/ logs=@/shared/logs/ slashed=@/data/ sub=@/base/x/sub/ w "
+         "|"},
+        // Elements that are no objects, and objects without a usable path or parent, register nothing;
+        // only a boolean makes a root writable.
+        {R"([1, "text", null, true, [{"name": "nested", "path": "@/data"}], {"name": "orphan", "path": "x",
+             "parent": "missing"}, {"name": "nopath"}, {"name": "numberpath", "path": 5},
+             {"name": "yes", "path": "@/data", "writable": "yes"}])",
+         "0 base=@/base/ yes=@/data/ |"},
+        // An invalid name pushes 686 and the others are still read; a later entry replaces an earlier one.
+        {R"([{"name": "a/b", "path": "@/data"}, {"path": "@/data"}, {"name": "ok", "path": "@/data"},
+             {"name": "ok", "path": "@/two", "writable": true}])",
+         "0 base=@/base/ ok=@/two/ w | 686 686"},
+        {R"({"name": "n", "path": "/tmp"})", "0 base=@/base/ |"},
+        // A file that cannot be parsed or read registers nothing and pushes 687 after its own errors.
+        {R"([{"name": "n", "path": "/tmp"},])", "687 base=@/base/ | 553 ']' 550 at @/fileSystems.json, 1:32 "
+                                                "687 (Cannot read the file-system definitions "
+                                                "of \"@/fileSystems.json\")"},
+        {"", "687 base=@/base/ | 554 '' '\" 0-9 null true false { [' 550 at @/fileSystems.json, 1:1 687 "
+             "(Cannot read "
+             "the file-system definitions of \"@/fileSystems.json\")"},
+    };
+    for (const auto& [content, expected] : cases)
+        EXPECT_EQ(Load(content), expected) << content;
+    std::string missing = Load("", false);
+    EXPECT_EQ(missing.substr(0, 17), "687 base=@/base/ ");
+    EXPECT_NE(missing.find(" 687 (Cannot read"), std::string::npos) << missing;
+
+    VRefPtr<VFileSystemNamespace> names = AdoptRef(new VFileSystemNamespace);
+    StErrorContextInstaller errors(false);
+    EXPECT_EQ(names->LoadFromDefinitionFile(nullptr), VE_UNKNOWN_ERROR);
+    EXPECT_EQ(ErrorsOf(*errors.GetContext()), " 1");
 }
-
-/// A namespace (with an optional parent) and a temporary folder to write definition files into.
-class FileSystemDefinitionsTest : public ::testing::Test {
-protected:
-    ~FileSystemDefinitionsTest() override {
-        ReleaseRefCountable(&fNames);
-        ReleaseRefCountable(&fParentNames);
-    }
-
-    /// Registers inName on the folder inRelative (created) of the temporary folder, in inNames.
-    void RegisterRoot(VFileSystemNamespace& inNames, const char* inName, const std::string& inRelative) {
-        VRefPtr<VFolder> root = AdoptRef(new VFolder(PosixPath(fFolder.MakeFolder(inRelative) + "/")));
-        ASSERT_EQ(inNames.RegisterFileSystem(VString(inName), root.Get(), 0), VE_OK);
-    }
-
-    /// Loads a definition file with this content under an error context of its own; fErrors receives
-    /// what was pushed.
-    VError Load(const std::string& inContent) {
-        VRefPtr<VFile> file =
-            AdoptRef(new VFile(PosixPath(fFolder.WriteFile("fileSystems.json", inContent))));
-        return LoadFile(file.Get());
-    }
-    VError LoadFile(VFile* inFile) {
-        StErrorContextInstaller errors(false);
-        VError result = fNames->LoadFromDefinitionFile(inFile);
-        fErrors = ReportsOf(*errors.GetContext());
-        return result;
-    }
-
-    /// The root of a registered name as a POSIX text, "<none>" when the name is not registered.
-    std::string RootOf(const char* inName, FileSystemLookupFlags inFlags = 0) const {
-        VRefPtr<VFileSystem> fileSystem = AdoptRef(fNames->RetainFileSystem(VString(inName), inFlags));
-        return fileSystem ? PosixText(fileSystem->GetRoot()) : "<none>";
-    }
-    bool IsWritable(const char* inName) const {
-        VRefPtr<VFileSystem> fileSystem = AdoptRef(fNames->RetainFileSystem(VString(inName), 0));
-        return fileSystem && fileSystem->IsWritable();
-    }
-    size_t Count() const {
-        VFileSystemNamespace::Map map;
-        fNames->RetainMapOfFileSystems(map);
-        return map.size();
-    }
-    std::vector<int32_t> ErrorNumbers() const {
-        std::vector<int32_t> numbers;
-        for (const ErrorReport& report : fErrors)
-            numbers.push_back(NumberFromVError(report.fCode));
-        return numbers;
-    }
-
-    VTestTempFolder fFolder;
-    VFileSystemNamespace* fParentNames = new VFileSystemNamespace;
-    VFileSystemNamespace* fNames = new VFileSystemNamespace(fParentNames);
-    std::vector<ErrorReport> fErrors;
-};
 
 } // namespace
-
-TEST_F(FileSystemDefinitionsTest, EntriesWithAndWithoutParent) {
-    RegisterRoot(*fNames, "base", "base");
-    std::string data = fFolder / "data";
-    ASSERT_EQ(Load("[{\"name\": \"data\", \"path\": \"" + data +
-                   "\"},"
-                   " {\"name\": \"slashed\", \"path\": \"" +
-                   data +
-                   "/\", \"writable\": false},"
-                   " {\"name\": \"sub\", \"path\": \"x/sub\", \"parent\": \"base\", \"writable\": true},"
-                   " {\"name\": \"full\", \"path\": \"" +
-                   data + "\", \"parent\": \"\"}]"),
-              VE_OK);
-    EXPECT_TRUE(fErrors.empty());
-    EXPECT_EQ(RootOf("data"), data + "/");
-    EXPECT_EQ(RootOf("slashed"), data + "/");
-    EXPECT_EQ(RootOf("sub"), fFolder / "base/x/sub/");
-    EXPECT_EQ(RootOf("full"), data + "/");
-    EXPECT_FALSE(IsWritable("data"));
-    EXPECT_FALSE(IsWritable("slashed"));
-    EXPECT_TRUE(IsWritable("sub"));
-    EXPECT_EQ(Count(), 5u);
-}
-
-TEST_F(FileSystemDefinitionsTest, ParentIsFoundInTheParentNamespace) {
-    RegisterRoot(*fParentNames, "shared", "shared");
-    ASSERT_EQ(Load(R"([{"name": "logs", "path": "logs/", "parent": "shared"}])"), VE_OK);
-    EXPECT_EQ(RootOf("logs"), fFolder / "shared/logs/");
-    // The new name lives in this namespace, not in the parent.
-    VRefPtr<VFileSystem> inParent = AdoptRef(fParentNames->RetainFileSystem(VString("logs"), 0));
-    EXPECT_FALSE(inParent);
-}
-
-TEST_F(FileSystemDefinitionsTest, OtherElementsAndUnusableEntriesRegisterNothing) {
-    std::string data = fFolder / "data";
-    ASSERT_EQ(Load("[1, \"text\", null, true, [{\"name\": \"nested\", \"path\": \"" + data +
-                   "\"}],"
-                   " {\"name\": \"orphan\", \"path\": \"x\", \"parent\": \"missing\"},"
-                   " {\"name\": \"nopath\"}, {\"name\": \"numberpath\", \"path\": 5},"
-                   " {\"name\": \"yes\", \"path\": \"" +
-                   data + "\", \"writable\": \"yes\"}]"),
-              VE_OK);
-    EXPECT_TRUE(fErrors.empty());
-    EXPECT_EQ(RootOf("nested"), "<none>");
-    EXPECT_EQ(RootOf("orphan"), "<none>");
-    EXPECT_EQ(RootOf("nopath"), "<none>");
-    EXPECT_EQ(RootOf("numberpath"), "<none>");
-    // Only a boolean makes a root writable.
-    EXPECT_EQ(RootOf("yes"), data + "/");
-    EXPECT_FALSE(IsWritable("yes"));
-    EXPECT_EQ(Count(), 1u);
-}
-
-TEST_F(FileSystemDefinitionsTest, InvalidNamePushes686AndTheOthersAreStillRead) {
-    std::string data = fFolder / "data";
-    ASSERT_EQ(Load("[{\"name\": \"a/b\", \"path\": \"" + data + "\"}, {\"path\": \"" + data +
-                   "\"}, {\"name\": \"ok\", \"path\": \"" + data + "\"}]"),
-              VE_OK);
-    EXPECT_EQ(ErrorNumbers(), (std::vector<int32_t>{686, 686}));
-    EXPECT_EQ(RootOf("ok"), data + "/");
-    EXPECT_EQ(Count(), 1u);
-}
-
-TEST_F(FileSystemDefinitionsTest, LaterEntryOfTheSameNameReplacesTheFirst) {
-    ASSERT_EQ(Load("[{\"name\": \"n\", \"path\": \"" + (fFolder / "one") +
-                   "\"}, {\"name\": \"n\", \"path\": \"" + (fFolder / "two") + "\", \"writable\": true}]"),
-              VE_OK);
-    EXPECT_EQ(RootOf("n"), fFolder / "two/");
-    EXPECT_TRUE(IsWritable("n"));
-}
-
-TEST_F(FileSystemDefinitionsTest, TopLevelObjectRegistersNothing) {
-    ASSERT_EQ(Load("{\"name\": \"n\", \"path\": \"/tmp\"}"), VE_OK);
-    EXPECT_TRUE(fErrors.empty());
-    EXPECT_EQ(Count(), 0u);
-}
-
-TEST_F(FileSystemDefinitionsTest, ParseErrorPushes687WithThePathAndRegistersNothing) {
-    // The lenient grammar keeps the element before the trailing comma, but nothing is registered.
-    std::string data = fFolder / "data";
-    EXPECT_EQ(Load("[{\"name\": \"n\", \"path\": \"" + data + "\"},]"), VE_FS_INVALID_DEFINITION_FILE);
-    ASSERT_FALSE(fErrors.empty());
-    EXPECT_EQ(ErrorNumbers().front(), 553); // the parser's own report comes first
-    EXPECT_EQ(fErrors.back().fCode, VE_FS_INVALID_DEFINITION_FILE);
-    EXPECT_EQ(Count(), 0u);
-
-    StErrorContextInstaller errors(false);
-    VRefPtr<VFile> file = AdoptRef(new VFile(PosixPath(fFolder / "fileSystems.json")));
-    ASSERT_EQ(fNames->LoadFromDefinitionFile(file.Get()), VE_FS_INVALID_DEFINITION_FILE);
-    const VErrorBase* last = errors.GetContext()->GetErrors().back();
-    VString path;
-    ASSERT_TRUE(last->GetBag().GetString("path", path));
-    EXPECT_EQ(path.ToUTF8(), fFolder / "fileSystems.json");
-    VString description;
-    last->GetErrorDescription(description);
-    EXPECT_NE(description.ToUTF8().find(fFolder / "fileSystems.json"), std::string::npos)
-        << description.ToUTF8();
-}
-
-TEST_F(FileSystemDefinitionsTest, EmptyAndMissingFilesFailWith687) {
-    EXPECT_EQ(Load(""), VE_FS_INVALID_DEFINITION_FILE);
-    EXPECT_EQ(fErrors.back().fCode, VE_FS_INVALID_DEFINITION_FILE);
-    VRefPtr<VFile> missing = AdoptRef(new VFile(PosixPath(fFolder / "absent.json")));
-    EXPECT_EQ(LoadFile(missing.Get()), VE_FS_INVALID_DEFINITION_FILE);
-    ASSERT_GE(fErrors.size(), 2u); // the file's own error, then 687
-    EXPECT_EQ(fErrors.back().fCode, VE_FS_INVALID_DEFINITION_FILE);
-}
-
-TEST_F(FileSystemDefinitionsTest, NullFileRaisesError1) {
-    EXPECT_EQ(LoadFile(nullptr), VE_UNKNOWN_ERROR);
-    ASSERT_EQ(fErrors.size(), 1u);
-    EXPECT_EQ(fErrors[0].fCode, VE_UNKNOWN_ERROR);
-}

@@ -3,8 +3,6 @@
 
 #include "runtime/VTask.h"
 #include "runtime/VTaskMgr.h"
-#include "json/VJSONArray.h"
-#include "json/VJSONObject.h"
 
 #include <gtest/gtest.h>
 
@@ -13,53 +11,40 @@ using namespace vkit::testing;
 
 namespace {
 
-/// An array holding an object holding an array..., inDepth containers deep.
-VJSONValue MakeChain(int inDepth) {
+/// Arrays nested inArrays deep inside objects nested inObjects deep.
+VJSONValue MakeChain(int inArrays, int inObjects) {
     VJSONValue outer;
-    for (int i = 0; i < inDepth; ++i) {
-        VJSONValue container;
-        if (i % 2 == 0) {
-            VJSONArray* array = new VJSONArray;
-            array->Push(std::move(outer));
-            container.SetArray(array);
-            array->Release();
-        } else {
-            VJSONObject* object = new VJSONObject;
-            object->SetProperty("inner", outer);
-            container.SetObject(object);
-            object->Release();
-        }
+    for (int i = 0; i < inArrays + inObjects; ++i) {
+        VJSONValue container = Parsed(i < inArrays ? "[]" : "{}");
+        if (i < inArrays)
+            container.GetArray()->Push(std::move(outer));
+        else
+            container.SetProperty("inner", outer);
         outer = std::move(container);
     }
     return outer;
 }
 
-} // namespace
-
 TEST(VJSONReaperTest, DeepValuesAreFreedOnATaskStack) {
-    // A million levels freed recursively would take far more than a task's stack.
+    // Half a million levels of each kind freed recursively would take far more than a task's stack.
     bool freed = false;
     VTask* task = new VTask(0, eTaskStylePreemptive, [&] {
-        VJSONValue chain = MakeChain(1000000);
+        VJSONValue chain = MakeChain(500000, 500000);
         chain.SetUndefined();
         freed = true;
     });
     ASSERT_TRUE(task->Run());
     ASSERT_TRUE(task->WaitForDeath(-1));
     task->Release();
-    // The manager joins the finished thread.
-    VTaskMgr::Get()->PurgeDeadTasks();
+    VTaskMgr::Get()->PurgeDeadTasks(); // the manager joins the finished thread
     EXPECT_TRUE(freed);
 }
 
 TEST(VJSONReaperTest, SharedMembersSurviveTheirContainer) {
-    VJSONValue chain = MakeChain(10);
-    // Keep a reference inside the chain: that container and what it holds must survive.
-    VJSONValue kept = chain.GetProperty("inner");
-    ASSERT_TRUE(kept.IsArray());
+    VJSONValue chain = MakeChain(5, 5);
+    VJSONValue kept = chain.GetProperty("inner").GetProperty("inner").GetProperty("inner");
     chain.SetUndefined();
-    int depth = 0;
-    for (VJSONValue value = kept; value.IsArray() || value.IsObject(); ++depth)
-        value = value.IsArray() ? value.GetArray()->GetAt(0) : value.GetProperty("inner");
-    EXPECT_EQ(depth, 9);
+    EXPECT_EQ(JSONOf(kept), R"({"inner":{"inner":[[[[[null]]]]]}})");
 }
+
+} // namespace
