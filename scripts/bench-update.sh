@@ -95,16 +95,25 @@ s=$(median "${by_script[@]}")
 echo "update  updater ${u} ms   script (mv, cp -a, sync -f, mv) ${s} ms   ratio $(ratio "$u" "$s") (budget 0.90)"
 echo "runs (ms): updater ${by_updater[*]} | script ${by_script[*]}"
 
-# The updater's own cost: an update of two one-file bundles, with a log, CPU time (user + system).
-small=$work/small
+# The updater's own cost: an update of two one-file bundles, with a log, CPU time (user + system) of
+# the updater alone, read from the shell's children times (millisecond precision).
+small=$mnt/small
 mkdir -p "$small"
 make_bundle "$small/A.app"
 make_bundle "$small/B.app"
+# The builtin runs in this shell (a command substitution would be a new process without children).
+children_ms() {
+    times >"$work/times"
+    tail -1 "$work/times" | awk '{ split($1, u, /[ms]/); split($2, s, /[ms]/); printf "%d", (u[1] * 60 + u[2] + s[1] * 60 + s[2]) * 1000 }'
+}
 declare -a cpu
 for ((run = 0; run < runs; run++)); do
     cp -a "$small/B.app" "$small/A.app.new" && rm -rf "$small/A.app" && mv "$small/A.app.new" "$small/A.app"
-    cpu+=("$(/usr/bin/time -f '%U %S' "$updater" --pid=-1 --silent --log-dir "$small/logs" \
-        "$small/A.app" "$small/B.app" 2>&1 >/dev/null | awk '{ printf "%d", ($1 + $2) * 1000 }')")
+    children_ms >"$work/before"
+    "$updater" --pid=-1 --silent --log-dir "$small/logs" "$small/A.app" "$small/B.app" >/dev/null ||
+        { echo "bench-update: the updater failed on the small bundles" >&2; exit 1; }
+    children_ms >"$work/after"
+    cpu+=($(($(cat "$work/after") - $(cat "$work/before"))))
     empty_trashes
 done
 echo "small update: CPU $(median "${cpu[@]}") ms (median; budget 30 ms); runs ${cpu[*]}"
