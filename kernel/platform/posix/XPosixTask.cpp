@@ -13,7 +13,8 @@ namespace vkit {
 
 namespace {
 
-constexpr size_t kMinimumStackSize = 64 * 1024;
+// The smallest stack a task gets beyond the TLS: the sanitizers refuse to start a thread with less.
+constexpr size_t kMinimumStackSize = 128 * 1024;
 // Room for the thread descriptor and the static TLS surplus the C library keeps for dlopen.
 constexpr size_t kThreadDescriptorAllowance = 16 * 1024;
 

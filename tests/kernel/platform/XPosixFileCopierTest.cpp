@@ -9,6 +9,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <atomic>
 #include <cerrno>
 #include <cstdarg>
 #include <dlfcn.h>
@@ -27,7 +28,7 @@ namespace {
 int sCloneErrno = 0;
 int sRangeErrno = 0;
 size_t sRangeBytes = 0;
-size_t sRangeCopied = 0;
+std::atomic<size_t> sRangeCopied{0}; // the tree copy's workers add to it
 
 } // namespace
 
