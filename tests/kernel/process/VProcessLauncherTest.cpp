@@ -148,9 +148,11 @@ TEST(VProcessLauncherTest, NoWaitReturnsAtOnceAndALaterStartReapsTheChild) {
     // The child runs until the test lets it go: the call returning proves that it did not wait.
     std::string command = "/bin/sh -c 'echo $$ > " + folder / "pid" + "; until [ -e " + folder / "go" +
                           " ]; do sleep 0.01; done'";
+    long descriptors = CountEntries("/proc/self/fd");
     ASSERT_EQ(VProcessLauncher::ExecuteCommandLine(VString(command), VProcessLauncher::kDoNotWait, nullptr,
                                                    nullptr, nullptr, nullptr, nullptr, nullptr),
               0);
+    EXPECT_EQ(CountEntries("/proc/self/fd"), descriptors); // none kept for the child left running
     int pid = ReadPid(folder / "pid");
     EXPECT_FALSE(IsGone(pid));
     folder.WriteFile("go", "");
@@ -181,14 +183,20 @@ TEST(VProcessLauncherTest, TimeOutOrShutdownWithKillEndsTheWholeProcessGroup) {
 
 TEST(VProcessLauncherTest, ReadFromChildAndShutdownHandsEveryChunkToItsHandler) {
     VProcessLauncher launcher;
-    launcher.CreateArgumentsFromFullCommandLine(VString("/bin/sh -c 'echo out; echo err >&2; exit 4'"));
+    launcher.CreateArgumentsFromFullCommandLine(
+        VString("/bin/sh -c 'read line; echo $line $0; echo err >&2; exit 4'"));
+    launcher.AddArgument(VString("x y"), true);
     ASSERT_EQ(launcher.Start(), 0);
+    // Nothing yet, whatever the size asked for: the child waits for its input.
+    static char buffer[65536];
+    EXPECT_EQ(launcher.ReadFromChild(buffer, sizeof(buffer)), 0);
+    EXPECT_EQ(launcher.WriteToChild("out\n", 4, true), 0);
     std::string texts[2];
     EXPECT_EQ(launcher.ReadFromChildAndShutdown(
                   [&](const char* inData, size_t inSize) { texts[0].append(inData, inSize); },
                   [&](const char* inData, size_t inSize) { texts[1].append(inData, inSize); }),
               0);
-    EXPECT_EQ(texts[0] + texts[1], "out\nerr\n");
+    EXPECT_EQ(texts[0] + texts[1], "out \"x y\"\nerr\n");
     EXPECT_EQ(launcher.GetExitStatus(), 4);
 }
 
@@ -207,6 +215,7 @@ TEST(VProcessLauncherTest, AThousandStartsLeaveNothingBehind) {
     int status = 0;
     EXPECT_EQ(waitpid(-1, &status, WNOHANG), -1); // no child at all, zombie or not
     EXPECT_EQ(errno, ECHILD);
+    EXPECT_FALSE(VProcessLauncher::KillProcess(0)); // never this process's own group
 }
 
 } // namespace

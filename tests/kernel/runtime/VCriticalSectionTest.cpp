@@ -1,6 +1,10 @@
-// Tests of VCriticalSection: recursion per task, waiting tasks, TryToLock and contention.
+// Tests of the synchronization objects: VCriticalSection (recursion per task, waiting tasks, TryToLock,
+// contention of tasks and other threads, with spin locks under each strategy), VSyncEvent and VMessageQueue
+// (whose waits go through VConditionVariable).
 #include "runtime/VCriticalSection.h"
+#include "runtime/SpinLock.h"
 #include "runtime/StLocker.h"
+#include "runtime/VMessageQueue.h"
 #include "runtime/VSyncEvent.h"
 #include "runtime/VSystem.h"
 #include "runtime/VTask.h"
@@ -10,6 +14,7 @@
 
 #include <atomic>
 #include <thread>
+#include <tuple>
 #include <vector>
 
 namespace vkit {
@@ -25,105 +30,127 @@ VRefPtr<VTask> RunTask(VTask::Body inBody) {
 
 TEST(VCriticalSectionTest, LockedTwiceNeedsTwoUnlocksBeforeAnotherTaskGetsIt) {
     VCriticalSection section;
+    EXPECT_FALSE(section.Unlock()); // free
     ASSERT_TRUE(section.Lock());
-    ASSERT_TRUE(section.Lock());
+    ASSERT_TRUE(section.TryToLock());
     EXPECT_EQ(section.GetLockCount(), 2);
-    EXPECT_EQ(section.GetOwner(), VTaskMgr::GetCurrentTaskID());
+    std::atomic<int> tried{-1};
+    RunTask([&] { tried = section.TryToLock() ? 1 : 0; })->WaitForDeath(kLongWaitMs);
+    EXPECT_EQ(tried.load(), 0);
+    std::thread([&] { tried = section.Unlock() ? 1 : 0; }).join();
+    EXPECT_EQ(tried.load(), 0); // only the owner unlocks
 
     VRefPtr<VSyncEvent> waiting = AdoptRef(new VSyncEvent);
     std::atomic<bool> acquired{false};
     VRefPtr<VTask> other = RunTask([&, waiting] {
         waiting->Signal();
-        section.Lock();
+        StLocker lock(section);
         acquired = true;
-        section.Unlock();
     });
     ASSERT_TRUE(waiting->Wait(kLongWaitMs));
     VSystem::Delay(20); // give the other task every chance to get in wrongly
-    EXPECT_FALSE(acquired.load());
-
     ASSERT_TRUE(section.Unlock());
     VSystem::Delay(20);
     EXPECT_FALSE(acquired.load());
     EXPECT_EQ(section.GetOwner(), VTaskMgr::GetCurrentTaskID());
-
     ASSERT_TRUE(section.Unlock());
     ASSERT_TRUE(other->WaitForDeath(kLongWaitMs));
     EXPECT_TRUE(acquired.load());
-    EXPECT_EQ(section.GetOwner(), 0);
     EXPECT_EQ(section.GetLockCount(), 0);
 }
 
-TEST(VCriticalSectionTest, TryToLockFailsOnlyWhenAnotherTaskOwnsIt) {
-    VCriticalSection section;
-    EXPECT_TRUE(section.TryToLock());
-    EXPECT_TRUE(section.TryToLock()); // re-entry
-    EXPECT_EQ(section.GetLockCount(), 2);
-    std::atomic<int> otherResult{-1};
-    RunTask([&] { otherResult = section.TryToLock() ? 1 : 0; })->WaitForDeath(kLongWaitMs);
-    EXPECT_EQ(otherResult.load(), 0);
-    section.Unlock();
-    section.Unlock();
-    RunTask([&] {
-        otherResult = section.TryToLock() ? 1 : 0;
-        section.Unlock();
-    })->WaitForDeath(kLongWaitMs);
-    EXPECT_EQ(otherResult.load(), 1);
-}
+/// Restores the process-wide spin-lock strategy at the end of the test.
+struct StSpinLockDefaults {
+    ~StSpinLockDefaults() { EXPECT_TRUE(SpinLock::Configure({VString("maxSpinsThenLoopYields"), 1, false})); }
+};
 
-TEST(VCriticalSectionTest, UnlockByAnotherTaskOrWhenFreeIsRefused) {
-    VCriticalSection section;
-    EXPECT_FALSE(section.Unlock());
-    section.Lock();
-    std::atomic<int> otherResult{-1};
-    std::thread([&] { otherResult = section.Unlock() ? 1 : 0; }).join();
-    EXPECT_EQ(otherResult.load(), 0);
-    EXPECT_EQ(section.GetOwner(), VTaskMgr::GetCurrentTaskID());
-    EXPECT_EQ(section.GetLockCount(), 1);
-    EXPECT_TRUE(section.Unlock());
-    EXPECT_FALSE(section.Unlock());
-}
-
-TEST(VCriticalSectionTest, ContentionFromSeveralTasksLosesNoUpdate) {
-    constexpr int kTasks = 4;
-    constexpr int kRounds = 20000;
-    VCriticalSection section;
-    int64_t counter = 0; // guarded by section only
-    std::vector<VRefPtr<VTask>> tasks;
-    for (int t = 0; t < kTasks; ++t) {
-        tasks.push_back(RunTask([&] {
+TEST(VCriticalSectionTest, TasksAndThreadsLoseNoUpdateUnderEachSpinStrategy) {
+    StSpinLockDefaults restore;
+    // The mode, and the spins given and kept (truncated, clamped; an unknown mode changes nothing).
+    const std::tuple<const char*, double, uint32_t> cases[] = {{"maxSpinsThenLoopYields", 3.9, 3},
+                                                               {"alwaysSleep", -0.5, 0},
+                                                               {"loopMaxSpinsAndYields", 1e12, UINT32_MAX},
+                                                               {"spinForever", 0, 0}};
+    for (const auto& [mode, spins, kept] : cases) {
+        SCOPED_TRACE(mode);
+        VTaskMgr::Get()->PurgeDeadTasks(); // the strategy changes only while no other task runs
+        ASSERT_TRUE(SpinLock::Configure({VString(mode), spins, true}));
+        EXPECT_EQ(SpinLock::GetMaxSpins(), kept);
+        constexpr int kRounds = 5000;
+        VCriticalSection section;
+        SpinLock::Word word{0};
+        int64_t sectionCounter = 0;
+        int64_t spinCounter = 0;
+        auto body = [&] {
             for (int i = 0; i < kRounds; ++i) {
-                StLocker outer(section);
-                StLocker inner(section); // recursion under contention
-                int64_t value = counter;
-                counter = value + 1;
+                {
+                    StLocker outer(section);
+                    StLocker inner(section);
+                    int64_t value = sectionCounter;
+                    sectionCounter = value + 1;
+                }
+                SpinLock::Lock(word);
+                ++spinCounter;
+                SpinLock::Unlock(word);
             }
-        }));
-    }
-    for (VRefPtr<VTask>& task : tasks)
-        ASSERT_TRUE(task->WaitForDeath(60000));
-    EXPECT_EQ(counter, int64_t{kTasks} * kRounds);
-    EXPECT_EQ(section.GetOwner(), 0);
-}
-
-TEST(VCriticalSectionTest, ThreadsThatAreNoTasksExcludeEachOther) {
-    constexpr int kThreads = 3;
-    constexpr int kRounds = 20000;
-    VCriticalSection section;
-    int64_t counter = 0;
-    std::vector<std::thread> threads;
-    for (int t = 0; t < kThreads; ++t) {
-        threads.emplace_back([&] {
-            for (int i = 0; i < kRounds; ++i) {
-                section.Lock();
-                ++counter;
-                section.Unlock();
-            }
-        });
-    }
-    for (std::thread& thread : threads)
+        };
+        VRefPtr<VTask> task = RunTask(body);
+        std::thread thread(body);
+        body(); // on the main task
         thread.join();
-    EXPECT_EQ(counter, int64_t{kThreads} * kRounds);
+        ASSERT_TRUE(task->WaitForDeath(60000));
+        EXPECT_EQ(sectionCounter, 3 * kRounds);
+        EXPECT_EQ(spinCounter, 3 * kRounds);
+    }
+    VRefPtr<VSyncEvent> release = AdoptRef(new VSyncEvent);
+    VRefPtr<VTask> running = RunTask([release] { release->Wait(); });
+    while (running->GetState() == eTaskStateStarting)
+        VTask::Sleep(0);
+    EXPECT_FALSE(SpinLock::Configure({VString("maxSpinsThenLoopYields"), 1, false}));
+    EXPECT_EQ(SpinLock::GetStrategy(), SpinLock::EStrategy::LoopMaxSpinsAndYields);
+    release->Signal();
+    ASSERT_TRUE(running->WaitForDeath(kLongWaitMs));
+    VTaskMgr::Get()->PurgeDeadTasks();
+}
+
+TEST(VSyncEventTest, WaitTimesOutUntilSignalledThenReturnsAtOnceUntilReset) {
+    VRefPtr<VSyncEvent> event = AdoptRef(new VSyncEvent);
+    EXPECT_FALSE(event->Wait(5));
+    event->Signal();
+    EXPECT_TRUE(event->Wait(0));
+    EXPECT_TRUE(event->Wait(-1)); // stays signalled
+    event->Signal();
+    EXPECT_EQ(event->GetSignalCount(), 2U);
+    event->Reset();
+    EXPECT_FALSE(event->Wait(0));
+    VRefPtr<VTask> task = RunTask([event] { event->Signal(); });
+    EXPECT_TRUE(event->Wait(-1));
+    ASSERT_TRUE(task->WaitForDeath(kLongWaitMs));
+}
+
+TEST(VMessageQueueTest, MessagesRunInOrderAndEventsEndTheWait) {
+    VRefPtr<VMessageQueue> queue = AdoptRef(new VMessageQueue);
+    std::vector<int> order;
+    queue->Post([&] { order.push_back(1); });
+    queue->Post([&] {
+        order.push_back(2);
+        queue->Post([&] { order.push_back(3); }); // left for the next round
+    });
+    EXPECT_EQ(queue->ExecuteMessages(0), 2);
+    EXPECT_EQ(queue->ExecuteMessages(0), 1);
+    queue->SetEvent(); // set before the wait: ends it at once
+    EXPECT_EQ(queue->ExecuteMessages(60000), 0);
+    EXPECT_EQ(queue->ExecuteMessages(5), 0); // the event was consumed: this one times out
+    std::thread poster([&] { queue->Post([&] { order.push_back(4); }); });
+    while (queue->ExecuteMessages(-1) == 0) {
+    }
+    poster.join();
+    EXPECT_EQ(order, (std::vector<int>{1, 2, 3, 4}));
+    EXPECT_TRUE(queue->Post([&] { order.push_back(5); }));
+    queue->Stop();
+    EXPECT_FALSE(queue->Post([&] { order.push_back(6); }));
+    EXPECT_EQ(queue->ExecuteMessages(60000), 0); // a stopped queue does not wait nor run
+    EXPECT_EQ(order.size(), 4U);
 }
 
 } // namespace

@@ -1,7 +1,8 @@
-// Tests of VTask: running, killing, waiting for death, sleeping, task-local data, hooks and messages.
+// Tests of VTask and VTaskMgr: running, killing, waiting for death, sleeping, task-local data and its
+// keys, hooks and messages, thread names, ids of tasks and of other threads, the task list. The task
+// manager of the whole test program is started here.
 #include "runtime/VTask.h"
 #include "runtime/VSyncEvent.h"
-#include "runtime/VSystem.h"
 #include "runtime/VTaskMgr.h"
 #include "text/VIntlMgr.h"
 
@@ -17,365 +18,212 @@
 namespace vkit {
 namespace {
 
+/// The task manager for the runtime tests: started once on the test program's main thread.
+class RuntimeTestEnvironment : public ::testing::Environment {
+public:
+    void SetUp() override { ASSERT_TRUE(VTaskMgr::Init()); }
+    void TearDown() override { VTaskMgr::DeInit(); }
+};
+
+[[maybe_unused]] ::testing::Environment* const sEnvironment =
+    ::testing::AddGlobalTestEnvironment(new RuntimeTestEnvironment);
+
 // Generous bound for things that should happen "at once"; never a timing claim.
 constexpr int32_t kLongWaitMs = 10000;
 
-VRefPtr<VTask> MakeTask(VTask::Body inBody) {
-    return AdoptRef(new VTask(0, eTaskStylePreemptive, std::move(inBody)));
+VRefPtr<VTask> MakeTask(VTask::Body inBody, size_t inStackSize = 0) {
+    return AdoptRef(new VTask(inStackSize, eTaskStylePreemptive, std::move(inBody)));
 }
 
-TEST(VTaskTest, RunTwiceReturnsFalseTheSecondTime) {
-    std::atomic<int> runs{0};
-    VRefPtr<VTask> task = MakeTask([&] { ++runs; });
-    EXPECT_EQ(task->GetState(), eTaskStateCreated);
+TEST(VTaskTest, RunsOnceOnAThreadNamedAfterItWithItsIdAndItsOwnInternationalManager) {
+    std::string seen;
+    VRefPtr<VTask> task;
+    task = MakeTask([&] {
+        std::getline(std::ifstream("/proc/thread-self/comm"), seen);
+        VIntlMgr* intlMgr = VIntlMgr::GetDefaultMgr();
+        for (bool fact : {VTaskMgr::GetCurrentTaskID() == task->GetID(), VTask::GetCurrent() == task.Get(),
+                          intlMgr == task->GetIntlMgr(), intlMgr != VTask::GetMain()->GetIntlMgr(),
+                          !VTask::IsCurrentMain()})
+            seen += fact ? "+" : "-";
+    });
+    task->SetName(VString("Logger"));
     ASSERT_TRUE(task->Run());
     EXPECT_FALSE(task->Run());
     ASSERT_TRUE(task->WaitForDeath(kLongWaitMs));
     EXPECT_FALSE(task->Run());
-    EXPECT_EQ(runs.load(), 1);
-}
-
-TEST(VTaskTest, KillOnEndedTaskLeavesItDead) {
-    VRefPtr<VTask> task = MakeTask([] {});
-    ASSERT_TRUE(task->Run());
-    ASSERT_TRUE(task->WaitForDeath(kLongWaitMs));
-    task->Kill();
+    task->Kill(); // on an ended task: stays dead
     EXPECT_EQ(task->GetState(), eTaskStateDead);
-    EXPECT_TRUE(task->IsDying());
+    // The thread's name is cut to 15 bytes, between characters.
+    EXPECT_EQ(seen, ("Logger (id = " + std::to_string(task->GetID()) + ")").substr(0, 15) + "+++++");
+    EXPECT_EQ(VTask::MakeThreadName(VString("aaaaaaaaaaaaaa\xC3\xA9"), 1), "aaaaaaaaaaaaaa");
 }
 
-TEST(VTaskTest, WaitForDeathOnItselfReturnsFalseAtOnce) {
-    std::atomic<int> result{-1};
-    std::atomic<uint32_t> elapsed{0};
-    VTask* self = nullptr;
-    VRefPtr<VTask> task = MakeTask([&] {
-        uint32_t start = VSystem::GetCurrentTime();
-        result = VTask::GetCurrent()->WaitForDeath(60000) ? 1 : 0;
-        elapsed = VSystem::GetCurrentTime() - start;
-    });
-    self = task.Get();
-    ASSERT_TRUE(self->Run());
-    ASSERT_TRUE(task->WaitForDeath(kLongWaitMs));
-    EXPECT_EQ(result.load(), 0);
-    EXPECT_LT(elapsed.load(), 60000U);
-}
-
-TEST(VTaskTest, WaitForDeathOnDeadTaskReturnsTrueAndOnLivingTaskTimesOut) {
-    VRefPtr<VSyncEvent> release = AdoptRef(new VSyncEvent);
-    VRefPtr<VTask> task = MakeTask([release] { release->Wait(); });
-    ASSERT_TRUE(task->Run());
-    EXPECT_FALSE(task->WaitForDeath(20));
-    EXPECT_NE(task->GetState(), eTaskStateDead);
-    release->Signal();
-    ASSERT_TRUE(task->WaitForDeath(kLongWaitMs));
-    EXPECT_TRUE(task->WaitForDeath(0));
-}
-
-TEST(VTaskTest, WaitForDeathFromThreadThatIsNoTask) {
-    VRefPtr<VSyncEvent> release = AdoptRef(new VSyncEvent);
-    VRefPtr<VTask> task = MakeTask([release] { release->Wait(); });
-    ASSERT_TRUE(task->Run());
-    bool died = false;
-    std::thread waiter([&] { died = task->WaitForDeath(kLongWaitMs); });
-    release->Signal();
-    waiter.join();
-    EXPECT_TRUE(died);
-}
-
-TEST(VTaskTest, DestroyingATaskThatNeverRanEndsItsThread) {
-    std::atomic<bool> ran{false};
-    VRefPtr<VTask> task = MakeTask([&] { ran = true; });
-    EXPECT_NE(task->GetID(), 0);
-    task = VRefPtr<VTask>();
-    EXPECT_FALSE(ran.load());
-}
-
-TEST(VTaskTest, SleepBelowOneMillisecondOnlyYieldsAndLeavesAPendingWakeUp) {
-    VRefPtr<VSyncEvent> done = AdoptRef(new VSyncEvent);
-    VRefPtr<VTask> task = MakeTask([done] {
-        VTask::GetCurrent()->WakeUp();
-        VTask::Sleep(0);
-        VTask::Sleep(-5);
-        VTask::Sleep(60000); // the wake-up is still pending: this sleep ends at once
-        done->Signal();
-    });
-    ASSERT_TRUE(task->Run());
-    EXPECT_TRUE(done->Wait(kLongWaitMs));
-}
-
-TEST(VTaskTest, WakeUpEndsSleepEarly) {
-    VRefPtr<VSyncEvent> aboutToSleep = AdoptRef(new VSyncEvent);
-    std::atomic<uint32_t> slept{UINT32_MAX};
-    VRefPtr<VTask> task = MakeTask([&, aboutToSleep] {
-        uint32_t start = VSystem::GetCurrentTime();
-        aboutToSleep->Signal();
-        VTask::Sleep(60000);
-        slept = VSystem::GetCurrentTime() - start;
-    });
-    ASSERT_TRUE(task->Run());
-    ASSERT_TRUE(aboutToSleep->Wait(kLongWaitMs));
-    VSystem::Delay(20);
-    task->WakeUp();
-    ASSERT_TRUE(task->WaitForDeath(kLongWaitMs));
-    EXPECT_LT(slept.load(), 60000U);
-}
-
-TEST(VTaskTest, SeveralWakeUpsBeforeASleepEndOnlyOneSleep) {
-    std::atomic<uint32_t> secondSleep{0};
-    VRefPtr<VSyncEvent> woken = AdoptRef(new VSyncEvent);
+TEST(VTaskTest, SleepEndsOnWakeUpAndWakeUpsDoNotAddUp) {
     VRefPtr<VSyncEvent> go = AdoptRef(new VSyncEvent);
-    VRefPtr<VTask> task = MakeTask([&, woken, go] {
+    VRefPtr<VSyncEvent> asleep = AdoptRef(new VSyncEvent);
+    VRefPtr<VTask> task = MakeTask([go, asleep] {
         go->Wait();
+        VTask::Sleep(0);     // only yields: the wake-ups stay pending
         VTask::Sleep(60000); // ends at once: wake-ups are pending
-        uint32_t start = VSystem::GetCurrentTime();
-        VTask::Sleep(30); // no wake-up left: the full time
-        secondSleep = VSystem::GetCurrentTime() - start;
+        asleep->Signal();
+        VTask::Sleep(60000); // the two wake-ups ended one sleep only
     });
     ASSERT_TRUE(task->Run());
     task->WakeUp();
     task->WakeUp();
     go->Signal();
+    ASSERT_TRUE(asleep->Wait(kLongWaitMs));
+    EXPECT_FALSE(task->WaitForDeath(20));
+    task->WakeUp();
     ASSERT_TRUE(task->WaitForDeath(kLongWaitMs));
-    EXPECT_GE(secondSleep.load(), 30U);
-}
-
-TEST(VTaskTest, SleepOnThreadThatIsNoTaskDoesNothing) {
-    uint32_t elapsed = UINT32_MAX;
-    std::thread other([&] {
-        uint32_t start = VSystem::GetCurrentTime();
-        VTask::Sleep(60000);
-        elapsed = VSystem::GetCurrentTime() - start;
-    });
-    other.join();
-    EXPECT_LT(elapsed, 60000U);
-}
-
-TEST(VTaskTest, SetCurrentDataWithKeyThreeCreatesThreeSlots) {
-    std::vector<void*> seen;
-    int value = 7;
-    VRefPtr<VTask> task = MakeTask([&] {
-        seen.push_back(VTask::GetCurrentData(3));
-        VTask::SetCurrentData(3, &value);
-        for (VTaskDataKey key = 0; key <= 4; ++key)
-            seen.push_back(VTask::GetCurrentData(key));
-    });
-    ASSERT_TRUE(task->Run());
-    ASSERT_TRUE(task->WaitForDeath(kLongWaitMs));
-    std::vector<void*> expected{nullptr, nullptr, nullptr, nullptr, &value, nullptr};
-    EXPECT_EQ(seen, expected);
-}
-
-TEST(VTaskTest, DataOutsideATaskIsIgnored) {
-    void* seen = &seen;
-    std::thread other([&] {
-        int value = 1;
-        VTask::SetCurrentData(1, &value);
-        seen = VTask::GetCurrentData(1);
-    });
-    other.join();
-    EXPECT_EQ(seen, nullptr);
+    std::thread([] { VTask::Sleep(60000); }).join(); // on a thread that is no task: does nothing
 }
 
 std::vector<void*> sDisposed;
 
-TEST(VTaskTest, DataIsPassedToItsKeyDestructorWhenTheTaskEnds) {
+TEST(VTaskTest, DataSlotsAndTheirKeys) {
     VTaskMgr* manager = VTaskMgr::Get();
     sDisposed.clear();
-    VTaskDataKey kept = manager->CreateDataKey([](void* inData) { sDisposed.push_back(inData); });
     VTaskDataKey deleted = manager->CreateDataKey([](void* inData) { sDisposed.push_back(inData); });
+    VTaskDataKey kept = manager->CreateDataKey([](void* inData) { sDisposed.push_back(inData); });
+    EXPECT_TRUE(deleted >= 1 && kept > deleted && manager->CheckDataKey(deleted));
+    EXPECT_FALSE(manager->CheckDataKey(0) || manager->CheckDataKey(kept + 1000));
     int first = 1;
     int second = 2;
+    std::vector<void*> seen;
     VRefPtr<VSyncEvent> stored = AdoptRef(new VSyncEvent);
     VRefPtr<VSyncEvent> go = AdoptRef(new VSyncEvent);
     VRefPtr<VTask> task = MakeTask([&, stored, go] {
-        VTask::SetCurrentData(kept, &first);
-        VTask::SetCurrentData(deleted, &second);
+        seen.push_back(VTask::GetCurrentData(kept));
+        VTask::SetCurrentData(deleted, &first);
+        VTask::SetCurrentData(kept, &second);
+        for (VTaskDataKey key = 0; key <= kept + 1; ++key)
+            seen.push_back(VTask::GetCurrentData(key));
         stored->Signal();
         go->Wait();
     });
     ASSERT_TRUE(task->Run());
     ASSERT_TRUE(stored->Wait(kLongWaitMs));
     manager->DeleteDataKey(deleted);
+    EXPECT_FALSE(manager->CheckDataKey(deleted));
+    EXPECT_TRUE(manager->CheckDataKey(kept));
     go->Signal();
     ASSERT_TRUE(task->WaitForDeath(kLongWaitMs));
-    EXPECT_EQ(sDisposed, std::vector<void*>{&first});
-    manager->DeleteDataKey(kept);
+    std::vector<void*> expected(kept + 3, nullptr);
+    expected[deleted + 1] = &first;
+    expected[kept + 1] = &second;
+    EXPECT_EQ(seen, expected);
+    EXPECT_EQ(sDisposed, std::vector<void*>{&second});   // only keys still in use dispose their data
+    EXPECT_EQ(manager->CreateDataKey(nullptr), deleted); // the freed slot is reused
+    for (VTaskDataKey key : {deleted, kept, VTaskDataKey{0}})
+        manager->DeleteDataKey(key);
 }
 
-TEST(VTaskTest, ThreadIsNamedAfterTheTaskAndItsIdCutTo15Bytes) {
-    std::string comm;
-    VRefPtr<VTask> task = MakeTask([&] {
-        std::ifstream in("/proc/thread-self/comm");
-        std::getline(in, comm);
-    });
-    task->SetName(VString("Logger"));
-    ASSERT_TRUE(task->Run());
-    ASSERT_TRUE(task->WaitForDeath(kLongWaitMs));
-    std::string full = "Logger (id = " + std::to_string(task->GetID()) + ")";
-    EXPECT_EQ(comm, full.substr(0, 15));
-    VString name;
-    task->GetName(name);
-    EXPECT_EQ(name, VString("Logger"));
-}
-
-TEST(VTaskTest, ThreadNameIsCutBetweenCharacters) {
-    EXPECT_EQ(VTask::MakeThreadName(VString("A"), 42), "A (id = 42)");
-    // "é" is two bytes; 14 bytes of "a" plus it would split it at byte 15.
-    std::string cut = VTask::MakeThreadName(VString("aaaaaaaaaaaaaa\xC3\xA9"), 1);
-    EXPECT_EQ(cut, "aaaaaaaaaaaaaa");
-    std::string accents =
-        VTask::MakeThreadName(VString("\xC3\xA9\xC3\xA9\xC3\xA9\xC3\xA9\xC3\xA9\xC3\xA9\xC3\xA9\xC3\xA9"), 1);
-    EXPECT_EQ(accents, "\xC3\xA9\xC3\xA9\xC3\xA9\xC3\xA9\xC3\xA9\xC3\xA9\xC3\xA9");
-}
-
-TEST(VTaskTest, TaskRunsWithItsIdAndItsOwnInternationalManager) {
-    VTaskID seenID = 0;
-    VTask* seenTask = nullptr;
-    VIntlMgr* seenMgr = nullptr;
-    bool seenMain = true;
-    VRefPtr<VTask> task = MakeTask([&] {
-        seenID = VTaskMgr::GetCurrentTaskID();
-        seenTask = VTask::GetCurrent();
-        seenMgr = VIntlMgr::GetDefaultMgr();
-        seenMain = VTask::IsCurrentMain();
-    });
-    ASSERT_TRUE(task->Run());
-    ASSERT_TRUE(task->WaitForDeath(kLongWaitMs));
-    EXPECT_EQ(seenID, task->GetID());
-    EXPECT_GT(seenID, 0);
-    EXPECT_EQ(seenTask, task.Get());
-    EXPECT_EQ(seenMgr, task->GetIntlMgr());
-    EXPECT_NE(seenMgr, VTask::GetMain()->GetIntlMgr());
-    EXPECT_FALSE(seenMain);
-    EXPECT_TRUE(VTask::IsCurrentMain());
-}
-
-TEST(VTaskTest, TaskProcedureReceivesItsTaskAndOwner) {
-    static std::atomic<VTask*> sSeen{nullptr};
-    VObject owner;
-    VRefPtr<VTask> task = AdoptRef(new VTask(&owner, 0, eTaskStylePreemptive, [](VTask* inTask) -> int32_t {
-        sSeen = inTask;
-        return 0;
-    }));
-    EXPECT_EQ(task->GetOwner(), &owner);
-    ASSERT_TRUE(task->Run());
-    ASSERT_TRUE(task->WaitForDeath(kLongWaitMs));
-    EXPECT_EQ(sSeen.load(), task.Get());
-}
-
-/// Records its hooks. With a number of rounds, DoRun stops after that many; with 0 it waits for
-/// messages round after round until the task is killed.
+/// Records its hooks in fTrace: "i" for DoInit, "r" for each DoRun, "m" for a message it posted itself
+/// in the previous round, "d" for DoDeInit; fPrepared tells DoPrepareToDie ran (on the killer's thread). With
+/// a number of rounds, DoRun stops after that many; with 0 it waits for messages round after round until the
+/// task is killed.
 class HookTask : public VTask {
 public:
     explicit HookTask(int inRounds) : fRounds(inRounds) {}
-    std::vector<std::string> fCalls; // written on the task's thread only
-    std::atomic<int> fRunCount{0};
-    std::atomic<bool> fPreparedToDie{false};
+    std::string fTrace; // read once the task is dead
+    std::atomic<bool> fPrepared{false};
 
 protected:
-    void DoInit() override { fCalls.push_back("init"); }
+    void DoInit() override { fTrace += "i"; }
     bool DoRun() override {
-        ++fRunCount;
-        if (fRounds > 0)
-            return fRunCount < fRounds;
-        // Waits for a message or the queue's event, as a task's loop does.
-        VTask::ExecuteMessagesWithTimeout(kLongWaitMs);
-        return true;
+        fTrace += "r";
+        if (fRounds == 0)
+            return VTask::ExecuteMessagesWithTimeout(kLongWaitMs) >= 0;
+        PostMessage([this] { fTrace += "m"; }); // run between the rounds
+        return --fRounds > 0;
     }
-    void DoDeInit() override { fCalls.push_back("deinit"); }
-    void DoPrepareToDie() override { fPreparedToDie = true; }
+    void DoDeInit() override { fTrace += "d"; }
+    void DoPrepareToDie() override { fPrepared = true; }
 
 private:
     int fRounds;
 };
 
-TEST(VTaskTest, HooksRunInOrderUntilDoRunReturnsFalse) {
-    VRefPtr<HookTask> task = AdoptRef(new HookTask(3));
-    ASSERT_TRUE(task->Run());
-    ASSERT_TRUE(task->WaitForDeath(kLongWaitMs));
-    EXPECT_EQ(task->fRunCount.load(), 3);
-    EXPECT_EQ(task->fCalls, (std::vector<std::string>{"init", "deinit"}));
-    EXPECT_TRUE(task->fPreparedToDie.load()); // DoRun returning false kills the task
-}
+TEST(VTaskTest, HooksRunUntilDoRunReturnsFalseOrTheTaskIsKilled) {
+    VRefPtr<HookTask> rounds = AdoptRef(new HookTask(3));
+    ASSERT_TRUE(rounds->Run());
+    ASSERT_TRUE(rounds->WaitForDeath(kLongWaitMs));
+    EXPECT_EQ(rounds->fTrace, "irmrmrd");
+    EXPECT_TRUE(rounds->fPrepared.load());    // DoRun returning false kills the task
+    EXPECT_FALSE(rounds->PostMessage([] {})); // messaging stopped with the task
 
-TEST(VTaskTest, KillAndQueueEventEndAWaitingLoop) {
     VRefPtr<HookTask> task = AdoptRef(new HookTask(0));
     ASSERT_TRUE(task->Run());
-    while (task->fRunCount.load() == 0)
-        VTask::Sleep(1);
-    uint32_t ticks = UINT32_MAX;
-    EXPECT_FALSE(task->IsDying(&ticks));
-    EXPECT_EQ(ticks, 0U);
-    // How a process quits: kill the task, then set its queue's event so its wait ends.
+    // Killed at once, likely before its thread has started: the kill waits for it and is not lost.
+    // Then, as a process quits, the queue's event ends the task's wait for messages.
     task->Kill();
     EXPECT_TRUE(task->IsDying());
-    EXPECT_TRUE(task->fPreparedToDie.load());
     task->SetMessageQueueEvent();
     ASSERT_TRUE(task->WaitForDeath(kLongWaitMs));
-    EXPECT_EQ(task->fCalls.back(), "deinit");
-    EXPECT_FALSE(task->PostMessage([] {})); // messaging stopped with the task
-}
-
-TEST(VTaskTest, ExitEndsTheLoopWithoutPreparingToDie) {
-    class ExitingTask : public VTask {
-    public:
-        std::atomic<bool> fPrepared{false};
-
-    protected:
-        bool DoRun() override {
-            Exit();
-            return true;
-        }
-        void DoPrepareToDie() override { fPrepared = true; }
-    };
-    VRefPtr<ExitingTask> task = AdoptRef(new ExitingTask);
-    ASSERT_TRUE(task->Run());
-    ASSERT_TRUE(task->WaitForDeath(kLongWaitMs));
-    EXPECT_FALSE(task->fPrepared.load());
+    EXPECT_TRUE(task->fPrepared.load());
+    EXPECT_EQ(task->fTrace.front(), 'i');
+    EXPECT_EQ(task->fTrace.back(), 'd');
 }
 
 TEST(VTaskTest, MessagesPostedToTheMainTaskRunOnIt) {
     VTask* main = VTask::GetMain();
-    ASSERT_EQ(VTask::GetCurrent(), main);
-    std::vector<int> order;
-    ASSERT_TRUE(main->PostMessage([&] { order.push_back(1); }));
-    ASSERT_TRUE(main->PostMessage([&] { order.push_back(2); }));
-    EXPECT_EQ(VTask::ExecuteMessagesWithTimeout(0), 2);
-    EXPECT_EQ(order, (std::vector<int>{1, 2}));
-
     std::atomic<VTaskID> ranOn{0};
     VRefPtr<VTask> poster =
         MakeTask([&, main] { main->PostMessage([&] { ranOn = VTaskMgr::GetCurrentTaskID(); }); });
     ASSERT_TRUE(poster->Run());
-    uint32_t start = VSystem::GetCurrentTime();
-    while (ranOn.load() == 0 && VSystem::GetCurrentTime() - start < static_cast<uint32_t>(kLongWaitMs))
-        VTask::ExecuteMessagesWithTimeout(kLongWaitMs);
-    EXPECT_EQ(ranOn.load(), main->GetID());
     ASSERT_TRUE(poster->WaitForDeath(kLongWaitMs));
-}
-
-TEST(VTaskTest, QueueEventEndsAWaitForMessages) {
-    VTask* main = VTask::GetMain();
+    VTask::ExecuteMessagesWithTimeout(0); // unless the wait for its death ran it
+    EXPECT_EQ(ranOn.load(), main->GetID());
+    // The queue's event, set from another task, ends a wait for messages.
     VRefPtr<VTask> setter = MakeTask([main] { main->SetMessageQueueEvent(); });
     ASSERT_TRUE(setter->Run());
-    uint32_t start = VSystem::GetCurrentTime();
     EXPECT_EQ(VTask::ExecuteMessagesWithTimeout(60000), 0);
-    EXPECT_LT(VSystem::GetCurrentTime() - start, 60000U);
     ASSERT_TRUE(setter->WaitForDeath(kLongWaitMs));
 }
 
-TEST(VTaskTest, ThreadCreationFailureReachesTheReporterAndRunFails) {
-    static std::atomic<uint64_t> sReported{0};
-    VTaskMgr::sErrorReporter = [](uint64_t inCode) { sReported = inCode; };
-    // Far beyond the address space: the stack cannot be mapped.
-    VRefPtr<VTask> task = AdoptRef(new VTask(size_t{1} << 50, eTaskStylePreemptive, [] {}));
-    VTaskMgr::sErrorReporter = nullptr;
-    uint64_t code = sReported.load();
-    EXPECT_EQ(code >> 32, 0x504F5358U); // "POSX"
-    EXPECT_NE(code & 0xFFFFFFFFU, 0U);
-    EXPECT_LT(task->GetID(), 0); // no thread id: one from the manager's counter
-    EXPECT_FALSE(task->Run());
-    EXPECT_EQ(task->GetState(), eTaskStateDead);
+TEST(VTaskMgrTest, TaskListWaitForDeathAndPurge) {
+    VTaskMgr* manager = VTaskMgr::Get();
+    VTask* main = manager->GetMainTask();
+    EXPECT_EQ(VTask::GetCurrent(), main);
+    EXPECT_EQ(main->GetID(), static_cast<VTaskID>(getpid())); // the main thread's id is the pid
+    manager->PurgeDeadTasks();
+    int32_t running = manager->GetTaskCount(false);
+    VRefPtr<VSyncEvent> release = AdoptRef(new VSyncEvent);
+    std::atomic<int> onItself{-1};
+    VRefPtr<VTask> task = MakeTask([&, release] {
+        onItself = VTask::GetCurrent()->WaitForDeath(60000) ? 1 : 0; // at once, false
+        release->Wait();
+    });
+    EXPECT_EQ(manager->GetTaskByID(task->GetID()), nullptr); // registered by Run
+    ASSERT_TRUE(task->Run());
+    EXPECT_FALSE(task->WaitForDeath(20));
+    while (task->GetState() == eTaskStateStarting)
+        VTask::Sleep(0);
+    EXPECT_EQ(manager->GetTaskCount(false), running + 1);
+    EXPECT_EQ(manager->GetTaskByID(task->GetID()), task.Get());
+    bool died = false;
+    std::thread waiter([&] { died = task->WaitForDeath(kLongWaitMs); }); // from a thread that is no task
+    release->Signal();
+    waiter.join();
+    EXPECT_TRUE(died && task->WaitForDeath(0));
+    EXPECT_EQ(onItself.load(), 0);
+    EXPECT_EQ(manager->GetTaskCount(false), running);
+    EXPECT_EQ(manager->GetTaskByID(task->GetID()), task.Get()); // dead, still listed
+    manager->PurgeDeadTasks();
+    EXPECT_EQ(manager->GetTaskByID(task->GetID()), nullptr);
+    EXPECT_EQ(task->GetRefCount(), 1); // the list's reference was released
+    // A task that never ran ends its thread when destroyed.
+    std::atomic<bool> ran{false};
+    MakeTask([&] { ran = true; });
+    EXPECT_FALSE(ran.load());
+}
+
+TEST(VTaskMgrTest, ThreadsThatAreNoTasksGetNegativeIds) {
+    VTaskID ids[3] = {0, 0, 0};
+    std::thread([&] { ids[0] = VTaskMgr::GetCurrentTaskID(), ids[1] = VTaskMgr::GetCurrentTaskID(); }).join();
+    std::thread([&] { ids[2] = VTaskMgr::GetCurrentTaskID(); }).join();
+    EXPECT_TRUE(ids[0] < 0 && ids[1] == ids[0] && ids[2] < ids[0]);
 }
 
 } // namespace
