@@ -1,6 +1,6 @@
 // Tests of zq-open: a bundle's executable started detached with the arguments given, and its failures.
 #include "files/VMemoryBuffer.h"
-#include "kernel/runtime/SampleBundle.h"
+#include "kernel/runtime/TestProcess.h"
 #include "process/VProcessLauncher.h"
 #include "support/VTestTempFolder.h"
 
