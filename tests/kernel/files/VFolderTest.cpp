@@ -174,9 +174,9 @@ TEST_F(VFolderTest, ListingsSkipAnEntryThatVanishesAndStopAtOneThatCannotBeRead)
     EXPECT_EQ(FolderAt(fTemp / "missing")->GetElements(elements, kIterateFiles), VE_FILE_NOT_FOUND);
 }
 
-// In a folder holding src/a, src/src/b, App/x, app/ and the links src/self -> "." and into-src -> src/src.
-// Operations: 'f' file copy and 'm' file move onto fTo, 'F' folder copy into fTo under its own name, 'C'
-// contents copy into fTo.
+// In a folder holding src/a, src/src/b, App/x, app/ and the links src/self -> ".", into-src -> src/src and
+// to-a -> src/a. Operations: 'f' file copy and 'm' file move onto fTo, 'F' folder copy into fTo under its own
+// name, 'C' contents copy into fTo.
 struct TargetCase {
     const char* fLabel;
     char fOperation;
@@ -202,6 +202,7 @@ const TargetCase kTargetCases[] = {
     {"folder into itself", 'F', "src", "src", 0, VE_FOLDER_CANNOT_COPY},
     {"contents into a new sub-folder", 'C', "src", "src/new", 0, VE_FOLDER_CANNOT_COPY},
     {"folder into a link to its own sub-folder", 'F', "src", "into-src", 0, VE_FOLDER_CANNOT_COPY},
+    {"file onto a link to itself", 'f', "src/a", "to-a", kCopyOverwrite, VE_FILE_CANNOT_COPY},
     {"folder into one whose name differs only in case", 'F', "App", "app", kCopyOverwrite, VE_OK},
 };
 
@@ -212,6 +213,7 @@ TEST_F(VFolderTest, TargetsThatAreOrHoldOrLieInTheSourceAreRefusedWithNothingCha
     fTemp.MakeFolder("app");
     ASSERT_EQ(::symlink(".", (fTemp / "src/self").c_str()), 0);
     ASSERT_EQ(::symlink("src/src", (fTemp / "into-src").c_str()), 0);
+    ASSERT_EQ(::symlink("src/a", (fTemp / "to-a").c_str()), 0);
     std::vector<std::string> before = TreeOf(fTemp.Path());
     for (const TargetCase& row : kTargetCases) {
         SCOPED_TRACE(row.fLabel);
@@ -346,6 +348,7 @@ TEST_F(VFolderTest, SystemFoldersComeFromTheXdgSettings) {
         EXPECT_EQ(folder ? folder->GetPath().GetPath(FilePathStyle::Posix).ToUTF8() : "(none)", expected)
             << kind;
     }
+    EXPECT_FALSE(ItemExists(env("HOME") + "Desktop")) << "a folder asked for without creation is not made";
     VRefPtr<VFolder> executable = AdoptRef(VFolder::RetainSystemFolder(eFolderExecutable, false));
     ASSERT_TRUE(executable);
     EXPECT_TRUE(executable->Exists());
