@@ -6,15 +6,24 @@
 #include "errors/VErrorBase.h"
 #include "errors/VErrorContext.h"
 #include "files/VFile.h"
+#include "files/VFileErrorCodes.h"
+#include "files/VFileIterator.h"
+#include "files/VFileSystem.h"
 #include "files/VFolder.h"
+#include "files/VFolderIterator.h"
 #include "runtime/VTaskMgr.h"
 #include "support/VTestTempFolder.h"
+#include "support/VTestTrees.h"
+#include "text/VTime.h"
 
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstdlib>
+#include <cstring>
 #include <dirent.h>
 #include <fcntl.h>
+#include <memory>
 #include <string>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -30,6 +39,9 @@ public:
         VErrorBase::Init();
     }
 };
+
+inline const ::testing::Environment* const sFilesEnvironment =
+    ::testing::AddGlobalTestEnvironment(new FilesTestEnvironment);
 
 /// The codes of the errors a guard's context holds, oldest first.
 inline std::vector<VError> Codes(const StErrorContextInstaller& inGuard) {
@@ -67,15 +79,9 @@ inline VRefPtr<VFile> FileAt(const std::string& inPosixPath) {
     return AdoptRef(new VFile(VString(inPosixPath), FilePathStyle::Posix));
 }
 
-/// The item itself exists (lstat).
-inline bool ItemExists(const std::string& inPath) {
-    struct stat info;
-    return ::lstat(inPath.c_str(), &info) == 0;
-}
-
-inline bool IsLink(const std::string& inPath) {
-    struct stat info;
-    return ::lstat(inPath.c_str(), &info) == 0 && S_ISLNK(info.st_mode);
+/// The native text of the path of a file (or folder, with inFolder) at a POSIX path.
+inline std::string NativeOf(const std::string& inPosixPath, bool inFolder = false) {
+    return (inFolder ? FolderAt(inPosixPath)->GetPath() : FileAt(inPosixPath)->GetPath()).GetPath().ToUTF8();
 }
 
 inline std::string LinkText(const std::string& inPath) {
@@ -84,9 +90,22 @@ inline std::string LinkText(const std::string& inPath) {
     return length < 0 ? std::string() : std::string(buffer, static_cast<size_t>(length));
 }
 
-inline unsigned Mode(const std::string& inPath) {
-    struct stat info;
-    return ::lstat(inPath.c_str(), &info) == 0 ? (info.st_mode & 07777) : 0xFFFF;
+/// What the disk holds at each name under inRoot, in one line: "name=content" for a file, "name->target"
+/// for a link, "name/" for a folder, "name?" when there is nothing.
+inline std::string Disk(const std::string& inRoot, std::initializer_list<std::string> inNames) {
+    std::string state;
+    for (const std::string& name : inNames) {
+        std::string path = inRoot + "/" + name;
+        struct stat info;
+        state += (state.empty() ? "" : " ") + name;
+        if (::lstat(path.c_str(), &info) != 0)
+            state += "?";
+        else if (S_ISLNK(info.st_mode))
+            state += "->" + LinkText(path);
+        else
+            state += S_ISDIR(info.st_mode) ? "/" : "=" + ReadFile(path);
+    }
+    return state;
 }
 
 /// One line per item under inRoot, sorted: relative path, kind, permission bits, and a file's content
