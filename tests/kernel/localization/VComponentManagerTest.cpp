@@ -44,7 +44,7 @@ TEST(VComponentManagerTest, LocalizationLanguageTable) {
         StEnvironment messages("LC_MESSAGES", nullptr);
         StEnvironment lang("LANG", row.lang);
         VTestTempFolder bundle;
-        bundle.MakeFolder("Contents/Resources");
+        bundle.MakeFolder("Contents/Resources/Images"); // not a localization
         for (const std::string& localization : row.localizations)
             bundle.MakeFolder("Contents/Resources/" + localization + ".lproj");
         if (row.developmentRegion != nullptr)

@@ -135,6 +135,9 @@ TEST(VLocalizationManagerTest, GroupsGiveListsKeysAndBags) {
     ASSERT_EQ(dialogs.size(), 1u);
     EXPECT_EQ(dialogs[0], dialog.Get());
     dialogs[0]->Release();
+    manager->ClearLocalizations();
+    EXPECT_EQ(Text(*manager, "e1"), "<none>");
+    EXPECT_EQ(manager->RetainGroupBag(VString("Dialog")), nullptr);
 }
 
 TEST(VLocalizationManagerTest, ErrorTextsAndLocalizedSentences) {
@@ -174,18 +177,37 @@ TEST(VLocalizationManagerTest, ErrorTextsAndLocalizedSentences) {
 }
 
 TEST(VLocalizationManagerTest, StringsFilesFillTheKeyTable) {
-    VTestTempFolder folder;
-    const char16_t kUTF16[] =
-        u"\xFEFF\"k1\" = \"v\xE9\";\r\n\"k2\"=\"a\" = \"b\";\nk3 = \"three\";\n\"k4\" = \"\";\n";
-    std::string utf16(reinterpret_cast<const char*>(kUTF16), sizeof(kUTF16) - sizeof(char16_t));
-    VFile file(FilePath(folder.WriteFile("Localizable.strings", utf16)));
-    VRefPtr<VLocalizationManager> manager = MakeManager();
-    Load(*manager, Xliff("fr", Unit("k1", "old")));
-    EXPECT_EQ(manager->LoadFile(&file, false), VE_LOCALIZATION_UNSUPPORTED_FILE);
-    EXPECT_EQ(Text(*manager, "k1"), "v\xC3\xA9") << "strings files replace";
-    EXPECT_EQ(Text(*manager, "k2"), "<none>");
-    EXPECT_EQ(Text(*manager, "k3"), "three");
-    EXPECT_EQ(Text(*manager, "k4"), "<none>");
+    const char16_t kText[] =
+        u"\"k1\" = \"v\xE9\";\r\n\"k2\"=\"a\" = \"b\";\nk3 = \"three\";\n\"k4\" = \"\";\n\"k5\" = \"end\";";
+    std::u16string text(kText);
+    auto bytes = [&](bool inBOM, bool inBigEndian) {
+        std::string out = inBOM ? (inBigEndian ? "\xFE\xFF" : "\xFF\xFE") : "";
+        for (char16_t c : text) {
+            char high = static_cast<char>(c >> 8), low = static_cast<char>(c & 0xFF);
+            out += inBigEndian ? std::string{high, low} : std::string{low, high};
+        }
+        return out;
+    };
+    std::string utf8 = VString(kText).ToUTF8();
+    const std::pair<const char*, std::string> cases[] = {
+        {"UTF-16 with a byte-order mark", bytes(true, false)},
+        {"UTF-16 little-endian without mark", bytes(false, false)},
+        {"UTF-16 big-endian without mark", bytes(false, true)},
+        {"UTF-8", utf8},
+    };
+    for (const auto& [label, content] : cases) {
+        SCOPED_TRACE(label);
+        VTestTempFolder folder;
+        VFile file(FilePath(folder.WriteFile("Localizable.strings", content)));
+        VRefPtr<VLocalizationManager> manager = MakeManager();
+        Load(*manager, Xliff("fr", Unit("k1", "old")));
+        EXPECT_EQ(manager->LoadFile(&file, false), VE_LOCALIZATION_UNSUPPORTED_FILE);
+        EXPECT_EQ(Text(*manager, "k1"), "v\xC3\xA9") << "strings files replace";
+        EXPECT_EQ(Text(*manager, "k2"), "<none>");
+        EXPECT_EQ(Text(*manager, "k3"), "three");
+        EXPECT_EQ(Text(*manager, "k4"), "<none>");
+        EXPECT_EQ(Text(*manager, "k5"), "end") << "the last line needs no line feed";
+    }
 }
 
 TEST(VLocalizationManagerTest, BrokenFilesAreReportedWithTheirPositionAndKeepWhatCameBefore) {
@@ -266,4 +288,16 @@ TEST(VLocalizationManagerTest, BundleFoldersOfTheLanguageAreLoadedAndUpdated) {
     EXPECT_EQ(manager->ScanAndLoadFolder(&missing, false), VE_FILE_NOT_FOUND);
     EXPECT_EQ(manager->LoadFile(&text, false), VE_LOCALIZATION_UNSUPPORTED_FILE);
     EXPECT_FALSE(manager->LoadDefaultLocalizationFoldersForComponentOrPlugin(&missing));
+}
+
+TEST(VLocalizationManagerTest, ExternalEntitiesAreNeverRead) {
+    VTestTempFolder folder;
+    std::string text = Xliff("fr", Unit("k", "[&outside;]"));
+    text.insert(text.find("<xliff"), "<!DOCTYPE xliff [<!ENTITY outside SYSTEM \"file://" +
+                                         folder.WriteFile("secret.txt", "secret") + "\">]>\n");
+    VRefPtr<VLocalizationManager> manager = MakeManager();
+    StErrorContextInstaller errors;
+    Load(*manager, text);
+    EXPECT_EQ(Text(*manager, "k").find("secret"), std::string::npos) << Text(*manager, "k");
+    errors.GetContext()->Flush();
 }

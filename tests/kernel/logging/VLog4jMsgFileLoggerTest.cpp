@@ -136,19 +136,31 @@ TEST_F(VLog4jMsgFileLoggerTest, LinesFollowTheLayoutWithoutDebugPausedOrStoppedR
     Log("Done");
     Log("debug", EML_Debug);
     fLogger->Flush();
+    // Each batch reaches the file when it is delivered: another reader sees it while the writer runs.
+    EXPECT_EQ(Lines(fFolder / "log_1.txt").size(), 1u);
     writer.Pause();
     Log("paused");
     fLogger->Flush();
     writer.Resume();
+    // Lines written by hand; no source or message is an empty one.
+    writer.Log("Direct", EML_Warning, "by hand");
+    writer.Log(nullptr, EML_Information, nullptr);
+    writer.Log(VString("Wide"), EML_Fatal, VString("w"));
     Log("Failed", EML_Error);
     writer.Stop();
     Log("stopped");
     fLogger->Flush();
     std::vector<std::string> lines = Lines(fFolder / "log_1.txt");
-    ASSERT_EQ(lines.size(), 2u);
+    ASSERT_EQ(lines.size(), 5u);
     const std::regex layout(R"(\d+ \d{4}-\d\d-\d\dT\d\d:\d\d:\d\d\.\d{3} \[Main\] (INFO|ERROR) - \w+ \(\))");
     EXPECT_TRUE(std::regex_match(lines[0], layout)) << lines[0];
-    EXPECT_NE(lines[1].find(" [Main] ERROR - Failed ()"), std::string::npos) << lines[1];
+    const char* const ends[] = {" [Direct] WARN - by hand", " [] INFO - ", " [Wide] FATAL - w",
+                                " [Main] ERROR - Failed ()"};
+    for (size_t i = 1; i < lines.size(); ++i)
+        EXPECT_TRUE(lines[i].ends_with(ends[i - 1])) << lines[i];
+    // A level out of the table is named as information.
+    EXPECT_STREQ(VLog4jMsgFileLogger::GetMessageLevelName(99), "INFO");
+    EXPECT_STREQ(VLog4jMsgFileLogger::GetMessageLevelName(-1), "INFO");
 }
 
 TEST_F(VLog4jMsgFileLoggerTest, SequenceNumbersAreSharedByEveryWriter) {
