@@ -26,40 +26,14 @@ tool=$(realpath "$build")/bench/files/tree_bench
 loop=${LOOP:-1}
 [[ $loop == 0 || $(id -u) -eq 0 ]] || { echo "bench-tree: must run as root (mount -o loop)" >&2; exit 1; }
 
-work=$(mktemp -d "${IMAGE_DIR:-/tmp}/bench-tree.XXXXXX")
-mnt=$work/mnt
-device=
-cleanup() {
-    mountpoint -q "$mnt" && umount "$mnt"
-    [[ -n $device ]] && losetup -d "$device" 2>/dev/null
-    rm -rf "$work"
-}
-trap cleanup EXIT
-
-mkdir "$mnt"
-if [[ $loop != 0 ]]; then
-    truncate -s 4G "$work/fs.img"
-    mkfs.ext4 -q "$work/fs.img"
-    device=$(losetup --direct-io="$([[ ${DIRECT_IO:-1} != 0 ]] && echo on || echo off)" -f --show "$work/fs.img")
-    mount "$device" "$mnt"
-fi
+source "$(dirname "$0")/bench-image.sh"
+bench_image bench-tree "$loop" "${DIRECT_IO:-1}"
 "$tool" generate "$mnt/source"
 sync
 echo "tree: $(find "$mnt/source" -type f | wc -l) files, $(find "$mnt/source" -type d | wc -l) folders," \
     "$(find "$mnt/source" -type l | wc -l) links, $(du -sm "$mnt/source" | cut -f1) MB; $runs runs;" \
     "threads=$threads; $(nproc) processors; $([[ $loop == 0 ]] && echo "no image, in $(df --output=fstype "$mnt" | tail -1)" || echo "ext4 image, direct I/O ${DIRECT_IO:-1}")"
 
-# Milliseconds taken by the command.
-timed() {
-    sync
-    local start end
-    start=$(date +%s%N)
-    "$@"
-    end=$(date +%s%N)
-    echo $(((end - start) / 1000000))
-}
-median() { printf '%s\n' "$@" | sort -n | awk '{ v[NR] = $1 } END { print (NR % 2) ? v[(NR + 1) / 2] : (v[NR / 2] + v[NR / 2 + 1]) / 2 }'; }
-ratio() { awk -v a="$1" -v b="$2" 'BEGIN { printf "%.2f", a / b }'; }
 
 copy_tree() { "$tool" copy "$mnt/source" "$mnt/copy" "$threads"; }
 copy_folder() { "$tool" vcopy "$mnt/source" "$mnt/copy"; }

@@ -21,20 +21,8 @@ for program in "$updater" "$tool"; do
 done
 [[ $(id -u) -eq 0 ]] || { echo "bench-update: must run as root (mount -o loop)" >&2; exit 1; }
 
-work=$(mktemp -d "${IMAGE_DIR:-/tmp}/bench-update.XXXXXX")
-mnt=$work/mnt
-device=
-cleanup() {
-    mountpoint -q "$mnt" && umount "$mnt"
-    [[ -n $device ]] && losetup -d "$device" 2>/dev/null
-    rm -rf "$work"
-}
-trap cleanup EXIT
-mkdir "$mnt"
-truncate -s 4G "$work/fs.img"
-mkfs.ext4 -q "$work/fs.img"
-device=$(losetup --direct-io=on -f --show "$work/fs.img")
-mount "$device" "$mnt"
+source "$(dirname "$0")/bench-image.sh"
+bench_image bench-update
 
 # The user's home (and so the trash the updater uses for items of the image) lies on the image.
 export HOME=$mnt/home XDG_DATA_HOME=$mnt/home/.local/share
@@ -59,16 +47,6 @@ echo "bundle: $(find "$mnt/new/Bench.app" -type f | wc -l) files, $(find "$mnt/n
     "folders, $(find "$mnt/new/Bench.app" -type l | wc -l) links, $(du -sm "$mnt/new/Bench.app" | cut -f1) MB;" \
     "$runs runs; $(nproc) processors; ext4 image, direct I/O"
 
-timed() {
-    sync
-    local start end
-    start=$(date +%s%N)
-    "$@"
-    end=$(date +%s%N)
-    echo $(((end - start) / 1000000))
-}
-median() { printf '%s\n' "$@" | sort -n | awk '{ v[NR] = $1 } END { print (NR % 2) ? v[(NR + 1) / 2] : (v[NR / 2] + v[NR / 2 + 1]) / 2 }'; }
-ratio() { awk -v a="$1" -v b="$2" 'BEGIN { printf "%.2f", a / b }'; }
 
 update_updater() {
     "$updater" --pid=-1 --silent "$mnt/apps/Bench.app" "$mnt/new/Bench.app" ||
