@@ -1,10 +1,13 @@
-// Shared helpers of the JSON tests: the error layer brought up, values as text, parses with their reports.
+// Shared helpers of the JSON tests: the error layer brought up, values as text, parses with their
+// reports, work on a task.
 #pragma once
 
 #include "bags/VValueBag.h"
 #include "errors/StErrorContextInstaller.h"
 #include "errors/VErrorContext.h"
 #include "kernel/errors/ErrorsTestEnvironment.h"
+#include "runtime/VTask.h"
+#include "runtime/VTaskMgr.h"
 #include "json/VJSONArray.h"
 #include "json/VJSONErrorCodes.h"
 #include "json/VJSONImporter.h"
@@ -14,6 +17,7 @@
 
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <string>
 
 namespace vkit::testing {
@@ -50,10 +54,11 @@ inline std::string ErrorsOf(const VErrorContext& inContext) {
     return text;
 }
 
-/// Parses a UTF-16 text: the value as JSONOf, " !" when the parse failed, and the errors it pushed.
-inline std::string ParseText(const VString& inText, uint32_t inOptions = 0, const char* inSource = nullptr) {
+/// Parses a UTF-8 text: the value as JSONOf, " !" when the parse failed, and the errors it pushed.
+inline std::string Parse(const std::string& inText, uint32_t inOptions = 0, const char* inSource = nullptr) {
     StErrorContextInstaller errors(false);
-    VJSONImporter importer(inText, inOptions);
+    VString text(inText.data(), inText.size());
+    VJSONImporter importer(text, inOptions);
     if (inSource != nullptr)
         importer.SetSourceName(VString(inSource));
     VJSONValue value(1.0);
@@ -61,16 +66,20 @@ inline std::string ParseText(const VString& inText, uint32_t inOptions = 0, cons
     return JSONOf(value) + (result == VE_OK ? "" : " !") + ErrorsOf(*errors.GetContext());
 }
 
-/// Parses a UTF-8 text.
-inline std::string Parse(const std::string& inText, uint32_t inOptions = 0) {
-    return ParseText(VString(inText.data(), inText.size()), inOptions);
-}
-
 /// The value of a JSON text that must parse.
 inline VJSONValue Parsed(const std::string& inText) {
     VJSONValue value;
     EXPECT_EQ(VJSONImporter::ParseString(VString(inText.c_str()), value), VE_OK) << inText;
     return value;
+}
+
+/// Runs a function on a task of the default stack size and waits for it.
+inline void RunOnTask(std::function<void()> inFunction) {
+    VTask* task = new VTask(0, eTaskStylePreemptive, std::move(inFunction));
+    ASSERT_TRUE(task->Run());
+    ASSERT_TRUE(task->WaitForDeath(-1));
+    task->Release();
+    VTaskMgr::Get()->PurgeDeadTasks(); // the manager joins the finished thread
 }
 
 /// A value's GetString as UTF-8.

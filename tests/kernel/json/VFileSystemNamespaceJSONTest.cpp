@@ -23,9 +23,10 @@ namespace {
 /// namespace with their roots (" w" when writable), then "|" and the errors pushed.
 std::string Load(const std::string& inContent, bool inWrite = true) {
     VTestTempFolder folder;
-    auto place = [&folder](std::string ioText) {
-        for (size_t at = ioText.find('@'); at != std::string::npos; at = ioText.find('@', at + 1))
-            ioText.replace(at, 1, folder.Path());
+    auto replace = [](std::string ioText, const std::string& inFrom, const std::string& inTo) {
+        for (size_t at = ioText.find(inFrom); at != std::string::npos;
+             at = ioText.find(inFrom, at + inTo.size()))
+            ioText.replace(at, inFrom.size(), inTo);
         return ioText;
     };
     VRefPtr<VFileSystemNamespace> parent = AdoptRef(new VFileSystemNamespace);
@@ -37,7 +38,7 @@ std::string Load(const std::string& inContent, bool inWrite = true) {
     }
     std::string path = folder / "fileSystems.json";
     if (inWrite)
-        folder.WriteFile("fileSystems.json", place(inContent));
+        folder.WriteFile("fileSystems.json", replace(inContent, "@", folder.Path()));
     StErrorContextInstaller errors(false);
     VRefPtr<VFile> file = AdoptRef(new VFile(VFilePath(VString(path.c_str()), FilePathStyle::Posix)));
     VError result = names->LoadFromDefinitionFile(file.Get());
@@ -58,9 +59,7 @@ std::string Load(const std::string& inContent, bool inWrite = true) {
         errors.GetContext()->GetLast()->GetErrorDescription(description);
         outcome += " (" + description.ToUTF8() + ")";
     }
-    for (size_t at = outcome.find(folder.Path()); at != std::string::npos; at = outcome.find(folder.Path()))
-        outcome.replace(at, folder.Path().size(), "@");
-    return outcome;
+    return replace(outcome, folder.Path(), "@");
 }
 
 TEST(VFileSystemNamespaceJSONTest, DefinitionFiles) {
@@ -91,14 +90,7 @@ TEST(VFileSystemNamespaceJSONTest, DefinitionFiles) {
     };
     for (const auto& [content, expected] : cases)
         EXPECT_EQ(Load(content), expected) << content;
-    std::string missing = Load("", false);
-    EXPECT_EQ(missing.substr(0, 17), "687 base=@/base/ ");
-    EXPECT_NE(missing.find(" 687 (Cannot read"), std::string::npos) << missing;
-
-    VRefPtr<VFileSystemNamespace> names = AdoptRef(new VFileSystemNamespace);
-    StErrorContextInstaller errors(false);
-    EXPECT_EQ(names->LoadFromDefinitionFile(nullptr), VE_UNKNOWN_ERROR);
-    EXPECT_EQ(ErrorsOf(*errors.GetContext()), " 1");
+    EXPECT_NE(Load("", false).find(" 687 (Cannot read"), std::string::npos); // a missing file
 }
 
 } // namespace

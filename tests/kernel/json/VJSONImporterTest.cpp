@@ -2,8 +2,6 @@
 #include "JSONTestSupport.h"
 
 #include "files/VFile.h"
-#include "runtime/VTask.h"
-#include "runtime/VTaskMgr.h"
 #include "support/VTestTempFolder.h"
 
 #include <gtest/gtest.h>
@@ -30,31 +28,23 @@ TEST(VJSONImporterTest, Table) {
     const std::string value = R"('" 0-9 null true false { [')", element = R"('" 0-9 null true false { [ ]')";
     const Case cases[] = {
         {R"({"a":1,})", 0, R"({"a":1} ! 553 '}' 550 at 1:8)"},
-        {R"([1,2,])", 0, R"([1,2] ! 553 ']' 550 at 1:6)"},
         {R"( { "a" : [ ] , "b" : { } } )", 0, R"({"a":[],"b":{}})"},
         {R"({a:1})", 0, R"({"a":1})"},
         {R"({a:1})", kStrict, R"({} ! 551 'a' '"' 550 at 1:2)"},
         {R"([1 2])", 0, R"([1] ! 551 '2' '] ,' 550 at 1:4)"},
         {R"({"a":1 "b":2})", 0, R"({"a":1} ! 551 'b' '} ,' 550 at 1:8)"},
         {R"({,})", 0, R"({} ! 551 ',' '" }' 550 at 1:2)"},
-        {R"({"a":1,,})", 0, R"({"a":1} ! 551 ',' '"' 550 at 1:8)"},
         {R"([,1])", 0, "[] ! 551 ',' " + element + " 550 at 1:2"},
-        {R"([1,,])", 0, "[1] ! 551 ',' " + value + " 550 at 1:4"},
         {R"({"a":})", 0, "{} ! 551 '}' " + value + " 550 at 1:6"},
-        {R"(])", 0, "undefined ! 551 ']' " + value + " 550 at 1:1"},
         // Where a colon is expected only the first character there is shown.
         {R"({"a" 123})", 0, R"({} ! 551 '1' ':' 550 at 1:6)"},
-        {R"({"a"  "long"})", 0, R"({} ! 551 '"' ':' 550 at 1:7)"},
         {R"({"a"  )", 0, R"({} ! 554 '' ':' 550 at 1:7)"},
         // Bare words: strings in lenient mode, ending at a delimiter.
         {R"(hello)", 0, R"("hello")"},
         {"null", kStrict, "null"},
         {"[null, true, false, nullx, True, .5, +1, h\xC3\xA9llo]", 0,
          "[null,true,false,\"nullx\",\"True\",\".5\",\"+1\",\"h\xC3\xA9llo\"]"},
-        {R"({a:b,c:d})", 0, R"({"a":"b","c":"d"})"},
         {R"(hello)", kStrict, "undefined ! 551 'hello' " + value + " 550 at 1:1"},
-        {R"({"a":hello})", kStrict, "{} ! 551 'hello' " + value + " 550 at 1:6"},
-        {R"([hello])", kStrict, "[] ! 551 'hello' " + element + " 550 at 1:2"},
         {R"([1, hello])", kStrict, "[1] ! 551 'hello' " + element + " 550 at 1:5"},
         {R"([null,true,false])", kStrict, R"([null,true,false])"},
         {R"([1, 01])", 0, R"([1] ! 551 '01' '+- 0-9 eE' 550 at 1:5)"},
@@ -63,9 +53,7 @@ TEST(VJSONImporterTest, Table) {
          "[\"\xC3\xA9\xC3\x89\",\"x\",\"\\\"\\\\/\",\"\\b\\f\\n\\r\\t\",\"uZZ12\",\"u12\"]"},
         {std::string("\"a\0b\tc\x01\"", 8), 0, R"("ab\tc\u0001")"},
         // Lines count line feeds or carriage returns, whichever are more; positions the first non-blank.
-        {"[\n1,\n    x]", kStrict, "[1] ! 551 'x' " + element + " 550 at 3:5"},
         {"  }", 0, "undefined ! 551 '}' " + value + " 550 at 1:3"},
-        {"[\r1,\r    x]", kStrict, "[1] ! 551 'x' " + element + " 550 at 3:5"},
         {"[\r\n1,\r\n    x]", kStrict, "[1] ! 551 'x' " + element + " 550 at 3:6"},
         {"[\n\n\r1,\n  x]", kStrict, "[1] ! 551 'x' " + element + " 550 at 4:3"},
         // Unterminated strings.
@@ -73,33 +61,25 @@ TEST(VJSONImporterTest, Table) {
         {R"("a\u00e9\)", 0, "\"a\xC3\xA9\""},
         {R"({"a":"xyz)", 0, R"({"a":"xyz"} ! 554 '' '} ,' 550 at 1:10)"},
         {"[1,\n  \"abc", kStrict, R"([1] ! 552 '"' 550 at 2:3)"},
-        {R"({"a" "b)", kStrict, R"({} ! 552 '"' 550 at 1:6)"},
         {"\"abc", kStrict, R"(undefined ! 552 '"' 550 at 1:1)"},
         // An empty text; the end of the text.
         {"", 0, "undefined ! 554 '' " + value + " 550 at 1:1"},
-        {"  \t ", 0, "undefined ! 554 '' " + value + " 550 at 1:5"},
-        {"\n\n  ", 0, "undefined ! 554 '' " + value + " 550 at 3:3"},
         {"[1,", 0, "[1] ! 554 '' " + value + " 550 at 1:4"},
         // Only the first value is read; a repeated name replaces the earlier value, in its place.
         {"1 2 garbage ]", 0, "1"},
-        {"{} {", 0, "{}"},
         {R"({"a":1,"b":2,"a":3})", 0, R"({"a":3,"b":2})"},
         // After an error the outermost container holds its complete members only.
         {R"({"a":1,"b":[1,2,3],"c":[4,],"d":5})", 0, R"({"a":1,"b":[1,2,3]} ! 553 ']' 550 at 1:27)"},
-        {"[[1 2]]", 0, "[] ! 551 '2' '] ,' 550 at 1:5"},
         {"[1 2]", kUndefined, "undefined ! 551 '2' '] ,' 550 at 1:4"},
         {"[1]", kUndefined, "[1]"},
         {"[1 2]", kQuiet, "[1] !"},
-        {"01", kQuiet, "undefined !"},
         {"[1,]", kQuiet, "[1] ! 553 ']' 550 at 1:4"},
-        {"\"a", kQuiet | kStrict, R"(undefined ! 552 '"' 550 at 1:1)"},
-    };
+        {"\"a", kQuiet | kStrict, R"(undefined ! 552 '"' 550 at 1:1)"}};
     for (const Case& c : cases) {
         SCOPED_TRACE(c.fText);
         EXPECT_EQ(Parse(c.fText, c.fOptions), c.fOutcome);
     }
-    EXPECT_EQ(ParseText(VString("[1 2]"), 0, "/etc/client.json"),
-              "[1] ! 551 '2' '] ,' 550 at /etc/client.json, 1:4");
+    EXPECT_EQ(Parse("[1 2]", 0, "/etc/client.json"), "[1] ! 551 '2' '] ,' 550 at /etc/client.json, 1:4");
 }
 
 TEST(VJSONImporterTest, Numbers) {
@@ -108,18 +88,13 @@ TEST(VJSONImporterTest, Numbers) {
         {"-0.5E-2", -0.005},
         {"2e\xE2\x88\x92"
          "2",
-         0.02}, // Unicode minus in the exponent
-        {"0", 0},
+         0.02}, // Unicode minus
         {"-0", -0.0},
-        {"0.1", 0.1},
-        {"123456789012345", 123456789012345.0},
         {"12345678901234567890", 12345678901234567890.0},
-        {"-9007199254740993", -9007199254740992.0}, // rounded to nearest even
+        {"-9007199254740993", -9007199254740992.0}, // nearest even
         {"1e400", INFINITY},
-        {"-1e400", -INFINITY},
         {"1e-400", 0},
-        {"4.9406564584124654e-324", 4.9406564584124654e-324},
-    };
+        {"4.9406564584124654e-324", 4.9406564584124654e-324}};
     for (const auto& [text, number] : cases) {
         VJSONValue value;
         EXPECT_EQ(VJSONImporter::ParseString(VString(text), value), VE_OK) << text;
@@ -137,34 +112,24 @@ TEST(VJSONImporterTest, NestingIsLimited) {
     for (int i = 0; i < 100000; ++i)
         objects += "{\"a\":";
     EXPECT_EQ(Parse(objects), "{} ! 555 550 at 1:" + std::to_string(limit * 5 + 1));
-    EXPECT_EQ(Parse(std::string(limit + 1, '[')), "[] ! 555 550 at 1:" + std::to_string(limit + 1));
     // Values nested to the limit are read, written and destroyed recursively: that must fit the stack of
     // a task of the default size, not only the main thread's.
     std::string text = "1";
     for (size_t i = 0; i < limit / 2; ++i)
         text = "[{\"a\":" + text + "}]";
     std::string written;
-    VTask* task = new VTask(0, eTaskStylePreemptive, [&] { written = Parse(text); });
-    ASSERT_TRUE(task->Run());
-    ASSERT_TRUE(task->WaitForDeath(-1));
-    task->Release();
-    VTaskMgr::Get()->PurgeDeadTasks(); // the manager joins the finished thread
+    RunOnTask([&] { written = Parse(text); });
     EXPECT_EQ(written, text);
 }
 
-TEST(VJSONImporterTest, LongContainersAndRepeatedNames) {
-    // Long containers take their members in batches; names are shared between objects.
-    std::string array = "[", objects = "[";
+TEST(VJSONImporterTest, LongContainers) {
+    // Long containers take their members in batches.
+    std::string array = "[", object = "{";
     for (int i = 0; i < 3000; ++i) {
         array += (i ? "," : "") + std::to_string(i);
-        objects +=
-            std::string(i ? "," : "") + "{\"n" + std::to_string(i % 300) + "\":" + std::to_string(i) + "}";
+        object += std::string(i ? "," : "") + "\"p" + std::to_string(i) + "\":" + std::to_string(i);
     }
     EXPECT_EQ(Parse(array + "]"), array + "]");
-    EXPECT_EQ(Parse(objects + "]"), objects + "]");
-    std::string object = "{";
-    for (int i = 0; i < 3000; ++i)
-        object += std::string(i ? "," : "") + "\"p" + std::to_string(i) + "\":" + std::to_string(i);
     EXPECT_EQ(Parse(object + ",}"), object + "} ! 553 '}' 550 at 1:" + std::to_string(object.size() + 2));
 }
 
