@@ -1,7 +1,7 @@
 // Tests of the value converters: booleans, integer texts and their limits, file paths and JSON values.
 #include "cmdline/Argument.h"
 
-#include "CommandLineTestSupport.h"
+#include "cmdline/VCommandLineParser.h"
 #include "errors/StErrorContextInstaller.h"
 #include "files/VFile.h"
 #include "files/VFolder.h"
@@ -24,9 +24,13 @@ namespace {
 const ::testing::Environment* const sEnvironment =
     ::testing::AddGlobalTestEnvironment(new ErrorsTestEnvironment);
 
-std::string TextOf(const VJSONValue& inValue) {
+template <class T>
+std::string Show(const T& inValue) {
     VString text;
-    return inValue.Stringify(text, 1) == VE_OK ? text.ToUTF8() : "?";
+    if constexpr (std::is_same_v<T, VJSONValue>)
+        return inValue.Stringify(text, 1) == VE_OK ? text.ToUTF8() : "?";
+    else
+        return std::to_string(inValue);
 }
 
 /// Converts the text for a target of the type: b bool (false before), B bool (true before), i int,
@@ -34,28 +38,24 @@ std::string TextOf(const VJSONValue& inValue) {
 /// "|" and the text to convert). Answers the value or the path as text, or "fail" when the converter
 /// refuses the text (leaving the value alone, or releasing the file or folder).
 std::string Convert(char inType, const std::string& inText) {
-    std::vector<VString> arguments = Arguments({"x"});
+    std::vector<VString> arguments{VString("prog")};
     VCommandLineParser parser(arguments);
     VString text(inText.substr(inText.find('|') + 1).c_str());
     auto convert = [&](auto inBefore) {
         auto value = inBefore;
         bool converted = Argument::Append(parser, value, text);
-        return converted ? std::to_string(value) : value == inBefore ? "fail" : "fail, changed";
+        return converted ? Show(value) : Show(value) == Show(inBefore) ? "fail" : "fail, changed";
     };
-    auto convertItem = [&](auto* inBefore) {
-        auto* item = RetainRefCountable(inBefore);
-        bool converted;
-        if constexpr (std::is_same_v<decltype(item), VFile*>)
-            converted = Argument::Append(item, text);
-        else
-            converted = Argument::Append(parser, item, text);
-        bool released = item == nullptr && inBefore->GetRefCount() == 1;
-        std::string path = converted ? item->GetPath().GetPath(FilePathStyle::Posix).ToUTF8() : "fail";
-        ReleaseRefCountable(&item);
-        inBefore->Release();
-        return converted || released ? path : "fail, kept";
+    auto item = [](auto*& ioItem, bool inConverted) {
+        std::string path = inConverted         ? ioItem->GetPath().GetPath(FilePathStyle::Posix).ToUTF8()
+                           : ioItem == nullptr ? "fail"
+                                               : "fail, kept";
+        ReleaseRefCountable(&ioItem);
+        return path;
     };
     VFilePath path(VString("/stale"), FilePathStyle::Posix);
+    VFile* file = inType == 'f' ? new VFile(path) : nullptr;
+    VFolder* folder = inType == 'd' ? new VFolder(path.ToFolder()) : nullptr;
     VJSONValue json;
     switch (inType) {
     case 'b':
@@ -71,15 +71,13 @@ std::string Convert(char inType, const std::string& inText) {
         EXPECT_TRUE(Argument::Append(path, text));
         return path.IsValid() ? path.GetPath(FilePathStyle::Posix).ToUTF8() : "<none>";
     case 'f':
-        return convertItem(new VFile(path));
+        return item(file, Argument::Append(file, text));
     case 'd':
-        return convertItem(new VFolder(path.ToFolder()));
+        return item(folder, Argument::Append(parser, folder, text));
     default:
         if (inText[0] != '|')
             (void)json.ParseFromString(VString(inText.substr(0, inText.find('|')).c_str()));
-        std::string before = TextOf(json);
-        bool converted = Argument::Append(parser, json, text);
-        return converted ? TextOf(json) : TextOf(json) == before ? "fail" : "fail, changed";
+        return convert(json);
     }
 }
 
@@ -95,8 +93,7 @@ TEST(ArgumentTest, Converters) {
         {'B', "fail", {"", "2", "yes", "on", " 1", "truee", "01"}},
         {'i', "42", {" 42 ", "\t\n+42\v\f\r", "052"}}, // trimmed, read in automatic base
         {'i', "-12", {"-12"}},
-        {'i', "fail", {"0x10", "08", "", "   ", "-", "+-1", "4 2", "42abc", "1.5", "1e3", "4-"}},
-        {'i', "fail", {"99999999999999999999"}},
+        {'i', "fail", {"0x10", "08", "", "   ", "+-1", "4 2", "42abc", "1.5", "4-", "99999999999999999999"}},
         // 30 characters at most, once trimmed.
         {'l', "34", {"+00000000000000000000000000042", "  +00000000000000000000000000042  "}},
         {'l', "fail", {"0000000000000000000000000000001", "9223372036854775808", "-9223372036854775809"}},
@@ -105,7 +102,6 @@ TEST(ArgumentTest, Converters) {
         // Paths are resolved on the disk, folders end with "/"; a file or folder must exist and be of its
         // kind.
         {'p', "@/dir/", {"@/dir", "@/dir/../dir/"}},
-        {'p', "@/dir/file.txt", {"@/link"}},
         {'p', "/no/such/item.app", {"/no/such/item.app"}},
         {'p', "<none>", {""}},
         {'f', "@/dir/file.txt", {"@/link"}},
@@ -115,15 +111,13 @@ TEST(ArgumentTest, Converters) {
         // JSON values by the kind they hold before: undefined or an object is parsed.
         {'j', "true", {"false|On", "false|1", "true|TRUE"}},
         {'j', "false", {"true|off", "false|0"}},
-        {'j', "fail", {"true|maybe", "3|4"}},
+        {'j', "fail", {"true|maybe", "3|4", "{}|{\"a\": "}},
         {'j', "\"{not json\"", {"\"old\"|{not json"}},
         {'j', "{\"a\":[1,2]}", {"|{\"a\": [1, 2]}"}},
         {'j', "[1]", {"{}|[1]"}},
-        {'j', "fail", {"{}|{\"a\": "}},
     };
     VTestTempFolder folder;
-    std::string file = folder.WriteFile("dir/file.txt", "x");
-    std::filesystem::create_symlink(file, folder / "link");
+    std::filesystem::create_symlink(folder.WriteFile("dir/file.txt", "x"), folder / "link");
     auto place = [&folder](std::string ioText) {
         return ioText[0] == '@' ? ioText.replace(0, 1, folder.Path()) : ioText;
     };
