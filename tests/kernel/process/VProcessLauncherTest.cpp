@@ -2,6 +2,7 @@
 #include "process/VProcessLauncher.h"
 
 #include "errors/StErrorContextInstaller.h"
+#include "errors/VErrorContext.h"
 #include "files/VFilePath.h"
 #include "files/VMemoryBuffer.h"
 #include "kernel/errors/ErrorsTestEnvironment.h"
@@ -139,6 +140,13 @@ TEST(VProcessLauncherTest, ExecuteCommandLine) {
             << outcome.fOutput.substr(0, 80) << outcome.fOutput.size();
         EXPECT_EQ(outcome.fError.size(), row.fErrorSize);
     }
+    // Standard output alone asked for: it is read all the same.
+    VMemoryBuffer output;
+    int32_t status = -99;
+    EXPECT_EQ(VProcessLauncher::ExecuteCommandLine(VString("/bin/echo one"), 0, nullptr, &output, nullptr,
+                                                   nullptr, nullptr, &status),
+              0);
+    EXPECT_EQ(std::string(static_cast<const char*>(output.GetDataPtr()), output.GetDataSize()), "one\n");
     close(leaked);
     setenv("PATH", path.c_str(), 1);
 }
@@ -176,6 +184,14 @@ TEST(VProcessLauncherTest, TimeOutOrShutdownWithKillEndsTheWholeProcessGroup) {
         StErrorContextInstaller context;
         EXPECT_EQ(launcher.Shutdown(timeOut == 0, timeOut == 0), 0);
         EXPECT_EQ(context.GetLastError(), timeOut == 0 ? VE_OK : VE_PROCESS_WAIT_TIMED_OUT);
+        if (timeOut != 0) {
+            VString text;
+            context.GetContext()->GetLast()->GetErrorDescription(text);
+            EXPECT_NE(text.ToUTF8().find("('/bin/sh') did not end within 200 ms and was killed with its "
+                                         "process group"),
+                      std::string::npos)
+                << text.ToUTF8();
+        }
         EXPECT_EQ(launcher.GetExitStatus(), -127); // SIGKILL, or SIGTERM
         EXPECT_TRUE(testing::Eventually([&] { return IsGone(grandchild); }));
     }
