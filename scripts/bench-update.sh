@@ -73,8 +73,9 @@ s=$(median "${by_script[@]}")
 echo "update  updater ${u} ms   script (mv, cp -a, sync -f, mv) ${s} ms   ratio $(ratio "$u" "$s") (budget 0.90)"
 echo "runs (ms): updater ${by_updater[*]} | script ${by_script[*]}"
 
-# The updater's own cost: an update of two one-file bundles, with a log, CPU time (user + system) of
-# the updater alone, read from the shell's children times (millisecond precision).
+# The updater's own cost: an update of two one-file bundles, with a log, CPU time (user + system) read
+# from the shell's children times (millisecond precision). The run includes the restart through the
+# opener, a program of its own: it is timed alone too, and the updater's own share is the difference.
 small=$mnt/small
 mkdir -p "$small"
 make_bundle "$small/A.app"
@@ -84,16 +85,25 @@ children_ms() {
     times >"$work/times"
     tail -1 "$work/times" | awk '{ split($1, u, /[ms]/); split($2, s, /[ms]/); printf "%d", (u[1] * 60 + u[2] + s[1] * 60 + s[2]) * 1000 }'
 }
-declare -a cpu
+# cpu_of <command...>: the CPU milliseconds of the command and the children it waited for.
+cpu_of() {
+    children_ms >"$work/before"
+    "$@" >/dev/null || { echo "bench-update: $* failed" >&2; exit 1; }
+    children_ms >"$work/after"
+    echo $(($(cat "$work/after") - $(cat "$work/before")))
+}
+declare -a cpu opener
 for ((run = 0; run < runs; run++)); do
     cp -a "$small/B.app" "$small/A.app.new" && rm -rf "$small/A.app" && mv "$small/A.app.new" "$small/A.app"
-    children_ms >"$work/before"
-    "$updater" --pid=-1 --silent --log-dir "$small/logs" "$small/A.app" "$small/B.app" >/dev/null ||
-        { echo "bench-update: the updater failed on the small bundles" >&2; exit 1; }
-    children_ms >"$work/after"
-    cpu+=($(($(cat "$work/after") - $(cat "$work/before"))))
+    cpu_of "$updater" --pid=-1 --silent --log-dir "$small/logs" "$small/A.app" "$small/B.app" >"$work/ms"
+    cpu+=("$(cat "$work/ms")")
     empty_trashes
+    cpu_of "$(dirname "$updater")/zq-open" -a "$small/A.app" >"$work/ms"
+    opener+=("$(cat "$work/ms")")
 done
-echo "small update: CPU $(median "${cpu[@]}") ms (median; budget 30 ms); runs ${cpu[*]}"
+c=$(median "${cpu[@]}")
+o=$(median "${opener[@]}")
+echo "small update: CPU $c ms with the restart (median), the opener alone $o ms: the updater's own" \
+    "$((c - o)) ms (budget 30 ms); runs ${cpu[*]} | opener ${opener[*]}"
 echo "loaded at start-up: $(LD_DEBUG=statistics "$updater" --version 2>&1 | grep -E 'total startup time|number of relocations:' | tr -s ' ' | paste -sd';')"
 echo "shared libraries: $(ldd "$updater" | awk '{ print $1 }' | paste -sd' ')"
