@@ -197,6 +197,22 @@ TEST(VProcessLauncherTest, TimeOutOrShutdownWithKillEndsTheWholeProcessGroup) {
     }
 }
 
+TEST(VProcessLauncherTest, ShutdownDrainsBothStreamsWhileItWaits) {
+    // A child writing more than a pipe holds ends only if the wait keeps reading the stream it writes.
+    for (const char* redirect : {"", " >&2"}) {
+        SCOPED_TRACE(redirect);
+        VProcessLauncher launcher;
+        launcher.CreateArgumentsFromFullCommandLine(
+            VString(std::string("/bin/sh -c 'head -c 300000 /dev/zero") + redirect + "'"));
+        launcher.SetWaitClosingChildProcess(20000);
+        ASSERT_EQ(launcher.Start(), 0);
+        StErrorContextInstaller context;
+        EXPECT_EQ(launcher.Shutdown(false, false), 0);
+        EXPECT_EQ(context.GetLastError(), VE_OK);
+        EXPECT_EQ(launcher.GetExitStatus(), 0);
+    }
+}
+
 TEST(VProcessLauncherTest, ReadFromChildAndShutdownHandsEveryChunkToItsHandler) {
     VProcessLauncher launcher;
     launcher.CreateArgumentsFromFullCommandLine(
