@@ -1,6 +1,7 @@
 // Fuzz target for the command line: arbitrary argument vectors parsed with the updater's declarations.
 #include "VUpdaterOptions.h"
 #include "cmdline/VCommandLineParser.h"
+#include "fuzz/FuzzCheck.h"
 #include "json/VJSONArray.h"
 #include "json/VJSONImporter.h"
 #include "json/VJSONValue.h"
@@ -18,10 +19,7 @@ namespace {
 constexpr size_t kMaxLength = 4096;
 constexpr size_t kMaxArguments = 64;
 
-void Check(bool inCondition) {
-    if (!inCondition)
-        std::abort();
-}
+using fuzzing::Check;
 
 /// The program's path, then one argument per NUL-separated piece of the input.
 std::vector<VString> SplitArguments(std::string_view inBytes) {

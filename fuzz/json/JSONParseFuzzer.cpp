@@ -3,6 +3,7 @@
 #include "errors/StErrorContextInstaller.h"
 #include "errors/VErrorBase.h"
 #include "errors/VErrorContext.h"
+#include "fuzz/FuzzCheck.h"
 #include "runtime/VTaskMgr.h"
 #include "json/VJSONArray.h"
 #include "json/VJSONErrorCodes.h"
@@ -24,10 +25,7 @@ namespace {
 
 constexpr size_t kMaxLength = 64 * 1024;
 
-void Check(bool inCondition) {
-    if (!inCondition)
-        std::abort();
-}
+using fuzzing::Check;
 
 /// A failed parse ends its reports with 550, right after one of the reports it follows.
 void CheckReports(const VErrorContext& inContext, VError inResult, uint32_t inOptions) {

@@ -4,6 +4,7 @@
 #include "errors/StErrorContextInstaller.h"
 #include "errors/VErrorBase.h"
 #include "errors/VErrorContext.h"
+#include "fuzz/FuzzCheck.h"
 #include "localization/IXMLHandler.h"
 #include "localization/VLocalizationManager.h"
 #include "localization/VLocalizationXMLHandler.h"
@@ -23,10 +24,7 @@ namespace {
 
 constexpr size_t kMaxLength = 64 * 1024;
 
-void Check(bool inCondition) {
-    if (!inCondition)
-        std::abort();
-}
+using fuzzing::Check;
 
 bool IsPlainUTF8(const std::string& inText) {
     if (inText.find("encoding") != std::string::npos || inText.find('\0') != std::string::npos)
