@@ -1,6 +1,6 @@
 // Benchmarks of the path conversions run on every system call, beside std::filesystem::path.
 #include "files/VFilePath.h"
-#include "platform/posix/XPosixPath.h"
+#include "platform/posix/files/XPosixPath.h"
 
 #include <benchmark/benchmark.h>
 

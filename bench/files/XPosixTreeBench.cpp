@@ -10,8 +10,8 @@
 #include "errors/VErrorBase.h"
 #include "files/VFileOptions.h"
 #include "files/VFolder.h"
-#include "platform/posix/XPosixForcedDelete.h"
-#include "platform/posix/XPosixTreeCopy.h"
+#include "platform/posix/files/XPosixForcedDelete.h"
+#include "platform/posix/files/XPosixTreeCopy.h"
 #include "runtime/VTaskMgr.h"
 
 #include <benchmark/benchmark.h>

@@ -5,7 +5,7 @@
 #include "files/VFolder.h"
 #include "localization/VComponentManager.h"
 #include "localization/VLocalizationManager.h"
-#include "platform/posix/XPosixXercesInit.h"
+#include "platform/posix/application/XPosixXercesInit.h"
 #include "runtime/VTaskMgr.h"
 
 #include <benchmark/benchmark.h>

@@ -2,7 +2,7 @@
 #include "files/VFilePath.h"
 #include "files/VURL.h"
 #include "fuzz/FuzzCheck.h"
-#include "platform/posix/XPosixPath.h"
+#include "platform/posix/files/XPosixPath.h"
 
 #include <cstddef>
 #include <cstdint>

@@ -5,7 +5,7 @@
 #include "files/VFile.h"
 #include "files/VFilePath.h"
 #include "files/VFolder.h"
-#include "platform/posix/XPosixRealPath.h"
+#include "platform/posix/cmdline/XPosixRealPath.h"
 #include "json/VJSONImporter.h"
 #include "json/VJSONValue.h"
 

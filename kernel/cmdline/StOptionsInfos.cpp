@@ -2,7 +2,7 @@
 #include "cmdline/StOptionsInfos.h"
 
 #include "cmdline/VUsageFormatter.h"
-#include "platform/posix/XPosixConsole.h"
+#include "platform/posix/cmdline/XPosixConsole.h"
 
 namespace vkit {
 

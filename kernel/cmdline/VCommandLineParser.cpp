@@ -2,7 +2,7 @@
 #include "cmdline/VCommandLineParser.h"
 
 #include "cmdline/VOptionsExporter.h"
-#include "platform/posix/XPosixConsole.h"
+#include "platform/posix/cmdline/XPosixConsole.h"
 
 #include <string>
 #include <string_view>

@@ -6,7 +6,7 @@
 #include "errors/ILocalizer.h"
 #include "errors/VErrorThrow.h"
 #include "errors/VNativeErrorTable.h"
-#include "platform/posix/XPosixErrorText.h"
+#include "platform/posix/errors/XPosixErrorText.h"
 #include "runtime/VTask.h"
 #include "runtime/VTaskMgr.h"
 #include "text/VLong.h"

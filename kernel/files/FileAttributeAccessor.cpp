@@ -2,7 +2,7 @@
 #include "files/FileAttributeAccessor.h"
 
 #include "files/VFileError.h"
-#include "platform/posix/XPosixFSObjectIterator.h"
+#include "platform/posix/files/XPosixFSObjectIterator.h"
 #include "text/VTime.h"
 
 namespace vkit {

@@ -4,8 +4,8 @@
 #include "files/VFile.h"
 #include "files/VFileSystem.h"
 #include "files/VFolder.h"
-#include "platform/posix/XPosixFSObjectIterator.h"
-#include "platform/posix/XPosixPath.h"
+#include "platform/posix/files/XPosixFSObjectIterator.h"
+#include "platform/posix/files/XPosixPath.h"
 
 #include <string>
 

@@ -5,7 +5,7 @@
 #include "files/IFile.h"
 #include "files/VFileSystemObject.h"
 #include "files/VFolder.h"
-#include "platform/posix/XPosixFile.h"
+#include "platform/posix/files/XPosixFile.h"
 
 #include <cstdint>
 

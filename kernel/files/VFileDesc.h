@@ -4,7 +4,7 @@
 #include "errors/VErrorCodes.h"
 #include "files/VFileOptions.h"
 #include "files/VFilePath.h"
-#include "platform/posix/XPosixFileDesc.h"
+#include "platform/posix/files/XPosixFileDesc.h"
 #include "text/VObject.h"
 
 #include <cstddef>

@@ -4,7 +4,7 @@
 #include "errors/VErrorThrow.h"
 #include "files/VFolder.h"
 #include "files/VURL.h"
-#include "platform/posix/XPosixPath.h"
+#include "platform/posix/files/XPosixPath.h"
 #include "text/VIntlMgr.h"
 
 #include <algorithm>

@@ -7,8 +7,8 @@
 #include "files/VFileError.h"
 #include "files/VFileSystem.h"
 #include "files/VFolder.h"
-#include "platform/posix/XPosixFile.h"
-#include "platform/posix/XPosixFolder.h"
+#include "platform/posix/files/XPosixFile.h"
+#include "platform/posix/files/XPosixFolder.h"
 #include "text/VTime.h"
 
 #include <type_traits>

@@ -6,7 +6,7 @@
 #include "files/VFileError.h"
 #include "files/VFileIterator.h"
 #include "files/VFolderIterator.h"
-#include "platform/posix/XPosixPath.h"
+#include "platform/posix/files/XPosixPath.h"
 #include "runtime/VTaskMgr.h"
 
 #include <atomic>

@@ -4,7 +4,7 @@
 #include "files/IFolder.h"
 #include "files/VFileOptions.h"
 #include "files/VFileSystemObject.h"
-#include "platform/posix/XPosixFolder.h"
+#include "platform/posix/files/XPosixFolder.h"
 
 #include <cstdint>
 #include <vector>

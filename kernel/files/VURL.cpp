@@ -1,7 +1,7 @@
 // VURL: the relative conversion rules between POSIX and native text, and the style dispatch.
 #include "files/VURL.h"
 
-#include "platform/posix/XPosixPath.h"
+#include "platform/posix/files/XPosixPath.h"
 
 #include <string_view>
 

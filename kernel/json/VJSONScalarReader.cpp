@@ -1,7 +1,7 @@
 // VJSONScalarReader: number words by the JSON grammar, string escapes and the date forms of strings.
 #include "json/VJSONScalarReader.h"
 
-#include "platform/posix/XPosixCNumeric.h"
+#include "platform/posix/text/XPosixCNumeric.h"
 #include "text/VTime.h"
 #include "json/VJSONValue.h"
 

@@ -5,7 +5,7 @@
 #include "errors/VErrorBase.h"
 #include "errors/VErrorThrow.h"
 #include "localization/IXMLHandler.h"
-#include "platform/posix/XPosixXercesInit.h"
+#include "platform/posix/application/XPosixXercesInit.h"
 
 #include <xercesc/framework/MemBufInputSource.hpp>
 #include <xercesc/sax/SAXParseException.hpp>

@@ -1,7 +1,7 @@
 // VAssertFile: the banner, the rename beyond 10 MiB and the entries of the assert file.
 #include "logging/VAssertFile.h"
 
-#include "platform/posix/XPosixLogStream.h"
+#include "platform/posix/logging/XPosixLogStream.h"
 
 #include <cstring>
 #include <mutex>

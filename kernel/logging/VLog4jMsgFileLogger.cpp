@@ -7,7 +7,7 @@
 #include "files/VFolder.h"
 #include "logging/ILoggerBagKeys.h"
 #include "logging/VSplitableLogFile.h"
-#include "platform/posix/XPosixLogStream.h"
+#include "platform/posix/logging/XPosixLogStream.h"
 #include "runtime/StLocker.h"
 #include "text/VLong8.h"
 

@@ -2,7 +2,7 @@
 #pragma once
 
 #include "files/VFilePath.h"
-#include "platform/posix/XPosixLogStream.h"
+#include "platform/posix/logging/XPosixLogStream.h"
 #include "text/VObject.h"
 #include "text/VString.h"
 

@@ -2,7 +2,7 @@
 #pragma once
 
 #include "errors/VErrorCodes.h"
-#include "platform/posix/XPosixProcessLauncher.h"
+#include "platform/posix/process/XPosixProcessLauncher.h"
 #include "text/VString.h"
 
 #include <cstdint>

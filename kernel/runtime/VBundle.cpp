@@ -2,9 +2,9 @@
 #include "runtime/VBundle.h"
 
 #include "errors/VErrorThrow.h"
-#include "platform/posix/XPosixBundle.h"
-#include "platform/posix/XPosixPath.h"
-#include "platform/posix/XPosixPlistReader.h"
+#include "platform/posix/application/XPosixBundle.h"
+#include "platform/posix/files/XPosixPath.h"
+#include "platform/posix/application/XPosixPlistReader.h"
 
 #include <string>
 

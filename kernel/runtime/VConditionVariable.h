@@ -1,7 +1,7 @@
 // VConditionVariable: waiting for a change announced by another task, under a critical section.
 #pragma once
 
-#include "platform/posix/XPosixSyncEvent.h"
+#include "platform/posix/runtime/XPosixSyncEvent.h"
 
 #include <cstdint>
 

@@ -8,7 +8,7 @@
 #include "files/VFileSystemNamespace.h"
 #include "files/VFolder.h"
 #include "logging/VLogger.h"
-#include "platform/posix/XPosixProcessIPC.h"
+#include "platform/posix/application/XPosixProcessIPC.h"
 #include "runtime/SpinLock.h"
 #include "runtime/StLocker.h"
 #include "runtime/VActivityToken.h"

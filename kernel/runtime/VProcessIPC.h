@@ -1,7 +1,7 @@
 // VProcessIPC: the process object with the command-line stage, the inter-process object and a message loop.
 #pragma once
 
-#include "platform/posix/XPosixProcessIPC.h"
+#include "platform/posix/application/XPosixProcessIPC.h"
 #include "runtime/VProcess.h"
 
 #include <cstdint>

@@ -4,7 +4,7 @@
 #include "errors/StErrorContextInstaller.h"
 #include "files/VFile.h"
 #include "files/VFilePath.h"
-#include "platform/posix/XPosixConsole.h"
+#include "platform/posix/cmdline/XPosixConsole.h"
 #include "runtime/VProcess.h"
 #include "json/VJSONImporter.h"
 #include "json/VJSONObject.h"

@@ -1,7 +1,7 @@
 // VSyncEvent: an event that tasks wait on until another task signals it.
 #pragma once
 
-#include "platform/posix/XPosixSyncEvent.h"
+#include "platform/posix/runtime/XPosixSyncEvent.h"
 #include "text/IRefCountable.h"
 #include "text/VObject.h"
 

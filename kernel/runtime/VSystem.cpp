@@ -1,7 +1,7 @@
 // VSystem: the portable side of the system queries, forwarding to the platform.
 #include "runtime/VSystem.h"
 
-#include "platform/posix/XPosixSystem.h"
+#include "platform/posix/runtime/XPosixSystem.h"
 #include "text/VString.h"
 #include "text/VTime.h"
 

@@ -2,7 +2,7 @@
 // queue, task-local data and its own error context.
 #pragma once
 
-#include "platform/posix/XPosixTask.h"
+#include "platform/posix/runtime/XPosixTask.h"
 #include "runtime/VCriticalSection.h"
 #include "runtime/VTaskTypes.h"
 #include "text/IRefCountable.h"

@@ -1,7 +1,7 @@
 // VTaskMgr: the task manager: the main task, task ids, the task list and task-local data keys.
 #pragma once
 
-#include "platform/posix/XPosixTaskMgr.h"
+#include "platform/posix/runtime/XPosixTaskMgr.h"
 #include "runtime/VCriticalSection.h"
 #include "runtime/VTaskTypes.h"
 #include "text/IRefCountable.h"

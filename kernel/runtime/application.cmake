@@ -7,10 +7,10 @@ vkit_library(vkit_application
         ${_vkit_app_dir}/VProcess.cpp
         ${_vkit_app_dir}/VProcessIPC.cpp
         ${_vkit_app_dir}/VSpinLockSettingsFile.cpp
-        ${_vkit_app_dir}/../platform/posix/XPosixBundle.cpp
-        ${_vkit_app_dir}/../platform/posix/XPosixPlistReader.cpp
-        ${_vkit_app_dir}/../platform/posix/XPosixProcessIPC.cpp
-        ${_vkit_app_dir}/../platform/posix/XPosixXercesInit.cpp
+        ${_vkit_app_dir}/../platform/posix/application/XPosixBundle.cpp
+        ${_vkit_app_dir}/../platform/posix/application/XPosixPlistReader.cpp
+        ${_vkit_app_dir}/../platform/posix/application/XPosixProcessIPC.cpp
+        ${_vkit_app_dir}/../platform/posix/application/XPosixXercesInit.cpp
     DEPENDS
         vkit_cmdline
         vkit_errors

@@ -1,7 +1,7 @@
 // VCppMemMgr: the live-object check.
 #include "text/VCppMemMgr.h"
 
-#include "platform/posix/XPosixMemory.h"
+#include "platform/posix/text/XPosixMemory.h"
 #include "text/VObject.h"
 
 #include <cstdint>

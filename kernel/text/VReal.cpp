@@ -1,7 +1,7 @@
 // VReal: text forms and conversions of the floating-point value.
 #include "text/VReal.h"
 
-#include "platform/posix/XPosixCNumeric.h"
+#include "platform/posix/text/XPosixCNumeric.h"
 #include "text/VString.h"
 
 #include <clocale>

@@ -1,5 +1,5 @@
 // VString as a value: number reading, text forms, international comparisons, case and trimming.
-#include "platform/posix/XPosixCNumeric.h"
+#include "platform/posix/text/XPosixCNumeric.h"
 #include "text/VIntlMgr.h"
 #include "text/VString.h"
 

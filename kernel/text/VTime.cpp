@@ -1,7 +1,7 @@
 // VTime: parts, stamps, day numbering, local time, arithmetic and conversions of the time value.
 #include "text/VTime.h"
 
-#include "platform/posix/XPosixTime.h"
+#include "platform/posix/text/XPosixTime.h"
 #include "text/VDuration.h"
 #include "text/VString.h"
 

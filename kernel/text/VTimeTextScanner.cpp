@@ -1,7 +1,7 @@
 // VTimeTextScanner: sscanf-like reading of date, time and duration texts.
 #include "text/VTimeTextScanner.h"
 
-#include "platform/posix/XPosixCNumeric.h"
+#include "platform/posix/text/XPosixCNumeric.h"
 #include "text/VString.h"
 
 #include <cstdarg>

@@ -3,7 +3,7 @@
 #include "files/VFilePath.h"
 #include "files/VFolder.h"
 #include "files/VURL.h"
-#include "platform/posix/XPosixPath.h"
+#include "platform/posix/files/XPosixPath.h"
 
 #include <gtest/gtest.h>
 

@@ -2,7 +2,7 @@
 // and that no recursive operation follows a link out of its tree.
 #include "VFileTestSupport.h"
 
-#include "platform/posix/XPosixTreeCopy.h"
+#include "platform/posix/files/XPosixTreeCopy.h"
 
 #include <dlfcn.h>
 

@@ -4,7 +4,7 @@
 
 #include "errors/VErrorBase.h"
 #include "errors/VErrorTaskContext.h"
-#include "platform/posix/XPosixPlistReader.h"
+#include "platform/posix/application/XPosixPlistReader.h"
 #include "runtime/VBundle.h"
 #include "runtime/VTask.h"
 
