@@ -12,6 +12,7 @@ vkit_library(vkit_application
         ${_vkit_app_dir}/../platform/posix/application/XPosixProcessIPC.cpp
         ${_vkit_app_dir}/../platform/posix/application/XPosixXercesInit.cpp
     DEPENDS
+        vkit_posix_shared
         vkit_cmdline
         vkit_errors
         vkit_files
