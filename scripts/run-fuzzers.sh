@@ -13,7 +13,7 @@ build=${1:-build-fuzz}
 seconds=${FUZZ_SECONDS:-60}
 bash scripts/install-deps.sh fuzz
 CC=clang CXX=clang++ cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
-    -DVKIT_BUILD_TESTS=OFF -DVKIT_BUILD_FUZZ=ON -DVKIT_SANITIZE=fuzzer-no-link,address,undefined >/dev/null
+    -DVKIT_BUILD_TESTS=OFF -DVKIT_BUILD_FUZZ=ON -DVKIT_WERROR=ON -DVKIT_SANITIZE=fuzzer-no-link,address,undefined >/dev/null
 cmake --build "$build" -j "$(nproc)" --target fuzzers
 ((build_only == 0)) || exit 0
 shopt -s nullglob
