@@ -9,7 +9,7 @@
 # only checks and returns.
 set -euo pipefail
 
-build=(g++ cmake ninja-build make pkg-config libxerces-c-dev libicu-dev libglib2.0-dev)
+build=(g++ cmake ninja-build make pkg-config libxerces-c-dev libicu-dev libglib2.0-dev libsodium-dev)
 test=(libgtest-dev libgmock-dev locales e2fsprogs strace)
 bench=(libbenchmark-dev hyperfine nlohmann-json3-dev libspdlog-dev e2fsprogs)
 fuzz=(clang libclang-rt-14-dev)
