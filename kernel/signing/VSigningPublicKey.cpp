@@ -34,9 +34,11 @@ bool VSigningPublicKey::FromBase64(std::string_view inText, unsigned char* outBy
         return false;
     size_t length = 0;
     const char* end = nullptr;
+    // The decoder lets some bytes outside the alphabet and non-zero padding bits through: only the text
+    // that the bytes give back is theirs.
     return ::sodium_base642bin(outBytes, inSize, inText.data(), inText.size(), nullptr, &length, &end,
                                kVariant) == 0 &&
-           length == inSize && end == inText.data() + inText.size();
+           length == inSize && end == inText.data() + inText.size() && ToBase64(outBytes, inSize) == inText;
 }
 
 bool VSigningPublicKey::FromText(std::string_view inText) {
