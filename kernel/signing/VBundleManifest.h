@@ -53,6 +53,7 @@ public:
         std::string fReason;
     };
 
+    /// No entry, root mode 0.
     VBundleManifest() = default;
 
     /// Lists every item of the bundle folder at inBundle but the signature files, reading and hashing the
@@ -70,6 +71,7 @@ public:
     /// above the limits), or null. outReason tells why.
     const VManifestEntry* FindUnwritable(std::string& outReason) const;
 
+    /// The entries, and the bundle folder's own permission bits.
     const std::vector<VManifestEntry>& GetEntries() const noexcept { return fEntries; }
     std::vector<VManifestEntry>& GetEntries() noexcept { return fEntries; }
     uint32_t GetRootMode() const noexcept { return fRootMode; }

@@ -19,14 +19,18 @@ public:
     /// A signature file is three short lines.
     static constexpr size_t kMaxTextSize = 512;
 
+    /// No signature: Parse fills it.
     VManifestSignature() = default;
+    /// The signature inSignature (64 bytes) made with inKey.
     VManifestSignature(const VSigningPublicKey& inKey, std::string inSignature)
         : fKey(inKey), fSignature(std::move(inSignature)) {}
 
+    /// The text form.
     std::string Write() const;
     /// Reads the text form; false, outReason set, unless inText is exactly such a text.
     bool Parse(std::string_view inText, std::string& outReason);
 
+    /// The key the signature names, and the signature's 64 bytes.
     const VSigningPublicKey& GetKey() const noexcept { return fKey; }
     const std::string& GetSignature() const noexcept { return fSignature; }
 

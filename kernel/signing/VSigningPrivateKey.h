@@ -22,12 +22,14 @@ public:
 
     /// No key: signs nothing until Generate or a read.
     VSigningPrivateKey() = default;
+    /// Wipes the key's bytes.
     ~VSigningPrivateKey();
     VSigningPrivateKey(const VSigningPrivateKey&) = delete;
     VSigningPrivateKey& operator=(const VSigningPrivateKey&) = delete;
 
     /// Makes a new key from the system's random source. False when libsodium cannot start.
     bool Generate();
+    /// True once a key was made or read.
     bool IsValid() const noexcept { return fValid; }
     /// The public half.
     VSigningPublicKey GetPublicKey() const;

@@ -17,6 +17,7 @@ public:
 
     /// An all-zero key, which verifies nothing.
     VSigningPublicKey() = default;
+    /// The key of these 32 bytes (not checked: FromText checks a text).
     explicit VSigningPublicKey(const std::array<unsigned char, kSize>& inBytes) : fBytes(inBytes) {}
 
     /// Reads the base64 text (surrounding white space ignored). Returns false, the key unchanged, when
@@ -28,7 +29,9 @@ public:
     /// True when inSignature (64 bytes) is the detached Ed25519 signature of inMessage by this key.
     bool Verify(std::string_view inMessage, std::string_view inSignature) const;
 
+    /// The key's 32 bytes.
     const std::array<unsigned char, kSize>& GetBytes() const noexcept { return fBytes; }
+    /// Same bytes, same key.
     bool operator==(const VSigningPublicKey& inOther) const = default;
 
     /// The padded base64 text of inBytes, and its inverse: false unless inText is exactly such a text
