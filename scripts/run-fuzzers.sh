@@ -21,6 +21,10 @@ for fuzzer in "$build"/fuzz/*/*_fuzzer; do
     name=$(basename "$fuzzer")
     corpus="$build/corpus/$name"
     mkdir -p "$corpus"
+    # A target's committed seeds (fuzz/<folder>/corpus/) are read too; new inputs go to the build's corpus.
+    seeds=("fuzz/$(basename "$(dirname "$fuzzer")")/corpus")
+    [[ -d ${seeds[0]} ]] || seeds=()
     echo "== $name (${seconds}s)"
-    "$fuzzer" -max_len=4096 -max_total_time="$seconds" -artifact_prefix="$build/corpus/$name-" "$corpus"
+    "$fuzzer" -max_len=4096 -max_total_time="$seconds" -artifact_prefix="$build/corpus/$name-" "$corpus" \
+        "${seeds[@]}"
 done
