@@ -3,8 +3,8 @@
 
 #include "errors/VErrorThrow.h"
 #include "platform/posix/application/XPosixBundle.h"
-#include "platform/posix/files/XPosixPath.h"
 #include "platform/posix/application/XPosixPlistReader.h"
+#include "platform/posix/files/XPosixPath.h"
 
 #include <string>
 
@@ -62,7 +62,9 @@ bool VBundle::Open(const VFilePath& inFolder) {
     _Clear();
     if (!inFolder.IsFolder()) {
         VString message("open bundle '");
-        message.AppendString(inFolder.GetPath()).AppendCString("': not a folder path");
+        message.AppendString(inFolder.IsValid() ? inFolder.GetPath(FilePathStyle::Posix)
+                                                : inFolder.GetPath());
+        message.AppendCString("': not a folder path");
         // Told by the false result; the error stands on the context.
         (void)vThrowUserGeneratedError(VE_UNKNOWN_ERROR, message);
         return false;

@@ -242,7 +242,7 @@ TEST_F(VLog4jMsgFileLoggerTest, AVanishedFolderCostsAnErrorAndLoggingGoesOn) {
     ASSERT_NE(error, nullptr);
     VString description;
     error->GetErrorDescription(description);
-    EXPECT_NE(description.ToUTF8().find("logs:log_1.txt\": No such file"), std::string::npos)
+    EXPECT_NE(description.ToUTF8().find("/logs/log_1.txt\": No such file"), std::string::npos)
         << description.ToUTF8();
     std::vector<std::string> lines = Lines(folder + "/log_1.txt");
     ASSERT_EQ(lines.size(), 2u);
