@@ -18,12 +18,6 @@ void AppendQuoted(VString& ioCommandLine, const VString& inText) {
     ioCommandLine.AppendUniChar(u'"');
 }
 
-VString PosixText(const VFilePath& inPath) {
-    VString text;
-    inPath.GetPosixPath(text);
-    return text;
-}
-
 } // namespace
 
 VString VUpdateEngine::_BuildRestartCommandLine(const VFilePath& inInstallPath) const {
@@ -31,12 +25,12 @@ VString VUpdateEngine::_BuildRestartCommandLine(const VFilePath& inInstallPath) 
     VFilePath opener = GetExecutableFolderPath();
     opener.ToSubFile(VString("zq-open"));
     VString commandLine("\"");
-    commandLine.AppendString(PosixText(opener));
+    commandLine.AppendString(opener.GetPath(vkit::FilePathStyle::Posix));
     commandLine.AppendCString("\" -a");
-    AppendQuoted(commandLine, PosixText(inInstallPath));
+    AppendQuoted(commandLine, inInstallPath.GetPath(vkit::FilePathStyle::Posix));
     if (!fRestartParamsPath.GetPath().IsEmpty()) {
         commandLine.AppendCString(" --args");
-        AppendQuoted(commandLine, PosixText(fRestartParamsPath));
+        AppendQuoted(commandLine, fRestartParamsPath.GetPath(vkit::FilePathStyle::Posix));
         if (fRestartHeadless)
             commandLine.AppendCString(" --headless");
     } else if (fRestartHeadless) {
@@ -59,7 +53,7 @@ bool VUpdateEngine::_LaunchApplication(const VFilePath& inInstallPath) const {
     if (error != 0) {
         LogError("Failed to restart updated application (returned error %d - exit status %d)", error,
                  exitStatus);
-        PushUpdaterError(VE_UPZQ_RESTART_FAILED);
+        zq::PushUpdaterError(zq::VE_UPZQ_RESTART_FAILED);
         return false;
     }
     // A non-zero status of the opener is only reported: the application may still have started.

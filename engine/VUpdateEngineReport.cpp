@@ -27,7 +27,7 @@ namespace {
 
 /// The components whose error texts the updater's localization files give.
 constexpr vkit::OsType kLocalizedComponents[] = {vkit::MakeOsType("vkit"), vkit::MakeOsType("xmlc"),
-                                                 vkit::MakeOsType("PW32"), kComponentUpdater};
+                                                 vkit::MakeOsType("PW32"), zq::kComponentUpdater};
 
 const vkit::StPackedDictionaryKey kLogFilePathKey("LogFilePath");
 
@@ -67,10 +67,10 @@ bool VUpdateEngine::_InitLog() {
     // A folder that cannot be made leaves its error on the run's context: the update is then skipped.
     if (!folder.Exists() && folder.CreateRecursive() != vkit::VE_OK)
         return false;
-    fLogFileLogger = new vkit::VLog4jMsgFileLogger(fLogFolderPath, MakeLogName());
+    fLogFileLogger = std::make_unique<vkit::VLog4jMsgFileLogger>(fLogFolderPath, MakeLogName());
     (void)fLogFileLogger->Start(); // judged by IsStarted
     if (!fLogFileLogger->IsStarted())
-        PushUpdaterError(VE_UPZQ_LOG_FAILED);
+        zq::PushUpdaterError(zq::VE_UPZQ_LOG_FAILED);
     return fLogFileLogger->IsStarted();
 }
 
@@ -79,8 +79,7 @@ void VUpdateEngine::_DeInitLog() {
         logger->Flush();
     if (fLogFileLogger != nullptr) {
         fLogFileLogger->Stop();
-        delete fLogFileLogger;
-        fLogFileLogger = nullptr;
+        fLogFileLogger.reset();
     }
 }
 

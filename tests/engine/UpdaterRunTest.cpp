@@ -45,9 +45,9 @@ const Scenario kScenarios[] = {
      "INFO Update successful - ",
      "", "new", "", "Sample_old0001.app"},
     {"both bundles missing, the later error logged first", "", kRun, 2,
-     "INFO Updater starting - \nERROR The up-to-date application was not found at \"{nB}\".\n"
-     "ERROR The application to update was not found at \"{nA}\".\nINFO Update failed - ",
-     "The up-to-date application was not found at \"{nB}\".\r\n"
+     "INFO Updater starting - \nERROR The up-to-date application was not found at \"{B}/\".\n"
+     "ERROR The application to update was not found at \"{A}/\".\nINFO Update failed - ",
+     "The up-to-date application was not found at \"{B}/\".\r\n"
      "More information is available in the log file '{log}'\n",
      "", "", ""},
     {"silent", "", "--silent --log-dir {L} {A} {B}", 2, "INFO Update failed - ", "", "", "", ""},
@@ -63,7 +63,7 @@ const Scenario kScenarios[] = {
      "cp -a {F}/templates/1.0 {A} && cp -a {F}/templates/2.0 {A}/Contents/Update.app",
      "--log-dir {L} {A} {A}/Contents/Update.app", 2,
      "ERROR Up-to-date application install failed\nERROR The up-to-date application could not be installed.\n"
-     "ERROR The up-to-date application is the application to update, or lies inside it: \"{nA}\".",
+     "ERROR The up-to-date application is the application to update, or lies inside it: \"{A}/\".",
      "The up-to-date application could not be installed.", "old", "", ""},
     {"the restart fails: the new bundle stays, the old one stays set aside",
      "cp -a {F}/templates/1.0 {A} && cp -a {F}/templates/2.0 {B} && cp -a {bundle} {F}/Updater.app && "
@@ -75,7 +75,7 @@ const Scenario kScenarios[] = {
      "{F}/Updater.app/Contents/MacOS/updater"},
     {"the log folder cannot be created: the alert shows even when silent",
      "touch {F}/file && cp -a {F}/templates/1.0 {A} && cp -a {F}/templates/2.0 {B}",
-     "--silent --log-dir {F}/file/Logs {A} {B}", 2, "", "The folder \"{nF}file:\" could not be created.\n",
+     "--silent --log-dir {F}/file/Logs {A} {B}", 2, "", "The folder \"{F}/file/\" could not be created.\n",
      "old", "", ""},
     {"the copy fails for want of space: rolled back to the exact old bundle",
      "mount -t tmpfs -o size=8m tmpfs {F}/Applications 2> /dev/null || exit 77; cp -a {F}/templates/1.0 {A} "
@@ -84,8 +84,8 @@ const Scenario kScenarios[] = {
      kRun, 2,
      "INFO Rolling back up-to-date application install\nERROR Up-to-date application install failed\n"
      "ERROR The up-to-date application could not be installed.\n"
-     "ERROR The up-to-date application \"{nB}\" could not be copied to \"{nA}\".\n"
-     "ERROR The file \"{nB}Contents:large\" could not be copied.\nERROR No space left on device",
+     "ERROR The up-to-date application \"{B}/\" could not be copied to \"{A}/\".\n"
+     "ERROR The file \"{B}/Contents/large\" could not be copied.\nERROR No space left on device",
      "The up-to-date application could not be installed.", "old", "", ""},
 };
 
@@ -172,12 +172,12 @@ TEST_F(UpdaterTest, AlertIsInTheUsersLanguageAndItsYesOpensTheLog) {
         const char* fDialog;
         const char* fOpened;
     };
-    const char* const kDialog = "--question\n--text=The up-to-date application was not found at \"{nB}\".\r\n"
+    const char* const kDialog = "--question\n--text=The up-to-date application was not found at \"{B}/\".\r\n"
                                 "More information is available in the log file '{log}'\n--no-markup\n"
                                 "--ok-label=Yes\n--cancel-label=No\n--default-cancel\n";
     const Case cases[] = {
         {"no graphical session: standard error, in French", "LANG=fr_FR.UTF-8", "0",
-         "L'application à jour est introuvable à l'emplacement « {nB} ».\r\n"
+         "L'application à jour est introuvable à l'emplacement « {B}/ ».\r\n"
          "Plus d'informations sont disponibles dans le fichier journal « {log} »\n",
          "", ""},
         {"the dialog answered No", "DISPLAY=:99 LANG=C", "1", "", kDialog, ""},

@@ -1,7 +1,6 @@
 // The whole-program tests' fixture: bundles, runs, logs and placeholders.
 #include "engine/UpdaterTestSupport.h"
 
-#include "files/VFilePath.h"
 #include "support/VTestTrees.h"
 
 #include <chrono>
@@ -21,10 +20,6 @@ std::string LogEntry(const std::string& inLine) {
     if (entry.size() >= 3 && entry.compare(entry.size() - 3, 3, " ()") == 0)
         entry.resize(entry.size() - 3);
     return entry;
-}
-
-std::string NativeFolderText(const std::string& inPosixPath) {
-    return VFilePath(VString((inPosixPath + "/").c_str()), FilePathStyle::Posix).GetPath().ToUTF8();
 }
 
 void MakeBundle(const std::string& inPath, const std::string& inVersion, const std::string& inOutput) {
@@ -61,9 +56,6 @@ std::string UpdaterTest::Expand(const std::string& inText) const {
         {"{L}", fFolder / "Logs"},
         {"{A}", fOutdated},
         {"{B}", fUpToDate},
-        {"{nF}", NativeFolderText(fFolder.Path())},
-        {"{nA}", NativeFolderText(fOutdated)},
-        {"{nB}", NativeFolderText(fUpToDate)},
         {"{open}", fUpdater.substr(0, fUpdater.rfind('/')) + "/zq-open"},
         {"{log}", log},
         {"{bundle}", VKIT_UPDATER_BUNDLE},

@@ -31,8 +31,7 @@ public:
     UpdaterTest();
     ~UpdaterTest() override;
 
-    /// The text with {F}, {L}, {A} and {B} (the outdated and up-to-date bundles' POSIX paths), {nA}, {nB}
-    /// and {nF} (the native texts of the bundles and of {F}, as error parameters hold them), {open} (the
+    /// The text with {F}, {L}, {A} and {B} (the outdated and up-to-date bundles' POSIX paths), {open} (the
     /// opener next to the updater), {bundle} (the built updater's bundle), {updater} (the updater run) and
     /// {log} (the log file, once there is one) replaced.
     std::string Expand(const std::string& inText) const;
