@@ -51,9 +51,12 @@ bool VUpdateEngine::_FinishClientCustomization() {
     StErrorContextInstaller context(true, true);
     vkit::VFile file(fClientInfoPath);
     VJSONValue info;
-    (void)info.LoadFromFile(file); // a file that cannot be read or parsed leaves no object, and its error
+    // A file that cannot be read or parsed leaves its error; a text cut short may still have given an
+    // object, which is not used.
+    bool loaded = info.LoadFromFile(file) == vkit::VE_OK;
     VString platform;
-    if (!info.IsObject() || !GetStringProperty(*info.GetObject(), BABuildServerPlatform, platform)) {
+    if (!loaded || !info.IsObject() ||
+        !GetStringProperty(*info.GetObject(), BABuildServerPlatform, platform)) {
         zq::PushUpdaterError(zq::VE_UPZQ_CLIENT_INFO_INVALID);
     } else {
         _SetIPAdressOnClientPref(*info.GetObject(), fUpToDateAppPath);

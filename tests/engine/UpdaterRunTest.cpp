@@ -204,6 +204,7 @@ TEST_F(UpdaterTest, ClientCustomizationWritesTheLinkFileBeforeAnythingMoves) {
         const char* fLabel;
         const char* fClientInfo;
         const char* fLinkFile; // the attributes between is_remote and remote_shared_resources; null: none
+        const char* fParserError = ""; // the parser's error, logged after the refusal (last error first)
     };
     const Case cases[] = {
         {"address, port and name",
@@ -218,7 +219,9 @@ TEST_F(UpdaterTest, ClientCustomizationWritesTheLinkFileBeforeAnythingMoves) {
         {"no platform", R"({"BuildIPAdress":"10.0.0.5"})", nullptr},
         {"a platform that is not a string", R"({"ServerPlatform":1,"BuildIPAdress":"10.0.0.5"})", nullptr},
         {"not an object", R"(["ServerPlatform"])", nullptr},
-        {"not JSON", R"({"ServerPlatform":)", nullptr},
+        {"not JSON", R"({"ServerPlatform":)", nullptr, "ERROR Malformed JSON text ({F}/info.json, line 1"},
+        {"cut off after a member", R"({"ServerPlatform":"mac","BuildIPAdress":"10.0.0.5",)", nullptr,
+         "ERROR Malformed JSON text ({F}/info.json, line 1"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.fLabel);
@@ -230,9 +233,10 @@ TEST_F(UpdaterTest, ClientCustomizationWritesTheLinkFileBeforeAnythingMoves) {
         if (c.fLinkFile == nullptr) {
             // Refused before the wait: nothing moved, nothing written into either bundle.
             EXPECT_EQ(run.fStatus, 2);
-            EXPECT_TRUE(HoldsInOrder(run.fLog,
-                                     "ERROR The client customization file is not a JSON object holding "
-                                     "a \"ServerPlatform\" text.\nINFO Update failed"));
+            std::string parserError = *c.fParserError != 0 ? std::string(c.fParserError) + "\n" : "";
+            EXPECT_TRUE(HoldsInOrder(run.fLog, Expand("ERROR The client customization file is not a JSON "
+                                                      "object holding a \"ServerPlatform\" text.\n" +
+                                                      parserError + "INFO Update failed")));
             EXPECT_EQ(CompareTrees(fFolder / "before", fOutdated) + ReadFile(fUpToDate + linkFile), "");
             continue;
         }
