@@ -258,32 +258,47 @@ namespace {
 TEST_F(UpdaterTest, RestartPassesTheParametersFileAndTheHeadlessSwitch) {
     struct Case {
         const char* fOptions;
-        const char* fCommandLine; // after the opener's path and "-a <bundle>"
-        const char* fArguments;   // what the restarted application receives
+        const char* fCommandLine;           // logged after the opener's path; null: not compared
+        const char* fArguments;             // what the restarted application receives
+        const char* fBundle = "Sample.app"; // the outdated bundle, in {F}/Applications
     };
+    // Every byte of the paths reaches the application, whatever the launcher's splitting makes of quotes,
+    // backslashes and bytes outside UTF-8.
     const Case cases[] = {
-        {"", "", ""},
-        {"--restart-params={F}/p.ZQlink", " --args \"{F}/p.ZQlink\"", "{F}/p.ZQlink"},
-        {"--restart-params={F}/p.ZQlink --restart-headless", " --args \"{F}/p.ZQlink\" --headless",
-         "{F}/p.ZQlink --headless"},
-        {"--restart-params= --restart-headless", " --args --headless", "--headless"},
+        {"", " -a \"{A}/\"", ""},
+        {"--restart-params={F}/p.ZQlink", " -a \"{A}/\" --args \"{F}/p.ZQlink\"", "{F}/p.ZQlink"},
+        {"--restart-params={F}/p.ZQlink --restart-headless",
+         " -a \"{A}/\" --args \"{F}/p.ZQlink\" --headless", "{F}/p.ZQlink --headless"},
+        {"--restart-params= --restart-headless", " -a \"{A}/\" --args --headless", "--headless"},
+        {"", " -a \"{F}/Applications/Ann\\\"s/Sample.app/\"", "", "Ann\"s/Sample.app"},
+        {"", " -a \"{F}/Applications/a\\\\b/Sample.app/\"", "", "a\\b/Sample.app"},
+        {"", nullptr, "", "-d $HOME 'q' \"w\" \\b \xC3(\xFF/-n $x 'q' \"w\" \\b \xFE.app"},
+        {"'--restart-params={F}/-p $HOME '\\''q'\\'' \"w\" \\b \xFF.ZQlink' --restart-headless", nullptr,
+         "{F}/-p $HOME 'q' \"w\" \\b \xFF.ZQlink --headless"},
     };
     for (const Case& c : cases) {
-        SCOPED_TRACE(c.fOptions);
-        Shell(std::string("rm -rf {L} {A} {B} {F}/app-output.txt {F}/home/.local/share/Trash && ") + kBoth);
-        UpdaterRun run = Run(std::string(c.fOptions) + " " + kRun);
+        SCOPED_TRACE(c.fBundle + std::string(" ") + c.fOptions);
+        fOutdated = fFolder / ("Applications/" + std::string(c.fBundle));
+        const std::string outdated = ShellQuoted(fOutdated);
+        Shell("rm -rf {L} {F}/Applications {F}/app-output.txt {B} {F}/home/.local/share/Trash && mkdir -p "
+              "\"$(dirname " +
+              outdated + ")\" && cp -a {F}/templates/1.0 " + outdated + " && cp -a {F}/templates/2.0 {B}");
+        UpdaterRun run = Run(std::string(c.fOptions) + " --log-dir {L} " + outdated + " {B}");
         EXPECT_EQ(run.fStatus, 0);
-        EXPECT_TRUE(
-            HoldsInOrder(run.fLog, Expand("INFO Restarting installed application (\"{open}\" -a \"{A}/\"" +
-                                          std::string(c.fCommandLine) + ")...")));
+        if (c.fCommandLine != nullptr) {
+            EXPECT_TRUE(HoldsInOrder(run.fLog, Expand("INFO Restarting installed application (\"{open}\"" +
+                                                      std::string(c.fCommandLine) + ")...")));
+        }
         EXPECT_EQ(AppOutputWith("2.0"), Expand("2.0 " + std::string(c.fArguments) + "\n"));
     }
-    // An opener that cannot start the application answers 1: reported, and the update still succeeded.
+    // An opener that cannot start the application answers 1: reported with what it said, and the update
+    // still succeeded.
+    fOutdated = fFolder / "Applications/Sample.app";
     Shell(std::string("rm -rf {L} {A} {B} && ") + kBoth + " && rm {B}/Contents/MacOS/sample");
     UpdaterRun run = Run(kRun);
     EXPECT_EQ(run.fStatus, 0);
-    EXPECT_TRUE(
-        HoldsInOrder(run.fLog, "INFO Updated application restarted, returned 1\nINFO Update successful"));
+    EXPECT_TRUE(HoldsInOrder(run.fLog, "INFO Updated application restarted, returned 1\nINFO zq-open: cannot "
+                                       "start\nINFO Update successful"));
 }
 
 } // namespace

@@ -29,8 +29,10 @@ void MakeBundle(const std::string& inPath, const std::string& inVersion, const s
     std::ofstream(inPath + "/Contents/Info.plist")
         << "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<plist version=\"1.0\"><dict>"
            "<key>CFBundleExecutable</key><string>sample</string></dict></plist>\n";
-    RunShell("printf '#!/bin/sh\\necho \"" + inVersion + " $*\" >> " + inOutput + "\\n' > '" + inPath +
-             "/Contents/MacOS/sample' && chmod 755 '" + inPath + "/Contents/MacOS/sample'");
+    // The arguments as they came, byte for byte.
+    std::ofstream(inPath + "/Contents/MacOS/sample")
+        << "#!/bin/sh\nprintf '%s\\n' \"" << inVersion << " $*\" >> '" << inOutput << "'\n";
+    RunShell("chmod 755 '" + inPath + "/Contents/MacOS/sample'");
 }
 
 } // namespace
@@ -101,6 +103,13 @@ std::string UpdaterTest::AppOutputWith(const std::string& inText) const {
         std::this_thread::sleep_for(std::chrono::milliseconds(100));
     }
     return ReadFile(fFolder / "app-output.txt");
+}
+
+std::string ShellQuoted(const std::string& inText) {
+    std::string quoted = "'";
+    for (char c : inText)
+        quoted += c == '\'' ? std::string("'\\''") : std::string(1, c);
+    return quoted + "'";
 }
 
 std::vector<std::string> UpdaterTest::Names(const std::string& inFolder) const {

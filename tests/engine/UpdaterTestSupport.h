@@ -53,6 +53,9 @@ public:
     std::string fUpdater;
 };
 
+/// The text as one shell word, in single quotes.
+std::string ShellQuoted(const std::string& inText);
+
 /// True when inLines holds lines beginning with each of inExpected ("\n"-separated) in that order;
 /// other lines may come between.
 ::testing::AssertionResult HoldsInOrder(const std::vector<std::string>& inLines,
