@@ -153,7 +153,7 @@ void VProcess::_DeInit() {
 }
 
 bool VProcess::_InitIntlMgr() {
-    // An empty locale name takes the user's: LANGUAGE, then LC_ALL, LC_MESSAGES and LANG.
+    // An empty locale name takes the user's first language.
     fIntlMgr = VIntlMgr::Create(VString());
     if (fIntlMgr == nullptr)
         return false;
