@@ -19,6 +19,7 @@
 #include "text/VTime.h"
 
 #include <string>
+#include <vector>
 
 using vkit::VFilePath;
 using vkit::VString;
@@ -130,8 +131,20 @@ void VUpdateEngine::_ShowFailureAlert(const vkit::VErrorContext& inRunContext) {
             message.AppendPrintf("\r\n%S", &sentence);
         }
     }
+    // The buttons say what they do: the default one closes the alert, the other opens the log. The
+    // header says that the update failed, also to a reader of the terminal.
+    vkit::VNotificationOptions options;
+    options.fAffirmativeLabel = vkit::LocalizeString(VString("AlertOpenLogButton"), "Open Log");
+    options.fNegativeLabel = vkit::LocalizeString(VString("AlertCloseButton"), "Close");
+    VString title = vkit::LocalizeString(VString("AlertUpdateFailed"), "The update failed.");
     vkit::ENotificationResponse answer = vkit::eNotificationNo;
-    (void)vkit::VSystem::DisplayNotification(VString(""), message, vkit::eNotificationButtonsYesNo, &answer);
+    std::vector<VString> dialogFailures;
+    (void)vkit::VSystem::DisplayNotification(title, message,
+                                             vkit::eNotificationButtonsYesNo | vkit::eNotificationError,
+                                             &answer, &options, &dialogFailures);
+    // A desktop user never sees standard error: a dialog that failed is told in the log.
+    for (const VString& failure : dialogFailures)
+        LogError("The failure alert could not be shown: %S", &failure);
     if (answer == vkit::eNotificationYes && !logFile.IsEmpty())
         (void)vkit::VSystem::OpenWithDefaultApplication(logFile);
 }

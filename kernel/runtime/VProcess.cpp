@@ -59,6 +59,8 @@ void VProcess::_ReadProductInfo() {
     fMainBundle.GetInfoString(VBundle::kNameKey, fProductName);
     fMainBundle.GetInfoString(VBundle::kShortVersionKey, fProductVersion);
     fLogSourceIdentifier = fProductName;
+    // The process's alerts are shown under its name.
+    VSystem::SetApplicationName(fProductName);
 }
 
 VProcess::~VProcess() {
