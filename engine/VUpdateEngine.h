@@ -123,8 +123,9 @@ private:
     /// each only while inStageContext holds no error.
     void _InstallAndRestart(const vkit::VFolder& inOutdated, const vkit::VFolder& inUpToDate,
                             const vkit::StErrorContextInstaller& inStageContext);
-    /// The failure alert: the last error's description, the sentence naming the log file, the buttons
-    /// "No" (default) and "Yes"; "Yes" opens the log file.
+    /// The failure alert, at error level, headed "The update failed.": the last error's description, the
+    /// sentence naming the log file, the buttons "Close" (the negative one, default) and "Open Log" (the
+    /// affirmative one), which opens the log file. A dialog program that failed is logged.
     void _ShowFailureAlert(const vkit::VErrorContext& inRunContext);
     /// The command line that restarts the application installed at inInstallPath.
     vkit::VString _BuildRestartCommandLine(const vkit::VFilePath& inInstallPath) const;
