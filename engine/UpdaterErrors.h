@@ -6,13 +6,23 @@
 #include <initializer_list>
 
 namespace vkit {
+class StErrorContextInstaller;
 class StPackedDictionaryKey;
 class VErrorBase;
 class VFilePath;
 } // namespace vkit
 
-/// One path parameter of an engine error: its name ("path", "from", ...) and the path, whose native
-/// text the parameter holds.
+namespace zq {
+
+/// The names of the engine's path parameters, as its error texts use them.
+extern const vkit::StPackedDictionaryKey kPathKey;
+extern const vkit::StPackedDictionaryKey kSrcPathKey;
+extern const vkit::StPackedDictionaryKey kDstPathKey;
+extern const vkit::StPackedDictionaryKey kFromKey;
+extern const vkit::StPackedDictionaryKey kToKey;
+
+/// One path parameter of an engine error: its name (kPathKey, kFromKey, ...) and the path, whose text
+/// as a person reads it the parameter holds (vkit::VFileError::SetPathParameter).
 struct UpdaterErrorPath {
     const vkit::StPackedDictionaryKey& fName;
     const vkit::VFilePath& fPath;
@@ -22,3 +32,8 @@ struct UpdaterErrorPath {
 vkit::VErrorBase* MakeUpdaterError(vkit::VError inCode, std::initializer_list<UpdaterErrorPath> inPaths = {});
 /// Makes the error and pushes it on the current error context.
 void PushUpdaterError(vkit::VError inCode, std::initializer_list<UpdaterErrorPath> inPaths = {});
+
+/// True when the guard's context holds an error: how each stage of the engine is judged.
+bool HoldsError(const vkit::StErrorContextInstaller& inContext) noexcept;
+
+} // namespace zq

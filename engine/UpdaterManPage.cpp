@@ -9,6 +9,7 @@
 
 using vkit::VCommandLineParser;
 using vkit::VString;
+using zq::VUpdaterOptions;
 
 namespace {
 

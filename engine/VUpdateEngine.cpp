@@ -4,10 +4,10 @@
 #include "UpdaterErrors.h"
 #include "UpdaterLog.h"
 
-#include "bags/StPackedDictionaryKey.h"
 #include "errors/StErrorContextInstaller.h"
 #include "errors/VErrorContext.h"
 #include "files/VFolder.h"
+#include "logging/VLog4jMsgFileLogger.h"
 #include "runtime/VSystem.h"
 #include "text/VTime.h"
 
@@ -15,10 +15,10 @@ using vkit::StErrorContextInstaller;
 using vkit::VError;
 using vkit::VFolder;
 using vkit::VString;
+using zq::HoldsError;
+using zq::PushUpdaterError;
 
 namespace {
-
-const vkit::StPackedDictionaryKey kPathKey("path");
 
 /// The current local date and time in the system's medium formats.
 void FormatNow(VString& outDate, VString& outTime) {
@@ -35,27 +35,22 @@ int VUpdateEngine::ExitStatusForError(VError inLastError) noexcept {
     return inLastError == vkit::VE_APPLICATION_INIT_FAILED ? 1 : 2;
 }
 
-bool VUpdateEngine::_HoldsError(const StErrorContextInstaller& inContext) noexcept {
-    const vkit::VErrorContext* context = inContext.GetContext();
-    return context != nullptr && !context->IsEmpty();
-}
-
 void VUpdateEngine::DoRun() {
     StErrorContextInstaller runContext(true, true);
     (void)_InitLog(); // judged by the run's context: a folder that cannot be made leaves its error there
     // A log that cannot be opened must not go unnoticed: the failure message is then shown even when
     // silent.
-    if (_HoldsError(runContext))
+    if (HoldsError(runContext))
         fSilent = false;
     VString date;
     VString time;
     FormatNow(date, time);
     LogInfo("Updater starting - %S - %S", &date, &time);
-    if (!_HoldsError(runContext))
+    if (!HoldsError(runContext))
         _ApplyUpdate();
     DumpErrorStack(runContext.GetContext(), true);
     FormatNow(date, time);
-    if (_HoldsError(runContext)) {
+    if (HoldsError(runContext)) {
         LogInfo("Update failed - %S - %S", &date, &time);
         if (!fSilent)
             _ShowFailureAlert(*runContext.GetContext());
@@ -75,15 +70,15 @@ void VUpdateEngine::_ApplyUpdate() {
     VFolder upToDate(fUpToDateAppPath);
     // Both checks always run, so that the log names every missing bundle.
     if (!outdated.Exists())
-        PushUpdaterError(VE_UPZQ_OUTDATED_APP_MISSING, {{kPathKey, fOutdatedAppPath}});
+        PushUpdaterError(zq::VE_UPZQ_OUTDATED_APP_MISSING, {{zq::kPathKey, fOutdatedAppPath}});
     if (!upToDate.Exists())
-        PushUpdaterError(VE_UPZQ_UP_TO_DATE_APP_MISSING, {{kPathKey, fUpToDateAppPath}});
-    if (_HoldsError(stageContext))
+        PushUpdaterError(zq::VE_UPZQ_UP_TO_DATE_APP_MISSING, {{zq::kPathKey, fUpToDateAppPath}});
+    if (HoldsError(stageContext))
         return;
     // The customization lands in the up-to-date bundle before anything is moved.
     if (fClientInfoPath.IsValid() && fClientInfoPath.IsFile()) {
         (void)_FinishClientCustomization(); // judged by the stage's context
-        if (_HoldsError(stageContext))
+        if (HoldsError(stageContext))
             return;
     }
     if (fReportToCaller) {
@@ -94,9 +89,9 @@ void VUpdateEngine::_ApplyUpdate() {
     }
     LogInfo("Waiting for external process to quit");
     (void)_WaitForPidToQuit(); // judged by the stage's context
-    if (_HoldsError(stageContext)) {
+    if (HoldsError(stageContext)) {
         LogError("External process wait failed");
-        PushUpdaterError(VE_UPZQ_WAIT_FAILED);
+        PushUpdaterError(zq::VE_UPZQ_WAIT_FAILED);
         return;
     }
     _InstallAndRestart(outdated, upToDate, stageContext);
@@ -107,15 +102,15 @@ void VUpdateEngine::_InstallAndRestart(const VFolder& inOutdated, const VFolder&
     LogInfo("Proceeding with up-to-date application install...");
     VFolder install(fInstallPath);
     vkit::VRefPtr<VFolder> setAside = vkit::AdoptRef(_SwapApplications(inOutdated, inUpToDate, install));
-    if (_HoldsError(inStageContext)) {
+    if (HoldsError(inStageContext)) {
         // Whatever the swap set aside stays on disk, next to the installed bundle.
         LogError("Up-to-date application install failed");
-        PushUpdaterError(VE_UPZQ_INSTALL_FAILED);
+        PushUpdaterError(zq::VE_UPZQ_INSTALL_FAILED);
         return;
     }
     LogInfo("Proceeding with up-to-date application restart...");
     (void)_LaunchApplication(fInstallPath); // judged by the stage's context
-    if (_HoldsError(inStageContext)) {
+    if (HoldsError(inStageContext)) {
         LogError("Up-to-date application restart failed");
         return;
     }

@@ -6,6 +6,7 @@
 #include "runtime/VProcessIPC.h"
 
 #include <cstdint>
+#include <memory>
 
 namespace vkit {
 class StErrorContextInstaller;
@@ -17,6 +18,8 @@ class VLocalizationManager;
 class VLog4jMsgFileLogger;
 class VString;
 } // namespace vkit
+
+namespace zq {
 
 /// The component of the engine's errors.
 constexpr vkit::OsType kComponentUpdater = vkit::MakeOsType("UPZQ");
@@ -33,6 +36,8 @@ constexpr vkit::VError VE_UPZQ_CLIENT_INFO_INVALID = vkit::MakeVError(kComponent
 constexpr vkit::VError VE_UPZQ_INSTALL_FAILED = vkit::MakeVError(kComponentUpdater, 100);
 constexpr vkit::VError VE_UPZQ_LOG_FAILED = vkit::MakeVError(kComponentUpdater, 101);
 constexpr vkit::VError VE_UPZQ_RESTART_FAILED = vkit::MakeVError(kComponentUpdater, 120);
+
+} // namespace zq
 
 /// Keys of the client customization file (a JSON object): the server's platform (required), address,
 /// port, published database name and the client's cache folder name.
@@ -118,20 +123,19 @@ private:
     /// each only while inStageContext holds no error.
     void _InstallAndRestart(const vkit::VFolder& inOutdated, const vkit::VFolder& inUpToDate,
                             const vkit::StErrorContextInstaller& inStageContext);
-    /// The failure alert: the last error's description, the sentence naming the log file, the buttons
-    /// "No" (default) and "Yes"; "Yes" opens the log file.
+    /// The failure alert, at error level, headed "The update failed.": the last error's description, the
+    /// sentence naming the log file, the buttons "Close" (the negative one, default) and "Open Log" (the
+    /// affirmative one), which opens the log file. A dialog program that failed is logged.
     void _ShowFailureAlert(const vkit::VErrorContext& inRunContext);
     /// The command line that restarts the application installed at inInstallPath.
     vkit::VString _BuildRestartCommandLine(const vkit::VFilePath& inInstallPath) const;
-    /// True when the guard's context holds an error.
-    static bool _HoldsError(const vkit::StErrorContextInstaller& inContext) noexcept;
 
     vkit::VFilePath fLogFolderPath;
     vkit::VFilePath fClientInfoPath;
     vkit::VFilePath fOutdatedAppPath;
     vkit::VFilePath fUpToDateAppPath;
     vkit::VFilePath fInstallPath;
-    vkit::VLog4jMsgFileLogger* fLogFileLogger = nullptr;        // owned; closed by DoQuit
+    std::unique_ptr<vkit::VLog4jMsgFileLogger> fLogFileLogger;  // closed by DoQuit
     vkit::VLocalizationManager* fLocalizationManager = nullptr; // one reference owned
     int32_t fCallerPid = -1;
     bool fReportToCaller = false;

@@ -6,7 +6,6 @@
 #include "bags/StPackedDictionaryKey.h"
 #include "bags/VValueBag.h"
 #include "errors/StErrorContextInstaller.h"
-#include "errors/VErrorContext.h"
 #include "files/VBagFileWriter.h"
 #include "files/VFile.h"
 #include "files/VFolder.h"
@@ -46,25 +45,24 @@ bool GetStringProperty(const VJSONObject& inObject, const char* inKey, VString& 
     return true;
 }
 
-bool HoldsError(const StErrorContextInstaller& inContext) {
-    return inContext.GetContext() != nullptr && !inContext.GetContext()->IsEmpty();
-}
-
 } // namespace
 
 bool VUpdateEngine::_FinishClientCustomization() {
     StErrorContextInstaller context(true, true);
     vkit::VFile file(fClientInfoPath);
     VJSONValue info;
-    (void)info.LoadFromFile(file); // a file that cannot be read or parsed leaves no object, and its error
+    // A file that cannot be read or parsed leaves its error; a text cut short may still have given an
+    // object, which is not used.
+    bool loaded = info.LoadFromFile(file) == vkit::VE_OK;
     VString platform;
-    if (!info.IsObject() || !GetStringProperty(*info.GetObject(), BABuildServerPlatform, platform)) {
-        PushUpdaterError(VE_UPZQ_CLIENT_INFO_INVALID);
+    if (!loaded || !info.IsObject() ||
+        !GetStringProperty(*info.GetObject(), BABuildServerPlatform, platform)) {
+        zq::PushUpdaterError(zq::VE_UPZQ_CLIENT_INFO_INVALID);
     } else {
         _SetIPAdressOnClientPref(*info.GetObject(), fUpToDateAppPath);
         _FinishMacClientCustomization(*info.GetObject());
     }
-    return !HoldsError(context);
+    return !zq::HoldsError(context);
 }
 
 bool VUpdateEngine::_SetIPAdressOnClientPref(const VJSONObject& inClientInfo, const VFilePath& inBundlePath) {
@@ -112,5 +110,5 @@ bool VUpdateEngine::_FinishMacClientCustomization(const VJSONObject& /*inClientI
         if (executable.MAC_GetPermissions(&mode) == vkit::VE_OK && (mode & kExecuteBits) != kExecuteBits)
             (void)executable.MAC_SetPermissions(mode | kExecuteBits); // its failure is pushed
     }
-    return !HoldsError(context);
+    return !zq::HoldsError(context);
 }

@@ -7,6 +7,7 @@
 
 using vkit::FilePathStyle;
 using vkit::VCommandLineParser;
+using zq::VUpdaterOptions;
 
 int32_t VUpdateEngine::DoParseCommandLine(VCommandLineParser& ioParser) {
     VUpdaterOptions options;

@@ -7,20 +7,24 @@
 #include "process/VProcessLauncher.h"
 
 using vkit::VFilePath;
+using vkit::VProcessLauncher;
 using vkit::VString;
 
 namespace {
 
-/// Appends a space and the text in double quotes.
-void AppendQuoted(VString& ioCommandLine, const VString& inText) {
-    ioCommandLine.AppendCString(" \"");
-    ioCommandLine.AppendString(inText);
-    ioCommandLine.AppendUniChar(u'"');
+/// Appends a space and the path's POSIX text in double quotes, quoted by the rules the launcher splits
+/// the command line with, so that every byte of the path reaches the opener as it is.
+void AppendQuotedPath(VString& ioCommandLine, const VFilePath& inPath) {
+    ioCommandLine.AppendUniChar(u' ');
+    ioCommandLine.AppendString(VProcessLauncher::QuoteArgument(inPath.GetPath(vkit::FilePathStyle::Posix)));
 }
 
-VString PosixText(const VFilePath& inPath) {
+/// The opener's standard error as text, its last line feeds left out.
+VString ErrorText(const vkit::VMemoryBuffer& inErrorOutput) {
     VString text;
-    inPath.GetPosixPath(text);
+    text.AppendUTF8(static_cast<const char*>(inErrorOutput.GetDataPtr()), inErrorOutput.GetDataSize());
+    while (!text.IsEmpty() && text[text.GetLength() - 1] == u'\n')
+        text.Truncate(text.GetLength() - 1);
     return text;
 }
 
@@ -30,13 +34,12 @@ VString VUpdateEngine::_BuildRestartCommandLine(const VFilePath& inInstallPath) 
     // The opener lies next to the updater's executable and takes the arguments of the system's "open".
     VFilePath opener = GetExecutableFolderPath();
     opener.ToSubFile(VString("zq-open"));
-    VString commandLine("\"");
-    commandLine.AppendString(PosixText(opener));
-    commandLine.AppendCString("\" -a");
-    AppendQuoted(commandLine, PosixText(inInstallPath));
+    VString commandLine = VProcessLauncher::QuoteArgument(opener.GetPath(vkit::FilePathStyle::Posix));
+    commandLine.AppendCString(" -a");
+    AppendQuotedPath(commandLine, inInstallPath);
     if (!fRestartParamsPath.GetPath().IsEmpty()) {
         commandLine.AppendCString(" --args");
-        AppendQuoted(commandLine, PosixText(fRestartParamsPath));
+        AppendQuotedPath(commandLine, fRestartParamsPath);
         if (fRestartHeadless)
             commandLine.AppendCString(" --headless");
     } else if (fRestartHeadless) {
@@ -49,20 +52,23 @@ bool VUpdateEngine::_LaunchApplication(const VFilePath& inInstallPath) const {
     VString commandLine = _BuildRestartCommandLine(inInstallPath);
     LogInfo("Restarting installed application (%S)...", &commandLine);
     // The opener returns once the application is started: the wait is for it, not for the application.
-    // Its output is read to the end and dropped.
+    // Its output is read to the end; its standard output is dropped.
     vkit::VMemoryBuffer output;
     vkit::VMemoryBuffer errorOutput;
     int32_t exitStatus = 0;
     int32_t error =
-        vkit::VProcessLauncher::ExecuteCommandLine(commandLine, 0, nullptr, &output, &errorOutput, nullptr,
-                                                   nullptr, &exitStatus, nullptr, nullptr, true, false);
+        VProcessLauncher::ExecuteCommandLine(commandLine, 0, nullptr, &output, &errorOutput, nullptr, nullptr,
+                                             &exitStatus, nullptr, nullptr, true, false);
     if (error != 0) {
         LogError("Failed to restart updated application (returned error %d - exit status %d)", error,
                  exitStatus);
-        PushUpdaterError(VE_UPZQ_RESTART_FAILED);
+        zq::PushUpdaterError(zq::VE_UPZQ_RESTART_FAILED);
         return false;
     }
-    // A non-zero status of the opener is only reported: the application may still have started.
+    // A non-zero status of the opener is only reported: the application may still have started. What
+    // the opener said about it goes to the log, where the user looks for why it did not.
     LogInfo("Updated application restarted, returned %d", exitStatus);
+    if (VString said = ErrorText(errorOutput); exitStatus != 0 && !said.IsEmpty())
+        LogInfo("%S", &said);
     return true;
 }

@@ -19,6 +19,7 @@
 #include "text/VTime.h"
 
 #include <string>
+#include <vector>
 
 using vkit::VFilePath;
 using vkit::VString;
@@ -27,7 +28,7 @@ namespace {
 
 /// The components whose error texts the updater's localization files give.
 constexpr vkit::OsType kLocalizedComponents[] = {vkit::MakeOsType("vkit"), vkit::MakeOsType("xmlc"),
-                                                 vkit::MakeOsType("PW32"), kComponentUpdater};
+                                                 vkit::MakeOsType("PW32"), zq::kComponentUpdater};
 
 const vkit::StPackedDictionaryKey kLogFilePathKey("LogFilePath");
 
@@ -67,10 +68,10 @@ bool VUpdateEngine::_InitLog() {
     // A folder that cannot be made leaves its error on the run's context: the update is then skipped.
     if (!folder.Exists() && folder.CreateRecursive() != vkit::VE_OK)
         return false;
-    fLogFileLogger = new vkit::VLog4jMsgFileLogger(fLogFolderPath, MakeLogName());
+    fLogFileLogger = std::make_unique<vkit::VLog4jMsgFileLogger>(fLogFolderPath, MakeLogName());
     (void)fLogFileLogger->Start(); // judged by IsStarted
     if (!fLogFileLogger->IsStarted())
-        PushUpdaterError(VE_UPZQ_LOG_FAILED);
+        zq::PushUpdaterError(zq::VE_UPZQ_LOG_FAILED);
     return fLogFileLogger->IsStarted();
 }
 
@@ -79,8 +80,7 @@ void VUpdateEngine::_DeInitLog() {
         logger->Flush();
     if (fLogFileLogger != nullptr) {
         fLogFileLogger->Stop();
-        delete fLogFileLogger;
-        fLogFileLogger = nullptr;
+        fLogFileLogger.reset();
     }
 }
 
@@ -131,8 +131,20 @@ void VUpdateEngine::_ShowFailureAlert(const vkit::VErrorContext& inRunContext) {
             message.AppendPrintf("\r\n%S", &sentence);
         }
     }
+    // The buttons say what they do: the default one closes the alert, the other opens the log. The
+    // header says that the update failed, also to a reader of the terminal.
+    vkit::VNotificationOptions options;
+    options.fAffirmativeLabel = vkit::LocalizeString(VString("AlertOpenLogButton"), "Open Log");
+    options.fNegativeLabel = vkit::LocalizeString(VString("AlertCloseButton"), "Close");
+    VString title = vkit::LocalizeString(VString("AlertUpdateFailed"), "The update failed.");
     vkit::ENotificationResponse answer = vkit::eNotificationNo;
-    (void)vkit::VSystem::DisplayNotification(VString(""), message, vkit::eNotificationButtonsYesNo, &answer);
+    std::vector<VString> dialogFailures;
+    (void)vkit::VSystem::DisplayNotification(title, message,
+                                             vkit::eNotificationButtonsYesNo | vkit::eNotificationError,
+                                             &answer, &options, &dialogFailures);
+    // A desktop user never sees standard error: a dialog that failed is told in the log.
+    for (const VString& failure : dialogFailures)
+        LogError("The failure alert could not be shown: %S", &failure);
     if (answer == vkit::eNotificationYes && !logFile.IsEmpty())
         (void)vkit::VSystem::OpenWithDefaultApplication(logFile);
 }

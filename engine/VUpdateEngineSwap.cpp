@@ -4,7 +4,6 @@
 #include "UpdaterLog.h"
 #include "VUpdateEngine.h"
 
-#include "bags/StPackedDictionaryKey.h"
 #include "errors/VErrorThrow.h"
 #include "files/VFileOptions.h"
 #include "files/VFolder.h"
@@ -14,24 +13,14 @@ using vkit::VError;
 using vkit::VFilePath;
 using vkit::VFolder;
 using vkit::VString;
+using zq::MakeUpdaterError;
+using zq::PushUpdaterError;
 
 namespace {
 
 constexpr int kRenameAttempts = 5;
 constexpr int32_t kRenameRetryDelay = 3000; // ms: time for a bundle still busy after its application quit
 constexpr int kLastTempFolderNumber = 9999;
-
-const vkit::StPackedDictionaryKey kPathKey("path");
-const vkit::StPackedDictionaryKey kSrcPathKey("srcPath");
-const vkit::StPackedDictionaryKey kDstPathKey("dstPath");
-const vkit::StPackedDictionaryKey kFromKey("from");
-const vkit::StPackedDictionaryKey kToKey("to");
-
-VString PosixText(const VFilePath& inPath) {
-    VString text;
-    inPath.GetPosixPath(text);
-    return text;
-}
 
 /// Renames inOutdated to the name of inSetAsidePath, retrying a refused rename: after each failure but
 /// the last, UPZQ 11 is prepared, the task waits, renames again and then records it, whatever the new
@@ -42,8 +31,9 @@ VFolder* RenameAside(const VFolder& inOutdated, const VFilePath& inSetAsidePath)
     VFolder* setAside = nullptr;
     VError error = inOutdated.Rename(newName, &setAside);
     for (int attempt = 1; error != vkit::VE_OK && attempt < kRenameAttempts; ++attempt) {
-        vkit::VErrorBase* retried = MakeUpdaterError(
-            VE_UPZQ_RENAME_RETRIED, {{kSrcPathKey, inOutdated.GetPath()}, {kDstPathKey, inSetAsidePath}});
+        vkit::VErrorBase* retried =
+            MakeUpdaterError(zq::VE_UPZQ_RENAME_RETRIED,
+                             {{zq::kSrcPathKey, inOutdated.GetPath()}, {zq::kDstPathKey, inSetAsidePath}});
         vkit::VTask::Sleep(kRenameRetryDelay);
         error = inOutdated.Rename(newName, &setAside);
         vkit::_PushRetainedError(retried);
@@ -57,18 +47,18 @@ VFolder* RenameAside(const VFolder& inOutdated, const VFilePath& inSetAsidePath)
 bool CopyIntoPlace(const VFolder& inUpToDate, const VFolder& inInstall) {
     vkit::VRefPtr<VFolder> parent = vkit::AdoptRef(inInstall.RetainParentFolder());
     if (!parent) {
-        PushUpdaterError(VE_UPZQ_INSTALL_PARENT_FAILED, {{kPathKey, inInstall.GetPath()}});
+        PushUpdaterError(zq::VE_UPZQ_INSTALL_PARENT_FAILED, {{zq::kPathKey, inInstall.GetPath()}});
         return false;
     }
     if (!parent->Exists() && parent->CreateRecursive() != vkit::VE_OK) {
-        PushUpdaterError(VE_UPZQ_INSTALL_PARENT_FAILED, {{kPathKey, parent->GetPath()}});
+        PushUpdaterError(zq::VE_UPZQ_INSTALL_PARENT_FAILED, {{zq::kPathKey, parent->GetPath()}});
         return false;
     }
     VString name;
     inInstall.GetPath().GetName(name);
     if (inUpToDate.CopyTo(*parent, name, nullptr, vkit::kCopyOverwrite) != vkit::VE_OK) {
-        PushUpdaterError(VE_UPZQ_COPY_FAILED,
-                         {{kFromKey, inUpToDate.GetPath()}, {kToKey, inInstall.GetPath()}});
+        PushUpdaterError(zq::VE_UPZQ_COPY_FAILED,
+                         {{zq::kFromKey, inUpToDate.GetPath()}, {zq::kToKey, inInstall.GetPath()}});
         return false;
     }
     return true;
@@ -109,7 +99,7 @@ bool VUpdateEngine::_ComputeTempFolderPath(const VFilePath& inSource, VFilePath&
 VFolder* VUpdateEngine::_SwapApplications(const VFolder& inOutdated, const VFolder& inUpToDate,
                                           const VFolder& inInstall) {
     if (inOutdated.IsSameFolder(&inUpToDate) || inUpToDate.GetPath().IsChildOf(inOutdated.GetPath())) {
-        PushUpdaterError(VE_UPZQ_SAME_OR_NESTED_APPS, {{kPathKey, inOutdated.GetPath()}});
+        PushUpdaterError(zq::VE_UPZQ_SAME_OR_NESTED_APPS, {{zq::kPathKey, inOutdated.GetPath()}});
         return nullptr;
     }
     VFilePath setAsidePath;
@@ -120,10 +110,10 @@ VFolder* VUpdateEngine::_SwapApplications(const VFolder& inOutdated, const VFold
     if (setAside == nullptr)
         return nullptr;
     // From here the log says where each bundle is, whatever happens next.
-    VString setAsideText = PosixText(setAside->GetPath());
+    VString setAsideText = setAside->GetPath().GetPath(vkit::FilePathStyle::Posix);
     LogInfo("Outdated application set aside as %S", &setAsideText);
     if (CopyIntoPlace(inUpToDate, inInstall)) {
-        VString installText = PosixText(inInstall.GetPath());
+        VString installText = inInstall.GetPath().GetPath(vkit::FilePathStyle::Posix);
         LogInfo("Up-to-date application copied to %S", &installText);
         return setAside;
     }

@@ -46,6 +46,6 @@ bool VUpdateEngine::_WaitForPidToQuit() {
         return true;
     }
     LogError("Process %d still exists after maximum wait time. Giving up.", fCallerPid);
-    PushUpdaterError(VE_UPZQ_WAIT_FAILED);
+    zq::PushUpdaterError(zq::VE_UPZQ_WAIT_FAILED);
     return false;
 }

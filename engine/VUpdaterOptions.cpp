@@ -6,6 +6,8 @@
 using vkit::VCommandLineParser;
 using vkit::VString;
 
+namespace zq {
+
 namespace {
 
 constexpr vkit::UniChar kNoShortName = u' ';
@@ -91,3 +93,5 @@ int VUpdaterOptions::Reconcile() {
             VString("mismatched value for option --outdated-app\n"));
     return upToDateFailed ? 1 : 0;
 }
+
+} // namespace zq

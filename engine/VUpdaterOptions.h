@@ -10,6 +10,8 @@ namespace vkit {
 class VCommandLineParser;
 }
 
+namespace zq {
+
 /// The values of the updater's options, filled by a parse of the parser they were declared on. Kept
 /// apart from the engine so that the manual page generator and the fuzz target declare the very same
 /// table.
@@ -44,3 +46,5 @@ struct VUpdaterOptions {
     bool fAllowDowngrade = false;
     bool fVersion = false;
 };
+
+} // namespace zq

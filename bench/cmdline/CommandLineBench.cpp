@@ -14,6 +14,7 @@
 #include <vector>
 
 using namespace vkit;
+using zq::VUpdaterOptions;
 
 namespace {
 

@@ -13,6 +13,7 @@
 #include <vector>
 
 using namespace vkit;
+using zq::VUpdaterOptions;
 
 namespace {
 

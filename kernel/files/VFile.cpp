@@ -18,7 +18,7 @@ const StPackedDictionaryKey kOptionsKey("options");
 const StPackedDictionaryKey kAccessKey("access");
 
 void AddDestination(VFileError& ioError, const VFilePath& inDestination, FileCopyOptions inOptions) {
-    ioError.GetBag().SetString(kDestinationKey, inDestination.GetPath());
+    VFileError::SetPathParameter(ioError.GetBag(), kDestinationKey, inDestination);
     ioError.GetBag().SetLong8(kOptionsKey, inOptions);
 }
 

@@ -99,7 +99,7 @@ void VFileError::_SetParameters(VError inOperationCode, VError inSystemError) {
     fPath.GetName(name);
     VValueBag& bag = GetBag();
     bag.SetString(kNameKey, name);
-    bag.SetString(kPathKey, fPath.GetPath());
+    SetPathParameter(bag, kPathKey, fPath);
     VString description(OperationText(inOperationCode));
     description.AppendCString(" \"{path}\"");
     VString systemText;
@@ -109,6 +109,11 @@ void VFileError::_SetParameters(VError inOperationCode, VError inSystemError) {
         description.AppendString(systemText);
     }
     bag.SetString(ErrorBagKeys::error_description, description);
+}
+
+void VFileError::SetPathParameter(VValueBag& ioBag, const StPackedDictionaryKey& inKey,
+                                  const VFilePath& inPath) {
+    ioBag.SetString(inKey, inPath.IsValid() ? inPath.GetPath(FilePathStyle::Posix) : inPath.GetPath());
 }
 
 void VFileError::SetFailedStep(const char* inStep, const std::string& inPosixPath) {

@@ -14,8 +14,8 @@ class VFile;
 class VFolder;
 
 /// An error about one file or folder. At construction it stores the parameters "name" (the item's
-/// name) and "path" (its full native path text), plus an English "error_description" naming the
-/// operation and the path, used when no localizer has a text for the code.
+/// name) and "path" (its full path as a person reads it, SetPathParameter), plus an English
+/// "error_description" naming the operation and the path, used when no localizer has a text for the code.
 class VFileError : public VErrorBase {
 public:
     VFileError(const VFile* inFile, VError inCode);
@@ -27,6 +27,13 @@ public:
     ~VFileError() override;
 
     const VFilePath& GetFilePath() const noexcept { return fPath; }
+
+    /// Sets the parameter inKey of an error's bag to inPath as a person reads it: every error text, the
+    /// log and the alert show the POSIX path ("/home/ann/x.txt"), the native form staying inside the
+    /// library. An invalid path, which has no POSIX text, gives its text as it stands. Every error
+    /// parameter that names a path is set here.
+    static void SetPathParameter(VValueBag& ioBag, const StPackedDictionaryKey& inKey,
+                                 const VFilePath& inPath);
 
     /// Names the step at which a whole-tree operation stopped (a system call, such as "unlink") and the
     /// item it acted on (a POSIX path inside the tree): the parameters "step" and "item", added to the

@@ -192,7 +192,7 @@ VError VFolder::Move(const VFolder& inDestinationParent, const VString& inNewNam
     bool copied = false;
     XPosixTreeError failure = fImpl.Move(destination, copied);
     error = VFileError::Report(fPath, failure.GetCode(), VE_FOLDER_CANNOT_RENAME, [&](VFileError& ioError) {
-        ioError.GetBag().SetString(kDestinationKey, destination.GetPath());
+        VFileError::SetPathParameter(ioError.GetBag(), kDestinationKey, destination);
         ioError.SetFailedStep(failure.fOperation, failure.fPath);
         // The copy is whole and stays: only what the removal left of the source remains here.
         if (copied)
@@ -252,7 +252,7 @@ VError VFolder::_CheckDestination(const VFilePath& inDestination, VError inOpera
     }
     if (error == nullptr)
         return VE_OK;
-    error->GetBag().SetString(kDestinationKey, inDestination.GetPath());
+    VFileError::SetPathParameter(error->GetBag(), kDestinationKey, inDestination);
     return error->Push(VE_OK);
 }
 

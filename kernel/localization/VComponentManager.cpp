@@ -4,7 +4,7 @@
 #include "errors/StErrorContextInstaller.h"
 #include "files/VFolder.h"
 #include "files/VFolderIterator.h"
-#include "platform/posix/localization/XPosixUserLanguages.h"
+#include "platform/posix/text/XPosixUserLanguages.h"
 #include "runtime/VBundle.h"
 #include "runtime/VProcess.h"
 

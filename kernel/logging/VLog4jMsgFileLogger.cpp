@@ -93,8 +93,9 @@ bool VLog4jMsgFileLogger::Start(int32_t inFileNumber) {
 bool VLog4jMsgFileLogger::Start() {
     if (!fFolder.IsFolder() || fLogName.IsEmpty())
         return false;
+    // The last of the files 1, 2, ... that exist without a gap: 1 when file 1 itself is missing.
     int32_t number = 1;
-    while (FileExists(fFolder, fLogName, number + 1))
+    while (FileExists(fFolder, fLogName, number) && FileExists(fFolder, fLogName, number + 1))
         ++number;
     return Start(number);
 }

@@ -15,8 +15,19 @@ VProcessLauncher::~VProcessLauncher() {
         (void)Shutdown(false, false); // a time-out is reported on the error context; nothing else to do
 }
 
+namespace {
+
+/// The bytes handed to the system for a text: UTF-8, each byte a name kept outside UTF-8 restored.
+std::string SystemBytes(const VString& inText) {
+    std::string bytes;
+    inText.AppendToUTF8KeepingBytes(bytes);
+    return bytes;
+}
+
+} // namespace
+
 std::vector<VString> VProcessLauncher::SplitCommandLine(const VString& inCommandLine) {
-    std::string text = inCommandLine.ToUTF8();
+    std::string text = SystemBytes(inCommandLine);
     std::vector<VString> words;
     size_t position = 0;
     while (position < text.size()) {
@@ -36,9 +47,19 @@ std::vector<VString> VProcessLauncher::SplitCommandLine(const VString& inCommand
         // A quoted word: past the closing quote and the character after it.
         if (end != ' ')
             position += 2;
-        words.emplace_back(word.data(), word.size());
+        words.emplace_back().AppendUTF8KeepingBytes(word.data(), word.size());
     }
     return words;
+}
+
+VString VProcessLauncher::QuoteArgument(const VString& inArgument) {
+    VString quoted(u'"');
+    for (UniChar c : inArgument.View()) {
+        if (c == u'"' || c == u'\\')
+            quoted.AppendUniChar(u'\\');
+        quoted.AppendUniChar(c);
+    }
+    return quoted.AppendUniChar(u'"');
 }
 
 void VProcessLauncher::SetDefaultDirectory(const VFilePath& inFolder) {
@@ -78,19 +99,19 @@ void VProcessLauncher::AddArgument(const VString& inArgument, bool inQuote) {
 
 int32_t VProcessLauncher::Start(const VEnvironmentVariables& inEnvironment) {
     XPosixProcessLauncher::Command command;
-    fProgram.ToUTF8(command.fProgram);
+    command.fProgram = SystemBytes(fProgram);
     command.fArguments.reserve(fArguments.size());
     for (const VString& argument : fArguments)
-        command.fArguments.push_back(argument.ToUTF8());
+        command.fArguments.push_back(SystemBytes(argument));
     for (const auto& [name, value] : inEnvironment) {
         if (name.IsEmpty())
             continue;
-        std::string entry = name.ToUTF8();
+        std::string entry = SystemBytes(name);
         entry += '=';
-        value.AppendToUTF8(entry);
+        value.AppendToUTF8KeepingBytes(entry);
         command.fEnvironment.push_back(std::move(entry));
     }
-    fDefaultDirectory.ToUTF8(command.fWorkingDirectory);
+    command.fWorkingDirectory = SystemBytes(fDefaultDirectory);
     command.fRedirectInput = fRedirectInput;
     command.fRedirectOutput = fRedirectOutput;
     command.fWaitClosingTimeout = fWaitClosingTimeout;

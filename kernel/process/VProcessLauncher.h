@@ -24,8 +24,9 @@ constexpr VError VE_PROCESS_WAIT_TIMED_OUT = MakeVError(kComponentVkit, 8);
 /// One child process. The child leads a new process group, starts with an empty signal mask and
 /// inherits no descriptor but 0, 1 and 2; its standard input, output and error go through pipes unless
 /// told otherwise. Texts given to the system (program, arguments, working directory, environment) are
-/// passed in UTF-8. One task at a time uses a launcher. Start failures return a number (-1, or the
-/// errno of the failing step) and push nothing.
+/// passed in UTF-8, each byte of a name outside UTF-8 (kept as U+DC00 + byte, see
+/// VString::AppendUTF8KeepingBytes) passed as that byte. One task at a time uses a launcher. Start failures
+/// return a number (-1, or the errno of the failing step) and push nothing.
 class VProcessLauncher {
 public:
     /// ExecuteCommandLine option: do not wait for the child and do not read its output.
@@ -48,6 +49,9 @@ public:
     /// quote runs to the same quote (or the end), the quotes left out and the character after the closing
     /// quote skipped; a backslash makes the next character literal.
     static std::vector<VString> SplitCommandLine(const VString& inCommandLine);
+    /// The argument in double quotes, each double quote and backslash in it after a backslash: the word
+    /// that SplitCommandLine gives back exactly as inArgument, whatever it holds.
+    static VString QuoteArgument(const VString& inArgument);
 
     /// The child starts in that folder (its POSIX path).
     void SetDefaultDirectory(const VFilePath& inFolder);

@@ -62,7 +62,9 @@ bool VBundle::Open(const VFilePath& inFolder) {
     _Clear();
     if (!inFolder.IsFolder()) {
         VString message("open bundle '");
-        message.AppendString(inFolder.GetPath()).AppendCString("': not a folder path");
+        message.AppendString(inFolder.IsValid() ? inFolder.GetPath(FilePathStyle::Posix)
+                                                : inFolder.GetPath());
+        message.AppendCString("': not a folder path");
         // Told by the false result; the error stands on the context.
         (void)vThrowUserGeneratedError(VE_UNKNOWN_ERROR, message);
         return false;

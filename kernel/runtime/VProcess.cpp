@@ -59,6 +59,8 @@ void VProcess::_ReadProductInfo() {
     fMainBundle.GetInfoString(VBundle::kNameKey, fProductName);
     fMainBundle.GetInfoString(VBundle::kShortVersionKey, fProductVersion);
     fLogSourceIdentifier = fProductName;
+    // The process's alerts are shown under its name.
+    VSystem::SetApplicationName(fProductName);
 }
 
 VProcess::~VProcess() {
@@ -153,7 +155,7 @@ void VProcess::_DeInit() {
 }
 
 bool VProcess::_InitIntlMgr() {
-    // An empty locale name takes the user's: LANGUAGE, then LC_ALL, LC_MESSAGES and LANG.
+    // An empty locale name takes the user's first language.
     fIntlMgr = VIntlMgr::Create(VString());
     if (fIntlMgr == nullptr)
         return false;

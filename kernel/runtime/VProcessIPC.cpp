@@ -65,7 +65,11 @@ std::vector<VString> VProcessIPC::BuildArgumentList(int inCount, const char* con
         const char* argument = inArgv[i];
         if (argument != nullptr && std::strncmp(argument, "-psn_", 5) == 0)
             continue;
-        arguments.emplace_back(argument);
+        // An argument is often a path: its bytes outside UTF-8 are kept, so that it names the same item.
+        if (argument != nullptr)
+            arguments.emplace_back().AppendUTF8KeepingBytes(argument, std::strlen(argument));
+        else
+            arguments.emplace_back();
     }
     return arguments;
 }

@@ -41,7 +41,8 @@ public:
     /// The exit status proposed when Init stopped early: 1 until the command line was handled.
     int32_t GetProposedExitStatus() const noexcept { return fProposedExitStatus; }
 
-    /// The argument list: each of the inCount strings of inArgv, in order, converted to VString, except
+    /// The argument list: each of the inCount strings of inArgv, in order, converted to VString (bytes
+    /// outside UTF-8 kept, VString::AppendUTF8KeepingBytes), except
     /// those whose first five characters are "-psn_" (the serial number a desktop may add). The program's
     /// own path stays first.
     static std::vector<VString> BuildArgumentList(int inCount, const char* const* inArgv);

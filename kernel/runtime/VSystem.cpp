@@ -5,6 +5,8 @@
 #include "text/VString.h"
 #include "text/VTime.h"
 
+#include <mutex>
+
 namespace vkit {
 
 uint32_t VSystem::GetCurrentTime() noexcept {
@@ -41,6 +43,23 @@ bool VSystem::WriteToStandardOutput(std::string_view inBytes) noexcept {
 
 void VSystem::CloseStandardStreams() noexcept {
     XPosixSystem::CloseStandardStreams();
+}
+
+namespace {
+
+std::mutex sApplicationNameLock;
+VString sApplicationName;
+
+} // namespace
+
+void VSystem::SetApplicationName(const VString& inName) {
+    std::lock_guard<std::mutex> lock(sApplicationNameLock);
+    sApplicationName = inName;
+}
+
+VString VSystem::GetApplicationName() {
+    std::lock_guard<std::mutex> lock(sApplicationNameLock);
+    return sApplicationName;
 }
 
 ENotificationResponse VSystem::GetDefaultResponse(uint32_t inFlags) noexcept {

@@ -2,13 +2,14 @@
 // opening files).
 #pragma once
 
+#include "text/VString.h"
+
 #include <cstdint>
 #include <string_view>
 #include <vector>
 
 namespace vkit {
 
-class VString;
 class VTime;
 
 /// macOS releases named by the minimum-system checks; on Linux every one counts as satisfied.
@@ -50,7 +51,18 @@ enum : uint32_t {
     /// The affirmative button comes first and is the default.
     eNotificationAffirmativeFirst = 0x10,
     /// The alert is raised to caution level.
-    eNotificationCaution = 0x200
+    eNotificationCaution = 0x200,
+    /// The alert reports a failure: error level, with the system's error icon (above caution).
+    eNotificationError = 0x400
+};
+
+/// What an alert may say beyond its title, message and button set.
+struct VNotificationOptions {
+    /// Labels in place of the button set's own for the affirmative button ("OK", "Yes", "Abort") and the
+    /// negative one ("Cancel", "No", "Retry"): buttons named by what they do, in the user's language.
+    /// Empty keeps the button set's own.
+    VString fAffirmativeLabel;
+    VString fNegativeLabel;
 };
 
 /// Services of the operating system used across the library.
@@ -86,17 +98,29 @@ public:
     /// satisfied, and on Linux so is every value.
     static bool IsSystemVersionOrAbove(SystemVersion inVersion) noexcept;
 
-    /// Shows an alert with inTitle as header and inMessage as body (an empty title makes the message
-    /// the header); inFlags choose the buttons and the default one (see above). With outResponse the
-    /// call waits for the answer and stores it (eNotificationDismissed for an alert closed without a
-    /// button); without it the alert is started and the call returns at once. Returns true when the alert
-    /// could be shown.
+    /// Shows an alert of the application (SetApplicationName) with inTitle as header and inMessage as
+    /// body (an empty title makes the message the header); inFlags choose the buttons, the default one
+    /// and the level (see above), inOptions the buttons' labels. With outResponse the call waits for the
+    /// answer and stores it (eNotificationDismissed for an alert closed without a button); without it the
+    /// alert is started and the call returns at once. Returns true when the alert could be shown.
+    /// outDialogFailures, when given, receives a line for each dialog program that was found but could
+    /// not show the alert (the program, its exit status and what it wrote on standard error).
     /// On Linux the alert is a zenity dialog, else a kdialog one, in a graphical session (DISPLAY or
-    /// WAYLAND_DISPLAY set) where the program is found on PATH; kdialog cannot tell a dialog closed
-    /// without a button from the negative button. Otherwise the text is written to standard error as
-    /// "title: message" (or the message alone), when it is open, and the answer is the default button.
+    /// WAYLAND_DISPLAY set) where the program is found on PATH: the window has the application's name as
+    /// title, the text is the header, an empty line and the body, and the dialog runs in a UTF-8 locale;
+    /// kdialog cannot tell a dialog closed without a button from the negative button. Otherwise the text
+    /// is written to standard error, when it is open, as "application: title", a line feed and the
+    /// message (without a title, "application: message"; without a name, the name and ": " are left
+    /// out), and the answer is the default button.
     static bool DisplayNotification(const VString& inTitle, const VString& inMessage, uint32_t inFlags,
-                                    ENotificationResponse* outResponse = nullptr);
+                                    ENotificationResponse* outResponse = nullptr,
+                                    const VNotificationOptions* inOptions = nullptr,
+                                    std::vector<VString>* outDialogFailures = nullptr);
+
+    /// The name under which the process's alerts are shown; the process object sets it to its
+    /// product name at start-up. Empty until then.
+    static void SetApplicationName(const VString& inName);
+    static VString GetApplicationName();
 
     /// Opens the file at inPosixPath in the user's default application for it (xdg-open), without
     /// waiting for it. Returns false when the path is empty or the opener cannot be started.

@@ -1,6 +1,7 @@
-// VSystem: the alert, shown by a dialog program of the desktop or on standard error, and opening files.
+// VSystem: the alert, laid out from its button set and shown by the platform's dialog, or written on
+// standard error; and opening files.
+#include "platform/posix/runtime/XPosixNotification.h"
 #include "platform/posix/runtime/XPosixSystem.h"
-#include "platform/posix/shared/XPosixSpawn.h"
 #include "runtime/VSystem.h"
 #include "text/VString.h"
 
@@ -11,171 +12,112 @@ namespace vkit {
 
 namespace {
 
-struct Button {
-    const char* fLabel = nullptr; // null: no such button
-    ENotificationResponse fAnswer = eNotificationDismissed;
-};
+using Button = XPosixNotification::Button;
 
-/// An alert laid out for the dialog programs, whose buttons sit in three places: the affirmative one
-/// (OK), the negative one (Cancel) and an extra one.
-struct Alert {
-    std::string fTitle;
-    std::string fMessage;
-    Button fAffirmative;
-    Button fNegative;
-    Button fExtra;
-    bool fDefaultNegative = false;
-    bool fCaution = false;
-};
+/// The button, labelled inLabel unless that is empty.
+Button MakeButton(const char* inOwnLabel, ENotificationResponse inAnswer, const VString& inLabel) {
+    return {inLabel.IsEmpty() ? std::string(inOwnLabel) : inLabel.ToUTF8(), inAnswer};
+}
 
-Alert MakeAlert(const VString& inTitle, const VString& inMessage, uint32_t inFlags) {
-    Alert alert;
-    alert.fTitle = inTitle.ToUTF8();
-    alert.fMessage = inMessage.ToUTF8();
+/// The header, an empty line and the body; a dialog breaks lines at line feeds alone.
+std::string DialogText(const VString& inTitle, const VString& inMessage) {
+    std::string text;
+    if (!inTitle.IsEmpty()) {
+        inTitle.AppendToUTF8(text);
+        text += "\n\n";
+    }
+    inMessage.AppendToUTF8(text);
+    for (size_t at = text.find("\r\n"); at != std::string::npos; at = text.find("\r\n", at))
+        text.erase(at, 1);
+    return text;
+}
+
+XPosixNotification::Alert MakeAlert(const VString& inTitle, const VString& inMessage, uint32_t inFlags,
+                                    const VNotificationOptions& inOptions) {
+    XPosixNotification::Alert alert;
+    alert.fWindowTitle = VSystem::GetApplicationName().ToUTF8();
+    alert.fText = DialogText(inTitle, inMessage);
+    const VString& yes = inOptions.fAffirmativeLabel;
+    const VString& no = inOptions.fNegativeLabel;
     switch (inFlags & eNotificationButtonsMask) {
     case eNotificationButtonsOKCancel:
-        alert.fAffirmative = {"OK", eNotificationOK};
-        alert.fNegative = {"Cancel", eNotificationCancel};
+        alert.fAffirmative = MakeButton("OK", eNotificationOK, yes);
+        alert.fNegative = MakeButton("Cancel", eNotificationCancel, no);
         break;
     case eNotificationButtonsYesNo:
-        alert.fAffirmative = {"Yes", eNotificationYes};
-        alert.fNegative = {"No", eNotificationNo};
+        alert.fAffirmative = MakeButton("Yes", eNotificationYes, yes);
+        alert.fNegative = MakeButton("No", eNotificationNo, no);
         break;
     case eNotificationButtonsAbortRetryIgnore:
-        alert.fAffirmative = {"Abort", eNotificationAbort};
-        alert.fNegative = {"Retry", eNotificationRetry};
-        alert.fExtra = {"Ignore", eNotificationIgnore};
+        alert.fAffirmative = MakeButton("Abort", eNotificationAbort, yes);
+        alert.fNegative = MakeButton("Retry", eNotificationRetry, no);
+        alert.fExtra = MakeButton("Ignore", eNotificationIgnore, VString());
         break;
     default:
-        alert.fAffirmative = {"OK", eNotificationOK};
+        alert.fAffirmative = MakeButton("OK", eNotificationOK, yes);
         break;
     }
     alert.fDefaultNegative =
-        alert.fNegative.fLabel != nullptr && (inFlags & eNotificationAffirmativeFirst) == 0;
-    alert.fCaution = (inFlags & eNotificationCaution) != 0;
+        !alert.fNegative.fLabel.empty() && (inFlags & eNotificationAffirmativeFirst) == 0;
+    alert.fLevel = (inFlags & eNotificationError) != 0     ? XPosixNotification::Level::kError
+                   : (inFlags & eNotificationCaution) != 0 ? XPosixNotification::Level::kCaution
+                                                           : XPosixNotification::Level::kPlain;
+    alert.fDismissedAnswer = eNotificationDismissed;
     return alert;
 }
 
-// zenity answers 0 for OK and 1 for Cancel; the environment gives a closed dialog (and the extra
-// button, which also prints its label) a status of its own, whatever the user's settings.
-constexpr int kZenityClosedStatus = 8;
-
-std::vector<std::string> ZenityArguments(const Alert& inAlert) {
-    std::vector<std::string> arguments{"zenity"};
-    arguments.push_back(inAlert.fNegative.fLabel != nullptr ? "--question"
-                        : inAlert.fCaution                  ? "--warning"
-                                                            : "--info");
-    if (!inAlert.fTitle.empty())
-        arguments.push_back("--title=" + inAlert.fTitle);
-    arguments.push_back("--text=" + inAlert.fMessage);
-    arguments.push_back("--no-markup");
-    arguments.push_back(std::string("--ok-label=") + inAlert.fAffirmative.fLabel);
-    if (inAlert.fNegative.fLabel != nullptr)
-        arguments.push_back(std::string("--cancel-label=") + inAlert.fNegative.fLabel);
-    if (inAlert.fExtra.fLabel != nullptr)
-        arguments.push_back(std::string("--extra-button=") + inAlert.fExtra.fLabel);
-    if (inAlert.fDefaultNegative)
-        arguments.push_back("--default-cancel");
-    if (inAlert.fCaution && inAlert.fNegative.fLabel != nullptr)
-        arguments.push_back("--icon-name=dialog-warning");
-    return arguments;
-}
-
-bool ZenityAnswer(const Alert& inAlert, int inStatus, const std::string& inOutput,
-                  ENotificationResponse& outAnswer) {
-    if (inStatus == 0) {
-        outAnswer = inAlert.fAffirmative.fAnswer;
-    } else if (inStatus == 1 && inAlert.fNegative.fLabel != nullptr) {
-        outAnswer = inAlert.fNegative.fAnswer;
-    } else if (inStatus == kZenityClosedStatus) {
-        bool extra =
-            inAlert.fExtra.fLabel != nullptr && inOutput == std::string(inAlert.fExtra.fLabel) + "\n";
-        outAnswer = extra ? inAlert.fExtra.fAnswer : eNotificationDismissed;
-    } else {
-        return false; // the dialog could not be shown
+/// "application: title", a line feed and the message; or "application: message". Who speaks comes
+/// first, for a reader of a terminal that several programs write to.
+std::string TerminalText(const VString& inTitle, const VString& inMessage) {
+    std::string text;
+    VString name = VSystem::GetApplicationName();
+    if (!name.IsEmpty()) {
+        name.AppendToUTF8(text);
+        text += ": ";
     }
-    return true;
-}
-
-// kdialog answers 0, 1 and 2 for its yes, no and cancel buttons, and the negative one when closed; its
-// warning forms make the negative button the default.
-std::vector<std::string> KdialogArguments(const Alert& inAlert) {
-    std::vector<std::string> arguments{"kdialog"};
-    if (!inAlert.fTitle.empty())
-        arguments.insert(arguments.end(), {"--title", inAlert.fTitle});
-    if (inAlert.fNegative.fLabel == nullptr) {
-        arguments.insert(arguments.end(), {inAlert.fCaution ? "--sorry" : "--msgbox", inAlert.fMessage,
-                                           "--ok-label", inAlert.fAffirmative.fLabel});
-        return arguments;
+    if (!inTitle.IsEmpty()) {
+        inTitle.AppendToUTF8(text);
+        text += '\n';
     }
-    const char* kind = inAlert.fExtra.fLabel != nullptr ? "--warningyesnocancel"
-                       : inAlert.fDefaultNegative       ? "--warningyesno"
-                                                        : "--yesno";
-    arguments.insert(arguments.end(), {kind, inAlert.fMessage, "--yes-label", inAlert.fAffirmative.fLabel,
-                                       "--no-label", inAlert.fNegative.fLabel});
-    if (inAlert.fExtra.fLabel != nullptr)
-        arguments.insert(arguments.end(), {"--cancel-label", inAlert.fExtra.fLabel});
-    return arguments;
-}
-
-bool KdialogAnswer(const Alert& inAlert, int inStatus, const std::string&, ENotificationResponse& outAnswer) {
-    const Button* buttons[] = {&inAlert.fAffirmative, &inAlert.fNegative, &inAlert.fExtra};
-    if (inStatus < 0 || inStatus > 2 || buttons[inStatus]->fLabel == nullptr)
-        return false; // the dialog could not be shown
-    outAnswer = buttons[inStatus]->fAnswer;
-    return true;
-}
-
-struct DialogProgram {
-    std::vector<std::string> (*fArguments)(const Alert&);
-    std::vector<std::string> fEnvironment;
-    bool (*fAnswer)(const Alert&, int, const std::string&, ENotificationResponse&);
-};
-
-/// Shows the alert with the first dialog program that can; false when none can.
-bool ShowDialog(const Alert& inAlert, ENotificationResponse* outResponse) {
-    const DialogProgram programs[] = {
-        {ZenityArguments,
-         {"ZENITY_OK=0", "ZENITY_CANCEL=1", "ZENITY_ESC=" + std::to_string(kZenityClosedStatus),
-          "ZENITY_EXTRA=" + std::to_string(kZenityClosedStatus)},
-         ZenityAnswer},
-        {KdialogArguments, {}, KdialogAnswer},
-    };
-    for (const DialogProgram& program : programs) {
-        int status = 0;
-        std::string output;
-        bool wait = outResponse != nullptr;
-        if (XPosixSpawn::Run(program.fArguments(inAlert), program.fEnvironment, wait ? &status : nullptr,
-                             wait ? &output : nullptr) != 0)
-            continue;
-        if (!wait || program.fAnswer(inAlert, status, output, *outResponse))
-            return true;
-    }
-    return false;
+    inMessage.AppendToUTF8(text);
+    text += '\n';
+    return text;
 }
 
 } // namespace
 
 bool VSystem::DisplayNotification(const VString& inTitle, const VString& inMessage, uint32_t inFlags,
-                                  ENotificationResponse* outResponse) {
-    if (XPosixSystem::HasGraphicalSession() &&
-        ShowDialog(MakeAlert(inTitle, inMessage, inFlags), outResponse))
-        return true;
-    std::string text;
-    if (!inTitle.IsEmpty()) {
-        inTitle.AppendToUTF8(text);
-        text += ": ";
+                                  ENotificationResponse* outResponse, const VNotificationOptions* inOptions,
+                                  std::vector<VString>* outDialogFailures) {
+    if (XPosixSystem::HasGraphicalSession()) {
+        std::vector<std::string> failures;
+        int answer = 0;
+        bool shown =
+            XPosixNotification::Show(MakeAlert(inTitle, inMessage, inFlags,
+                                               inOptions != nullptr ? *inOptions : VNotificationOptions()),
+                                     outResponse != nullptr ? &answer : nullptr, failures);
+        if (outDialogFailures != nullptr) {
+            for (const std::string& failure : failures)
+                outDialogFailures->emplace_back(failure);
+        }
+        if (shown) {
+            if (outResponse != nullptr)
+                *outResponse = static_cast<ENotificationResponse>(answer);
+            return true;
+        }
     }
-    inMessage.AppendToUTF8(text);
-    text += '\n';
+    std::string text = TerminalText(inTitle, inMessage);
     if (outResponse != nullptr)
         *outResponse = GetDefaultResponse(inFlags);
     return XPosixSystem::WriteToStandardError(text.data(), text.size());
 }
 
 bool VSystem::OpenWithDefaultApplication(const VString& inPosixPath) {
-    return !inPosixPath.IsEmpty() &&
-           XPosixSpawn::Run({"xdg-open", inPosixPath.ToUTF8()}, {}, nullptr, nullptr) == 0;
+    if (inPosixPath.IsEmpty())
+        return false;
+    std::string path;
+    inPosixPath.AppendToUTF8KeepingBytes(path);
+    return XPosixNotification::OpenWithDefaultApplication(path);
 }
 
 } // namespace vkit

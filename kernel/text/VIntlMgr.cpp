@@ -1,6 +1,8 @@
 // VIntlMgr: ICU collators and number settings.
 #include "text/VIntlMgr.h"
 
+#include "platform/posix/text/XPosixUserLanguages.h"
+
 #include <unicode/uchar.h>
 #include <unicode/ucol.h>
 #include <unicode/uloc.h>
@@ -8,7 +10,6 @@
 #include <unicode/usearch.h>
 
 #include <atomic>
-#include <cstdlib>
 #include <mutex>
 #include <string>
 #include <vector>
@@ -48,13 +49,6 @@ UniChar ReadDecimalSeparator(const char* inLocale) {
     return separator;
 }
 
-/// The ICU locale name of a POSIX locale or language setting: "fr_FR.UTF-8@euro" gives "fr_FR".
-std::string LocaleFromSetting(const char* inSetting) {
-    std::string name(inSetting);
-    name = name.substr(0, name.find_first_of(":.@"));
-    return name == "C" || name == "POSIX" ? std::string() : name;
-}
-
 UStringSearch* OpenSearch(const VString& inText, const VString& inPattern, const UCollator* inCollator) {
     UErrorCode status = U_ZERO_ERROR;
     // usearch does not change the collator; its interface only lacks the const.
@@ -67,16 +61,11 @@ UStringSearch* OpenSearch(const VString& inText, const VString& inPattern, const
 } // namespace
 
 std::string VIntlMgr::UserLocaleName() {
-    // The user's first language (LANGUAGE lists several), else the locale categories that ICU reads.
-    const char* language = std::getenv("LANGUAGE");
-    std::string name = language != nullptr ? LocaleFromSetting(language) : std::string();
-    if (name.empty())
-        name = uloc_getDefault();
-    // Without settings ICU's default is "en_US_POSIX", whose collation orders code points and so
-    // tells case apart even at primary strength: English stands for it.
-    if (name.empty() || name.find("POSIX") != std::string::npos)
-        name = "en_US";
-    return name;
+    // The user's first language, by the rule the localizations are chosen with. Without settings ICU's
+    // own default would be "en_US_POSIX", whose collation orders code points and so tells case apart
+    // even at primary strength: English stands for it.
+    std::vector<std::string> languages = XPosixUserLanguages::Get();
+    return languages.empty() ? std::string("en_US") : languages.front();
 }
 
 VIntlMgr* VIntlMgr::Create(const VString& inLocaleName) {

@@ -62,8 +62,8 @@ public:
     /// White space as these settings define it (Unicode white space).
     static bool IsSpace(UniChar inChar);
 
-    /// The ICU locale name of the user's settings: the first entry of LANGUAGE, else the locale of
-    /// LC_ALL, LC_MESSAGES or LANG; "en_US" when none is set or they give the "C" or "POSIX" locale.
+    /// The ICU locale name of the user's first language (XPosixUserLanguages: LANGUAGE, LC_ALL,
+    /// LC_MESSAGES, LANG, in that order, "C" and "POSIX" left out); "en_US" when there is none.
     static std::string UserLocaleName();
 
     // Languages (ICU's tables of locales, language identifiers and English display names).

@@ -20,7 +20,8 @@ TEST_F(UpdaterTest, CommandLines) {
     const char* const kUpToDate = "mismatched value for option --uptodate-app\n\n";
     // With the up-to-date bundle present and the outdated one missing, the alert names the outdated
     // bundle's path as the command line gave it.
-    const char* const kAccepted = "The application to update was not found at \"{nA}\".\n";
+    const char* const kAccepted =
+        "ZQ Updater: The update failed.\nThe application to update was not found at \"{A}/\".\n";
     const Case cases[] = {
         {"", 1, "", kBoth},
         {"/A.app", 1, "", "not enough arguments from the command line (required <dest> <src>)\n\n"},
@@ -54,7 +55,8 @@ TEST_F(UpdaterTest, CommandLines) {
         {"{A} {B}", 2, "", kAccepted},
         {"--outdated-app {A} {A} {B}", 2, "", kAccepted},
         {"--outdated-app {F}/Applications/sample.APP {A} {B}", 2, "",
-         "The application to update was not found at \"{nF}Applications:sample.APP:\".\n"},
+         "ZQ Updater: The update failed.\nThe application to update was not found at "
+         "\"{F}/Applications/sample.APP/\".\n"},
         {"--outdated-app={A} --uptodate-app {B}", 2, "", kAccepted},
         {"--pid=-5 --install-path /Elsewhere --caller-log= {A} {B}", 2, "", kAccepted},
         {"--silent -psn_0_123 -ApplePersistenceIgnoreState YES {A} {B}", 2, "", ""},

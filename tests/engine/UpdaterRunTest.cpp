@@ -45,9 +45,9 @@ const Scenario kScenarios[] = {
      "INFO Update successful - ",
      "", "new", "", "Sample_old0001.app"},
     {"both bundles missing, the later error logged first", "", kRun, 2,
-     "INFO Updater starting - \nERROR The up-to-date application was not found at \"{nB}\".\n"
-     "ERROR The application to update was not found at \"{nA}\".\nINFO Update failed - ",
-     "The up-to-date application was not found at \"{nB}\".\r\n"
+     "INFO Updater starting - \nERROR The up-to-date application was not found at \"{B}/\".\n"
+     "ERROR The application to update was not found at \"{A}/\".\nINFO Update failed - ",
+     "ZQ Updater: The update failed.\nThe up-to-date application was not found at \"{B}/\".\r\n"
      "More information is available in the log file '{log}'\n",
      "", "", ""},
     {"silent", "", "--silent --log-dir {L} {A} {B}", 2, "INFO Update failed - ", "", "", "", ""},
@@ -63,20 +63,20 @@ const Scenario kScenarios[] = {
      "cp -a {F}/templates/1.0 {A} && cp -a {F}/templates/2.0 {A}/Contents/Update.app",
      "--log-dir {L} {A} {A}/Contents/Update.app", 2,
      "ERROR Up-to-date application install failed\nERROR The up-to-date application could not be installed.\n"
-     "ERROR The up-to-date application is the application to update, or lies inside it: \"{nA}\".",
-     "The up-to-date application could not be installed.", "old", "", ""},
+     "ERROR The up-to-date application is the application to update, or lies inside it: \"{A}/\".",
+     "ZQ Updater: The update failed.\nThe up-to-date application could not be installed.", "old", "", ""},
     {"the restart fails: the new bundle stays, the old one stays set aside",
      "cp -a {F}/templates/1.0 {A} && cp -a {F}/templates/2.0 {B} && cp -a {bundle} {F}/Updater.app && "
      "rm {F}/Updater.app/Contents/MacOS/zq-open",
      kRun, 2,
      "ERROR Failed to restart updated application (returned error 2 - exit status 0)\n"
      "ERROR Up-to-date application restart failed\nERROR The updated application could not be restarted.",
-     "The updated application could not be restarted.", "new", "Sample_old0001.app", "",
-     "{F}/Updater.app/Contents/MacOS/updater"},
+     "ZQ Updater: The update failed.\nThe updated application could not be restarted.", "new",
+     "Sample_old0001.app", "", "{F}/Updater.app/Contents/MacOS/updater"},
     {"the log folder cannot be created: the alert shows even when silent",
      "touch {F}/file && cp -a {F}/templates/1.0 {A} && cp -a {F}/templates/2.0 {B}",
-     "--silent --log-dir {F}/file/Logs {A} {B}", 2, "", "The folder \"{nF}file:\" could not be created.\n",
-     "old", "", ""},
+     "--silent --log-dir {F}/file/Logs {A} {B}", 2, "",
+     "ZQ Updater: The update failed.\nThe folder \"{F}/file/\" could not be created.\n", "old", "", ""},
     {"the copy fails for want of space: rolled back to the exact old bundle",
      "mount -t tmpfs -o size=8m tmpfs {F}/Applications 2> /dev/null || exit 77; cp -a {F}/templates/1.0 {A} "
      "&& "
@@ -84,9 +84,9 @@ const Scenario kScenarios[] = {
      kRun, 2,
      "INFO Rolling back up-to-date application install\nERROR Up-to-date application install failed\n"
      "ERROR The up-to-date application could not be installed.\n"
-     "ERROR The up-to-date application \"{nB}\" could not be copied to \"{nA}\".\n"
-     "ERROR The file \"{nB}Contents:large\" could not be copied.\nERROR No space left on device",
-     "The up-to-date application could not be installed.", "old", "", ""},
+     "ERROR The up-to-date application \"{B}/\" could not be copied to \"{A}/\".\n"
+     "ERROR The file \"{B}/Contents/large\" could not be copied.\nERROR No space left on device",
+     "ZQ Updater: The update failed.\nThe up-to-date application could not be installed.", "old", "", ""},
 };
 
 class UpdaterScenarioTest : public UpdaterTest, public ::testing::WithParamInterface<Scenario> {};
@@ -160,9 +160,10 @@ TEST_F(UpdaterTest, CallerLogIsOneLineThenTheEndOfOutputBeforeTheWait) {
 }
 
 TEST_F(UpdaterTest, AlertIsInTheUsersLanguageAndItsYesOpensTheLog) {
-    // A stand-in dialog answers with the status in answer.txt; a stand-in opener records its file.
-    Shell(
-        R"(printf '#!/bin/sh\nprintf "%%s\\n" "$@" > {F}/dialog.txt; exit $(cat {F}/answer.txt)\n' > {F}/bin/zenity;
+    // A stand-in dialog records its arguments and locale, complains on standard error and answers with
+    // the status in answer.txt; a stand-in opener records its file.
+    Shell(R"(printf '#!/bin/sh\nprintf "%%s\\n" "$@" "LC_ALL=$LC_ALL" > {F}/dialog.txt; echo "no theme" >&2
+exit $(cat {F}/answer.txt)\n' > {F}/bin/zenity;
              printf '#!/bin/sh\necho "$1" > {F}/opened.txt\n' > {F}/bin/xdg-open; chmod +x {F}/bin/*)");
     struct Case {
         const char* fLabel;
@@ -171,27 +172,46 @@ TEST_F(UpdaterTest, AlertIsInTheUsersLanguageAndItsYesOpensTheLog) {
         const char* fErr;
         const char* fDialog;
         const char* fOpened;
+        const char* fLog = ""; // a log line's start after "Update failed"
     };
-    const char* const kDialog = "--question\n--text=The up-to-date application was not found at \"{nB}\".\r\n"
-                                "More information is available in the log file '{log}'\n--no-markup\n"
-                                "--ok-label=Yes\n--cancel-label=No\n--default-cancel\n";
+    const std::string english =
+        "--question\n--title=ZQ Updater\n--text=The update failed.\n\nThe up-to-date "
+        "application was not found at \"{B}/\".\nMore information is available in "
+        "the log file '{log}'\n--no-markup\n--ok-label=Open Log\n--cancel-label=Close\n"
+        "--default-cancel\n--icon-name=dialog-error\nLC_ALL=";
+    const std::string inCLocale = english + "C.UTF-8\n";
+    const std::string inUTF8Locale = english + "\n";
+    const std::string french =
+        "--question\n--title=ZQ Updater\n--text=La mise à jour a échoué.\n\nL'application à jour est "
+        "introuvable à l'emplacement « {B}/ ».\nPlus d'informations sont disponibles dans le fichier journal "
+        "« {log} »\n--no-markup\n--ok-label=Ouvrir le journal\n--cancel-label=Fermer\n--default-cancel\n"
+        "--icon-name=dialog-error\nLC_ALL=C.UTF-8\n";
+    const char* const kFallback =
+        "ZQ Updater: The update failed.\nThe up-to-date application was not found at "
+        "\"{B}/\".\r\nMore information is available in the log file '{log}'\n";
     const Case cases[] = {
         {"no graphical session: standard error, in French", "LANG=fr_FR.UTF-8", "0",
-         "L'application à jour est introuvable à l'emplacement « {nB} ».\r\n"
-         "Plus d'informations sont disponibles dans le fichier journal « {log} »\n",
+         "ZQ Updater: La mise à jour a échoué.\nL'application à jour est introuvable à l'emplacement « {B}/ "
+         "».\r\nPlus d'informations sont disponibles dans le fichier journal « {log} »\n",
          "", ""},
-        {"the dialog answered No", "DISPLAY=:99 LANG=C", "1", "", kDialog, ""},
-        {"the dialog answered Yes", "DISPLAY=:99 LANGUAGE=en", "0", "", kDialog, "{log}\n"},
-        {"the dialog closed", "DISPLAY=:99", "8", "", kDialog, ""},
+        {"the dialog answered No", "DISPLAY=:99 LANG=C", "6", "", inCLocale.c_str(), ""},
+        {"the dialog answered Yes", "DISPLAY=:99 LANGUAGE=en LANG=C.UTF-8", "0", "", inUTF8Locale.c_str(),
+         "{log}\n"},
+        {"the dialog closed, in French in the C locale", "DISPLAY=:99 LANGUAGE=fr LANG=", "8", "",
+         french.c_str(), ""},
+        {"the dialog failed: told in the log, the text on standard error", "DISPLAY=:99 LANG=C", "1",
+         kFallback, inCLocale.c_str(), "",
+         "ERROR The failure alert could not be shown: zenity exited with status 1: no theme"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.fLabel);
         Shell("rm -rf {L} {F}/dialog.txt {F}/opened.txt; echo " + std::string(c.fAnswer) +
               " > {F}/answer.txt");
-        UpdaterRun run = Run(kRun, c.fEnvironment);
+        UpdaterRun run = Run(kRun, std::string("LC_ALL= LC_CTYPE= ") + c.fEnvironment);
         EXPECT_EQ(run.fStatus, 2);
         EXPECT_EQ(run.fErr, Expand(c.fErr));
         EXPECT_EQ(ReadFile(fFolder / "dialog.txt"), Expand(c.fDialog));
+        EXPECT_TRUE(HoldsInOrder(run.fLog, "INFO Update failed\n" + std::string(c.fLog)));
         // The opener is not waited for.
         Shell(*c.fOpened != 0 ? "for i in $(seq 100); do [ -s {F}/opened.txt ] && break; sleep 0.1; done"
                               : "");
@@ -204,6 +224,7 @@ TEST_F(UpdaterTest, ClientCustomizationWritesTheLinkFileBeforeAnythingMoves) {
         const char* fLabel;
         const char* fClientInfo;
         const char* fLinkFile; // the attributes between is_remote and remote_shared_resources; null: none
+        const char* fParserError = ""; // the parser's error, logged after the refusal (last error first)
     };
     const Case cases[] = {
         {"address, port and name",
@@ -218,7 +239,9 @@ TEST_F(UpdaterTest, ClientCustomizationWritesTheLinkFileBeforeAnythingMoves) {
         {"no platform", R"({"BuildIPAdress":"10.0.0.5"})", nullptr},
         {"a platform that is not a string", R"({"ServerPlatform":1,"BuildIPAdress":"10.0.0.5"})", nullptr},
         {"not an object", R"(["ServerPlatform"])", nullptr},
-        {"not JSON", R"({"ServerPlatform":)", nullptr},
+        {"not JSON", R"({"ServerPlatform":)", nullptr, "ERROR Malformed JSON text ({F}/info.json, line 1"},
+        {"cut off after a member", R"({"ServerPlatform":"mac","BuildIPAdress":"10.0.0.5",)", nullptr,
+         "ERROR Malformed JSON text ({F}/info.json, line 1"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.fLabel);
@@ -230,9 +253,10 @@ TEST_F(UpdaterTest, ClientCustomizationWritesTheLinkFileBeforeAnythingMoves) {
         if (c.fLinkFile == nullptr) {
             // Refused before the wait: nothing moved, nothing written into either bundle.
             EXPECT_EQ(run.fStatus, 2);
-            EXPECT_TRUE(HoldsInOrder(run.fLog,
-                                     "ERROR The client customization file is not a JSON object holding "
-                                     "a \"ServerPlatform\" text.\nINFO Update failed"));
+            std::string parserError = *c.fParserError != 0 ? std::string(c.fParserError) + "\n" : "";
+            EXPECT_TRUE(HoldsInOrder(run.fLog, Expand("ERROR The client customization file is not a JSON "
+                                                      "object holding a \"ServerPlatform\" text.\n" +
+                                                      parserError + "INFO Update failed")));
             EXPECT_EQ(CompareTrees(fFolder / "before", fOutdated) + ReadFile(fUpToDate + linkFile), "");
             continue;
         }
@@ -254,32 +278,47 @@ namespace {
 TEST_F(UpdaterTest, RestartPassesTheParametersFileAndTheHeadlessSwitch) {
     struct Case {
         const char* fOptions;
-        const char* fCommandLine; // after the opener's path and "-a <bundle>"
-        const char* fArguments;   // what the restarted application receives
+        const char* fCommandLine;           // logged after the opener's path; null: not compared
+        const char* fArguments;             // what the restarted application receives
+        const char* fBundle = "Sample.app"; // the outdated bundle, in {F}/Applications
     };
+    // Every byte of the paths reaches the application, whatever the launcher's splitting makes of quotes,
+    // backslashes and bytes outside UTF-8.
     const Case cases[] = {
-        {"", "", ""},
-        {"--restart-params={F}/p.ZQlink", " --args \"{F}/p.ZQlink\"", "{F}/p.ZQlink"},
-        {"--restart-params={F}/p.ZQlink --restart-headless", " --args \"{F}/p.ZQlink\" --headless",
-         "{F}/p.ZQlink --headless"},
-        {"--restart-params= --restart-headless", " --args --headless", "--headless"},
+        {"", " -a \"{A}/\"", ""},
+        {"--restart-params={F}/p.ZQlink", " -a \"{A}/\" --args \"{F}/p.ZQlink\"", "{F}/p.ZQlink"},
+        {"--restart-params={F}/p.ZQlink --restart-headless",
+         " -a \"{A}/\" --args \"{F}/p.ZQlink\" --headless", "{F}/p.ZQlink --headless"},
+        {"--restart-params= --restart-headless", " -a \"{A}/\" --args --headless", "--headless"},
+        {"", " -a \"{F}/Applications/Ann\\\"s/Sample.app/\"", "", "Ann\"s/Sample.app"},
+        {"", " -a \"{F}/Applications/a\\\\b/Sample.app/\"", "", "a\\b/Sample.app"},
+        {"", nullptr, "", "-d $HOME 'q' \"w\" \\b \xC3(\xFF/-n $x 'q' \"w\" \\b \xFE.app"},
+        {"'--restart-params={F}/-p $HOME '\\''q'\\'' \"w\" \\b \xFF.ZQlink' --restart-headless", nullptr,
+         "{F}/-p $HOME 'q' \"w\" \\b \xFF.ZQlink --headless"},
     };
     for (const Case& c : cases) {
-        SCOPED_TRACE(c.fOptions);
-        Shell(std::string("rm -rf {L} {A} {B} {F}/app-output.txt {F}/home/.local/share/Trash && ") + kBoth);
-        UpdaterRun run = Run(std::string(c.fOptions) + " " + kRun);
+        SCOPED_TRACE(c.fBundle + std::string(" ") + c.fOptions);
+        fOutdated = fFolder / ("Applications/" + std::string(c.fBundle));
+        const std::string outdated = ShellQuoted(fOutdated);
+        Shell("rm -rf {L} {F}/Applications {F}/app-output.txt {B} {F}/home/.local/share/Trash && mkdir -p "
+              "\"$(dirname " +
+              outdated + ")\" && cp -a {F}/templates/1.0 " + outdated + " && cp -a {F}/templates/2.0 {B}");
+        UpdaterRun run = Run(std::string(c.fOptions) + " --log-dir {L} " + outdated + " {B}");
         EXPECT_EQ(run.fStatus, 0);
-        EXPECT_TRUE(
-            HoldsInOrder(run.fLog, Expand("INFO Restarting installed application (\"{open}\" -a \"{A}/\"" +
-                                          std::string(c.fCommandLine) + ")...")));
+        if (c.fCommandLine != nullptr) {
+            EXPECT_TRUE(HoldsInOrder(run.fLog, Expand("INFO Restarting installed application (\"{open}\"" +
+                                                      std::string(c.fCommandLine) + ")...")));
+        }
         EXPECT_EQ(AppOutputWith("2.0"), Expand("2.0 " + std::string(c.fArguments) + "\n"));
     }
-    // An opener that cannot start the application answers 1: reported, and the update still succeeded.
+    // An opener that cannot start the application answers 1: reported with what it said, and the update
+    // still succeeded.
+    fOutdated = fFolder / "Applications/Sample.app";
     Shell(std::string("rm -rf {L} {A} {B} && ") + kBoth + " && rm {B}/Contents/MacOS/sample");
     UpdaterRun run = Run(kRun);
     EXPECT_EQ(run.fStatus, 0);
-    EXPECT_TRUE(
-        HoldsInOrder(run.fLog, "INFO Updated application restarted, returned 1\nINFO Update successful"));
+    EXPECT_TRUE(HoldsInOrder(run.fLog, "INFO Updated application restarted, returned 1\nINFO zq-open: cannot "
+                                       "start\nINFO Update successful"));
 }
 
 } // namespace

@@ -49,7 +49,7 @@ TEST_F(UpdaterSlowTest, RefusedRenamesAreRetriedFiveTimes) {
                                          "-e inject=renameat2:error=EBUSY:when=") +
                                  c.fRefusals);
         EXPECT_EQ(run.fStatus, 2);
-        std::string retried = Expand("ERROR The application \"{nA}\" could not be set aside as");
+        std::string retried = Expand("ERROR The application \"{A}/\" could not be set aside as");
         EXPECT_EQ(std::count_if(run.fLog.begin(), run.fLog.end(),
                                 [&](const std::string& line) { return line.rfind(retried, 0) == 0; }),
                   c.fRetryErrors);

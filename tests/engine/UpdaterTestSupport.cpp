@@ -1,7 +1,6 @@
 // The whole-program tests' fixture: bundles, runs, logs and placeholders.
 #include "engine/UpdaterTestSupport.h"
 
-#include "files/VFilePath.h"
 #include "support/VTestTrees.h"
 
 #include <chrono>
@@ -23,10 +22,6 @@ std::string LogEntry(const std::string& inLine) {
     return entry;
 }
 
-std::string NativeFolderText(const std::string& inPosixPath) {
-    return VFilePath(VString((inPosixPath + "/").c_str()), FilePathStyle::Posix).GetPath().ToUTF8();
-}
-
 void MakeBundle(const std::string& inPath, const std::string& inVersion, const std::string& inOutput) {
     RunShell("mkdir -p '" + inPath + "/Contents/MacOS'");
     BuildSampleTree(inPath + "/Contents/Resources");
@@ -34,8 +29,10 @@ void MakeBundle(const std::string& inPath, const std::string& inVersion, const s
     std::ofstream(inPath + "/Contents/Info.plist")
         << "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<plist version=\"1.0\"><dict>"
            "<key>CFBundleExecutable</key><string>sample</string></dict></plist>\n";
-    RunShell("printf '#!/bin/sh\\necho \"" + inVersion + " $*\" >> " + inOutput + "\\n' > '" + inPath +
-             "/Contents/MacOS/sample' && chmod 755 '" + inPath + "/Contents/MacOS/sample'");
+    // The arguments as they came, byte for byte.
+    std::ofstream(inPath + "/Contents/MacOS/sample")
+        << "#!/bin/sh\nprintf '%s\\n' \"" << inVersion << " $*\" >> '" << inOutput << "'\n";
+    RunShell("chmod 755 '" + inPath + "/Contents/MacOS/sample'");
 }
 
 } // namespace
@@ -61,9 +58,6 @@ std::string UpdaterTest::Expand(const std::string& inText) const {
         {"{L}", fFolder / "Logs"},
         {"{A}", fOutdated},
         {"{B}", fUpToDate},
-        {"{nF}", NativeFolderText(fFolder.Path())},
-        {"{nA}", NativeFolderText(fOutdated)},
-        {"{nB}", NativeFolderText(fUpToDate)},
         {"{open}", fUpdater.substr(0, fUpdater.rfind('/')) + "/zq-open"},
         {"{log}", log},
         {"{bundle}", VKIT_UPDATER_BUNDLE},
@@ -109,6 +103,13 @@ std::string UpdaterTest::AppOutputWith(const std::string& inText) const {
         std::this_thread::sleep_for(std::chrono::milliseconds(100));
     }
     return ReadFile(fFolder / "app-output.txt");
+}
+
+std::string ShellQuoted(const std::string& inText) {
+    std::string quoted = "'";
+    for (char c : inText)
+        quoted += c == '\'' ? std::string("'\\''") : std::string(1, c);
+    return quoted + "'";
 }
 
 std::vector<std::string> UpdaterTest::Names(const std::string& inFolder) const {

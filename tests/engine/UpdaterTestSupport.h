@@ -31,8 +31,7 @@ public:
     UpdaterTest();
     ~UpdaterTest() override;
 
-    /// The text with {F}, {L}, {A} and {B} (the outdated and up-to-date bundles' POSIX paths), {nA}, {nB}
-    /// and {nF} (the native texts of the bundles and of {F}, as error parameters hold them), {open} (the
+    /// The text with {F}, {L}, {A} and {B} (the outdated and up-to-date bundles' POSIX paths), {open} (the
     /// opener next to the updater), {bundle} (the built updater's bundle), {updater} (the updater run) and
     /// {log} (the log file, once there is one) replaced.
     std::string Expand(const std::string& inText) const;
@@ -53,6 +52,9 @@ public:
     std::string fUpToDate;
     std::string fUpdater;
 };
+
+/// The text as one shell word, in single quotes.
+std::string ShellQuoted(const std::string& inText);
 
 /// True when inLines holds lines beginning with each of inExpected ("\n"-separated) in that order;
 /// other lines may come between.

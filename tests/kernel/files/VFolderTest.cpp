@@ -74,8 +74,7 @@ TEST_F(VFolderTest, ExistsAndCreateReportWhatIsThere) {
     // ENOENT translates to 600.
     EXPECT_EQ(FolderAt(fTemp / "missing/dir")->Create(), VE_FILE_NOT_FOUND);
     EXPECT_EQ(Codes(guard), (std::vector<VError>{kPosixENOENT, VE_FILE_NOT_FOUND})) << Dump(guard);
-    EXPECT_EQ(LastParameter(guard, "path") + " " + LastParameter(guard, "name"),
-              NativeOf(fTemp / "missing/dir", true) + " dir");
+    EXPECT_EQ(LastParameter(guard, "path") + " " + LastParameter(guard, "name"), fTemp / "missing/dir/ dir");
     VString description;
     guard.GetContext()->GetLast()->GetErrorDescription(description);
     EXPECT_NE(description.ToUTF8().find("No such file or directory"), std::string::npos)

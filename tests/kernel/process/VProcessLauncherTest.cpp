@@ -80,13 +80,30 @@ TEST(VProcessLauncherTest, SplitCommandLine) {
         {"unmatched quote", "echo 'a  b", {"echo", "a  b"}},
         {"empty quoted word", "a '' b", {"a", "", "b"}},
         {"only spaces", "   ", {}},
+        {"bytes outside UTF-8 kept", "a\xFF \"\xC3(\\\\\"", {"a\xFF", "\xC3(\\"}},
+        {"what a path may hold",
+         "\"Ann\\\"s\" \"a\\\\b\" '$x' \"'q'\" -d",
+         {"Ann\"s", "a\\b", "$x", "'q'", "-d"}},
+    };
+    auto split = [](const std::string& inLine) {
+        VString line;
+        line.AppendUTF8KeepingBytes(inLine.data(), inLine.size());
+        std::vector<std::string> words;
+        for (const VString& word : VProcessLauncher::SplitCommandLine(line))
+            word.AppendToUTF8KeepingBytes(words.emplace_back());
+        return words;
     };
     for (const SplitCase& row : cases) {
         SCOPED_TRACE(row.fLabel);
-        std::vector<std::string> words;
-        for (const VString& word : VProcessLauncher::SplitCommandLine(VString(row.fLine)))
-            words.push_back(word.ToUTF8());
-        EXPECT_EQ(words, row.fWords);
+        EXPECT_EQ(split(row.fLine), row.fWords);
+        // Each word quoted comes back whole.
+        std::string quoted;
+        for (const std::string& word : row.fWords) {
+            VString text;
+            text.AppendUTF8KeepingBytes(word.data(), word.size());
+            VProcessLauncher::QuoteArgument(text).AppendToUTF8KeepingBytes(quoted += " ");
+        }
+        EXPECT_EQ(split(quoted), row.fWords);
     }
 }
 

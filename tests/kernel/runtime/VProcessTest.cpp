@@ -98,11 +98,13 @@ TEST(VProcessTest, InitRunsItsStagesOnceAndProposesTheExitStatus) {
 }
 
 TEST(VProcessTest, ArgumentListDropsOnlyProcessSerialNumbers) {
-    const char* argv[] = {"/bin/updater", "-psn_0_123", "-ps", "-psn", "-psn_", "x-psn_1", "caf\xC3\xA9"};
+    const char* argv[] = {"/bin/updater", "-psn_0_123", "-ps",         "-psn",
+                          "-psn_",        "x-psn_1",    "caf\xC3\xA9", "/a\xFF"};
     std::vector<std::string> texts;
-    for (const VString& argument : VProcessIPC::BuildArgumentList(7, argv))
-        texts.push_back(argument.ToUTF8());
-    EXPECT_EQ(texts, (std::vector<std::string>{"/bin/updater", "-ps", "-psn", "x-psn_1", "caf\xC3\xA9"}));
+    for (const VString& argument : VProcessIPC::BuildArgumentList(8, argv))
+        argument.AppendToUTF8KeepingBytes(texts.emplace_back());
+    EXPECT_EQ(texts,
+              (std::vector<std::string>{"/bin/updater", "-ps", "-psn", "x-psn_1", "caf\xC3\xA9", "/a\xFF"}));
     EXPECT_TRUE(VProcessIPC::BuildArgumentList(3, nullptr).empty());
 }
 

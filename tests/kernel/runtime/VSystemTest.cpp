@@ -84,51 +84,73 @@ struct AlertCase {
     const char* fTitle;
     const char* fStatus; // empty: no graphical session, the text goes to standard error
     ENotificationResponse fResponse;
-    const char* fReceived; // what the dialog received, or what standard error received
+    const char* fReceived;     // what the dialog received, or what standard error received
+    bool fLabelled = false;    // the buttons labelled "Open" and "Close"
+    const char* fFailure = ""; // the dialog programs' failures, one a line
 };
 
 TEST(VSystemTest, NotificationAsksTheDialogProgramAndReadsTheAnswer) {
     const std::vector<std::string> z{"zenity"}, k{"kdialog"};
     const uint32_t yn = eNotificationButtonsYesNo, ari = eNotificationButtonsAbortRetryIgnore;
-    const uint32_t yesFirst = yn | eNotificationAffirmativeFirst;
-    const char* yesNo = "zenity|--question|--text=Disk full|--no-markup|--ok-label=Yes|--cancel-label=No|"
-                        "--default-cancel|8";
+    const uint32_t yesFirst = yn | eNotificationAffirmativeFirst, error = yn | eNotificationError;
+    const char* yesNo = "zenity|--question|--title=App|--text=Disk full|--no-markup|--ok-label=Yes|"
+                        "--cancel-label=No|--default-cancel|8";
     const char* extra =
-        "zenity|--question|--text=Disk full|--no-markup|--ok-label=Abort|--cancel-label=Retry|"
+        "zenity|--question|--title=App|--text=Disk full|--no-markup|--ok-label=Abort|--cancel-label=Retry|"
         "--extra-button=Ignore|--default-cancel|8";
-    const char* okCancel =
-        "zenity|--question|--text=Disk full|--no-markup|--ok-label=OK|--cancel-label=Cancel|"
-        "--default-cancel|8";
-    const char* caution = "zenity|--warning|--title=T|--text=Disk full|--no-markup|--ok-label=OK|8";
-    const char* kdialogNo = "kdialog|--warningyesno|Disk full|--yes-label|Yes|--no-label|No|";
-    const char* kdialogYes = "kdialog|--title|T|--yesno|Disk full|--yes-label|Yes|--no-label|No|";
+    const char* okCancel = "zenity|--question|--title=App|--text=Disk full|--no-markup|--ok-label=OK|"
+                           "--cancel-label=Cancel|--default-cancel|8";
+    const char* caution = "zenity|--warning|--title=App|--text=T\n\nDisk full|--no-markup|--ok-label=OK|8";
+    const char* labelled = "zenity|--question|--title=App|--text=Disk full|--no-markup|--ok-label=Open|"
+                           "--cancel-label=Close|--default-cancel|--icon-name=dialog-error|8";
+    const char* kdialogNo = "kdialog|--title|App|--warningyesno|Disk full|--yes-label|Yes|--no-label|No|";
+    const char* kdialogYes = "kdialog|--title|App|--yesno|T\n\nDisk full|--yes-label|Yes|--no-label|No|";
     const AlertCase cases[] = {
         {"Yes", {"zenity", "kdialog"}, yn, "", "0", eNotificationYes, yesNo},
-        {"No", z, yn, "", "1", eNotificationNo, yesNo},
+        {"No", z, yn, "", "6", eNotificationNo, yesNo},
+        {"GTK could not start", z, yn, "", "1", eNotificationNo, yesNo, false, "zenity exited with status 1"},
         {"closed", z, yn, "", "8", eNotificationDismissed, yesNo},
         {"OK with a title, caution", z, eNotificationCaution, "T", "0", eNotificationOK, caution},
         {"extra button", z, ari, "", "8", eNotificationIgnore, extra},
-        {"no dialog could show", z, eNotificationButtonsOKCancel, "", "255", eNotificationCancel, okCancel},
+        {"no dialog could show", z, eNotificationButtonsOKCancel, "", "255", eNotificationCancel, okCancel,
+         false, "zenity exited with status 255"},
+        {"labelled buttons, error level", z, error, "", "6", eNotificationNo, labelled, true},
         {"kdialog", k, yn, "", "0", eNotificationYes, kdialogNo},
         {"kdialog, Yes first", k, yesFirst, "T", "1", eNotificationNo, kdialogYes},
         {"kdialog, extra button", k, ari, "", "2", eNotificationIgnore,
-         "kdialog|--warningyesnocancel|Disk full|--yes-label|Abort|--no-label|Retry|--cancel-label|Ignore|"},
+         "kdialog|--title|App|--warningyesnocancel|Disk "
+         "full|--yes-label|Abort|--no-label|Retry|--cancel-label|"
+         "Ignore|"},
+        {"kdialog, labelled buttons, error level", k, error, "", "0", eNotificationYes,
+         "kdialog|--title|App|--warningyesno|Disk "
+         "full|--yes-label|Open|--no-label|Close|--icon|dialog-error|",
+         true},
         {"no session, Yes first", z, yesFirst, "Update failed", "", eNotificationYes,
-         "Update failed: Disk full\n"},
-        {"no session, default", k, yn | eNotificationCaution, "", "", eNotificationNo, "Disk full\n"},
+         "App: Update failed\nDisk full\n"},
+        {"no session, default", k, yn | eNotificationCaution, "", "", eNotificationNo, "App: Disk full\n"},
     };
+    VSystem::SetApplicationName(VString("App"));
+    VNotificationOptions labels;
+    labels.fAffirmativeLabel = VString("Open");
+    labels.fNegativeLabel = VString("Close");
     for (const AlertCase& row : cases) {
         SCOPED_TRACE(row.fLabel);
         StandInDialogs dialogs(row.fPrograms, row.fStatus);
         ENotificationResponse response = eNotificationDismissed;
+        std::vector<VString> failures;
         ::testing::internal::CaptureStderr();
-        EXPECT_TRUE(
-            VSystem::DisplayNotification(VString(row.fTitle), VString("Disk full"), row.fFlags, &response));
+        EXPECT_TRUE(VSystem::DisplayNotification(VString(row.fTitle), VString("Disk full"), row.fFlags,
+                                                 &response, row.fLabelled ? &labels : nullptr, &failures));
         std::string standardError = ::testing::internal::GetCapturedStderr();
         EXPECT_EQ(response, row.fResponse);
         EXPECT_EQ(*row.fStatus == 0 ? standardError : testing::ReadFile(dialogs.fFolder / "arguments"),
                   row.fReceived);
+        std::string failed;
+        for (const VString& failure : failures)
+            failed += failure.ToUTF8();
+        EXPECT_EQ(failed, row.fFailure);
     }
+    VSystem::SetApplicationName(VString());
 }
 
 TEST(VSystemTest, OpenWithDefaultApplicationStartsXdgOpen) {

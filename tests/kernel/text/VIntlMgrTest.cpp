@@ -69,13 +69,23 @@ TEST(VIntlMgrTest, SettingsOfTheLanguageAndOfTheTask) {
     VIntlMgr* seenByOther = nullptr;
     std::thread([&seenByOther] { seenByOther = VIntlMgr::GetDefaultMgr(); }).join();
     EXPECT_TRUE(seenByOther != nullptr && seenByOther != german.Get());
-    {
-        StEnvironment language("LANGUAGE", "de_CH.UTF-8@euro:fr");
-        EXPECT_EQ(VIntlMgr::UserLocaleName(), "de_CH");
+    // The user's language: LANGUAGE, LC_ALL, LC_MESSAGES, LANG, the first that names one, as the
+    // localizations are chosen.
+    const char* const kSettings[][5] = {
+        {"de_CH.UTF-8@euro:fr", nullptr, nullptr, nullptr, "de_CH"},
+        {"C:fr", nullptr, nullptr, "de_DE", "fr"},
+        {nullptr, "C", nullptr, "fr_FR.UTF-8", "fr_FR"},
+        {"", nullptr, "de_DE", "fr_FR.UTF-8", "de_DE"},
+        {"C", "C", nullptr, nullptr, "en_US"},
+    };
+    for (const auto& row : kSettings) {
+        SCOPED_TRACE(row[4]);
+        StEnvironment language("LANGUAGE", row[0]);
+        StEnvironment all("LC_ALL", row[1]);
+        StEnvironment messages("LC_MESSAGES", row[2]);
+        StEnvironment lang("LANG", row[3]);
+        EXPECT_EQ(VIntlMgr::UserLocaleName(), row[4]);
     }
-    StEnvironment language("LANGUAGE", "C");
-    StEnvironment all("LC_ALL", "C");
-    EXPECT_EQ(VIntlMgr::UserLocaleName().find("POSIX"), std::string::npos);
 }
 
 TEST(VIntlMgrTest, LanguageCodesAndNames) {

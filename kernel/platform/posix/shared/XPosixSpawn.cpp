@@ -11,6 +11,7 @@
 #include <cstdlib>
 #include <fcntl.h>
 #include <mutex>
+#include <poll.h>
 #include <spawn.h>
 #include <string_view>
 #include <sys/stat.h>
@@ -96,6 +97,27 @@ std::vector<std::string> MergedEnvironment(const std::vector<std::string>& inExt
     }
     entries.insert(entries.end(), inExtra.begin(), inExtra.end());
     return entries;
+}
+
+/// Reads both pipes to their end (either may be -1: none), appending to the texts, so that a child
+/// filling one of them is never left waiting while the other is read.
+void ReadBothToEnd(int inOutput, std::string& ioOutput, int inError, std::string& ioError) {
+    struct pollfd ends[2] = {{inOutput, POLLIN, 0}, {inError, POLLIN, 0}};
+    std::string* texts[2] = {&ioOutput, &ioError};
+    char buffer[4096];
+    while (ends[0].fd >= 0 || ends[1].fd >= 0) {
+        if (RetryAfterSignal([&] { return ::poll(ends, 2, -1); }) < 0)
+            return;
+        for (int i = 0; i < 2; ++i) {
+            if (ends[i].fd < 0 || ends[i].revents == 0)
+                continue;
+            ssize_t count = RetryAfterSignal([&] { return ::read(ends[i].fd, buffer, sizeof(buffer)); });
+            if (count <= 0)
+                ends[i].fd = -1; // ended, or unreadable: what came is kept
+            else
+                texts[i]->append(buffer, static_cast<size_t>(count));
+        }
+    }
 }
 
 } // namespace
@@ -221,7 +243,7 @@ void XPosixSpawn::ReapWatched() noexcept {
 
 int XPosixSpawn::Run(const std::vector<std::string>& inArguments,
                      const std::vector<std::string>& inExtraEnvironment, int* outExitStatus,
-                     std::string* outOutput) {
+                     std::string* outOutput, std::string* outErrorOutput) {
     std::string program;
     if (inArguments.empty() || !FindProgram(inArguments[0], program))
         return ENOENT;
@@ -230,23 +252,26 @@ int XPosixSpawn::Run(const std::vector<std::string>& inArguments,
         environment = MergedEnvironment(inExtraEnvironment);
     std::vector<char*> arguments = PointerArray(inArguments);
     std::vector<char*> entries = PointerArray(environment);
-    XPosixDescriptor outputRead;
-    XPosixDescriptor outputWrite;
-    bool capture = outExitStatus != nullptr && outOutput != nullptr;
-    if (capture) {
-        if (int error = MakePipe(outputRead, outputWrite))
-            return error;
-    }
+    std::string* texts[2] = {outExitStatus != nullptr ? outOutput : nullptr,
+                             outExitStatus != nullptr ? outErrorOutput : nullptr};
+    XPosixDescriptor reads[2];
+    XPosixDescriptor writes[2];
     Request request;
     request.fProgram = program.c_str();
     request.fArguments = arguments.data();
     request.fEnvironment = environment.empty() ? nullptr : entries.data();
     request.fStandard[0] = kNullDevice;
-    request.fStandard[1] = capture ? outputWrite.Get() : kNullDevice;
-    request.fStandard[2] = kNullDevice;
+    for (int i = 0; i < 2; ++i) {
+        if (texts[i] != nullptr) {
+            if (int error = MakePipe(reads[i], writes[i]))
+                return error;
+        }
+        request.fStandard[i + 1] = texts[i] != nullptr ? writes[i].Get() : kNullDevice;
+    }
     int pid = 0;
     int error = Start(request, pid);
-    outputWrite.Close();
+    writes[0].Close();
+    writes[1].Close();
     if (error != 0)
         return error;
     if (outExitStatus == nullptr) {
@@ -254,8 +279,9 @@ int XPosixSpawn::Run(const std::vector<std::string>& inArguments,
         return 0;
     }
     // What could be read is kept; the exit status is the answer.
-    if (capture)
-        (void)ReadToEnd(outputRead.Get(), *outOutput);
+    std::string unused;
+    ReadBothToEnd(reads[0].Get(), texts[0] != nullptr ? *texts[0] : unused, reads[1].Get(),
+                  texts[1] != nullptr ? *texts[1] : unused);
     return WaitForExit(pid, *outExitStatus) ? 0 : ECHILD;
 }
 

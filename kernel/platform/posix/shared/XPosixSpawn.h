@@ -72,14 +72,15 @@ public:
     /// Reaps the watched children that have ended, and forgets them.
     static void ReapWatched() noexcept;
 
-    /// Runs a program of the system found on PATH (inArguments[0]), its descriptors 0 and 2 on /dev/null,
+    /// Runs a program of the system found on PATH (inArguments[0]), its standard input on /dev/null,
     /// with the parent's environment plus inExtraEnvironment ("name=value", replacing a variable of the
-    /// same name). With outExitStatus the call waits for the end, and outOutput (when given) receives the
-    /// child's standard output; without it the child is watched and the call returns at once, the output
-    /// going to /dev/null. Returns 0 or the errno that stopped the start (ENOENT: not on PATH).
+    /// same name). With outExitStatus the call waits for the end, and outOutput and outErrorOutput (when
+    /// given) receive the child's standard output and standard error; without it the child is watched and
+    /// the call returns at once, both streams going to /dev/null. Returns 0 or the errno that stopped the
+    /// start (ENOENT: not on PATH).
     static int Run(const std::vector<std::string>& inArguments,
                    const std::vector<std::string>& inExtraEnvironment, int* outExitStatus,
-                   std::string* outOutput);
+                   std::string* outOutput, std::string* outErrorOutput = nullptr);
 };
 
 } // namespace vkit

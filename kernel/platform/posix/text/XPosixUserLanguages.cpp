@@ -1,5 +1,5 @@
 // XPosixUserLanguages: reading LANGUAGE, LC_ALL, LC_MESSAGES and LANG (platform side).
-#include "platform/posix/localization/XPosixUserLanguages.h"
+#include "platform/posix/text/XPosixUserLanguages.h"
 
 #include <algorithm>
 #include <cstdlib>
