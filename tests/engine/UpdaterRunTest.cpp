@@ -85,7 +85,7 @@ const Scenario kScenarios[] = {
      "INFO Rolling back up-to-date application install\nERROR Up-to-date application install failed\n"
      "ERROR The up-to-date application could not be installed.\n"
      "ERROR The up-to-date application \"{nB}\" could not be copied to \"{nA}\".\n"
-     "ERROR The file \"{nB}Contents:large\" could not be copied.\nERROR No space left on device",
+     "ERROR The folder \"{nB}\" could not be copied.\nERROR No space left on device",
      "The up-to-date application could not be installed.", "old", "", ""},
 };
 
