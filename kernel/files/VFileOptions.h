@@ -77,6 +77,9 @@ enum ESystemFolderKind : int32_t {
     eFolderUserCaches = 11,
     eFolderUserLibrary = 12,
     eFolderUserHome = 13,
+    /// The user's folder for state kept between runs (logs, journals, history): $XDG_STATE_HOME, else
+    /// ~/.local/state; created with permissions 0700.
+    eFolderUserState = 14,
 };
 
 /// What the file system holding an item tells of itself (VFileSystemObject::GetVolumeInfo).

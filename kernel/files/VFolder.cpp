@@ -205,7 +205,7 @@ VError VFolder::Move(const VFolder& inDestinationParent, const VString& inNewNam
 }
 
 VFolder* VFolder::RetainSystemFolder(ESystemFolderKind inKind, bool inCreate) {
-    if (inKind < eFolderExecutable || inKind == 3 || inKind > eFolderUserHome)
+    if (inKind < eFolderExecutable || inKind == 3 || inKind > eFolderUserState)
         return nullptr;
     std::string posixPath;
     VError error = XPosixFolder::GetSystemFolderPath(inKind, inCreate, posixPath);

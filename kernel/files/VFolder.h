@@ -127,7 +127,7 @@ public:
     [[nodiscard]] VError CopyContentsTo(const VFolder& inDestination, FileCopyOptions inOptions) const;
 
     /// A new folder for a system folder kind (XPosixSystemFolder gives the Linux locations); with
-    /// inCreate it is made when missing. Null for kind 3 and kinds above 13, and on failure (a folder
+    /// inCreate it is made when missing. Null for kind 3 and kinds above 14, and on failure (a folder
     /// error pushed: 652 when the creation failed, else 654).
     static VFolder* RetainSystemFolder(ESystemFolderKind inKind, bool inCreate);
 

@@ -511,7 +511,8 @@ TEST_F(VFolderTest, SystemFoldersComeFromTheXdgSettings) {
         {eFolderUserDesktop, env("HOME") + "Desktop/"},
         {eFolderApplications, "/opt/"},
         {ESystemFolderKind(3), "(none)"},
-        {ESystemFolderKind(14), "(none)"},
+        {eFolderUserState, env("XDG_STATE_HOME")},
+        {ESystemFolderKind(15), "(none)"},
     };
     for (const auto& [kind, expected] : kinds) {
         VRefPtr<VFolder> folder = AdoptRef(VFolder::RetainSystemFolder(kind, false));
@@ -519,6 +520,8 @@ TEST_F(VFolderTest, SystemFoldersComeFromTheXdgSettings) {
             << kind;
     }
     EXPECT_FALSE(ItemExists(env("HOME") + "Desktop")) << "a folder asked for without creation is not made";
+    VRefPtr<VFolder> state = AdoptRef(VFolder::RetainSystemFolder(eFolderUserState, true));
+    EXPECT_EQ(ModeOf(env("XDG_STATE_HOME")), 0700) << "made for this user alone";
     VRefPtr<VFolder> executable = AdoptRef(VFolder::RetainSystemFolder(eFolderExecutable, false));
     ASSERT_TRUE(executable);
     EXPECT_TRUE(executable->Exists());
