@@ -121,6 +121,20 @@ VError VFile::Delete() const {
     return _Report(fImpl.Delete(), VE_FILE_CANNOT_DELETE);
 }
 
+VError VFile::SetContentDurably(const void* inData, size_t inSize) const {
+    XPosixTreeError failure = fImpl.ReplaceContentDurably(inData, inSize);
+    return VFileError::Report(fPath, failure.GetCode(), VE_FILE_CANNOT_WRITE, [&](VFileError& ioError) {
+        ioError.SetFailedStep(failure.fOperation, failure.fPath);
+    });
+}
+
+VError VFile::DeleteDurably() const {
+    XPosixTreeError failure = fImpl.DeleteDurably();
+    return VFileError::Report(fPath, failure.GetCode(), VE_FILE_CANNOT_DELETE, [&](VFileError& ioError) {
+        ioError.SetFailedStep(failure.fOperation, failure.fPath);
+    });
+}
+
 VError VFile::MoveToTrash() const {
     std::string message;
     return VFileError::Report(fPath, fImpl.MoveToTrash(message), VE_FILE_CANNOT_DELETE,

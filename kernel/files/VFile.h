@@ -48,6 +48,19 @@ public:
     [[nodiscard]] VError CopyTo(const VFolder& inDestination, VFile** outFile,
                                 FileCopyOptions inOptions = 0) const override;
 
+    /// Replaces the file's whole content so that, after a crash, it holds either its former content or
+    /// the new one, and the new one is on disk when the call returns (a journal's write): the data go to
+    /// a hidden sibling (".<name>.tmp-XXXXXX"), which is flushed (fsync) and renamed over the file; the
+    /// folder is then flushed. A file replaced keeps its permission bits, a new one gets 0644 (less the
+    /// umask); a symbolic link at the path is replaced, not followed. The folder must exist. On failure
+    /// the temporary is removed and the file left as it was (a failed flush of the folder aside, after
+    /// which the new content is in place). Pushes 214 (600 for a missing folder) with the step and the
+    /// item (the temporary, the file or the folder) where it stopped.
+    [[nodiscard]] VError SetContentDurably(const void* inData, size_t inSize) const;
+    /// Removes the file (a link itself), nothing there being no error, and flushes its folder so that the
+    /// removal is on disk when the call returns. Pushes 604 (600 for a missing folder) with the step.
+    [[nodiscard]] VError DeleteDurably() const;
+
     /// Creates an empty file (permissions 0644); an existing file makes it fail (EEXIST) unless
     /// kCopyOverwrite, which replaces it. Pushes 607 with "options".
     [[nodiscard]] VError Create(FileCopyOptions inOptions = 0) const;

@@ -56,6 +56,8 @@ const char* OperationText(VError inCode) {
         return "Cannot copy the folder";
     case 661:
         return "Cannot move the folder to the trash";
+    case 662:
+        return "The file system cannot exchange in one step the folder";
     case 200:
         return "End of file reached in";
     case 213:

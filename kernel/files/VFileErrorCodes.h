@@ -42,6 +42,9 @@ constexpr VError VE_FOLDER_CANNOT_RENAME = MakeVError(kComponentVkit, 657);
 constexpr VError VE_FOLDER_CANNOT_COPY = MakeVError(kComponentVkit, 660);
 /// Moving a folder to the trash failed.
 constexpr VError VE_FOLDER_CANNOT_MOVE_TO_TRASH = MakeVError(kComponentVkit, 661);
+/// The file system (or the kernel) cannot exchange two items in one step: the caller may exchange them
+/// by renames instead (VFolder::Exchange).
+constexpr VError VE_FOLDER_CANNOT_EXCHANGE = MakeVError(kComponentVkit, 662);
 
 // Errors of the operations on an open file descriptor.
 

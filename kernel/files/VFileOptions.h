@@ -1,4 +1,5 @@
-// Option flags and kinds taken by the file and folder operations: copy, open, attributes, system folders.
+// Option flags and kinds taken by the file and folder operations (copy, open, attributes, system folders),
+// and the answers of the queries on volumes and rename rights.
 #pragma once
 
 #include <cstdint>
@@ -76,6 +77,34 @@ enum ESystemFolderKind : int32_t {
     eFolderUserCaches = 11,
     eFolderUserLibrary = 12,
     eFolderUserHome = 13,
+    /// The user's folder for state kept between runs (logs, journals, history): $XDG_STATE_HOME, else
+    /// ~/.local/state; created with permissions 0700.
+    eFolderUserState = 14,
+};
+
+/// What the file system holding an item tells of itself (VFileSystemObject::GetVolumeInfo).
+struct VVolumeInfo {
+    /// The bytes this user may still take: the free blocks less those kept for the administrator.
+    uint64_t fAvailableBytes = 0;
+    /// The size of the file system.
+    uint64_t fTotalBytes = 0;
+    /// The file system is mounted read-only.
+    bool fReadOnly = false;
+};
+
+/// Whether this process may rename an item inside its folder (VFileSystemObject::GetRenameAccess), and
+/// what stops it.
+enum class ERenameAccess : int32_t {
+    kAllowed = 0,
+    /// The folder is not writable and searchable for this user.
+    kFolderNotWritable = 1,
+    /// The folder has the sticky bit, and this user owns neither the item nor the folder and lacks the
+    /// right to act as any owner (CAP_FOWNER).
+    kStickyFolder = 2,
+    /// The item or its folder is immutable or append-only.
+    kLocked = 3,
+    /// The file system is mounted read-only.
+    kReadOnlyFileSystem = 4,
 };
 
 } // namespace vkit

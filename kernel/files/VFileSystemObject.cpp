@@ -178,6 +178,16 @@ VError VFileSystemObject<Interface, Impl>::MAC_SetPermissions(uint16_t inMode) c
 }
 
 template <class Interface, class Impl>
+VError VFileSystemObject<Interface, Impl>::GetVolumeInfo(VVolumeInfo& outInfo) const {
+    return _Report(fImpl.GetVolumeInfo(outInfo), kCodes<Interface>.fGetAttributes);
+}
+
+template <class Interface, class Impl>
+VError VFileSystemObject<Interface, Impl>::GetRenameAccess(ERenameAccess& outAccess) const {
+    return _Report(fImpl.GetRenameAccess(outAccess), kCodes<Interface>.fGetAttributes);
+}
+
+template <class Interface, class Impl>
 VError VFileSystemObject<Interface, Impl>::_Rename(const VString& inNewName, VFilePath& outNewPath) const {
     const VError operation = kCodes<Interface>.fRename;
     auto addName = [&](VFileError& ioError) { ioError.GetBag().SetString(kNewNameKey, inNewName); };

@@ -3,6 +3,7 @@
 #pragma once
 
 #include "errors/VErrorCodes.h"
+#include "files/VFileOptions.h"
 #include "files/VFilePath.h"
 #include "text/VObject.h"
 
@@ -52,6 +53,20 @@ public:
     [[nodiscard]] VError MAC_GetPermissions(uint16_t* outMode) const;
     /// Sets mode & 0777 on the item itself. Pushes 609 for a file, 655 for a folder.
     [[nodiscard]] VError MAC_SetPermissions(uint16_t inMode) const;
+
+    /// What the file system holding the item (links followed) tells of itself: the bytes this user may
+    /// still take (statvfs: f_bavail blocks of f_frsize bytes, without the blocks kept for the
+    /// administrator), its size, and whether it is mounted read-only (ST_RDONLY). outInfo is cleared on
+    /// failure. Pushes 608 for a file, 654 for a folder (600 when the item is missing).
+    [[nodiscard]] VError GetVolumeInfo(VVolumeInfo& outInfo) const;
+    /// What stops this process from renaming the item (a link itself, not its target) inside its folder,
+    /// asked without trying: the folder not writable and searchable for this user (faccessat with
+    /// AT_EACCESS: the effective ids a rename is checked against, access lists and capabilities
+    /// included), the sticky bit on the folder (this user owns neither the item nor the folder and lacks
+    /// CAP_FOWNER), an immutable or append-only item or folder, a read-only file system; else
+    /// ERenameAccess::kAllowed. A refusal is an answer, not an error: only a failure to look up the item
+    /// or its folder pushes 608 for a file, 654 for a folder (600 when either is missing).
+    [[nodiscard]] VError GetRenameAccess(ERenameAccess& outAccess) const;
 
     /// The platform part (the POSIX path for iterators and platform code).
     const Impl& GetImpl() const noexcept { return fImpl; }

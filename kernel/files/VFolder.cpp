@@ -205,7 +205,7 @@ VError VFolder::Move(const VFolder& inDestinationParent, const VString& inNewNam
 }
 
 VFolder* VFolder::RetainSystemFolder(ESystemFolderKind inKind, bool inCreate) {
-    if (inKind < eFolderExecutable || inKind == 3 || inKind > eFolderUserHome)
+    if (inKind < eFolderExecutable || inKind == 3 || inKind > eFolderUserState)
         return nullptr;
     std::string posixPath;
     VError error = XPosixFolder::GetSystemFolderPath(inKind, inCreate, posixPath);
@@ -267,30 +267,49 @@ VError VFolder::CopyTo(const VFolder& inDestinationParent, const VString& inName
     // Before an existing target is removed: it must not be the source, hold it or lie inside it.
     if ((error = _CheckDestination(target->GetPath(), VE_FOLDER_CANNOT_COPY, true, true)) != VE_OK)
         return error;
-    bool done = false;
-    if ((inOptions & kCopyOverwrite) != 0)
-        error = _CopyInOneCall(*target, done);
-    if (error == VE_OK && !done)
-        error = CopyContentsTo(*target, inOptions);
+    // An overwrite never falls back on the item-by-item copy: that would write into the target.
+    error = (inOptions & kCopyOverwrite) != 0 ? _CopyInOneCall(*target) : CopyContentsTo(*target, inOptions);
     if (outFolder != nullptr)
         *outFolder = target.Forget();
     return error;
 }
 
-VError VFolder::_CopyInOneCall(const VFolder& inTarget, bool& outDone) const {
-    outDone = false;
-    if (inTarget.Exists()) {
-        VError error = inTarget.Delete(true);
-        if (error != VE_OK)
-            return error;
+VError VFolder::_CopyInOneCall(const VFolder& inTarget) const {
+    bool inPlace = false;
+    XPosixTreeError failure = fImpl.CopyTreeReplacing(inTarget.GetPath(), inPlace);
+    return VFileError::Report(fPath, failure.GetCode(), VE_FOLDER_CANNOT_COPY, [&](VFileError& ioError) {
+        ioError.GetBag().SetString(kDestinationKey, inTarget.GetPath().GetPath());
+        ioError.SetFailedStep(failure.fOperation, failure.fPath);
+        if (inPlace)
+            ioError.SetReason("the complete copy is in place at \"{destination}\", what it replaced may "
+                              "remain beside it under a hidden name");
+    });
+}
+
+VError VFolder::Exchange(const VFolder& inOther, bool* outRefused) const {
+    if (outRefused != nullptr)
+        *outRefused = false;
+    bool refused = false;
+    VError error = fImpl.Exchange(inOther.GetImpl().GetPosixPath(), refused);
+    if (refused && outRefused != nullptr) {
+        *outRefused = true;
+        return VE_FOLDER_CANNOT_EXCHANGE;
     }
-    if (!fImpl.CopyTree(inTarget.GetPath()).IsError()) {
-        outDone = true;
-        return VE_OK;
-    }
-    // The one-call copy leaves nothing behind when it fails; should a target exist all the same, it is
-    // removed. Its error is dropped: the copy goes on item by item and reports its own failures.
-    return inTarget.Exists() ? inTarget.Delete(true) : VE_OK;
+    return VFileError::Report(fPath, error, refused ? VE_FOLDER_CANNOT_EXCHANGE : VE_FOLDER_CANNOT_RENAME,
+                              [&](VFileError& ioError) {
+                                  ioError.GetBag().SetString(kDestinationKey, inOther.GetPath().GetPath());
+                                  ioError.SetFailedStep("renameat2 RENAME_EXCHANGE",
+                                                        inOther.GetImpl().GetPosixPath());
+                              });
+}
+
+VError VFolder::GetAllocatedSize(uint64_t& outBytes) const {
+    XPosixTreeError failure = fImpl.MeasureTree(outBytes);
+    if (failure.IsError())
+        outBytes = 0;
+    return VFileError::Report(
+        fPath, failure.GetCode(), VE_FOLDER_CANNOT_GET_ATTRIBUTES,
+        [&](VFileError& ioError) { ioError.SetFailedStep(failure.fOperation, failure.fPath); });
 }
 
 VError VFolder::CopyContentsTo(const VFolder& inDestination, FileCopyOptions inOptions) const {

@@ -86,12 +86,39 @@ public:
                                 FileCopyOptions inOptions = 0) const;
     /// Copies the folder's tree into inDestinationParent under inName. A destination that is the source,
     /// lies inside it or holds it (judged on the path texts, names compared exactly, and on the items
-    /// with links resolved) is refused with 660 ("destination"), nothing changed. With kCopyOverwrite an
-    /// existing target is deleted first and the tree copied in one call, leaving the target complete or
-    /// absent; should that fail, the copy goes on item by item (CopyContentsTo). outFolder (when given)
-    /// receives the target folder.
+    /// with links resolved) is refused with 660 ("destination"), nothing changed. Without kCopyOverwrite
+    /// the copy goes item by item (CopyContentsTo) into the target, created when missing.
+    ///
+    /// With kCopyOverwrite the tree is copied in one call and nothing is ever written into an existing
+    /// target: the copy is built in a hidden sibling of the target, flushed to disk, then put in its
+    /// place in one step (onto a missing target a rename that replaces nothing; onto an existing folder
+    /// an exchange, after which the former folder is removed; where the file system cannot exchange, the
+    /// former folder is renamed aside and the copy renamed in, the target missing in between but never
+    /// partial); XPosixTreeCopy gives the details. The target is therefore as it was or complete, also
+    /// when the process is killed. kCopyContinueOnError and kCopySkipInvisible do not apply to it. A
+    /// failure pushes the system error, then 660 (or its translation: 600 for a missing item) with
+    /// "destination" and the step and item where it stopped, and leaves the target as it was; only a
+    /// failure once the copy is in place (the flush of the parent, the removal of the former folder)
+    /// leaves the complete copy there, the error saying so.
+    ///
+    /// outFolder (when given) receives the target folder.
     [[nodiscard]] VError CopyTo(const VFolder& inDestinationParent, const VString& inName,
                                 VFolder** outFolder, FileCopyOptions inOptions) const;
+    /// Swaps this folder and the item inOther in one step (renameat2 with RENAME_EXCHANGE): each then
+    /// bears the other's name, and at no moment is either name missing. Both must exist, on one file
+    /// system. Where the file system or the kernel cannot exchange items (EINVAL, ENOSYS; an exchange of
+    /// a folder with an item inside it answers EINVAL too), the answer is 662: with outRefused given, it
+    /// is set and nothing is pushed, so that the caller can fall back on renames; without it, 662 is
+    /// pushed as any failure. Other failures push 657 (600 for a missing item) with "destination"
+    /// (inOther's path) and the step.
+    [[nodiscard]] VError Exchange(const VFolder& inOther, bool* outRefused = nullptr) const;
+
+    /// The disk space the folder's tree takes as allocated blocks, not apparent sizes: st_blocks of 512
+    /// bytes summed over the folder and every item in it, folders and links included, links never
+    /// followed, an item with several hard links counted once, in one walk. outBytes is 0 on failure.
+    /// Pushes 654 (600 for a missing folder) with the step and item where the walk stopped.
+    [[nodiscard]] VError GetAllocatedSize(uint64_t& outBytes) const;
+
     /// Copies the folder's content into inDestination (created when missing, then given the source's
     /// permissions and times): sub-folders first, depth first, then files; links as links; invisible
     /// items left out with kCopySkipInvisible. Stops at the first failing item unless
@@ -100,7 +127,7 @@ public:
     [[nodiscard]] VError CopyContentsTo(const VFolder& inDestination, FileCopyOptions inOptions) const;
 
     /// A new folder for a system folder kind (XPosixSystemFolder gives the Linux locations); with
-    /// inCreate it is made when missing. Null for kind 3 and kinds above 13, and on failure (a folder
+    /// inCreate it is made when missing. Null for kind 3 and kinds above 14, and on failure (a folder
     /// error pushed: 652 when the creation failed, else 654).
     static VFolder* RetainSystemFolder(ESystemFolderKind inKind, bool inCreate);
 
@@ -118,7 +145,7 @@ private:
     [[nodiscard]] VError _CopyItems(const std::vector<XPosixFolderItem>& inItems,
                                     const VFolder& inDestination, FileCopyOptions inOptions) const;
     [[nodiscard]] VError _CopyAttributesTo(const VFolder& inDestination) const;
-    [[nodiscard]] VError _CopyInOneCall(const VFolder& inTarget, bool& outDone) const;
+    [[nodiscard]] VError _CopyInOneCall(const VFolder& inTarget) const;
 };
 
 } // namespace vkit

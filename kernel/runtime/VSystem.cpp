@@ -31,6 +31,12 @@ bool VSystem::IsProcessRunning(int32_t inProcessID) noexcept {
     return XPosixSystem::IsProcessRunning(inProcessID);
 }
 
+EProcessWaitResult VSystem::WaitForProcessEnd(int32_t inProcessID, int32_t inTimeoutMilliseconds) noexcept {
+    if (inProcessID <= 0)
+        return eProcessWaitFailed;
+    return XPosixSystem::WaitForProcessEnd(inProcessID, inTimeoutMilliseconds);
+}
+
 bool VSystem::IsSystemVersionOrAbove(SystemVersion inVersion) noexcept {
     if (inVersion < eOSVersion_10_9 || inVersion > eOSVersion_15)
         return true;

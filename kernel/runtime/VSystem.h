@@ -65,6 +65,16 @@ struct VNotificationOptions {
     VString fNegativeLabel;
 };
 
+/// How a wait for the end of a process ended (VSystem::WaitForProcessEnd).
+enum EProcessWaitResult : int32_t {
+    /// The process has ended, or no such process exists.
+    eProcessEnded = 0,
+    /// The process still runs at the end of the time given.
+    eProcessWaitTimedOut = 1,
+    /// The id names no single process (0 or less), or the wait itself failed.
+    eProcessWaitFailed = 2,
+};
+
 /// Services of the operating system used across the library.
 class VSystem {
 public:
@@ -86,6 +96,16 @@ public:
     /// process" (a process of another user is running), whatever the id: 0 and negative ids name
     /// process groups, and -1 every process the caller may signal, as kill takes them.
     static bool IsProcessRunning(int32_t inProcessID) noexcept;
+
+    /// Waits for the process inProcessID to end, at most inTimeoutMilliseconds (negative: without limit;
+    /// 0: one look), and wakes as soon as it ends rather than at the next poll: a caller that must look
+    /// at fixed intervals passes the interval as the time. A child of this process that has ended counts
+    /// as ended although it is not reaped (reaping is left to its owner). Signals do not cut the wait.
+    /// On Linux the process is watched through a pidfd (pidfd_open: any process this one can see, child
+    /// or not), which is readable once it has ended; where the kernel has no pidfd (ENOSYS) or refuses
+    /// one, the process is looked at instead, at most 50 ms apart (a null signal, and waitid without
+    /// reaping for a child).
+    static EProcessWaitResult WaitForProcessEnd(int32_t inProcessID, int32_t inTimeoutMilliseconds) noexcept;
 
     /// Writes the bytes to standard output and flushes it; false when that fails (a closed stream).
     static bool WriteToStandardOutput(std::string_view inBytes) noexcept;

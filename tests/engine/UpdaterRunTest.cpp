@@ -85,7 +85,7 @@ const Scenario kScenarios[] = {
      "INFO Rolling back up-to-date application install\nERROR Up-to-date application install failed\n"
      "ERROR The up-to-date application could not be installed.\n"
      "ERROR The up-to-date application \"{B}/\" could not be copied to \"{A}/\".\n"
-     "ERROR The file \"{B}/Contents/large\" could not be copied.\nERROR No space left on device",
+     "ERROR The folder \"{B}/\" could not be copied.\nERROR No space left on device",
      "ZQ Updater: The update failed.\nThe up-to-date application could not be installed.", "old", "", ""},
 };
 

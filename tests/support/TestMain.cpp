@@ -14,6 +14,7 @@ int main(int argc, char** argv) {
     ::setenv("XDG_DATA_HOME", home.MakeFolder(".local/share").c_str(), 1);
     ::setenv("XDG_CONFIG_HOME", home.MakeFolder(".config").c_str(), 1);
     ::setenv("XDG_CACHE_HOME", home.MakeFolder(".cache").c_str(), 1);
+    ::setenv("XDG_STATE_HOME", (home / ".local/state").c_str(), 1); // made by the test that asks for it
     ::unsetenv("DISPLAY");
     ::unsetenv("WAYLAND_DISPLAY");
     return RUN_ALL_TESTS();

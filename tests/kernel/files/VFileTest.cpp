@@ -6,8 +6,26 @@
 #include "files/VFileDesc.h"
 #include "files/VMemoryBuffer.h"
 
+#include <dlfcn.h>
+
 using namespace vkit;
 using namespace vkit::testing;
+
+// While sRecording, fsync notes itself in sEvents, and fails with EIO on a file (sFailing 'f') or a folder
+// ('d').
+static bool sRecording = false;
+static char sFailing = 0;
+static std::string sEvents;
+
+extern "C" int fsync(int inDescriptor) {
+    static const auto sReal = reinterpret_cast<int (*)(int)>(::dlsym(RTLD_NEXT, "fsync"));
+    struct stat info;
+    char kind = ::fstat(inDescriptor, &info) == 0 && S_ISDIR(info.st_mode) ? 'd' : 'f';
+    sEvents += !sRecording ? "" : kind == 'd' ? "fsync folder|" : "fsync file|";
+    if (sRecording && kind == sFailing)
+        return errno = EIO, -1;
+    return sReal(inDescriptor);
+}
 
 namespace {
 
@@ -143,6 +161,46 @@ TEST_F(VFileTest, ContentRoundTripsAndAMissingFileIsNamed) {
     EXPECT_EQ(Codes(missing), (std::vector<VError>{MakeVErrorFromPosix(ENOENT), VE_FILE_NOT_FOUND}))
         << Dump(missing);
     EXPECT_EQ(LastParameter(missing, "name") + LastParameter(missing, "access"), "missing0");
+}
+
+// A durable write or removal of "journal", set up by fSetUp, fsync failing as sFailing says; fMode -1:
+// no file. The flush of the file comes before the rename, that of the folder after it.
+struct DurableCase {
+    const char *fLabel, *fSetUp;
+    char fFailing;
+    bool fRemove;
+    const char *fEvents, *fJournal;
+    int fMode;
+};
+
+const char* const kOld = "printf old > journal && chmod 600 journal";
+const char* const kFlushes = "fsync file|fsync folder|";
+const DurableCase kDurableCases[] = {
+    {"a new file", "true", 0, false, kFlushes, "journal=new", 0644},
+    {"a file replaced keeps its mode", kOld, 0, false, kFlushes, "journal=new", 0600},
+    {"a link is replaced, not followed", "ln -s target journal", 0, false, kFlushes, "journal=new", 0644},
+    {"a failed flush of the file: the file as it was", kOld, 'f', false, "fsync file|", "journal=old", 0600},
+    {"a failed flush of the folder: the file replaced", kOld, 'd', false, kFlushes, "journal=new", 0600},
+    {"removed", kOld, 0, true, "fsync folder|", "journal?", -1},
+};
+
+TEST_F(VFileTest, DurableWritesReplaceWholeFilesAndFlushTheirFolder) {
+    for (const DurableCase& row : kDurableCases) {
+        SCOPED_TRACE(row.fLabel);
+        ASSERT_EQ(
+            RunShell("cd '" + fTemp.Path() + "' && rm -f journal && echo keep > target && " + row.fSetUp), 0);
+        StErrorContextInstaller guard;
+        std::tie(sEvents, sFailing, sRecording) = std::tuple("", row.fFailing, true);
+        VRefPtr<VFile> journal = FileAt(fTemp / "journal");
+        (void)(row.fRemove ? journal->DeleteDurably() : journal->SetContentDurably("new", 3)); // pushes tell
+        sRecording = false;
+        EXPECT_EQ(sEvents, row.fEvents);
+        EXPECT_EQ(Disk(fTemp.Path(), {"journal", "target"}), std::string(row.fJournal) + " target=keep\n");
+        EXPECT_EQ(ModeOf(fTemp / "journal"), row.fMode);
+        EXPECT_TRUE(ListNamesWithPrefix(fTemp.Path(), ".").empty()) << "no temporary is left";
+        EXPECT_EQ(Codes(guard), Pushed(row.fFailing == 0 ? 0 : EIO, VE_FILE_CANNOT_WRITE)) << Dump(guard);
+        EXPECT_EQ(LastParameter(guard, "step"), row.fFailing == 0 ? "(none)" : "fsync");
+    }
 }
 
 TEST_F(VFileTest, TextContentHonoursByteOrderMarksAndLineEnds) {

@@ -51,6 +51,11 @@ inline std::vector<VError> Codes(const StErrorContextInstaller& inGuard) {
     return codes;
 }
 
+/// What a failure with inErrno pushes: the system error, then inCode; nothing for 0.
+inline std::vector<VError> Pushed(int inErrno, VError inCode) {
+    return inErrno == 0 ? std::vector<VError>() : std::vector<VError>{MakeVErrorFromPosix(inErrno), inCode};
+}
+
 /// Every error of the guard's context in full, for assertion messages.
 inline std::string Dump(const StErrorContextInstaller& inGuard) {
     std::string text;

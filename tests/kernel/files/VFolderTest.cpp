@@ -5,6 +5,8 @@
 #include "platform/posix/files/XPosixTreeCopy.h"
 
 #include <dlfcn.h>
+#include <linux/fs.h>
+#include <sys/mount.h>
 
 using namespace vkit;
 using namespace vkit::testing;
@@ -39,6 +41,20 @@ extern "C" ssize_t getdents64(int inFolder, void* outEntries, size_t inSize) {
     return length;
 }
 
+// While set, renameat2 with RENAME_EXCHANGE fails with sExchangeErrno, and the sNoReplaceFailing-th call
+// with RENAME_NOREPLACE (counted in sNoReplaceCalls) with EIO.
+static int sExchangeErrno = 0, sNoReplaceFailing = 0, sNoReplaceCalls = 0;
+
+extern "C" int renameat2(int inFolder, const char* inName, int inOtherFolder, const char* inOtherName,
+                         unsigned inFlags) {
+    static const auto sReal = reinterpret_cast<int (*)(int, const char*, int, const char*, unsigned)>(
+        ::dlsym(RTLD_NEXT, "renameat2"));
+    bool exchange = (inFlags & RENAME_EXCHANGE) != 0;
+    if ((exchange && sExchangeErrno != 0) || (!exchange && ++sNoReplaceCalls == sNoReplaceFailing))
+        return errno = exchange ? sExchangeErrno : EIO, -1;
+    return sReal(inFolder, inName, inOtherFolder, inOtherName, inFlags);
+}
+
 namespace {
 
 constexpr VError kPosixENOENT = MakeVErrorFromPosix(ENOENT);
@@ -55,8 +71,20 @@ protected:
         EXPECT_EQ(ReadFile(fTemp / "sentinel/keep.txt"), "keep");
         EXPECT_EQ(ModeOf(fTemp / "sentinel"), 0755);
     }
+    /// Mounts a size-limited tmpfs on the folder "small" (fSmall) for the test; false where not permitted.
+    bool MountSmall(const char* inSize) {
+        fSmall = fTemp.MakeFolder("small");
+        fMounted = ::mount("tmpfs", fSmall.c_str(), "tmpfs", 0, (std::string("size=") + inSize).c_str()) == 0;
+        return fMounted;
+    }
+    void TearDown() override {
+        if (fMounted)
+            ::umount2(fSmall.c_str(), MNT_DETACH);
+    }
 
     VTestTempFolder fTemp;
+    std::string fSmall;
+    bool fMounted = false;
 };
 
 TEST_F(VFolderTest, ExistsAndCreateReportWhatIsThere) {
@@ -123,6 +151,148 @@ TEST_F(VFolderTest, CopyWithOverwriteLeavesExactlyTheSourceTree) {
     EXPECT_EQ(copy->GetPath().GetPath().ToUTF8(), NativeOf(fTemp / "dst/App", true));
     EXPECT_EQ(CompareTrees(source, fTemp / "dst/App"), "");
     ExpectSentinelIntact();
+}
+
+// Overwrites of a folder on a 4 MB file system, renameat2 failing as sExchangeErrno and sNoReplaceFailing
+// say; "big" does not fit beside the folder it replaces. fErrno 0: the copy takes the folder's place.
+struct OverwriteCase {
+    const char *fLabel, *fSource;
+    int fExchangeErrno, fNoReplaceFailing, fErrno;
+    const char* fStep;
+};
+
+const OverwriteCase kOverwriteCases[] = {
+    {"exchanged", "src", 0, 0, 0, "(none)"},
+    {"exchange refused: renamed aside, then in", "src", EINVAL, 0, 0, "(none)"},
+    {"no room: fails before anything moves", "big", 0, 0, ENOSPC, "write"},
+    {"exchange fails", "src", EIO, 0, EIO, "renameat2 RENAME_EXCHANGE"},
+    {"renamed aside, the rename in fails: put back", "src", EINVAL, 2, EIO, "renameat2"},
+};
+
+TEST_F(VFolderTest, OverwriteReplacesTheTargetInOneStepOrLeavesItAsItWas) {
+    if (!MountSmall("4m"))
+        GTEST_SKIP() << "mounting a tmpfs is not permitted here";
+    fTemp.WriteFile("src/App/Contents/MacOS/app", std::string(100000, 'n'));
+    BuildSampleTree(fTemp.MakeFolder("big") + "/App");
+    fTemp.WriteFile("big/App/more.bin", std::string(2 << 20, 'b'));
+    BuildSampleTree(fTemp.MakeFolder("old") + "/App");
+    for (const OverwriteCase& row : kOverwriteCases) {
+        SCOPED_TRACE(row.fLabel);
+        ASSERT_EQ(RunShell("cd '" + fTemp.Path() + "' && rm -rf small/App && cp -a old/App small/"), 0);
+        struct stat before, after;
+        ASSERT_EQ(::stat((fSmall + "/App").c_str(), &before), 0);
+        std::tie(sExchangeErrno, sNoReplaceFailing, sNoReplaceCalls) =
+            std::tuple(row.fExchangeErrno, row.fNoReplaceFailing, 0);
+        StErrorContextInstaller guard;
+        VError error =
+            FolderAt(fTemp / row.fSource + "/App")->CopyTo(*FolderAt(fSmall), nullptr, kCopyOverwrite);
+        sExchangeErrno = sNoReplaceFailing = 0;
+        ASSERT_EQ(::stat((fSmall + "/App").c_str(), &after), 0) << "the target is never missing";
+        // Replaced whole, or as it was byte for byte (never written into) with the first error alone, which
+        // names the step; no temporary left.
+        EXPECT_TRUE(ListNamesWithPrefix(fSmall, ".").empty());
+        EXPECT_EQ(after.st_ino != before.st_ino, row.fErrno == 0);
+        EXPECT_EQ(CompareTrees(fTemp / (row.fErrno == 0 ? row.fSource : "old") + "/App", fSmall + "/App"),
+                  "");
+        EXPECT_EQ(error, row.fErrno == 0 ? VE_OK : VE_FOLDER_CANNOT_COPY);
+        EXPECT_EQ(Codes(guard), Pushed(row.fErrno, VE_FOLDER_CANNOT_COPY)) << Dump(guard);
+        EXPECT_EQ(LastParameter(guard, "step"), row.fStep);
+    }
+}
+
+TEST_F(VFolderTest, ExchangeSwapsTwoFoldersOrTellsAFileSystemThatCannot) {
+    fTemp.WriteFile("a/x", "a");
+    fTemp.MakeFolder("b");
+    StErrorContextInstaller guard;
+    bool refused = true;
+    EXPECT_TRUE(FolderAt(fTemp / "a")->Exchange(*FolderAt(fTemp / "b"), &refused) == VE_OK && !refused);
+    // A refusal is told, without an error, to a caller that falls back; otherwise pushed like any failure.
+    sExchangeErrno = EINVAL;
+    EXPECT_EQ(FolderAt(fTemp / "a")->Exchange(*FolderAt(fTemp / "b"), &refused), VE_FOLDER_CANNOT_EXCHANGE);
+    EXPECT_TRUE(refused && Codes(guard).empty());
+    EXPECT_EQ(FolderAt(fTemp / "a")->Exchange(*FolderAt(fTemp / "b")), VE_FOLDER_CANNOT_EXCHANGE);
+    sExchangeErrno = EBUSY;
+    EXPECT_EQ(FolderAt(fTemp / "a")->Exchange(*FolderAt(fTemp / "b"), &refused), VE_FOLDER_CANNOT_RENAME);
+    sExchangeErrno = 0;
+    EXPECT_EQ(Codes(guard), (std::vector<VError>{MakeVErrorFromPosix(EINVAL), VE_FOLDER_CANNOT_EXCHANGE,
+                                                 MakeVErrorFromPosix(EBUSY), VE_FOLDER_CANNOT_RENAME}));
+    EXPECT_EQ(LastParameter(guard, "item"), fTemp / "b") << "the error names both folders";
+    EXPECT_EQ(Disk(fTemp.Path(), {"a/x", "b/x"}), "a/x? b/x=a");
+}
+
+TEST_F(VFolderTest, VolumeQueriesTellTheSpaceThisUserMayTakeAndReadOnlyMounts) {
+    if (!MountSmall("8m"))
+        GTEST_SKIP() << "mounting a tmpfs is not permitted here";
+    fTemp.WriteFile("small/App/one-megabyte", std::string(1 << 20, 'x'));
+    // Apparent sizes would count the sparse file whole, and the folders, links and hard link wrongly.
+    BuildSampleTree(fTemp.MakeFolder("tree") + "/App");
+    ASSERT_EQ(::link((fTemp / "tree/App/big.bin").c_str(), (fTemp / "tree/big-again.bin").c_str()), 0);
+    ASSERT_EQ(RunShell("cd '" + fTemp.Path() +
+                       "' && truncate -s 50M tree/sparse && echo x >> tree/sparse && "
+                       "du -s -B1 tree | cut -f1 | tr -d '\\n' > du.txt"),
+              0);
+    StErrorContextInstaller guard;
+    VVolumeInfo info;
+    uint64_t bytes = 0;
+    EXPECT_EQ(FolderAt(fSmall)->GetVolumeInfo(info), VE_OK) << Dump(guard);
+    EXPECT_TRUE(info.fTotalBytes == 8u << 20 && info.fAvailableBytes == 7u << 20 && !info.fReadOnly);
+    EXPECT_EQ(FolderAt(fTemp / "tree")->GetAllocatedSize(bytes), VE_OK) << Dump(guard);
+    EXPECT_EQ(std::to_string(bytes), ReadFile(fTemp / "du.txt"));
+    ASSERT_EQ(::mount(nullptr, fSmall.c_str(), nullptr, MS_REMOUNT | MS_RDONLY, nullptr), 0);
+    EXPECT_TRUE(FolderAt(fSmall)->GetVolumeInfo(info) == VE_OK && info.fReadOnly);
+    ERenameAccess access = ERenameAccess::kAllowed;
+    EXPECT_TRUE(FolderAt(fSmall + "/App")->GetRenameAccess(access) == VE_OK &&
+                access == ERenameAccess::kReadOnlyFileSystem);
+}
+
+constexpr uid_t kNobody = 65534;
+
+// What stops a rename of the folder "f/App", asked as root or as nobody: f's mode and owner, App's owner,
+// an inode attribute (FS_..._FL) set on fFlagged.
+struct RenameAccessCase {
+    const char* fLabel;
+    mode_t fFolderMode;
+    uid_t fFolderOwner, fItemOwner;
+    const char* fFlagged;
+    int fFlag;
+    bool fAsNobody;
+    ERenameAccess fExpected;
+};
+
+using enum ERenameAccess;
+const RenameAccessCase kRenameAccessCases[] = {
+    {"a writable folder", 0755, 0, 0, "", 0, false, kAllowed},
+    {"an immutable item", 0755, 0, 0, "f/App", FS_IMMUTABLE_FL, false, kLocked},
+    {"an immutable folder", 0755, 0, 0, "f", FS_IMMUTABLE_FL, false, kLocked},
+    {"an append-only folder", 0755, 0, 0, "f", FS_APPEND_FL, false, kLocked},
+    {"a folder of another user", 0755, 0, kNobody, "", 0, true, kFolderNotWritable},
+    {"sticky, neither item nor folder owned", 01777, 0, 0, "", 0, true, kStickyFolder},
+    {"sticky, the item owned", 01777, 0, kNobody, "", 0, true, kAllowed},
+    {"sticky, the folder owned", 01777, kNobody, 0, "", 0, true, kAllowed},
+    {"sticky, as root: any owner", 01777, 0, kNobody, "", 0, false, kAllowed},
+};
+
+TEST_F(VFolderTest, RenameAccessTellsWhatWouldStopARename) {
+    ASSERT_EQ(::chmod(fTemp.Path().c_str(), 0755), 0);
+    const std::string folder = fTemp / "f";
+    for (const RenameAccessCase& row : kRenameAccessCases) {
+        SCOPED_TRACE(row.fLabel);
+        VTestTempFolder::RemoveTree(folder); // attributes lifted
+        fTemp.MakeFolder("f/App");
+        ASSERT_TRUE(::chmod(folder.c_str(), row.fFolderMode) == 0 &&
+                    ::chown(folder.c_str(), row.fFolderOwner, 0) == 0 &&
+                    ::chown((folder + "/App").c_str(), row.fItemOwner, 0) == 0);
+        if (row.fFlag != 0 && !SetInodeFlag(fTemp / row.fFlagged, row.fFlag, true))
+            GTEST_SKIP() << "setting inode attributes (chattr) is not permitted here";
+        int answer = RunInChild([&] {
+            ERenameAccess access = kAllowed;
+            if (row.fAsNobody && (::setgid(kNobody) != 0 || ::setuid(kNobody) != 0))
+                return 100;
+            return FolderAt(folder + "/App")->GetRenameAccess(access) != VE_OK ? 101
+                                                                               : static_cast<int>(access);
+        });
+        EXPECT_EQ(answer, static_cast<int>(row.fExpected));
+    }
 }
 
 TEST_F(VFolderTest, ItemByItemCopyKeepsModesTimesLinksAndHiddenItemsOrSkipsThem) {
@@ -340,7 +510,8 @@ TEST_F(VFolderTest, SystemFoldersComeFromTheXdgSettings) {
         {eFolderUserDesktop, env("HOME") + "Desktop/"},
         {eFolderApplications, "/opt/"},
         {ESystemFolderKind(3), "(none)"},
-        {ESystemFolderKind(14), "(none)"},
+        {eFolderUserState, env("XDG_STATE_HOME")},
+        {ESystemFolderKind(15), "(none)"},
     };
     for (const auto& [kind, expected] : kinds) {
         VRefPtr<VFolder> folder = AdoptRef(VFolder::RetainSystemFolder(kind, false));
@@ -348,6 +519,8 @@ TEST_F(VFolderTest, SystemFoldersComeFromTheXdgSettings) {
             << kind;
     }
     EXPECT_FALSE(ItemExists(env("HOME") + "Desktop")) << "a folder asked for without creation is not made";
+    VRefPtr<VFolder> state = AdoptRef(VFolder::RetainSystemFolder(eFolderUserState, true));
+    EXPECT_EQ(ModeOf(env("XDG_STATE_HOME")), 0700) << "made for this user alone";
     VRefPtr<VFolder> executable = AdoptRef(VFolder::RetainSystemFolder(eFolderExecutable, false));
     ASSERT_TRUE(executable);
     EXPECT_TRUE(executable->Exists());

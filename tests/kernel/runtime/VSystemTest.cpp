@@ -1,5 +1,7 @@
-// Tests of VSystem: the monotonic clock, the process list, local time, the alert and opening files.
+// Tests of VSystem: the monotonic clock, the process list, waits for a process's end, local time, the
+// alert and opening files.
 #include "runtime/VSystem.h"
+#include "platform/posix/runtime/XPosixSystem.h"
 #include "support/VTestTempFolder.h"
 #include "text/VString.h"
 #include "text/VTime.h"
@@ -50,6 +52,48 @@ TEST(VSystemTest, ClockProcessesAndLocalTime) {
     VSystem::UTCToLocalTime(VTime(), local);
     EXPECT_TRUE(local.IsNull()) << "null in, null out";
     ::unsetenv("TZ");
+}
+
+// The process waited for: 'e' a child that ends by itself a little later, 's' a child that stays, 'z' a
+// child that has ended and is not reaped, 'g' a reaped child (no such process), 'i' init (not a child,
+// staying), '0' the id 0.
+struct ProcessWaitCase {
+    const char* fLabel;
+    char fProcess;
+    int32_t fTimeout;
+    EProcessWaitResult fExpected;
+};
+
+const ProcessWaitCase kProcessWaitCases[] = {
+    {"a child ending meanwhile wakes a wait without limit", 'e', -1, eProcessEnded},
+    {"a child that stays", 's', 30, eProcessWaitTimedOut},
+    {"an ended child not yet reaped", 'z', 5000, eProcessEnded},
+    {"no such process", 'g', 5000, eProcessEnded},
+    {"a process that is not a child", 'i', 30, eProcessWaitTimedOut},
+    {"no single process", '0', 30, eProcessWaitFailed},
+};
+
+TEST(VSystemTest, WaitForProcessEndWakesWhenItEnds) {
+    for (const ProcessWaitCase& row : kProcessWaitCases) {
+        SCOPED_TRACE(row.fLabel);
+        pid_t pid = row.fProcess == 'i' ? 1 : row.fProcess == '0' ? 0 : fork();
+        if (pid == 0 && row.fProcess != '0')
+            _exit(row.fProcess == 'e' ? usleep(200000) : row.fProcess == 's' ? pause() : 0);
+        siginfo_t info{};
+        if (row.fProcess == 'g' || row.fProcess == 'z')
+            waitid(P_PID, static_cast<id_t>(pid), &info, WEXITED | (row.fProcess == 'z' ? WNOWAIT : 0));
+        EXPECT_EQ(VSystem::WaitForProcessEnd(pid, row.fTimeout), row.fExpected);
+        // The look that replaces the pidfd where there is none agrees, and reaps nothing.
+        if (pid > 0) {
+            EXPECT_EQ(XPosixSystem::HasEnded(pid), row.fExpected == eProcessEnded);
+        }
+        if (row.fProcess == 's')
+            kill(pid, SIGKILL);
+        if (pid > 1) {
+            EXPECT_EQ(waitpid(pid, nullptr, 0), row.fProcess == 'g' ? -1 : pid)
+                << "left to its owner to reap";
+        }
+    }
 }
 
 /// Stand-in dialog programs, alone on PATH, in a graphical session unless the answer is empty (they would

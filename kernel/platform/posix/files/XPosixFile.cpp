@@ -1,6 +1,7 @@
 // XPosixFile: the system calls on one file: create, unlink, rename, move, copy, open with flock locks.
 #include "platform/posix/files/XPosixFile.h"
 
+#include "platform/posix/files/XPosixDurableFile.h"
 #include "platform/posix/files/XPosixFileCalls.h"
 #include "platform/posix/files/XPosixFileCopier.h"
 #include "platform/posix/files/XPosixPath.h"
@@ -71,6 +72,14 @@ VError XPosixFile::Move(const VFilePath& inDestination, FileCopyOptions inOption
 VError XPosixFile::CopyTo(const VFilePath& inDestination, FileCopyOptions inOptions) const {
     return XPosixFileCopier::CopyItem(GetPosixPath(), XPosixPath::GetPosixPath(inDestination),
                                       (inOptions & kCopyOverwrite) != 0);
+}
+
+XPosixTreeError XPosixFile::ReplaceContentDurably(const void* inData, size_t inSize) const {
+    return XPosixDurableFile::Replace(GetPosixPath(), inData, inSize);
+}
+
+XPosixTreeError XPosixFile::DeleteDurably() const {
+    return XPosixDurableFile::Remove(GetPosixPath());
 }
 
 VError XPosixFile::MakeWritableByAll() const {

@@ -4,7 +4,9 @@
 #include "errors/VErrorCodes.h"
 #include "files/VFileOptions.h"
 #include "platform/posix/files/XPosixFileSystemObject.h"
+#include "platform/posix/files/XPosixTreeError.h"
 
+#include <cstddef>
 #include <cstdint>
 
 namespace vkit {
@@ -41,6 +43,12 @@ public:
     /// an existing target is unlinked once the source is open (a failure to unlink is ignored), so that a
     /// missing source leaves it in place; EEXIST otherwise.
     [[nodiscard]] VError CopyTo(const VFilePath& inDestination, FileCopyOptions inOptions) const;
+
+    /// Replaces the whole content durably (XPosixDurableFile::Replace). Answers the failure with its step
+    /// and path.
+    [[nodiscard]] XPosixTreeError ReplaceContentDurably(const void* inData, size_t inSize) const;
+    /// Removes the file and flushes its folder (XPosixDurableFile::Remove).
+    [[nodiscard]] XPosixTreeError DeleteDurably() const;
 
     /// Adds read and write for owner, group and others (0666).
     [[nodiscard]] VError MakeWritableByAll() const;

@@ -34,18 +34,32 @@ bool HasNoAttributes(int inErrno) {
     return inErrno == ENOTSUP || inErrno == ENOTTY || inErrno == EINVAL || inErrno == ELOOP;
 }
 
+/// The attributes of the item (0 for an item or file system that has none).
+VError ReadAttributes(const std::string& inPath, bool inFollow, int& outAttributes) {
+    outAttributes = 0;
+    XPosixDescriptor item = OpenForFlags(inPath, inFollow);
+    if (!item.IsValid() || ::ioctl(item.Get(), FS_IOC_GETFLAGS, &outAttributes) != 0) {
+        int error = errno;
+        outAttributes = 0;
+        return HasNoAttributes(error) ? VE_OK : MakeVErrorFromPosix(error);
+    }
+    return VE_OK;
+}
+
 } // namespace
 
 VError XPosixFileFlags::IsLocked(const std::string& inPath, bool inFollow, bool& outLocked) {
-    outLocked = false;
-    XPosixDescriptor item = OpenForFlags(inPath, inFollow);
     int attributes = 0;
-    if (!item.IsValid() || ::ioctl(item.Get(), FS_IOC_GETFLAGS, &attributes) != 0) {
-        int error = errno;
-        return HasNoAttributes(error) ? VE_OK : MakeVErrorFromPosix(error);
-    }
+    VError error = ReadAttributes(inPath, inFollow, attributes);
     outLocked = (attributes & FS_IMMUTABLE_FL) != 0;
-    return VE_OK;
+    return error;
+}
+
+VError XPosixFileFlags::IsFrozen(const std::string& inPath, bool& outFrozen) {
+    int attributes = 0;
+    VError error = ReadAttributes(inPath, false, attributes);
+    outFrozen = (attributes & (FS_IMMUTABLE_FL | FS_APPEND_FL)) != 0;
+    return error;
 }
 
 VError XPosixFileFlags::SetLocked(const std::string& inPath, bool inLocked) {

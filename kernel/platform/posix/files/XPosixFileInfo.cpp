@@ -1,13 +1,15 @@
-// XPosixFileInfo: lstat, statx, chmod, utimensat and renameat2 on item paths.
+// XPosixFileInfo: lstat, statx, chmod, utimensat, renameat2 and statvfs on item paths.
 #include "platform/posix/files/XPosixFileInfo.h"
 
 #include "platform/posix/files/XPosixFileCalls.h"
 #include "platform/posix/files/XPosixFileFlags.h"
+#include "platform/posix/shared/XPosixCalls.h"
 #include "platform/posix/shared/XPosixPathText.h"
 
 #include <cstdio>
 #include <fcntl.h>
 #include <sys/stat.h>
+#include <sys/statvfs.h>
 #include <unistd.h>
 
 namespace vkit {
@@ -144,6 +146,22 @@ int XPosixFileInfo::RenameNoReplaceAt(int inFromFolder, const char* inFrom, int 
 VError XPosixFileInfo::Rename(const std::string& inFrom, const std::string& inTo) {
     if (::rename(inFrom.c_str(), inTo.c_str()) != 0)
         return LastPosixError();
+    return VE_OK;
+}
+
+int XPosixFileInfo::ExchangeAt(int inFolder, const char* inName, int inOtherFolder,
+                               const char* inOtherName) noexcept {
+    return ::renameat2(inFolder, inName, inOtherFolder, inOtherName, RENAME_EXCHANGE) == 0 ? 0 : errno;
+}
+
+VError XPosixFileInfo::GetVolumeInfo(const std::string& inPath, VVolumeInfo& outInfo) {
+    outInfo = VVolumeInfo();
+    struct statvfs info;
+    if (RetryAfterSignal([&] { return ::statvfs(inPath.c_str(), &info); }) != 0)
+        return LastPosixError();
+    outInfo.fAvailableBytes = static_cast<uint64_t>(info.f_bavail) * info.f_frsize;
+    outInfo.fTotalBytes = static_cast<uint64_t>(info.f_blocks) * info.f_frsize;
+    outInfo.fReadOnly = (info.f_flag & ST_RDONLY) != 0;
     return VE_OK;
 }
 

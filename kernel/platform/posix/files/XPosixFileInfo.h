@@ -4,6 +4,7 @@
 #include "errors/VErrorCodes.h"
 #include "files/VFileOptions.h"
 
+#include <cerrno>
 #include <cstdint>
 #include <string>
 
@@ -64,6 +65,22 @@ public:
                                  const char* inTo) noexcept;
     /// rename, replacing an existing file.
     [[nodiscard]] static VError Rename(const std::string& inFrom, const std::string& inTo);
+
+    /// Swaps two existing items in one step (renameat2 RENAME_EXCHANGE, AT_FDCWD: paths): each then bears
+    /// the other's name, and no moment exists at which either name is missing. Returns 0 or the errno;
+    /// see IsExchangeRefused.
+    static int ExchangeAt(int inFolder, const char* inName, int inOtherFolder,
+                          const char* inOtherName) noexcept;
+    /// True for the errors of ExchangeAt that say the file system (EINVAL) or the kernel (ENOSYS) cannot
+    /// exchange items. EINVAL also answers an exchange of a folder with an item inside it.
+    static constexpr bool IsExchangeRefused(int inErrno) noexcept {
+        return inErrno == EINVAL || inErrno == ENOSYS;
+    }
+
+    /// What the file system holding the item (links followed) tells of itself (statvfs): the bytes this
+    /// user may still take (f_bavail blocks of f_frsize bytes), the size, and whether it is mounted
+    /// read-only (ST_RDONLY).
+    [[nodiscard]] static VError GetVolumeInfo(const std::string& inPath, VVolumeInfo& outInfo);
 };
 
 } // namespace vkit

@@ -1,7 +1,9 @@
-// XPosixFileSystemObject: the calls on the POSIX path of a file or folder: trash, modes, times, attributes.
+// XPosixFileSystemObject: the calls on the POSIX path of a file or folder: trash, modes, times, attributes,
+// volume and rename rights.
 #include "platform/posix/files/XPosixFileSystemObject.h"
 
 #include "platform/posix/files/XPosixPath.h"
+#include "platform/posix/files/XPosixRenameAccess.h"
 #include "platform/posix/files/XPosixTrash.h"
 
 #include <utility>
@@ -35,6 +37,14 @@ VError XPosixFileSystemObject::SetTimes(const int64_t* inModification, const int
 
 VError XPosixFileSystemObject::GetAttributes(FileAttributes& outAttributes) const {
     return XPosixFileInfo::GetAttributes(fPosixPath, true, outAttributes);
+}
+
+VError XPosixFileSystemObject::GetVolumeInfo(VVolumeInfo& outInfo) const {
+    return XPosixFileInfo::GetVolumeInfo(fPosixPath, outInfo);
+}
+
+VError XPosixFileSystemObject::GetRenameAccess(ERenameAccess& outAccess) const {
+    return XPosixRenameAccess::Check(fPosixPath, outAccess);
 }
 
 EItemRelation XPosixFileSystemObject::RelationTo(const VFilePath& inTarget) const {

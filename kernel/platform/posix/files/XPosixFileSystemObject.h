@@ -38,6 +38,10 @@ public:
     [[nodiscard]] VError SetTimes(const int64_t* inModification, const int64_t* inAccess) const;
     /// The locked and invisible attributes of the item, links followed.
     [[nodiscard]] VError GetAttributes(FileAttributes& outAttributes) const;
+    /// What the file system holding the item tells of itself (statvfs, links followed).
+    [[nodiscard]] VError GetVolumeInfo(VVolumeInfo& outInfo) const;
+    /// What stops this process from renaming the item inside its folder (XPosixRenameAccess).
+    [[nodiscard]] VError GetRenameAccess(ERenameAccess& outAccess) const;
     /// How the item at inTarget stands to this item, judged on the items (XPosixItemRelation).
     EItemRelation RelationTo(const VFilePath& inTarget) const;
 

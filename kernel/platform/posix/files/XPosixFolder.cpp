@@ -6,6 +6,7 @@
 #include "platform/posix/files/XPosixPath.h"
 #include "platform/posix/files/XPosixSystemFolder.h"
 #include "platform/posix/files/XPosixTreeCopy.h"
+#include "platform/posix/files/XPosixTreeSpace.h"
 #include "platform/posix/shared/XPosixFolderReader.h"
 #include "platform/posix/shared/XPosixPathText.h"
 
@@ -68,8 +69,19 @@ XPosixTreeError XPosixFolder::DeleteForced(XPosixTreeError& outRestoreFailure) c
     return XPosixForcedDelete::Delete(GetPosixPath(), &outRestoreFailure);
 }
 
-XPosixTreeError XPosixFolder::CopyTree(const VFilePath& inDestination) const {
-    return XPosixTreeCopy::Copy(GetPosixPath(), PosixPathWithoutTrailingSlash(inDestination));
+XPosixTreeError XPosixFolder::CopyTreeReplacing(const VFilePath& inDestination, bool& outInPlace) const {
+    return XPosixTreeCopy::CopyReplacing(GetPosixPath(), PosixPathWithoutTrailingSlash(inDestination),
+                                         outInPlace);
+}
+
+VError XPosixFolder::Exchange(const std::string& inOther, bool& outRefused) const {
+    int error = XPosixFileInfo::ExchangeAt(AT_FDCWD, GetPosixPath().c_str(), AT_FDCWD, inOther.c_str());
+    outRefused = XPosixFileInfo::IsExchangeRefused(error);
+    return VErrorFromErrno(error);
+}
+
+XPosixTreeError XPosixFolder::MeasureTree(uint64_t& outBytes) const {
+    return XPosixTreeSpace::Measure(GetPosixPath(), outBytes);
 }
 
 VError XPosixFolder::MakeWritableByAll() const {

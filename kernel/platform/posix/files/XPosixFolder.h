@@ -62,9 +62,18 @@ public:
     /// needed, without following any link (XPosixForcedDelete). Answers the failure with its step and
     /// item; outRestoreFailure receives a failure to give the parent back its mode or attributes.
     [[nodiscard]] XPosixTreeError DeleteForced(XPosixTreeError& outRestoreFailure) const;
-    /// Copies the whole tree to inDestination, which must not exist, in one call: the destination is
-    /// then either complete or absent (XPosixTreeCopy). Answers the failure with its step and item.
-    [[nodiscard]] XPosixTreeError CopyTree(const VFilePath& inDestination) const;
+
+    /// Copies the whole tree to inDestination in one call, an existing folder there replaced in one step
+    /// and never written into (XPosixTreeCopy::CopyReplacing); outInPlace tells whether the copy reached
+    /// its place. Answers the failure with its step and item.
+    [[nodiscard]] XPosixTreeError CopyTreeReplacing(const VFilePath& inDestination, bool& outInPlace) const;
+    /// Swaps this folder and the item at the POSIX path inOther in one step (renameat2 RENAME_EXCHANGE).
+    /// outRefused tells whether the failure, if any, says that the file system or the kernel cannot
+    /// exchange items (XPosixFileInfo::IsExchangeRefused).
+    [[nodiscard]] VError Exchange(const std::string& inOther, bool& outRefused) const;
+    /// The disk space the tree takes, in allocated blocks (XPosixTreeSpace). Answers the failure with its
+    /// step and item.
+    [[nodiscard]] XPosixTreeError MeasureTree(uint64_t& outBytes) const;
 
     /// Adds write permission for owner, group and others.
     [[nodiscard]] VError MakeWritableByAll() const;

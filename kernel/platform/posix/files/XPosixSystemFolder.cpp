@@ -48,6 +48,8 @@ std::string XPosixSystemFolder::_GetPathOfKind(ESystemFolderKind inKind) {
         return g_get_user_config_dir();
     case eFolderUserHome:
         return g_get_home_dir();
+    case eFolderUserState:
+        return g_get_user_state_dir();
     default:
         return std::string();
     }
@@ -71,7 +73,9 @@ VError XPosixSystemFolder::GetPath(ESystemFolderKind inKind, bool inCreate, std:
     }
     if (outPath.empty() || outPath[0] != '/')
         return MakeVErrorFromPosix(ENOENT);
-    if (inCreate && g_mkdir_with_parents(outPath.c_str(), 0755) != 0)
+    // The state folder holds what one user's runs leave for the next: no other user reads it.
+    int mode = inKind == eFolderUserState ? 0700 : 0755;
+    if (inCreate && g_mkdir_with_parents(outPath.c_str(), mode) != 0)
         return LastPosixError();
     if (outPath.back() != '/')
         outPath.push_back('/');

@@ -1,9 +1,10 @@
-// XPosixTreeCopy: temporary sibling, copy run, syncfs and rename without replacing.
+// XPosixTreeCopy: temporary sibling, copy run, syncfs, and the rename or exchange into place.
 #include "platform/posix/files/XPosixTreeCopy.h"
 
 #include "platform/posix/files/XPosixFileInfo.h"
 #include "platform/posix/files/XPosixForcedDelete.h"
 #include "platform/posix/files/XPosixItemRelation.h"
+#include "platform/posix/files/XPosixTemporaryName.h"
 #include "platform/posix/files/XPosixTreeCopyRun.h"
 #include "platform/posix/runtime/XPosixSystem.h"
 #include "platform/posix/shared/XPosixDescriptor.h"
@@ -19,7 +20,6 @@
 #include <pthread.h>
 #include <string>
 #include <sys/file.h>
-#include <sys/random.h>
 #include <sys/stat.h>
 #include <sys/vfs.h>
 #include <unistd.h>
@@ -30,8 +30,9 @@ namespace {
 
 constexpr unsigned kMaxThreads = 8;
 constexpr std::string_view kTemporaryInfix = ".copy-";
-constexpr size_t kTemporarySuffixLength = 6;
-constexpr size_t kMaxNameLength = 255;
+// The former folder set aside where the file system cannot exchange: never taken for an abandoned
+// temporary, since the destination may be missing while it lies there.
+constexpr std::string_view kAsideInfix = ".former-";
 constexpr int kMaxTemporaryAttempts = 64;
 // A background flush quicker than this found (almost) nothing to write; the next one waits a little.
 constexpr uint64_t kIdleFlushNanoseconds = 2'000'000;
@@ -47,19 +48,6 @@ unsigned ThreadCount(unsigned inThreads) {
         inThreads = processors > 0 ? static_cast<unsigned>(processors) : 1;
     }
     return std::clamp(inThreads, 1u, kMaxThreads);
-}
-
-/// "." + name + ".copy-", the name cut (on a UTF-8 character boundary) so that the temporary's name,
-/// with its random suffix, stays within the file system's limit.
-std::string TemporaryPrefix(std::string_view inName) {
-    size_t room = kMaxNameLength - 1 - kTemporaryInfix.size() - kTemporarySuffixLength;
-    size_t length = std::min(inName.size(), room);
-    while (length > 0 && length < inName.size() &&
-           (static_cast<unsigned char>(inName[length]) & 0xC0) == 0x80)
-        --length;
-    std::string prefix(".");
-    prefix.append(inName.substr(0, length)).append(kTemporaryInfix);
-    return prefix;
 }
 
 /// Removes the temporaries of earlier copies to the same destination that were killed: a running copy
@@ -85,14 +73,9 @@ void RemoveAbandonedTemporaries(int inParent, const std::string& inParentPath, c
 /// Creates the temporary folder (mode 0700, so that no other user can act inside it during the copy)
 /// and returns its descriptor, locked; outName receives its name. Invalid, with errno set, on failure.
 XPosixDescriptor CreateTemporary(int inParent, const std::string& inPrefix, std::string& outName) {
-    static constexpr char kLetters[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789";
     for (int attempt = 0; attempt < kMaxTemporaryAttempts; ++attempt) {
-        unsigned char random[kTemporarySuffixLength];
-        if (::getrandom(random, sizeof(random), 0) != static_cast<ssize_t>(sizeof(random)))
+        if (!MakeTemporaryName(inPrefix, outName))
             return XPosixDescriptor();
-        outName = inPrefix;
-        for (unsigned char byte : random)
-            outName.push_back(kLetters[byte % (sizeof(kLetters) - 1)]);
         if (::mkdirat(inParent, outName.c_str(), 0700) != 0) {
             if (errno == EEXIST)
                 continue;
@@ -112,11 +95,13 @@ XPosixDescriptor CreateTemporary(int inParent, const std::string& inPrefix, std:
     return XPosixDescriptor();
 }
 
-/// Opens the source and the destination's parent, and checks that the destination is missing and lies
-/// outside the source.
+/// Opens the source and the destination's parent, and checks that the destination lies outside the
+/// source and is missing, or, with inReplace, a folder (not a link) that does not hold the source:
+/// outReplacing then tells whether it exists.
 XPosixTreeError OpenEnds(const std::string& inSource, const std::string& inParentPath,
-                         const std::string& inName, const std::string& inDestination,
-                         XPosixDescriptor& outSource, XPosixDescriptor& outParent) {
+                         const std::string& inName, const std::string& inDestination, bool inReplace,
+                         XPosixDescriptor& outSource, XPosixDescriptor& outParent, bool& outReplacing) {
+    outReplacing = false;
     outSource = XPosixDescriptor::OpenAt(AT_FDCWD, inSource.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     if (!outSource.IsValid()) {
         int error = errno;
@@ -128,10 +113,16 @@ XPosixTreeError OpenEnds(const std::string& inSource, const std::string& inParen
         return MakeError(error, inParentPath, "open");
     }
     struct stat status;
-    if (::fstatat(outParent.Get(), inName.c_str(), &status, AT_SYMLINK_NOFOLLOW) == 0)
-        return MakeError(EEXIST, inDestination, "copy");
-    if (int error = errno; error != ENOENT)
+    if (::fstatat(outParent.Get(), inName.c_str(), &status, AT_SYMLINK_NOFOLLOW) == 0) {
+        if (!inReplace || !S_ISDIR(status.st_mode))
+            return MakeError(EEXIST, inDestination, "copy");
+        // Its removal would take the source with it.
+        if (XPosixItemRelation::IsSameOrInside(outSource.Get(), status))
+            return MakeError(EINVAL, inDestination, "copy onto a folder holding the source");
+        outReplacing = true;
+    } else if (int error = errno; error != ENOENT) {
         return MakeError(error, inDestination, "fstatat");
+    }
     if (::fstat(outSource.Get(), &status) != 0) {
         int error = errno;
         return MakeError(error, inSource, "fstat");
@@ -139,6 +130,84 @@ XPosixTreeError OpenEnds(const std::string& inSource, const std::string& inParen
     if (XPosixItemRelation::IsSameOrInside(outParent.Get(), status))
         return MakeError(EINVAL, inDestination, "copy into itself");
     return XPosixTreeError();
+}
+
+/// Where the file system cannot exchange two items: renames inName aside under a new hidden name
+/// (".<name>.former-XXXXXX", outAsideName), then the temporary into its place; when that second rename
+/// fails, the first is undone. Answers 0 or the errno of the rename that failed, in outStep.
+int ReplaceByRenames(int inParent, const std::string& inTemporaryName, const std::string& inName,
+                     std::string& outAsideName, const char*& outStep) {
+    outStep = "rename aside";
+    std::string prefix = TemporaryPrefix(inName, kAsideInfix);
+    int error = EEXIST;
+    for (int attempt = 0; attempt < kMaxTemporaryAttempts && error == EEXIST; ++attempt) {
+        if (!MakeTemporaryName(prefix, outAsideName))
+            return errno;
+        error = XPosixFileInfo::RenameNoReplaceAt(inParent, inName.c_str(), inParent, outAsideName.c_str());
+    }
+    if (error != 0)
+        return error;
+    outStep = "renameat2";
+    error = XPosixFileInfo::RenameNoReplaceAt(inParent, inTemporaryName.c_str(), inParent, inName.c_str());
+    if (error != 0)
+        (void)XPosixFileInfo::RenameNoReplaceAt(inParent, outAsideName.c_str(), inParent,
+                                                inName.c_str()); // the failure reported is the rename's
+    return error;
+}
+
+/// Replaces the folder inName by the temporary: exchanged with it or, where the file system cannot
+/// exchange, by two renames. outFormerName receives the name the former folder then bears. Answers 0 or
+/// the errno of the failing step (ENOENT when the folder vanished meanwhile), in outStep.
+int Replace(int inParent, const std::string& inTemporaryName, const std::string& inName,
+            std::string& outFormerName, const char*& outStep) {
+    outStep = "renameat2 RENAME_EXCHANGE";
+    outFormerName = inTemporaryName;
+    int error = XPosixFileInfo::ExchangeAt(inParent, inTemporaryName.c_str(), inParent, inName.c_str());
+    return XPosixFileInfo::IsExchangeRefused(error)
+               ? ReplaceByRenames(inParent, inTemporaryName, inName, outFormerName, outStep)
+               : error;
+}
+
+/// Puts the complete temporary inTemporaryName in the place of inName, without replacing anything that
+/// appeared meanwhile unless inReplacing, and flushes the parent, so that the new name is on disk.
+/// outInPlace tells whether the copy reached its place; a folder it replaced is then removed.
+XPosixTreeError PutInPlace(int inParent, const std::string& inParentPath, const std::string& inTemporaryName,
+                           const std::string& inName, const std::string& inDestination, bool inReplacing,
+                           bool& outInPlace) {
+    std::string formerName;
+    const char* step = "renameat2";
+    int error = ENOENT;
+    // Locked, the replaced folder is never taken for an abandoned temporary by another copy while it is
+    // removed; the lock goes with the process should it be killed before the end.
+    XPosixDescriptor former;
+    if (inReplacing) {
+        former = XPosixDescriptor::OpenAt(inParent, inName.c_str(),
+                                          O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+        if (former.IsValid())
+            (void)::flock(former.Get(), LOCK_EX | LOCK_NB); // unlocked, it is removed all the same
+        error = Replace(inParent, inTemporaryName, inName, formerName, step);
+    }
+    // Never there, or gone since it was seen: the copy takes the free place.
+    if (error == ENOENT) {
+        formerName.clear();
+        step = "renameat2";
+        error =
+            XPosixFileInfo::RenameNoReplaceAt(inParent, inTemporaryName.c_str(), inParent, inName.c_str());
+    }
+    if (error != 0)
+        return MakeError(error, inDestination, step);
+    outInPlace = true;
+    XPosixTreeError result;
+    if (RetryAfterSignal([&] { return ::fsync(inParent); }) != 0) {
+        int flushError = errno;
+        result = MakeError(flushError, inParentPath, "fsync");
+    }
+    if (!formerName.empty()) {
+        XPosixTreeError removal = XPosixForcedDelete::Delete(JoinPath(inParentPath, formerName));
+        if (!result.IsError())
+            result = removal;
+    }
+    return result;
 }
 
 /// True when the file system of the descriptor keeps its files in memory only: flushing it writes
@@ -196,6 +265,18 @@ private:
 
 XPosixTreeError XPosixTreeCopy::Copy(std::string_view inSource, std::string_view inDestination,
                                      unsigned inThreads) {
+    bool inPlace = false;
+    return _Copy(inSource, inDestination, false, inPlace, inThreads);
+}
+
+XPosixTreeError XPosixTreeCopy::CopyReplacing(std::string_view inSource, std::string_view inDestination,
+                                              bool& outInPlace, unsigned inThreads) {
+    return _Copy(inSource, inDestination, true, outInPlace, inThreads);
+}
+
+XPosixTreeError XPosixTreeCopy::_Copy(std::string_view inSource, std::string_view inDestination,
+                                      bool inReplace, bool& outInPlace, unsigned inThreads) {
+    outInPlace = false;
     std::string source(WithoutTrailingSlashes(inSource));
     std::string destination(WithoutTrailingSlashes(inDestination));
     XPosixPathParts parts = SplitPath(destination);
@@ -205,11 +286,13 @@ XPosixTreeError XPosixTreeCopy::Copy(std::string_view inSource, std::string_view
         return MakeError(EINVAL, destination, "copy");
     XPosixDescriptor sourceRoot;
     XPosixDescriptor parent;
-    if (XPosixTreeError error = OpenEnds(source, parentPath, name, destination, sourceRoot, parent);
+    bool replacing = false;
+    if (XPosixTreeError error =
+            OpenEnds(source, parentPath, name, destination, inReplace, sourceRoot, parent, replacing);
         error.IsError())
         return error;
 
-    std::string prefix = TemporaryPrefix(name);
+    std::string prefix = TemporaryPrefix(name, kTemporaryInfix);
     RemoveAbandonedTemporaries(parent.Get(), parentPath, prefix);
     std::string temporaryName;
     XPosixDescriptor temporary = CreateTemporary(parent.Get(), prefix, temporaryName);
@@ -227,14 +310,10 @@ XPosixTreeError XPosixTreeCopy::Copy(std::string_view inSource, std::string_view
         int error = errno;
         result = MakeError(error, destination, "syncfs");
     }
-    if (!result.IsError()) {
-        // Never replacing an item that appeared meanwhile.
-        if (int error = XPosixFileInfo::RenameNoReplaceAt(parent.Get(), temporaryName.c_str(), parent.Get(),
-                                                          name.c_str());
-            error != 0)
-            result = MakeError(error, destination, "renameat2");
-    }
-    if (result.IsError())
+    if (!result.IsError())
+        result =
+            PutInPlace(parent.Get(), parentPath, temporaryName, name, destination, replacing, outInPlace);
+    if (result.IsError() && !outInPlace)
         (void)XPosixForcedDelete::Delete(
             JoinPath(parentPath, temporaryName)); // the copy's failure is reported
     return result;

@@ -14,7 +14,6 @@
 #include <fcntl.h>
 #include <poll.h>
 #include <pthread.h>
-#include <sys/syscall.h>
 #include <unistd.h>
 
 namespace vkit {
@@ -143,8 +142,7 @@ int32_t XPosixProcessLauncher::Start(const Command& inCommand) {
         return -1;
     }
     // Where the system has no pidfd, the waits fall back on looking with waitpid.
-    // (The C library's pidfd_open wrapper lacks C linkage in this glibc's header.)
-    fPidDescriptor.Reset(static_cast<int>(::syscall(SYS_pidfd_open, pid, 0)));
+    fPidDescriptor = XPosixSpawn::OpenProcessDescriptor(pid);
     if (fWaitClosingTimeout > 0 && fWaitClosingTimeout < kNoTimeLimit)
         fDeadline = XPosixSystem::GetMonotonicNanoseconds() +
                     static_cast<uint64_t>(fWaitClosingTimeout) * kNanosecondsPerMillisecond;

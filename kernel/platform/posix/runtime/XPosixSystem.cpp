@@ -3,12 +3,16 @@
 
 #include "platform/posix/shared/XPosixCalls.h"
 #include "platform/posix/shared/XPosixFolderReader.h"
+#include "platform/posix/shared/XPosixSpawn.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <ctime>
+#include <poll.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 namespace vkit {
@@ -54,6 +58,59 @@ bool XPosixSystem::IsProcessRunning(int32_t inProcessID) noexcept {
         return true;
     int error = errno;
     return error != ESRCH;
+}
+
+namespace {
+
+constexpr uint64_t kNanosecondsPerMillisecond = 1000000ULL;
+// The longest sleep between two looks at a process where no pidfd can be had.
+constexpr uint32_t kLongestLookInterval = 50;
+
+/// The milliseconds left of inTimeout since inStart (-1 without limit, never below 0).
+int MillisecondsLeft(int32_t inTimeout, uint64_t inStart) noexcept {
+    if (inTimeout < 0)
+        return -1;
+    uint64_t elapsed = (XPosixSystem::GetMonotonicNanoseconds() - inStart) / kNanosecondsPerMillisecond;
+    return elapsed >= static_cast<uint64_t>(inTimeout) ? 0 : static_cast<int>(inTimeout - elapsed);
+}
+
+} // namespace
+
+bool XPosixSystem::HasEnded(int32_t inProcessID) noexcept {
+    siginfo_t info{};
+    if (::waitid(P_PID, static_cast<id_t>(inProcessID), &info, WEXITED | WNOHANG | WNOWAIT) == 0 &&
+        info.si_pid == inProcessID)
+        return true;
+    return !IsProcessRunning(inProcessID);
+}
+
+EProcessWaitResult XPosixSystem::WaitForProcessEnd(int32_t inProcessID,
+                                                   int32_t inTimeoutMilliseconds) noexcept {
+    uint64_t start = GetMonotonicNanoseconds();
+    XPosixDescriptor process = XPosixSpawn::OpenProcessDescriptor(inProcessID);
+    if (!process.IsValid()) {
+        if (errno == ESRCH)
+            return eProcessEnded;
+        // No pidfd to be had (an older kernel, a sandbox): look, more and more spaced.
+        for (uint32_t interval = 1;; interval = std::min(interval * 2, kLongestLookInterval)) {
+            if (HasEnded(inProcessID))
+                return eProcessEnded;
+            int left = MillisecondsLeft(inTimeoutMilliseconds, start);
+            if (left == 0)
+                return eProcessWaitTimedOut;
+            Sleep(left < 0 ? interval : std::min(interval, static_cast<uint32_t>(left)));
+        }
+    }
+    for (;;) {
+        pollfd entry{process.Get(), POLLIN, 0};
+        int ready = ::poll(&entry, 1, MillisecondsLeft(inTimeoutMilliseconds, start));
+        if (ready > 0)
+            return eProcessEnded;
+        if (ready == 0)
+            return eProcessWaitTimedOut;
+        if (errno != EINTR)
+            return eProcessWaitFailed;
+    }
 }
 
 bool XPosixSystem::IsSystemVersionOrAbove(int32_t) noexcept {

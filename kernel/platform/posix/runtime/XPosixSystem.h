@@ -1,6 +1,8 @@
 // XPosixSystem: Linux system calls behind VSystem (clock, sleeps, processors, processes, session, stderr).
 #pragma once
 
+#include "runtime/VSystem.h"
+
 #include <cstddef>
 #include <cstdint>
 #include <vector>
@@ -19,6 +21,13 @@ public:
     static void GetProcessList(std::vector<int32_t>& ioProcessIDs);
     /// kill(pid, 0) succeeds or fails with anything but ESRCH.
     static bool IsProcessRunning(int32_t inProcessID) noexcept;
+    /// Waits for the end of the process inProcessID (above 0) at most inTimeoutMilliseconds (negative:
+    /// without limit): poll on its pidfd, or where none can be had, looks at it (HasEnded) at growing
+    /// intervals of at most 50 ms.
+    static EProcessWaitResult WaitForProcessEnd(int32_t inProcessID, int32_t inTimeoutMilliseconds) noexcept;
+    /// True when the process inProcessID is gone, or is a child of this process that has ended and not
+    /// yet been reaped (waitid with WNOWAIT, which leaves it to be reaped).
+    static bool HasEnded(int32_t inProcessID) noexcept;
     /// Linux meets every release the checks name.
     static bool IsSystemVersionOrAbove(int32_t inVersion) noexcept;
     /// True in a graphical session: DISPLAY or WAYLAND_DISPLAY is set and not empty.

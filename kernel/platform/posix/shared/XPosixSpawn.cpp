@@ -1,4 +1,5 @@
-// XPosixSpawn: posix_spawn with its file actions and attributes, PATH lookup, waitpid, the watch set.
+// XPosixSpawn: posix_spawn with its file actions and attributes, PATH lookup, waitpid, pidfd_open, the
+// watch set.
 #include "platform/posix/shared/XPosixSpawn.h"
 
 #include "platform/posix/shared/XPosixCalls.h"
@@ -15,6 +16,7 @@
 #include <spawn.h>
 #include <string_view>
 #include <sys/stat.h>
+#include <sys/syscall.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -205,6 +207,11 @@ int XPosixSpawn::DecodeWaitStatus(int inWaitStatus) noexcept {
     if (WIFEXITED(inWaitStatus))
         return WEXITSTATUS(inWaitStatus);
     return WIFSIGNALED(inWaitStatus) ? -127 : 0;
+}
+
+XPosixDescriptor XPosixSpawn::OpenProcessDescriptor(int inPid) noexcept {
+    // The C library's pidfd_open wrapper lacks C linkage in this glibc's header: the system call itself.
+    return XPosixDescriptor(static_cast<int>(::syscall(SYS_pidfd_open, inPid, 0)));
 }
 
 int XPosixSpawn::TryReap(int inPid, int& outExitStatus) noexcept {

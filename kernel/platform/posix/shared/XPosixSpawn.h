@@ -1,5 +1,5 @@
-// XPosixSpawn: the one way the library starts a child process (posix_spawn), looks a program up on PATH
-// and reaps the children that nobody waits for.
+// XPosixSpawn: the one way the library starts a child process (posix_spawn), looks a program up on PATH,
+// refers to a process by a descriptor, and reaps the children that nobody waits for.
 #pragma once
 
 #include "platform/posix/shared/XPosixDescriptor.h"
@@ -66,6 +66,12 @@ public:
 
     /// Waits for the child's end (resuming after signals). Returns false when it cannot be waited for.
     static bool WaitForExit(int inPid, int& outExitStatus) noexcept;
+
+    /// A descriptor that refers to the process inPid (pidfd_open): it becomes readable (POLLIN) once the
+    /// process has ended, whether or not it is a child of this one, and it names that process alone
+    /// even should its number be reused. Invalid, with errno set, on failure: ESRCH when no such process
+    /// is visible, ENOSYS where the kernel has no pidfd.
+    static XPosixDescriptor OpenProcessDescriptor(int inPid) noexcept;
 
     /// Keeps a child that nobody waits for: a later Start reaps it once it has ended.
     static void Watch(int inPid);
