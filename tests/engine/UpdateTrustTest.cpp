@@ -33,7 +33,7 @@ TEST(UpdateTrustTest, TamperedBundlesAreRefusedAndTheInstalledOneStaysAsItWas) {
         std::string path;
         VError error = Check(bundles, bundles.A(), bundles.B(), row.fAllowDowngrade, path);
         EXPECT_EQ(error,
-                  row.fUpzq == 0 ? VE_OK : MakeVError(kComponentUpdater, static_cast<uint32_t>(row.fUpzq)));
+                  row.fUpzq == 0 ? VE_OK : MakeVError(zq::kComponentUpdater, static_cast<uint32_t>(row.fUpzq)));
         if (row.fUpzq != 0) {
             EXPECT_EQ(path, bundles.B() + "/");
         }
