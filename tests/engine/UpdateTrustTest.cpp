@@ -32,8 +32,9 @@ TEST(UpdateTrustTest, TamperedBundlesAreRefusedAndTheInstalledOneStaysAsItWas) {
         ASSERT_EQ(RunShell(bundles.Expand("rm -rf {F}/before && cp -a {A} {F}/before")), 0);
         std::string path;
         VError error = Check(bundles, bundles.A(), bundles.B(), row.fAllowDowngrade, path);
-        EXPECT_EQ(error,
-                  row.fUpzq == 0 ? VE_OK : MakeVError(zq::kComponentUpdater, static_cast<uint32_t>(row.fUpzq)));
+        EXPECT_EQ(error, row.fUpzq == 0
+                             ? VE_OK
+                             : MakeVError(zq::kComponentUpdater, static_cast<uint32_t>(row.fUpzq)));
         if (row.fUpzq != 0) {
             EXPECT_EQ(path, bundles.B() + "/");
         }
