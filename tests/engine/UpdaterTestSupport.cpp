@@ -46,7 +46,7 @@ UpdaterTest::UpdaterTest()
 }
 
 UpdaterTest::~UpdaterTest() {
-    Shell("umount {F}/Applications 2> /dev/null");
+    Shell("umount {F}/Applications 2> /dev/null; chattr -i {F}/Applications 2> /dev/null");
 }
 
 std::string UpdaterTest::Expand(const std::string& inText) const {
