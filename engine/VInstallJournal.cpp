@@ -180,7 +180,7 @@ VError VInstallJournal::Write(const VInstallRecord& inRecord) const {
     VJSONValue value(object);
     object->Release();
     VString text;
-    VError error = value.Stringify(text, vkit::VJSONWriter::kPretty);
+    VError error = value.Stringify(text, vkit::VJSONWriter::kQuoteStrings | vkit::VJSONWriter::kPretty);
     if (error != vkit::VE_OK)
         return error;
     std::string bytes;
