@@ -19,6 +19,7 @@
 #include "json/VJSONWriter.h"
 
 #include <algorithm>
+#include <cstring>
 #include <string>
 
 using vkit::FilePathStyle;
@@ -236,8 +237,10 @@ bool VInstallJournal::Exists() const {
 
 VError VInstallJournal::Remove() {
     VError error = vkit::VFile(fPath).DeleteDurably();
-    if (error == vkit::VE_OK)
-        (void)vkit::VFile(fLockPath).Delete(); // a lock file left behind locks nothing and is reused
+    if (error == vkit::VE_OK) {
+        _RemoveTemporaries();
+        (void)vkit::VFile(fLockPath).Delete(); // a lock file left behind is removed by a later start
+    }
     fLock.reset();
     return error;
 }
@@ -254,6 +257,52 @@ VError VInstallJournal::Abandon(VFilePath& outKept) {
     }
     fLock.reset();
     return error;
+}
+
+void VInstallJournal::_RemoveTemporaries() const {
+    vkit::StErrorContextInstaller quiet(false, true); // what stays is removed by a later start
+    VString prefix(".");
+    prefix.AppendString(fId);
+    prefix.AppendCString(kJournalExtension);
+    prefix.AppendCString(".tmp-");
+    vkit::VFolder folder(vkit::VFilePath(fPath).ToParent());
+    std::vector<vkit::VRefPtr<vkit::IFileSystemObject>> items;
+    (void)folder.GetElements(items, vkit::kIterateFiles | vkit::kIterateInvisible);
+    for (const auto& item : items) {
+        VString name;
+        item->GetPath().GetName(name);
+        if (name.BeginsWithRaw(prefix))
+            (void)vkit::VFile(item->GetPath()).Delete();
+    }
+}
+
+void VInstallJournal::RemoveLeftovers() {
+    vkit::StErrorContextInstaller quiet(false, true);
+    vkit::VRefPtr<vkit::VFolder> folder = vkit::AdoptRef(RetainJournalFolder(false));
+    std::vector<vkit::VRefPtr<vkit::IFileSystemObject>> items;
+    if (!folder || folder->GetElements(items, vkit::kIterateFiles | vkit::kIterateInvisible) != vkit::VE_OK)
+        return;
+    for (const auto& item : items) {
+        VString name;
+        item->GetPath().GetName(name);
+        VString id(name);
+        if (name.EndsWithRaw(VString(kLockExtension))) {
+            id.Truncate(name.GetLength() - static_cast<vkit::VIndex>(std::strlen(kLockExtension)));
+        } else if (name.BeginsWithRaw(VString(".")) && name.FindRawString(VString(".journal.tmp-")) > 0) {
+            id = VString(name.GetCPointer() + 1, name.FindRawString(VString(".journal.tmp-")) - 2);
+        } else {
+            continue;
+        }
+        VInstallJournal journal;
+        journal.fPath = Sibling(folder->GetPath(), id, kJournalExtension);
+        journal.fId = id;
+        bool busy = false;
+        // A journal there is the recovery's; a held lock is a running updater's.
+        if (journal.Exists() || journal._Lock(*folder, busy) != vkit::VE_OK)
+            continue;
+        journal._RemoveTemporaries();
+        (void)vkit::VFile(journal.fLockPath).Delete();
+    }
 }
 
 VError VInstallJournal::List(std::vector<VFilePath>& outJournals) {

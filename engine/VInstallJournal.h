@@ -99,12 +99,18 @@ public:
     /// The journal's id (the name without extension): a UUID in hexadecimal.
     const vkit::VString& GetId() const noexcept { return fId; }
 
+    /// Removes what runs killed before their journal existed, or while it was being replaced, left in
+    /// the state folder: lock files without a journal and the temporaries of durable writes
+    /// (".<id>.journal.tmp-XXXXXX"), each only when no process holds its id's lock. Failures are ignored.
+    static void RemoveLeftovers();
     /// The journals of the state folder ("*.journal"), sorted by name. The folder missing: none, no
     /// error. Pushes the folder's error when it cannot be listed.
     [[nodiscard]] static vkit::VError List(std::vector<vkit::VFilePath>& outJournals);
 
 private:
     [[nodiscard]] vkit::VError _Lock(const vkit::VFolder& inFolder, bool& outBusy);
+    /// Removes the temporaries of this journal's durable writes that a killed write left.
+    void _RemoveTemporaries() const;
 
     vkit::VFilePath fPath;
     vkit::VFilePath fLockPath;

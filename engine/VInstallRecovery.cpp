@@ -70,6 +70,7 @@ VError VInstallRecovery::RecoverAll() {
         if (!_Recover(journal) && error == vkit::VE_OK)
             error = VE_UPZQ_RECOVERY_FAILED;
     }
+    VInstallJournal::RemoveLeftovers();
     return error;
 }
 
