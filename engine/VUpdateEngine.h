@@ -160,6 +160,8 @@ private:
     bool fRestartHeadless = false;
     /// --allow-downgrade: the signature check accepts a lower version (zq::CheckUpdateTrust).
     bool fAllowDowngrade = false;
+    /// --verify-launch: seconds the restarted application is watched for (zq::VerifyLaunch); 0: not watched.
+    int32_t fVerifyLaunchSeconds = 0;
     /// --recover: the run recovers unfinished installs and updates nothing.
     bool fRecoverOnly = false;
     /// The installed places whose unfinished install is still pending (another updater runs there, or

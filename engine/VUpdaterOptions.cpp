@@ -64,6 +64,12 @@ void VUpdaterOptions::Declare(VCommandLineParser& ioParser) {
                        VString("Accept a signed up-to-date application whose version is lower than the "
                                "installed one's."),
                        false);
+    fVerifyLaunch = 0;
+    ioParser.AddOption(kNoShortName, VString("verify-launch"), &fVerifyLaunch,
+                       VString("After the restart, watch the application for that many seconds (1 to 3600); "
+                               "when it quits in that time with a non-zero status or by a signal, put the "
+                               "previous version back and restart it. 0, the default, does not watch."),
+                       true);
     fRecover = false;
     ioParser.AddOption(kNoShortName, VString("recover"), &fRecover,
                        VString("Complete or undo the updates that an updater stopped before their end left "
@@ -77,6 +83,9 @@ void VUpdaterOptions::Declare(VCommandLineParser& ioParser) {
 }
 
 int VUpdaterOptions::Reconcile() {
+    if (fVerifyLaunch < 0 || fVerifyLaunch > kMaxVerifyLaunchSeconds)
+        return VCommandLineParser::PrintArgumentError(
+            VString("invalid value for option --verify-launch: expected seconds from 0 to 3600"));
     if (fRecover) {
         if (fPositional.empty() && fOutdatedApp.IsEmpty() && fUpToDateApp.IsEmpty())
             return 0;
