@@ -40,16 +40,6 @@ VString PosixText(const VFilePath& inPath) {
     return inPath.GetPath(vkit::FilePathStyle::Posix);
 }
 
-/// The bytes as text, the line feeds at their end left out.
-VString TextOf(const vkit::VMemoryBuffer& inBuffer) {
-    std::string_view bytes(static_cast<const char*>(inBuffer.GetDataPtr()), inBuffer.GetDataSize());
-    while (!bytes.empty() && bytes.back() == '\n')
-        bytes.remove_suffix(1);
-    VString text;
-    text.AppendUTF8(bytes.data(), bytes.size());
-    return text;
-}
-
 /// Takes the decimal number at the start of ioText (after one space when inSpaced); false when none.
 bool TakeNumber(std::string_view& ioText, int32_t& outValue, bool inSpaced = true) {
     if (inSpaced && (ioText.empty() || ioText.front() != ' '))
@@ -152,6 +142,15 @@ void LogVerdict(const VLaunchVerdict& inVerdict) {
 
 } // namespace
 
+VString OutputText(const vkit::VMemoryBuffer& inBuffer) {
+    std::string_view bytes(static_cast<const char*>(inBuffer.GetDataPtr()), inBuffer.GetDataSize());
+    while (!bytes.empty() && bytes.back() == '\n')
+        bytes.remove_suffix(1);
+    VString text;
+    text.AppendUTF8(bytes.data(), bytes.size());
+    return text;
+}
+
 VString BuildLaunchCommandLine(const VLaunchRequest& inRequest) {
     VString commandLine = VProcessLauncher::QuoteArgument(PosixText(inRequest.fOpener));
     if (inRequest.fSeconds > 0) {
@@ -191,7 +190,7 @@ VLaunchVerdict VerifyLaunch(const VLaunchRequest& inRequest) {
         return verdict;
     }
     if (!ReadReport(report, verdict))
-        JudgeOpenerFailure(exitStatus, TextOf(errorOutput), TextOf(output), verdict);
+        JudgeOpenerFailure(exitStatus, OutputText(errorOutput), OutputText(output), verdict);
     LogVerdict(verdict);
     return verdict;
 }

@@ -10,6 +10,10 @@
 
 #include <cstdint>
 
+namespace vkit {
+class VMemoryBuffer;
+}
+
 namespace zq {
 
 /// The errors of a failed launch check, pushed on the current error context (PushLaunchError) with the
@@ -71,6 +75,9 @@ struct VLaunchVerdict {
         return fOutcome == EOutcome::kRunning || (fOutcome == EOutcome::kExited && fValue == 0);
     }
 };
+
+/// What a program wrote on one of its streams, as text, the line feeds at its end left out.
+vkit::VString OutputText(const vkit::VMemoryBuffer& inBuffer);
 
 /// The opener's command line for the request, every argument quoted as the launcher splits them: the
 /// opener, "--watch <seconds>" when fSeconds is above 0, "-a" and the bundle, then "--args" with the

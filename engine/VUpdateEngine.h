@@ -131,6 +131,12 @@ private:
     /// parameters file and the headless switch. False, with UPZQ 120 pushed, when the command could not
     /// be run; the opener's own exit status is only logged.
     bool _LaunchApplication(const vkit::VFilePath& inInstallPath) const;
+    /// The restart watched for fVerifyLaunchSeconds (zq::VerifyLaunch), after the journal recorded it:
+    /// passed, the set-aside bundle goes to the trash; failed, the outdated bundle is put back
+    /// (zq::VInstallTransaction::Revert) and restarted the same way, and UPZQ 240 to 242 are pushed (then
+    /// 244 to 246 when the outdated one failed too, 243 when it could not be put back, 248 when the failed
+    /// one kept its set-aside name); a check that could not be made pushes 247 and keeps both bundles.
+    void _RestartVerified(zq::VInstallTransaction& ioTransaction);
     /// The update stage: bundle checks, client customization of an unsigned update, preflight, staging,
     /// signature check, client customization of a signed update (on the staged copy), caller progress,
     /// wait, swap, restart, trash; each step runs only while the stage's context holds no error.
@@ -145,6 +151,8 @@ private:
     void _ShowFailureAlert(const vkit::VErrorContext& inRunContext);
     /// The command line that restarts the application installed at inInstallPath.
     vkit::VString _BuildRestartCommandLine(const vkit::VFilePath& inInstallPath) const;
+    /// The opener next to the updater's executable.
+    vkit::VFilePath _GetOpenerPath() const;
 
     vkit::VFilePath fLogFolderPath;
     vkit::VFilePath fClientInfoPath;
