@@ -68,7 +68,10 @@ void VUpdaterOptions::Declare(VCommandLineParser& ioParser) {
     ioParser.AddOption(kNoShortName, VString("verify-launch"), &fVerifyLaunch,
                        VString("After the restart, watch the application for that many seconds (1 to 3600); "
                                "when it quits in that time with a non-zero status or by a signal, put the "
-                               "previous version back and restart it. 0, the default, does not watch."),
+                               "previous version back, keep the new one beside it under a free "
+                               "NAME_failed0001 name, restart the previous one and fail. The outdated bundle "
+                               "goes to the trash only once the application passed. 0, the default, does "
+                               "not watch."),
                        true);
     fRecover = false;
     ioParser.AddOption(kNoShortName, VString("recover"), &fRecover,
