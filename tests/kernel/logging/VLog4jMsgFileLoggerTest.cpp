@@ -221,6 +221,25 @@ TEST_F(VLog4jMsgFileLoggerTest, FilesSplitBeyond10MiBKeepingTheNewest) {
     }
 }
 
+TEST_F(VLog4jMsgFileLoggerTest, ABatchIsSplitBetweenTheLinesThatCrossTheLimit) {
+    // File 1 a few bytes short of the limit: its first new line takes it past, the next one opens file 2.
+    std::filesystem::resize_file(fFolder.WriteFile("log_1.txt", ""), VSplitableLogFile::kMaxLogSize - 10);
+    VLog4jMsgFileLogger writer(FolderPath(fFolder.Path()), VString("log"));
+    ASSERT_TRUE(writer.Start(1));
+    fLogger->Stop(); // no reader task: the three lines are one batch
+    for (const char* message : {"first", "second", "third"})
+        Log(message);
+    fLogger->Flush();
+    writer.Stop();
+    std::vector<std::string> lines = Lines(fFolder / "log_2.txt");
+    ASSERT_EQ(lines.size(), 2u);
+    EXPECT_NE(lines[0].find("second"), std::string::npos);
+    EXPECT_NE(lines[1].find("third"), std::string::npos);
+    std::string first = ReadFile(fFolder / "log_1.txt");
+    EXPECT_NE(first.find("first ()\n", VSplitableLogFile::kMaxLogSize - 10), std::string::npos);
+    EXPECT_EQ(first.find("second"), std::string::npos);
+}
+
 TEST_F(VLog4jMsgFileLoggerTest, AVanishedFolderCostsAnErrorAndLoggingGoesOn) {
     std::string folder = fFolder.MakeFolder("logs");
     VLog4jMsgFileLogger writer(FolderPath(folder), VString("log"));
