@@ -212,6 +212,22 @@ void VLog4jMsgFileLogger::_AppendSource(const VValueBag& inRecord, const RecordP
     }
 }
 
+void VLog4jMsgFileLogger::_AppendProcessSource(uint32_t inComponent) {
+    // Most records name no source and the same component: their source text is made once.
+    const std::string& source = ILogger::GetProcessLogSourceUTF8();
+    if (inComponent != fSourceComponent || source != fSourceBase) {
+        fSourceBase = source;
+        fSourceComponent = inComponent;
+        fSourceText = source;
+        if (inComponent != 0) {
+            if (!source.empty())
+                fSourceText += '.';
+            AppendSignature(fSourceText, inComponent);
+        }
+    }
+    fLine.append(fSourceText);
+}
+
 void VLog4jMsgFileLogger::_AppendMessage(const VValueBag& inRecord, const RecordParts& inParts,
                                          std::string& ioText, VString& ioScratch) {
     if (inParts.fErrorCode != 0)
@@ -234,7 +250,10 @@ void VLog4jMsgFileLogger::_Put(const std::vector<const VValueBag*>& inRecords) {
         _ReadRecord(*record, fParts, fScratch);
         if (!_BeginLine())
             continue;
-        _AppendSource(*record, fParts, fLine, fScratch);
+        if (fParts.fSourceIndex == 0)
+            _AppendProcessSource(fParts.fComponent);
+        else
+            _AppendSource(*record, fParts, fLine, fScratch);
         _ContinueLine(fParts.fLevel);
         _AppendMessage(*record, fParts, fLine, fScratch);
         _EndLine();

@@ -109,6 +109,9 @@ private:
                               VString& ioScratch);
     static void _AppendMessage(const VValueBag& inRecord, const RecordParts& inParts, std::string& ioText,
                                VString& ioScratch);
+    /// _AppendSource to fLine for a record that names no source: the process's source with the
+    /// component, kept from one record to the next (the caller holds the lock).
+    void _AppendProcessSource(uint32_t inComponent);
     /// A line, appended to the lines waiting in fLine: _BeginLine writes "<sequence> <time> [" when a
     /// line of fParts.fLevel is to be written (false otherwise), _ContinueLine "] <LEVEL> - " and
     /// _EndLine the line feed; _WriteLines writes the waiting lines to the file as one entry. The
@@ -139,7 +142,10 @@ private:
     int64_t fTimeSecond = -1;
     RecordParts fParts;
     VString fScratch;
-    std::string fLine; // the lines waiting to be written
+    std::string fLine;       // the lines waiting to be written
+    std::string fSourceText; // the source of records naming none, for fSourceBase and fSourceComponent
+    std::string fSourceBase;
+    uint32_t fSourceComponent = 0;
 };
 
 } // namespace vkit
