@@ -9,7 +9,6 @@
 #include "logging/VSplitableLogFile.h"
 #include "platform/posix/logging/XPosixLogStream.h"
 #include "runtime/StLocker.h"
-#include "text/VLong8.h"
 
 #include <algorithm>
 #include <cerrno>
