@@ -72,7 +72,7 @@ format-check:
 	@echo "format-check: all files formatted"
 
 install: updater
-	cmake --install build
+	cmake --install build --strip
 
 clean:
 	rm -rf build build-release build-asan build-tsan build-fuzz
