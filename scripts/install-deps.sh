@@ -5,6 +5,7 @@
 #   install-deps.sh bench    the build, plus the benchmark library, its baselines and tools
 #   install-deps.sh fuzz     the build, plus clang and its sanitizer and libFuzzer runtimes
 #   install-deps.sh format   clang-format
+#   install-deps.sh package  the build, plus the Debian packaging tools, lintian and debootstrap
 # Several groups may be given; with none, every group. Idempotent: when every package is present it
 # only checks and returns.
 set -euo pipefail
@@ -14,9 +15,12 @@ test=(libgtest-dev libgmock-dev locales e2fsprogs strace)
 bench=(libbenchmark-dev hyperfine nlohmann-json3-dev libspdlog-dev e2fsprogs)
 fuzz=(clang libclang-rt-14-dev)
 format=(clang-format git)
+# dpkg-shlibdeps (dpkg-dev) and file find the package's library dependencies; debootstrap makes the
+# clean root the installed package is tried in.
+package=(dpkg-dev file lintian debootstrap)
 
 groups=("$@")
-[[ ${#groups[@]} -gt 0 ]] || groups=(build test bench fuzz format)
+[[ ${#groups[@]} -gt 0 ]] || groups=(build test bench fuzz format package)
 packages=()
 for group in "${groups[@]}"; do
     case "$group" in
@@ -25,7 +29,8 @@ for group in "${groups[@]}"; do
     bench) packages+=("${build[@]}" "${bench[@]}") ;;
     fuzz) packages+=("${build[@]}" "${fuzz[@]}") ;;
     format) packages+=("${format[@]}") ;;
-    *) echo "install-deps: unknown group '$group' (build, test, bench, fuzz, format)" >&2; exit 2 ;;
+    package) packages+=("${build[@]}" "${package[@]}") ;;
+    *) echo "install-deps: unknown group '$group' (build, test, bench, fuzz, format, package)" >&2; exit 2 ;;
     esac
 done
 
