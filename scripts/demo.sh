@@ -4,6 +4,8 @@
 # the updater then replaces it by the up-to-date copy (2.0), restarts it and moves the old one to the
 # trash. Shows the exit status, the installed version, what each application run recorded, where the old
 # bundle went and the log.
+#   demo.sh [folder holding Updater.app]   the build folder (default build), or /usr/libexec/zq for the
+#                                          installed package
 set -euo pipefail
 build=${1:-build}
 updater="$(cd "$build" && pwd)/Updater.app/Contents/MacOS/updater"
