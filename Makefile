@@ -1,4 +1,6 @@
 # Entry points of the project. Each target installs what it needs first (scripts/install-deps.sh).
+# The project's own builds (tests, sanitizers, benchmarks, fuzzers) treat warnings as errors
+# (VKIT_WERROR); the demo's and the installation's build does not.
 SHELL := /bin/bash
 , := ,
 JOBS ?= $(shell nproc)
@@ -20,7 +22,7 @@ endef
 
 build:
 	@bash scripts/install-deps.sh test
-	$(call build_in,build,-DCMAKE_BUILD_TYPE=RelWithDebInfo -DVKIT_BUILD_TESTS=ON)
+	$(call build_in,build,-DCMAKE_BUILD_TYPE=RelWithDebInfo -DVKIT_BUILD_TESTS=ON -DVKIT_WERROR=ON)
 
 test: build
 	ctest --test-dir build $(CTEST_FLAGS)
@@ -38,7 +40,7 @@ demo: updater
 bench-build:
 	@bash scripts/install-deps.sh bench
 	cmake -S . -B build-release -G $(CMAKE_GENERATOR) -DCMAKE_BUILD_TYPE=Release -DVKIT_BUILD_TESTS=OFF \
-		-DVKIT_BUILD_BENCH=ON >/dev/null
+		-DVKIT_BUILD_BENCH=ON -DVKIT_WERROR=ON >/dev/null
 	cmake --build build-release -j $(JOBS) --target benchmarks
 
 bench: bench-build
@@ -46,13 +48,13 @@ bench: bench-build
 
 test-asan:
 	@bash scripts/install-deps.sh test
-	$(call build_in,build-asan,-DCMAKE_BUILD_TYPE=Debug -DVKIT_SANITIZE=address$(,)undefined)
+	$(call build_in,build-asan,-DCMAKE_BUILD_TYPE=Debug -DVKIT_WERROR=ON -DVKIT_SANITIZE=address$(,)undefined)
 	ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1 \
 		ctest --test-dir build-asan $(CTEST_FLAGS)
 
 test-tsan:
 	@bash scripts/install-deps.sh test
-	$(call build_in,build-tsan,-DCMAKE_BUILD_TYPE=Debug -DVKIT_SANITIZE=thread)
+	$(call build_in,build-tsan,-DCMAKE_BUILD_TYPE=Debug -DVKIT_WERROR=ON -DVKIT_SANITIZE=thread)
 	TSAN_OPTIONS=halt_on_error=1 ctest --test-dir build-tsan $(CTEST_FLAGS)
 
 # The fuzz targets only, built with clang and not run.

@@ -51,7 +51,8 @@ its place (rolling back when the copy fails), restarts the application and
 moves the outdated bundle to the trash, logging every step.
 
 The updater is installed as a bundle in /usr/libexec/zq/Updater.app, which
-applications run; it is not a command for the shell.]])
+applications run; it is not a command for the shell. The bundle also holds
+zq-sign, with which an application's maker signs each release.]])
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 set(CPACK_DEBIAN_PACKAGE_SECTION utils)
 set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)

@@ -138,4 +138,6 @@ private:
     bool fSilent = false;
     vkit::VFilePath fRestartParamsPath;
     bool fRestartHeadless = false;
+    /// --allow-downgrade: the signature check accepts a lower version (zq::CheckUpdateTrust).
+    bool fAllowDowngrade = false;
 };

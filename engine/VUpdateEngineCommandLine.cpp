@@ -25,6 +25,7 @@ int32_t VUpdateEngine::DoParseCommandLine(VCommandLineParser& ioParser) {
     fCallerPid = options.fCallerPid;
     fSilent = options.fSilent;
     fRestartHeadless = options.fRestartHeadless;
+    fAllowDowngrade = options.fAllowDowngrade;
     FixFolderPathSpec(options.fOutdatedApp, FilePathStyle::Posix, fOutdatedAppPath);
     FixFolderPathSpec(options.fUpToDateApp, FilePathStyle::Posix, fUpToDateAppPath);
     fInstallPath = fOutdatedAppPath; // --install-path is accepted and not used

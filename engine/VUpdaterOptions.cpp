@@ -57,6 +57,11 @@ void VUpdaterOptions::Declare(VCommandLineParser& ioParser) {
     fRestartHeadless = false;
     ioParser.AddOption(kNoShortName, VString("restart-headless"), &fRestartHeadless,
                        VString("Restart the application in headless mode."), false);
+    fAllowDowngrade = false;
+    ioParser.AddOption(kNoShortName, VString("allow-downgrade"), &fAllowDowngrade,
+                       VString("Accept a signed up-to-date application whose version is lower than the "
+                               "installed one's."),
+                       false);
     ioParser.AddParagraph(VString("\nHelp:\n"));
     ioParser.AddOption(kNoShortName, VString("version"), &fVersion, VString("Print the version and exits"),
                        false);

@@ -14,11 +14,11 @@ class VCommandLineParser;
 /// apart from the engine so that the manual page generator and the fuzz target declare the very same
 /// table.
 struct VUpdaterOptions {
-    /// Declares the updater's fourteen entries on the parser in help-text order (paragraph, --pid,
+    /// Declares the updater's fifteen entries on the parser in help-text order (paragraph, --pid,
     /// --silent, --install-path, --restart-params, --caller-log, --log-dir, --client-info, --outdated-app,
-    /// --uptodate-app, the positional receiver, --restart-headless, paragraph, --version), bound to the
-    /// fields below. The defaults of fCallerPid, fSilent and fRestartHeadless are set just before their
-    /// option is declared.
+    /// --uptodate-app, the positional receiver, --restart-headless, --allow-downgrade, paragraph,
+    /// --version), bound to the fields below. The defaults of fCallerPid, fSilent, fRestartHeadless and
+    /// fAllowDowngrade are set just before their option is declared.
     void Declare(vkit::VCommandLineParser& ioParser);
 
     /// After a successful parse: checks the number of positional arguments and reconciles them with
@@ -40,5 +40,7 @@ struct VUpdaterOptions {
     /// <dest> <src>: the outdated bundle, then the up-to-date bundle.
     std::vector<vkit::VString> fPositional;
     bool fRestartHeadless = false;
+    /// A signed update may install a lower version than the installed one.
+    bool fAllowDowngrade = false;
     bool fVersion = false;
 };

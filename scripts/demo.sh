@@ -2,13 +2,16 @@
 # Runs the updater's main job the way a real application does, on sample bundles made for the occasion:
 # the outdated "Sample.app" (1.0) starts the updater with its own pid, waits for "waitquit,-1" and quits;
 # the updater then replaces it by the up-to-date copy (2.0), restarts it and moves the old one to the
-# trash. Shows the exit status, the installed version, what each application run recorded, where the old
+# trash. Both bundles declare the demo's public signing key and are signed with zq-sign, so that the
+# updater checks the up-to-date bundle against the key of the installed one before installing it. Shows
+# the signing, the exit status, the installed version, what each application run recorded, where the old
 # bundle went and the log.
 #   demo.sh [folder holding Updater.app]   the build folder (default build), or /usr/libexec/zq for the
 #                                          installed package
 set -euo pipefail
 build=${1:-build}
 updater="$(cd "$build" && pwd)/Updater.app/Contents/MacOS/updater"
+signer="$(dirname "$updater")/zq-sign"
 if [[ ! -x "$updater" ]]; then
     echo "demo: $updater is not built; run 'make demo' from the project's folder." >&2
     exit 1
@@ -34,6 +37,10 @@ make_bundle() {
 	<string>sample</string>
 	<key>CFBundleShortVersionString</key>
 	<string>$2</string>
+	<key>CFBundleVersion</key>
+	<string>$2</string>
+	<key>ZQPublicEDKey</key>
+	<string>$public_key</string>
 </dict>
 </plist>
 EOF
@@ -72,8 +79,14 @@ wait_for() {
 
 outdated="$demo/Applications/Sample.app"
 uptodate="$demo/Downloads/Sample.app"
+# The application's maker makes a key once; its public half goes into every release's Info.plist.
+public_key=$("$signer" generate-key --key "$demo/signing.key" 2>/dev/null | sed -n 's#<string>\(.*\)</string>#\1#p')
 make_bundle "$outdated" 1.0
 make_bundle "$uptodate" 2.0
+echo "demo: signing both bundles with the key $public_key (private key in $demo/signing.key)"
+"$signer" sign --key "$demo/signing.key" "$outdated" | sed 's/^/  /'
+"$signer" sign --key "$demo/signing.key" "$uptodate" | sed 's/^/  /'
+"$signer" verify --public-key "$public_key" "$uptodate" | sed 's/^/  /'
 
 echo "demo: in $demo"
 echo "demo: outdated bundle   $outdated (version $(bundle_version "$outdated"))"
@@ -106,6 +119,9 @@ if [[ -s "$demo/updater-stderr.txt" ]]; then
     echo "demo: the updater's standard error:"
     sed 's/^/  /' "$demo/updater-stderr.txt"
 fi
+echo "demo: the signature check, as the log tells it:"
+grep -hE "signature|not signed|Signing key" "$demo/Logs"/* 2>/dev/null | sed 's/^/  /' ||
+    echo "  (no signature check in this updater's log)"
 for log in "$demo/Logs"/*; do
     [[ -f "$log" ]] || continue
     echo "demo: log $log:"

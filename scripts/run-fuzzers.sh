@@ -13,7 +13,7 @@ build=${1:-build-fuzz}
 seconds=${FUZZ_SECONDS:-60}
 bash scripts/install-deps.sh fuzz
 CC=clang CXX=clang++ cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
-    -DVKIT_BUILD_TESTS=OFF -DVKIT_BUILD_FUZZ=ON -DVKIT_SANITIZE=fuzzer-no-link,address,undefined >/dev/null
+    -DVKIT_BUILD_TESTS=OFF -DVKIT_BUILD_FUZZ=ON -DVKIT_WERROR=ON -DVKIT_SANITIZE=fuzzer-no-link,address,undefined >/dev/null
 cmake --build "$build" -j "$(nproc)" --target fuzzers
 ((build_only == 0)) || exit 0
 shopt -s nullglob
@@ -21,6 +21,10 @@ for fuzzer in "$build"/fuzz/*/*_fuzzer; do
     name=$(basename "$fuzzer")
     corpus="$build/corpus/$name"
     mkdir -p "$corpus"
+    # A target's committed seeds (fuzz/<folder>/corpus/) are read too; new inputs go to the build's corpus.
+    seeds=("fuzz/$(basename "$(dirname "$fuzzer")")/corpus")
+    [[ -d ${seeds[0]} ]] || seeds=()
     echo "== $name (${seconds}s)"
-    "$fuzzer" -max_len=4096 -max_total_time="$seconds" -artifact_prefix="$build/corpus/$name-" "$corpus"
+    "$fuzzer" -max_len=4096 -max_total_time="$seconds" -artifact_prefix="$build/corpus/$name-" "$corpus" \
+        "${seeds[@]}"
 done

@@ -3,8 +3,8 @@
 
 #include "errors/VErrorThrow.h"
 #include "platform/posix/application/XPosixBundle.h"
-#include "platform/posix/files/XPosixPath.h"
 #include "platform/posix/application/XPosixPlistReader.h"
+#include "platform/posix/files/XPosixPath.h"
 
 #include <string>
 

@@ -1,6 +1,6 @@
 // VSystem: the alert, shown by a dialog program of the desktop or on standard error, and opening files.
-#include "platform/posix/shared/XPosixSpawn.h"
 #include "platform/posix/runtime/XPosixSystem.h"
+#include "platform/posix/shared/XPosixSpawn.h"
 #include "runtime/VSystem.h"
 #include "text/VString.h"
 

@@ -101,6 +101,8 @@ TEST(UpdaterManPageTest, OptionsInTheirOrderWithTheirTexts) {
         ".TP\n.BR \\-\\-outdated-app=\\fIVALUE\\fR\nOutdated application bundle path\n"
         ".TP\n.BR \\-\\-uptodate-app=\\fIVALUE\\fR\nUp-to-date application bundle path\n"
         ".TP\n.BR \\-\\-restart-headless\nRestart the application in headless mode.\n"
+        ".TP\n.BR \\-\\-allow-downgrade\nAccept a signed up-to-date application whose version is lower than "
+        "the installed one's.\n"
         ".SS \"Help:\"\n"
         ".TP\n.BR \\-\\-version\nPrint the version and exits\n"
         ".SH EXIT STATUS\n0 when the update succeeded or the version or help was printed, 1 when the command "

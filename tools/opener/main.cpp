@@ -1,8 +1,8 @@
 // zq-open: starts the executable of an application bundle, detached, and returns at once; the updater
 // restarts the application it updated with it: zq-open -a <bundle> [--args <arguments>...].
+#include "platform/posix/application/XPosixPlistReader.h"
 #include "platform/posix/errors/XPosixErrorText.h"
 #include "platform/posix/files/XPosixFileInfo.h"
-#include "platform/posix/application/XPosixPlistReader.h"
 #include "platform/posix/shared/XPosixSpawn.h"
 #include "runtime/VBundle.h"
 

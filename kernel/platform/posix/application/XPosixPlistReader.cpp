@@ -1,9 +1,9 @@
 // XPosixPlistReader: the property-list SAX handler, the Xerces-C set-up and the file read.
 #include "platform/posix/application/XPosixPlistReader.h"
 
-#include "platform/posix/shared/XPosixDescriptor.h"
-#include "platform/posix/errors/XPosixErrorText.h"
 #include "platform/posix/application/XPosixXercesInit.h"
+#include "platform/posix/errors/XPosixErrorText.h"
+#include "platform/posix/shared/XPosixDescriptor.h"
 
 #include <xercesc/framework/MemBufInputSource.hpp>
 #include <xercesc/sax/SAXParseException.hpp>

@@ -1,10 +1,10 @@
 // XPosixFile: the system calls on one file: create, unlink, rename, move, copy, open with flock locks.
 #include "platform/posix/files/XPosixFile.h"
 
-#include "platform/posix/shared/XPosixDescriptor.h"
 #include "platform/posix/files/XPosixFileCalls.h"
 #include "platform/posix/files/XPosixFileCopier.h"
 #include "platform/posix/files/XPosixPath.h"
+#include "platform/posix/shared/XPosixDescriptor.h"
 
 #include <fcntl.h>
 #include <sys/file.h>

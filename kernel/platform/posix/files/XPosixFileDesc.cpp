@@ -1,8 +1,8 @@
 // XPosixFileDesc: pread, pwrite, lseek, fstat, ftruncate and fdatasync on one descriptor.
 #include "platform/posix/files/XPosixFileDesc.h"
 
-#include "platform/posix/shared/XPosixCalls.h"
 #include "platform/posix/files/XPosixFileCalls.h"
+#include "platform/posix/shared/XPosixCalls.h"
 
 #include <sys/stat.h>
 #include <unistd.h>

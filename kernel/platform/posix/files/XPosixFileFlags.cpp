@@ -1,8 +1,8 @@
 // XPosixFileFlags: FS_IOC_GETFLAGS and FS_IOC_SETFLAGS on a descriptor opened without following links.
 #include "platform/posix/files/XPosixFileFlags.h"
 
-#include "platform/posix/shared/XPosixDescriptor.h"
 #include "platform/posix/files/XPosixFileCalls.h"
+#include "platform/posix/shared/XPosixDescriptor.h"
 
 #include <fcntl.h>
 #include <linux/fs.h>

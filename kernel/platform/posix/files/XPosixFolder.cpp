@@ -2,12 +2,12 @@
 #include "platform/posix/files/XPosixFolder.h"
 
 #include "platform/posix/files/XPosixFileCalls.h"
-#include "platform/posix/shared/XPosixFolderReader.h"
 #include "platform/posix/files/XPosixForcedDelete.h"
 #include "platform/posix/files/XPosixPath.h"
-#include "platform/posix/shared/XPosixPathText.h"
 #include "platform/posix/files/XPosixSystemFolder.h"
 #include "platform/posix/files/XPosixTreeCopy.h"
+#include "platform/posix/shared/XPosixFolderReader.h"
+#include "platform/posix/shared/XPosixPathText.h"
 
 #include <sys/stat.h>
 #include <unistd.h>

@@ -1,8 +1,8 @@
 // XPosixSystemFolder: GLib's XDG lookups, /proc/self/exe, and the creation of a missing folder.
 #include "platform/posix/files/XPosixSystemFolder.h"
 
-#include "platform/posix/shared/XPosixCalls.h"
 #include "platform/posix/files/XPosixFileCalls.h"
+#include "platform/posix/shared/XPosixCalls.h"
 #include "platform/posix/shared/XPosixPathText.h"
 
 #include <glib.h>

@@ -1,14 +1,14 @@
 // XPosixTreeCopy: temporary sibling, copy run, syncfs and rename without replacing.
 #include "platform/posix/files/XPosixTreeCopy.h"
 
-#include "platform/posix/shared/XPosixDescriptor.h"
 #include "platform/posix/files/XPosixFileInfo.h"
-#include "platform/posix/shared/XPosixFolderReader.h"
 #include "platform/posix/files/XPosixForcedDelete.h"
 #include "platform/posix/files/XPosixItemRelation.h"
-#include "platform/posix/shared/XPosixPathText.h"
-#include "platform/posix/runtime/XPosixSystem.h"
 #include "platform/posix/files/XPosixTreeCopyRun.h"
+#include "platform/posix/runtime/XPosixSystem.h"
+#include "platform/posix/shared/XPosixDescriptor.h"
+#include "platform/posix/shared/XPosixFolderReader.h"
+#include "platform/posix/shared/XPosixPathText.h"
 
 #include <algorithm>
 #include <atomic>

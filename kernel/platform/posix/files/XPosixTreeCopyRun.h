@@ -2,8 +2,8 @@
 #pragma once
 
 #include "platform/posix/files/XPosixFileCopier.h"
-#include "platform/posix/shared/XPosixFolderReader.h"
 #include "platform/posix/files/XPosixTreeError.h"
+#include "platform/posix/shared/XPosixFolderReader.h"
 
 #include <atomic>
 #include <condition_variable>

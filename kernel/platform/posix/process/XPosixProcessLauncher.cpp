@@ -1,9 +1,9 @@
 // XPosixProcessLauncher: pipes, posix_spawn, poll on the pipes and on a pidfd, waitpid and kill.
 #include "platform/posix/process/XPosixProcessLauncher.h"
 
+#include "platform/posix/runtime/XPosixSystem.h"
 #include "platform/posix/shared/XPosixCalls.h"
 #include "platform/posix/shared/XPosixSpawn.h"
-#include "platform/posix/runtime/XPosixSystem.h"
 
 #include <algorithm>
 #include <cerrno>
