@@ -14,6 +14,10 @@ const vkit::StPackedDictionaryKey kSrcPathKey("srcPath");
 const vkit::StPackedDictionaryKey kDstPathKey("dstPath");
 const vkit::StPackedDictionaryKey kFromKey("from");
 const vkit::StPackedDictionaryKey kToKey("to");
+const vkit::StPackedDictionaryKey kFolderKey("folder");
+const vkit::StPackedDictionaryKey kJournalKey("journal");
+const vkit::StPackedDictionaryKey kOutdatedAtKey("outdated_at");
+const vkit::StPackedDictionaryKey kUpToDateAtKey("uptodate_at");
 
 vkit::VErrorBase* MakeUpdaterError(vkit::VError inCode, std::initializer_list<UpdaterErrorPath> inPaths) {
     auto* error = new vkit::VErrorBase(inCode);

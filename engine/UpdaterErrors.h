@@ -20,6 +20,10 @@ extern const vkit::StPackedDictionaryKey kSrcPathKey;
 extern const vkit::StPackedDictionaryKey kDstPathKey;
 extern const vkit::StPackedDictionaryKey kFromKey;
 extern const vkit::StPackedDictionaryKey kToKey;
+extern const vkit::StPackedDictionaryKey kFolderKey;
+extern const vkit::StPackedDictionaryKey kJournalKey;
+extern const vkit::StPackedDictionaryKey kOutdatedAtKey;
+extern const vkit::StPackedDictionaryKey kUpToDateAtKey;
 
 /// One path parameter of an engine error: its name (kPathKey, kFromKey, ...) and the path, whose text
 /// as a person reads it the parameter holds (vkit::VFileError::SetPathParameter).

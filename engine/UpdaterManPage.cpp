@@ -21,14 +21,23 @@ constexpr const char* kHeader =
     ".SH SYNOPSIS\n"
     ".B updater\n"
     "[\\fIOPTION\\fR]... \\fIdest\\fR \\fIsrc\\fR\n"
+    ".br\n"
+    ".B updater\n"
+    "\\fB\\-\\-recover\\fR [\\fB\\-\\-log\\-dir\\fR \\fIDIR\\fR] [\\fB\\-\\-silent\\fR]\n"
     ".SH DESCRIPTION\n"
-    "Replaces the application bundle \\fIdest\\fR by a copy of the up-to-date bundle "
-    "\\fIsrc\\fR once the calling process has ended, restarts the application and "
-    "moves the outdated bundle to the trash.\n";
+    "Copies the up-to-date bundle \\fIsrc\\fR beside the application bundle \\fIdest\\fR "
+    "while the calling process still runs, then, once it has ended, exchanges the two in one step, "
+    "restarts the application and moves the outdated bundle to the trash. Each step is recorded "
+    "first in a journal in \\fI$XDG_STATE_HOME/zq-updater\\fR (else "
+    "\\fI~/.local/state/zq-updater\\fR); every start of the updater, and "
+    "\\fB\\-\\-recover\\fR alone, completes or undoes the updates a stopped run left "
+    "unfinished, so that \\fIdest\\fR always holds one complete bundle.\n";
 
 constexpr const char* kFooter = ".SH EXIT STATUS\n"
-                                "0 when the update succeeded or the version or help was printed, 1 when the "
-                                "command line or the initialization failed, 2 when the update failed.\n";
+                                "0 when the update (or, with --recover, the recovery) succeeded or the "
+                                "version or help was printed, 1 when the command line or the "
+                                "initialization failed, 2 when the update failed or something could not "
+                                "be recovered.\n";
 
 } // namespace
 

@@ -3,6 +3,10 @@
 
 #include "UpdaterErrors.h"
 #include "UpdaterLog.h"
+#include "VInstallPreflight.h"
+#include "VInstallRecovery.h"
+#include "VInstallTransaction.h"
+#include "VUpdateTrust.h"
 
 #include "errors/StErrorContextInstaller.h"
 #include "errors/VErrorContext.h"
@@ -40,28 +44,40 @@ void VUpdateEngine::DoRun() {
     (void)_InitLog(); // judged by the run's context: a folder that cannot be made leaves its error there
     // A log that cannot be opened must not go unnoticed: the failure message is then shown even when
     // silent.
-    if (HoldsError(runContext))
+    const bool logFailed = HoldsError(runContext);
+    if (logFailed)
         fSilent = false;
     VString date;
     VString time;
     FormatNow(date, time);
     LogInfo("Updater starting - %S - %S", &date, &time);
-    if (!HoldsError(runContext))
+    // Before anything else changes: what earlier runs left unfinished. Its failures make the run fail
+    // but do not stop the update of another bundle.
+    if (!logFailed)
+        _RecoverInstalls();
+    if (!logFailed && !fRecoverOnly)
         _ApplyUpdate();
     DumpErrorStack(runContext.GetContext(), true);
     FormatNow(date, time);
+    const char* outcome = fRecoverOnly ? "Recovery" : "Update";
     if (HoldsError(runContext)) {
-        LogInfo("Update failed - %S - %S", &date, &time);
+        LogInfo("%s failed - %S - %S", outcome, &date, &time);
         if (!fSilent)
             _ShowFailureAlert(*runContext.GetContext());
     } else {
-        LogInfo("Update successful - %S - %S", &date, &time);
+        LogInfo("%s successful - %S - %S", outcome, &date, &time);
     }
     // Leaving the silent run's context hands its errors to the process logger while the log is open.
 }
 
 void VUpdateEngine::DoQuit() {
     _DeInitLog();
+}
+
+void VUpdateEngine::_RecoverInstalls() {
+    zq::VInstallRecovery recovery;
+    (void)recovery.RecoverAll(); // its errors are on the run's context
+    fPendingPlaces = recovery.GetPendingPlaces();
 }
 
 void VUpdateEngine::_ApplyUpdate() {
@@ -75,11 +91,45 @@ void VUpdateEngine::_ApplyUpdate() {
         PushUpdaterError(zq::VE_UPZQ_UP_TO_DATE_APP_MISSING, {{zq::kPathKey, fUpToDateAppPath}});
     if (HoldsError(stageContext))
         return;
-    // The customization lands in the up-to-date bundle before anything is moved.
-    if (fClientInfoPath.IsValid() && fClientInfoPath.IsFile()) {
-        (void)_FinishClientCustomization(); // judged by the stage's context
+    if (outdated.IsSameFolder(&upToDate) || fUpToDateAppPath.IsChildOf(fOutdatedAppPath)) {
+        PushUpdaterError(zq::VE_UPZQ_SAME_OR_NESTED_APPS, {{zq::kPathKey, fOutdatedAppPath}});
+        LogError("Up-to-date application install failed");
+        PushUpdaterError(zq::VE_UPZQ_INSTALL_FAILED);
+        return;
+    }
+    for (const vkit::VFilePath& pending : fPendingPlaces) {
+        if (pending.GetPath() == fOutdatedAppPath.GetPath()) {
+            PushUpdaterError(zq::VE_UPZQ_UPDATE_PENDING, {{zq::kPathKey, fOutdatedAppPath}});
+            return;
+        }
+    }
+    // An unsigned update gets the customization in the up-to-date bundle before anything else; a signed
+    // one gets it in the staged copy once the copy passed the signature check, and the bundle given stays
+    // as it was signed.
+    const bool customize = fClientInfoPath.IsValid() && fClientInfoPath.IsFile();
+    const bool signedUpdate = zq::DeclaresSigningKey(fOutdatedAppPath);
+    if (customize && !signedUpdate) {
+        (void)_FinishClientCustomization(fUpToDateAppPath); // judged by the stage's context
         if (HoldsError(stageContext))
             return;
+    }
+    // What would stop the install is found before anything changes and before the caller quits.
+    if (zq::CheckInstallPlace(fOutdatedAppPath, fUpToDateAppPath) != vkit::VE_OK)
+        return;
+    zq::VInstallTransaction transaction(fOutdatedAppPath, fUpToDateAppPath);
+    if (transaction.Stage() != vkit::VE_OK) {
+        LogError("Up-to-date application install failed");
+        PushUpdaterError(zq::VE_UPZQ_INSTALL_FAILED);
+        return;
+    }
+    // What is checked is what will be installed: the staged copy, flushed.
+    (void)zq::CheckUpdateTrust(fOutdatedAppPath, transaction.GetStagedPath(), fUpToDateAppPath,
+                               fAllowDowngrade); // judged by the stage's context
+    if (!HoldsError(stageContext) && customize && signedUpdate)
+        (void)_FinishClientCustomization(transaction.GetStagedPath()); // judged by the stage's context
+    if (HoldsError(stageContext)) {
+        transaction.Abandon();
+        return;
     }
     if (fReportToCaller) {
         _LogProgressToCaller("waitquit", -1);
@@ -92,32 +142,34 @@ void VUpdateEngine::_ApplyUpdate() {
     if (HoldsError(stageContext)) {
         LogError("External process wait failed");
         PushUpdaterError(zq::VE_UPZQ_WAIT_FAILED);
+        transaction.Abandon();
         return;
     }
-    _InstallAndRestart(outdated, upToDate, stageContext);
+    _InstallAndRestart(transaction, stageContext);
 }
 
-void VUpdateEngine::_InstallAndRestart(const VFolder& inOutdated, const VFolder& inUpToDate,
+void VUpdateEngine::_InstallAndRestart(zq::VInstallTransaction& ioTransaction,
                                        const StErrorContextInstaller& inStageContext) {
     LogInfo("Proceeding with up-to-date application install...");
-    VFolder install(fInstallPath);
-    vkit::VRefPtr<VFolder> setAside = vkit::AdoptRef(_SwapApplications(inOutdated, inUpToDate, install));
-    if (HoldsError(inStageContext)) {
-        // Whatever the swap set aside stays on disk, next to the installed bundle.
+    if (ioTransaction.Install() != vkit::VE_OK) {
         LogError("Up-to-date application install failed");
         PushUpdaterError(zq::VE_UPZQ_INSTALL_FAILED);
+        return;
+    }
+    if (HoldsError(inStageContext)) {
+        // Installed after refusals: the run has failed, the set-aside bundle stays beside the new one.
+        LogError("Up-to-date application install failed");
+        PushUpdaterError(zq::VE_UPZQ_INSTALL_FAILED);
+        ioTransaction.Finish(false);
         return;
     }
     LogInfo("Proceeding with up-to-date application restart...");
     (void)_LaunchApplication(fInstallPath); // judged by the stage's context
     if (HoldsError(inStageContext)) {
         LogError("Up-to-date application restart failed");
+        ioTransaction.Finish(false);
         return;
     }
     LogInfo("Up-to-date application restarted");
-    if (setAside) {
-        // A set-aside bundle the trash refuses is deleted; either failure makes the run fail.
-        if (setAside->MoveToTrash() != vkit::VE_OK)
-            (void)setAside->DeleteForced();
-    }
+    ioTransaction.Finish(true);
 }

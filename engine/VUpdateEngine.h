@@ -7,6 +7,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <vector>
 
 namespace vkit {
 class StErrorContextInstaller;
@@ -18,6 +19,10 @@ class VLocalizationManager;
 class VLog4jMsgFileLogger;
 class VString;
 } // namespace vkit
+
+namespace zq {
+class VInstallTransaction;
+}
 
 namespace zq {
 
@@ -36,6 +41,21 @@ constexpr vkit::VError VE_UPZQ_CLIENT_INFO_INVALID = vkit::MakeVError(kComponent
 constexpr vkit::VError VE_UPZQ_INSTALL_FAILED = vkit::MakeVError(kComponentUpdater, 100);
 constexpr vkit::VError VE_UPZQ_LOG_FAILED = vkit::MakeVError(kComponentUpdater, 101);
 constexpr vkit::VError VE_UPZQ_RESTART_FAILED = vkit::MakeVError(kComponentUpdater, 120);
+/// The install's own errors (200 to 219): the preflight's refusals, made before anything changes on disk,
+/// the journal's and the recovery's.
+constexpr vkit::VError VE_UPZQ_READ_ONLY_FILE_SYSTEM = vkit::MakeVError(kComponentUpdater, 200); // "path"
+constexpr vkit::VError VE_UPZQ_FOLDER_NOT_WRITABLE =
+    vkit::MakeVError(kComponentUpdater, 201);                                            // "path", "folder"
+constexpr vkit::VError VE_UPZQ_STICKY_FOLDER = vkit::MakeVError(kComponentUpdater, 202); // "path", "folder"
+constexpr vkit::VError VE_UPZQ_PLACE_LOCKED = vkit::MakeVError(kComponentUpdater, 203);  // "path", "folder"
+constexpr vkit::VError VE_UPZQ_NOT_ENOUGH_SPACE =
+    vkit::MakeVError(kComponentUpdater, 204); // "path", "needed", "free"
+constexpr vkit::VError VE_UPZQ_JOURNAL_FAILED = vkit::MakeVError(kComponentUpdater, 205); // "path"
+constexpr vkit::VError VE_UPZQ_RECOVERY_FAILED =
+    vkit::MakeVError(kComponentUpdater, 206); // "path", "journal", "attempt", "outdated_at", "uptodate_at"
+constexpr vkit::VError VE_UPZQ_RECOVERY_GIVEN_UP =
+    vkit::MakeVError(kComponentUpdater, 207); // "path", "journal", "outdated_at", "uptodate_at"
+constexpr vkit::VError VE_UPZQ_UPDATE_PENDING = vkit::MakeVError(kComponentUpdater, 208); // "path", "journal"
 
 } // namespace zq
 
@@ -67,7 +87,8 @@ public:
     static int ExitStatusForError(vkit::VError inLastError) noexcept;
 
 protected:
-    /// The run: opens the log, runs the update stage unless the log failed, logs the outcome.
+    /// The run: opens the log, recovers unfinished installs, runs the update stage unless the log failed
+    /// or the run only recovers, logs the outcome.
     void DoRun() override;
     /// Closes the log.
     void DoQuit() override;
@@ -88,40 +109,35 @@ private:
     bool _InitLocalizationManager();
     /// With fReportToCaller, writes "<step>,<value>" and a line feed on standard output and flushes it.
     void _LogProgressToCaller(const char* inStep, int inValue);
-    /// Polls the process table every 500 ms until fCallerPid is gone, for at most 60 s, then waits 1 s
-    /// more. A negative pid skips the wait. False, with UPZQ 1 pushed, when the process outlived the wait.
+    /// Waits for fCallerPid to end, for at most 60 s, woken as soon as it ends (a pidfd, looked at least
+    /// every 500 ms; the process table every 500 ms where the system gives none), then 1 s more. A negative
+    /// pid skips the wait. False, with UPZQ 1 pushed, when the process outlived the wait.
     bool _WaitForPidToQuit();
-    /// Sets inOutdated aside under a free "_old%04d" name, copies inUpToDate into the place of inInstall,
-    /// and rolls back (partial copy deleted, set-aside folder renamed back) when that fails. Answers the
-    /// set-aside folder (the caller releases it), or null when nothing is left set aside; failures are
-    /// pushed on the current error context.
-    vkit::VFolder* _SwapApplications(const vkit::VFolder& inOutdated, const vkit::VFolder& inUpToDate,
-                                     const vkit::VFolder& inInstall);
-    /// outPath = inSource's sibling named after inSource's folder name without extension, "_<suffix>"
-    /// (or nothing without a suffix), a four-digit number from 1, and the extension: the first such name
-    /// that no folder takes, trying up to 9999. False when even number 9999 is taken.
-    static bool _ComputeTempFolderPath(const vkit::VFilePath& inSource, vkit::VFilePath& outPath,
-                                       const vkit::VString* inSuffix);
-    /// Writes the client's link file into the up-to-date bundle and makes its executable runnable, from
-    /// the JSON file fClientInfoPath (UPZQ 41 when it is not an object with a "ServerPlatform" string).
-    /// True when no error was pushed.
-    bool _FinishClientCustomization();
+    /// The recovery of the installs that earlier runs left unfinished (zq::VInstallRecovery); its errors
+    /// stay on the current context. Fills fPendingPlaces.
+    void _RecoverInstalls();
+    /// Writes the client's link file into the bundle at inBundlePath and makes its executable runnable,
+    /// from the JSON file fClientInfoPath (UPZQ 41 when it is not an object with a "ServerPlatform"
+    /// string). True when no error was pushed.
+    bool _FinishClientCustomization(const vkit::VFilePath& inBundlePath);
     /// Writes "Contents/Database/EnginedServer.ZQlink" into the bundle at inBundlePath when the object
     /// holds a "BuildIPAdress" string. Always true; failures are pushed.
     bool _SetIPAdressOnClientPref(const vkit::VJSONObject& inClientInfo, const vkit::VFilePath& inBundlePath);
-    /// Adds the three execute bits to the up-to-date bundle's executable when one is missing. True when
-    /// no error was pushed.
-    bool _FinishMacClientCustomization(const vkit::VJSONObject& inClientInfo);
+    /// Adds the three execute bits to the executable of the bundle at inBundlePath when one is missing.
+    /// True when no error was pushed.
+    bool _FinishMacClientCustomization(const vkit::VJSONObject& inClientInfo,
+                                       const vkit::VFilePath& inBundlePath);
     /// Restarts the application installed at inInstallPath through the opener, passing the restart
     /// parameters file and the headless switch. False, with UPZQ 120 pushed, when the command could not
     /// be run; the opener's own exit status is only logged.
     bool _LaunchApplication(const vkit::VFilePath& inInstallPath) const;
-    /// The update stage: bundle checks, client customization, caller progress, wait, swap, restart,
-    /// trash; each step runs only while the stage's context holds no error.
+    /// The update stage: bundle checks, client customization of an unsigned update, preflight, staging,
+    /// signature check, client customization of a signed update (on the staged copy), caller progress,
+    /// wait, swap, restart, trash; each step runs only while the stage's context holds no error.
     void _ApplyUpdate();
-    /// The update stage's second half: the swap, the restart and the set-aside bundle moved to the trash,
-    /// each only while inStageContext holds no error.
-    void _InstallAndRestart(const vkit::VFolder& inOutdated, const vkit::VFolder& inUpToDate,
+    /// The update stage's second half, once the caller has quit: the swap, the restart and the set-aside
+    /// bundle moved to the trash, each only while inStageContext holds no error.
+    void _InstallAndRestart(zq::VInstallTransaction& ioTransaction,
                             const vkit::StErrorContextInstaller& inStageContext);
     /// The failure alert, at error level, headed "The update failed.": the last error's description, the
     /// sentence naming the log file, the buttons "Close" (the negative one, default) and "Open Log" (the
@@ -144,4 +160,9 @@ private:
     bool fRestartHeadless = false;
     /// --allow-downgrade: the signature check accepts a lower version (zq::CheckUpdateTrust).
     bool fAllowDowngrade = false;
+    /// --recover: the run recovers unfinished installs and updates nothing.
+    bool fRecoverOnly = false;
+    /// The installed places whose unfinished install is still pending (another updater runs there, or
+    /// its recovery failed): no update begins there.
+    std::vector<vkit::VFilePath> fPendingPlaces;
 };

@@ -47,7 +47,7 @@ bool GetStringProperty(const VJSONObject& inObject, const char* inKey, VString& 
 
 } // namespace
 
-bool VUpdateEngine::_FinishClientCustomization() {
+bool VUpdateEngine::_FinishClientCustomization(const VFilePath& inBundlePath) {
     StErrorContextInstaller context(true, true);
     vkit::VFile file(fClientInfoPath);
     VJSONValue info;
@@ -59,8 +59,8 @@ bool VUpdateEngine::_FinishClientCustomization() {
         !GetStringProperty(*info.GetObject(), BABuildServerPlatform, platform)) {
         zq::PushUpdaterError(zq::VE_UPZQ_CLIENT_INFO_INVALID);
     } else {
-        _SetIPAdressOnClientPref(*info.GetObject(), fUpToDateAppPath);
-        _FinishMacClientCustomization(*info.GetObject());
+        _SetIPAdressOnClientPref(*info.GetObject(), inBundlePath);
+        _FinishMacClientCustomization(*info.GetObject(), inBundlePath);
     }
     return !zq::HoldsError(context);
 }
@@ -94,14 +94,15 @@ bool VUpdateEngine::_SetIPAdressOnClientPref(const VJSONObject& inClientInfo, co
     return true;
 }
 
-bool VUpdateEngine::_FinishMacClientCustomization(const VJSONObject& /*inClientInfo*/) {
+bool VUpdateEngine::_FinishMacClientCustomization(const VJSONObject& /*inClientInfo*/,
+                                                  const VFilePath& inBundlePath) {
     StErrorContextInstaller context(true, true);
     VFilePath executablePath;
     {
         // A bundle without a readable Info.plist or an executable ends the step silently.
         StErrorContextInstaller silence(false, true);
         vkit::VBundle bundle;
-        if (bundle.Open(fUpToDateAppPath))
+        if (bundle.Open(inBundlePath))
             executablePath = bundle.GetExecutablePath();
     }
     vkit::VFile executable(executablePath);

@@ -1,4 +1,4 @@
-// VUpdateEngine's wait for the caller: the process table polled until the caller's process is gone.
+// VUpdateEngine's wait for the caller: woken when the caller's process ends, for at most a minute.
 #include "UpdaterErrors.h"
 #include "UpdaterLog.h"
 #include "VUpdateEngine.h"
@@ -36,8 +36,15 @@ bool VUpdateEngine::_WaitForPidToQuit() {
     bool present = true;
     // Unsigned differences keep the wait's length when the millisecond clock wraps around.
     while (present && now - start < kMaximumWait) {
-        present = IsInProcessTable(fCallerPid);
-        vkit::VTask::Sleep(kPollInterval);
+        // Woken as soon as the process ends; the poll interval bounds each wait.
+        vkit::EProcessWaitResult result = vkit::VSystem::WaitForProcessEnd(fCallerPid, kPollInterval);
+        if (result == vkit::eProcessEnded) {
+            present = false;
+        } else if (result == vkit::eProcessWaitFailed) {
+            present = IsInProcessTable(fCallerPid);
+            if (present)
+                vkit::VTask::Sleep(kPollInterval);
+        }
         now = vkit::VSystem::GetCurrentTime();
     }
     if (now - start < kMaximumWait || !present) {

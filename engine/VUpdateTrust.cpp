@@ -5,6 +5,7 @@
 
 #include "bags/StPackedDictionaryKey.h"
 #include "bags/VValueBag.h"
+#include "errors/StErrorContextInstaller.h"
 #include "errors/VErrorBase.h"
 #include "errors/VErrorThrow.h"
 #include "files/VFilePath.h"
@@ -160,6 +161,13 @@ bool CompareDottedVersions(std::string_view inA, std::string_view inB, int& outO
             outOrder = a < b ? -1 : 1;
     }
     return valid;
+}
+
+bool DeclaresSigningKey(const VFilePath& inInstalled) {
+    vkit::StErrorContextInstaller quiet(false, true);
+    vkit::VBundle bundle;
+    VString key;
+    return bundle.Open(inInstalled) && bundle.GetInfoString(VString(kPublicKeyInfoKey), key);
 }
 
 VError CheckUpdateTrust(const VFilePath& inInstalled, const VFilePath& inStaged, const VFilePath& inShown,

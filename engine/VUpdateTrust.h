@@ -61,6 +61,11 @@ constexpr vkit::VError VE_UPZQ_CHECK_FAILED = vkit::MakeVError(kComponentUpdater
                                             const vkit::VFilePath& inStaged, const vkit::VFilePath& inShown,
                                             bool inAllowDowngrade);
 
+/// True when the bundle at inInstalled declares a public signing key (ZQPublicEDKey, whatever its value):
+/// its update is then a signed one. False, nothing pushed, when it declares none or its Info.plist cannot
+/// be read (CheckUpdateTrust then says why).
+bool DeclaresSigningKey(const vkit::VFilePath& inInstalled);
+
 /// Compares two versions made of decimal numbers separated by dots ("1.10.2"), a missing number counting
 /// as 0 ("1.2" equals "1.2.0"). Returns false when either is not such a text (empty, another character,
 /// an empty number, a number of more than 18 digits); else outOrder is negative, 0 or positive as inA is

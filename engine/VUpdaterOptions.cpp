@@ -64,12 +64,24 @@ void VUpdaterOptions::Declare(VCommandLineParser& ioParser) {
                        VString("Accept a signed up-to-date application whose version is lower than the "
                                "installed one's."),
                        false);
+    fRecover = false;
+    ioParser.AddOption(kNoShortName, VString("recover"), &fRecover,
+                       VString("Complete or undo the updates that an updater stopped before their end left "
+                               "unfinished, update nothing, and exit: 0 when nothing is left to do, 2 when "
+                               "something could not be recovered. Takes no application paths; every run "
+                               "of the updater does this first."),
+                       false);
     ioParser.AddParagraph(VString("\nHelp:\n"));
     ioParser.AddOption(kNoShortName, VString("version"), &fVersion, VString("Print the version and exits"),
                        false);
 }
 
 int VUpdaterOptions::Reconcile() {
+    if (fRecover) {
+        if (fPositional.empty() && fOutdatedApp.IsEmpty() && fUpToDateApp.IsEmpty())
+            return 0;
+        return VCommandLineParser::PrintArgumentError(VString("--recover takes no application paths\n"));
+    }
     if (fPositional.size() == 1)
         return VCommandLineParser::PrintArgumentError(
             VString("not enough arguments from the command line (required <dest> <src>)\n"));

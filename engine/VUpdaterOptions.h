@@ -16,17 +16,18 @@ namespace zq {
 /// apart from the engine so that the manual page generator and the fuzz target declare the very same
 /// table.
 struct VUpdaterOptions {
-    /// Declares the updater's fifteen entries on the parser in help-text order (paragraph, --pid,
+    /// Declares the updater's sixteen entries on the parser in help-text order (paragraph, --pid,
     /// --silent, --install-path, --restart-params, --caller-log, --log-dir, --client-info, --outdated-app,
-    /// --uptodate-app, the positional receiver, --restart-headless, --allow-downgrade, paragraph,
-    /// --version), bound to the fields below. The defaults of fCallerPid, fSilent, fRestartHeadless and
-    /// fAllowDowngrade are set just before their option is declared.
+    /// --uptodate-app, the positional receiver, --restart-headless, --allow-downgrade, --recover,
+    /// paragraph, --version), bound to the fields below. The defaults of fCallerPid, fSilent,
+    /// fRestartHeadless, fAllowDowngrade and fRecover are set just before their option is declared.
     void Declare(vkit::VCommandLineParser& ioParser);
 
     /// After a successful parse: checks the number of positional arguments and reconciles them with
     /// --outdated-app and --uptodate-app (an option given must equal its positional argument, compared
     /// ignoring case and accents; an option not given takes it). Writes one line to standard error per
-    /// problem. Returns 0, or 1 when the two bundle paths are not both known and agreed.
+    /// problem. Returns 0, or 1 when the two bundle paths are not both known and agreed. With --recover
+    /// no bundle path may be given (1 otherwise).
     int Reconcile();
 
     int32_t fCallerPid = -1;
@@ -44,6 +45,8 @@ struct VUpdaterOptions {
     bool fRestartHeadless = false;
     /// A signed update may install a lower version than the installed one.
     bool fAllowDowngrade = false;
+    /// Only recover the installs that earlier runs left unfinished.
+    bool fRecover = false;
     bool fVersion = false;
 };
 

@@ -15,6 +15,7 @@ const StPackedDictionaryKey kNameKey("name");
 const StPackedDictionaryKey kPathKey("path");
 const StPackedDictionaryKey kItemKey("item");
 const StPackedDictionaryKey kStepKey("step");
+const StPackedDictionaryKey kFailedStepKey("failed_step");
 const StPackedDictionaryKey kSystemMessageKey("system_message");
 
 /// The English text of an operation, the start of the description when no localizer has one.
@@ -138,6 +139,18 @@ void VFileError::SetFailedStep(const char* inStep, const std::string& inPosixPat
     }
     description.AppendUniChar(u')');
     bag.SetString(ErrorBagKeys::error_description, description);
+    // The same words as one parameter, for a localized text that names them only when they exist.
+    VString failedStep(" (");
+    failedStep.AppendString(step);
+    if (!step.IsEmpty() && !inPosixPath.empty())
+        failedStep.AppendUniChar(u' ');
+    if (!inPosixPath.empty()) {
+        failedStep.AppendUniChar(u'"');
+        failedStep.AppendUTF8KeepingBytes(inPosixPath.data(), inPosixPath.size());
+        failedStep.AppendUniChar(u'"');
+    }
+    failedStep.AppendUniChar(u')');
+    bag.SetString(kFailedStepKey, failedStep);
 }
 
 void VFileError::SetSystemMessage(const std::string& inMessage) {

@@ -37,7 +37,9 @@ public:
 
     /// Names the step at which a whole-tree operation stopped (a system call, such as "unlink") and the
     /// item it acted on (a POSIX path inside the tree): the parameters "step" and "item", added to the
-    /// description as (unlink "/a/b"). Either may be empty, and is then left out.
+    /// description as (unlink "/a/b"), and given whole, with its leading space, as the parameter
+    /// "failed_step" (' (unlink "/a/b")'), which a localized text can show. Either may be empty, and is
+    /// then left out.
     void SetFailedStep(const char* inStep, const std::string& inPosixPath);
 
     /// Adds the system's own text of the failure, beside the text of its error code (the trash's message

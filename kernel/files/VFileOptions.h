@@ -92,6 +92,17 @@ struct VVolumeInfo {
     bool fReadOnly = false;
 };
 
+/// What names one item on the system for as long as it exists, whatever its name: the file system's
+/// device and the item's inode (VFolder::GetIdentity). Renames, exchanges and moves inside one file
+/// system keep it. Zero for none.
+struct VItemIdentity {
+    uint64_t fDevice = 0;
+    uint64_t fInode = 0;
+
+    bool IsNull() const noexcept { return fDevice == 0 && fInode == 0; }
+    bool operator==(const VItemIdentity&) const noexcept = default;
+};
+
 /// Whether this process may rename an item inside its folder (VFileSystemObject::GetRenameAccess), and
 /// what stops it.
 enum class ERenameAccess : int32_t {

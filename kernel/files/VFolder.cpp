@@ -295,12 +295,18 @@ VError VFolder::Exchange(const VFolder& inOther, bool* outRefused) const {
         *outRefused = true;
         return VE_FOLDER_CANNOT_EXCHANGE;
     }
-    return VFileError::Report(fPath, error, refused ? VE_FOLDER_CANNOT_EXCHANGE : VE_FOLDER_CANNOT_RENAME,
-                              [&](VFileError& ioError) {
-                                  ioError.GetBag().SetString(kDestinationKey, inOther.GetPath().GetPath());
-                                  ioError.SetFailedStep("renameat2 RENAME_EXCHANGE",
-                                                        inOther.GetImpl().GetPosixPath());
-                              });
+    return VFileError::Report(
+        fPath, error, refused ? VE_FOLDER_CANNOT_EXCHANGE : VE_FOLDER_CANNOT_RENAME,
+        [&](VFileError& ioError) {
+            VFileError::SetPathParameter(ioError.GetBag(), kDestinationKey, inOther.GetPath());
+            ioError.SetFailedStep("renameat2 RENAME_EXCHANGE", inOther.GetImpl().GetPosixPath());
+        });
+}
+
+VError VFolder::GetIdentity(VItemIdentity& outIdentity) const {
+    outIdentity = VItemIdentity();
+    return _Report(fImpl.GetIdentity(outIdentity.fDevice, outIdentity.fInode),
+                   VE_FOLDER_CANNOT_GET_ATTRIBUTES);
 }
 
 VError VFolder::GetAllocatedSize(uint64_t& outBytes) const {

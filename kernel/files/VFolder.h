@@ -113,6 +113,11 @@ public:
     /// (inOther's path) and the step.
     [[nodiscard]] VError Exchange(const VFolder& inOther, bool* outRefused = nullptr) const;
 
+    /// The identity of the folder itself (a symbolic link at its path: the link, not its target), taken
+    /// without opening it: it follows the folder through renames and exchanges. outIdentity is null on
+    /// failure. Pushes 654 (600 when nothing is at the path).
+    [[nodiscard]] VError GetIdentity(VItemIdentity& outIdentity) const;
+
     /// The disk space the folder's tree takes as allocated blocks, not apparent sizes: st_blocks of 512
     /// bytes summed over the folder and every item in it, folders and links included, links never
     /// followed, an item with several hard links counted once, in one walk. outBytes is 0 on failure.

@@ -105,10 +105,14 @@ TEST(UpdaterManPageTest, OptionsInTheirOrderWithTheirTexts) {
         ".TP\n.BR \\-\\-restart-headless\nRestart the application in headless mode.\n"
         ".TP\n.BR \\-\\-allow-downgrade\nAccept a signed up-to-date application whose version is lower than "
         "the installed one's.\n"
+        ".TP\n.BR \\-\\-recover\nComplete or undo the updates that an updater stopped before their end "
+        "left unfinished, update nothing, and exit: 0 when nothing is left to do, 2 when something could not "
+        "be recovered. Takes no application paths; every run of the updater does this first.\n"
         ".SS \"Help:\"\n"
         ".TP\n.BR \\-\\-version\nPrint the version and exits\n"
-        ".SH EXIT STATUS\n0 when the update succeeded or the version or help was printed, 1 when the command "
-        "line or the initialization failed, 2 when the update failed.\n");
+        ".SH EXIT STATUS\n0 when the update (or, with --recover, the recovery) succeeded or the version or "
+        "help was printed, 1 when the command line or the initialization failed, 2 when the update failed or "
+        "something could not be recovered.\n");
 }
 
 } // namespace

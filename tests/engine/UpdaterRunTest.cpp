@@ -1,8 +1,11 @@
 // Whole-program tests of the update: the built updater on real bundles, checked by its exit status, its
 // streams, its log, the disk and the trash afterwards.
 #include "engine/UpdaterTestSupport.h"
+#include "kernel/signing/SigningTestSupport.h"
 
 #include "support/VTestTrees.h"
+
+#include <algorithm>
 
 #include <ostream>
 #include <regex>
@@ -33,13 +36,18 @@ void PrintTo(const Scenario& inScenario, std::ostream* outStream) {
 
 const char* const kBoth = "cp -a {F}/templates/1.0 {A} && cp -a {F}/templates/2.0 {B}";
 const char* const kRun = "--log-dir {L} {A} {B}";
+const char* const kRefused = "--caller-log 1 --log-dir {L} {A} {B}";
 
 const Scenario kScenarios[] = {
     {"the update succeeds", kBoth, kRun, 0,
-     "INFO Updater starting - \nINFO Waiting for external process to quit\n"
+     "INFO Updater starting - \nINFO Install place {A}/ checked: \n"
+     "INFO Staging the up-to-date application at {F}/Applications/.Sample.app.zq-\n"
+     "INFO Up-to-date application copied to {F}/Applications/.Sample.app.zq-\n"
+     "INFO Waiting for external process to quit\n"
      "INFO Skipping process wait (negative pid)\nINFO Proceeding with up-to-date application install...\n"
+     "INFO Up-to-date application installed at {A}/\n"
      "INFO Outdated application set aside as {F}/Applications/Sample_old0001.app/\n"
-     "INFO Up-to-date application copied to {A}/\nINFO Proceeding with up-to-date application restart...\n"
+     "INFO Proceeding with up-to-date application restart...\n"
      "INFO Restarting installed application (\"{open}\" -a \"{A}/\")...\n"
      "INFO Updated application restarted, returned 0\nINFO Up-to-date application restarted\n"
      "INFO Update successful - ",
@@ -77,16 +85,38 @@ const Scenario kScenarios[] = {
      "touch {F}/file && cp -a {F}/templates/1.0 {A} && cp -a {F}/templates/2.0 {B}",
      "--silent --log-dir {F}/file/Logs {A} {B}", 2, "",
      "ZQ Updater: The update failed.\nThe folder \"{F}/file/\" could not be created.\n", "old", "", ""},
-    {"the copy fails for want of space: rolled back to the exact old bundle",
+    // Refused before anything changes, and before the caller is told to quit (no progress line).
+    {"no space for the up-to-date bundle",
      "mount -t tmpfs -o size=8m tmpfs {F}/Applications 2> /dev/null || exit 77; cp -a {F}/templates/1.0 {A} "
-     "&& "
-     "cp -a {F}/templates/2.0 {B} && head -c 10000000 /dev/zero > {B}/Contents/large",
-     kRun, 2,
-     "INFO Rolling back up-to-date application install\nERROR Up-to-date application install failed\n"
-     "ERROR The up-to-date application could not be installed.\n"
-     "ERROR The up-to-date application \"{B}/\" could not be copied to \"{A}/\".\n"
-     "ERROR The folder \"{B}/\" could not be copied.\nERROR No space left on device",
-     "ZQ Updater: The update failed.\nThe up-to-date application could not be installed.", "old", "", ""},
+     "&& cp -a {F}/templates/2.0 {B} && head -c 10000000 /dev/zero > {B}/Contents/large",
+     kRefused, 2,
+     "INFO Install place {A}/ checked: \nERROR There is not enough free space beside the application "
+     "\"{A}/\" "
+     "for the up-to-date one: ",
+     "ZQ Updater: The update failed.\nThere is not enough free space beside the application \"{A}/\" for the "
+     "up-to-date one: ",
+     "old", "", ""},
+    {"the folder of the application mounted read-only",
+     "cp -a {F}/templates/1.0 {A} && cp -a {F}/templates/2.0 {B} && (mount --bind {F}/Applications "
+     "{F}/Applications && mount -o remount,bind,ro {F}/Applications) 2> /dev/null || exit 77",
+     kRefused, 2, "ERROR The application \"{A}/\" cannot be updated: its file system is mounted read-only.",
+     "ZQ Updater: The update failed.\nThe application \"{A}/\" cannot be updated: its file system is mounted "
+     "read-only.",
+     "old", "", ""},
+    {"the application on a read-only file system",
+     "mount -t tmpfs -o size=64m tmpfs {F}/Applications 2> /dev/null || exit 77; cp -a {F}/templates/1.0 {A} "
+     "&& cp -a {F}/templates/2.0 {B} && mount -o remount,ro {F}/Applications",
+     kRefused, 2, "ERROR The application \"{A}/\" cannot be updated: its file system is mounted read-only.",
+     "", "old", "", ""},
+    {"the folder of the application immutable",
+     "cp -a {F}/templates/1.0 {A} && cp -a {F}/templates/2.0 {B} && (chattr +i {F}/Applications 2> /dev/null "
+     "|| exit 77)",
+     kRefused, 2,
+     "ERROR The application \"{A}/\" cannot be updated: it or its folder \"{F}/Applications/\" is locked",
+     "ZQ Updater: The update failed.\nThe application \"{A}/\" cannot be updated: it or its folder", "old",
+     "", ""},
+    {"recovery alone, with nothing to recover", kBoth, "--recover --log-dir {L}", 0,
+     "INFO Updater starting - \nINFO Recovery successful - ", "", "old", "", ""},
 };
 
 class UpdaterScenarioTest : public UpdaterTest, public ::testing::WithParamInterface<Scenario> {};
@@ -129,9 +159,11 @@ TEST_P(UpdaterScenarioTest, Run) {
                   ? ""
                   : CompareTrees(fFolder / "before", fFolder / (trash + "/" + trashed[0])),
               "");
-    // The application restarts exactly when the update succeeded.
-    EXPECT_EQ(s.fStatus == 0 ? AppOutputWith("2.0") : ReadFile(fFolder / "app-output.txt"),
-              s.fStatus == 0 ? "2.0 \n" : "");
+    // The application restarts exactly when the update succeeded; no journal is left.
+    const bool restarted = s.fStatus == 0 && place != "old";
+    EXPECT_EQ(restarted ? AppOutputWith("2.0") : ReadFile(fFolder / "app-output.txt"),
+              restarted ? "2.0 \n" : "");
+    EXPECT_EQ(Names("home/.local/state/zq-updater"), std::vector<std::string>{});
 }
 
 INSTANTIATE_TEST_SUITE_P(Updates, UpdaterScenarioTest, ::testing::ValuesIn(kScenarios));
@@ -145,7 +177,8 @@ TEST_F(UpdaterTest, CallerLogIsOneLineThenTheEndOfOutputBeforeTheWait) {
     // still waited for it.
     Shell(std::string(kBoth) +
           " && cd {F} && (sleep 60 & caller=$!; mkfifo progress; HOME={F}/home "
-          "XDG_DATA_HOME={F}/home/.local/share {bundle}/Contents/MacOS/updater --caller-log 1 "
+          "XDG_DATA_HOME={F}/home/.local/share XDG_STATE_HOME={F}/home/.local/state "
+          "{bundle}/Contents/MacOS/updater --caller-log 1 "
           "--pid $caller --log-dir {L} {A} {B} > progress 2> err.txt & updater=$!; "
           "cat progress > out.txt; kill -0 $updater && echo waiting > alive.txt; kill $caller; "
           "wait $caller 2> /dev/null; wait $updater; echo $? > status.txt; echo $caller > caller.txt)");
@@ -319,6 +352,49 @@ TEST_F(UpdaterTest, RestartPassesTheParametersFileAndTheHeadlessSwitch) {
     EXPECT_EQ(run.fStatus, 0);
     EXPECT_TRUE(HoldsInOrder(run.fLog, "INFO Updated application restarted, returned 1\nINFO zq-open: cannot "
                                        "start\nINFO Update successful"));
+}
+
+} // namespace
+
+namespace {
+
+TEST_F(UpdaterTest, SignedUpdatesAreCheckedOnTheStagedCopyBeforeTheCallerIsToldToQuit) {
+    SignedBundles bundles;
+    fOutdated = bundles.A();
+    fUpToDate = bundles.B();
+    const std::string rows[] = {"signed and matching", "one byte changed",
+                                "a file added",        "the signature of another key",
+                                "a lower version",     "a rotation to a new key signed by the installed key"};
+    for (const TamperCase& row : kTamperCases) {
+        if (std::find(std::begin(rows), std::end(rows), row.fLabel) == std::end(rows))
+            continue;
+        SCOPED_TRACE(row.fLabel);
+        bundles.SetUp(row);
+        Shell("rm -rf {L} {F}/before && cp -a {A} {F}/before");
+        UpdaterRun run = Run(std::string(row.fAllowDowngrade ? "--allow-downgrade " : "") + kRefused);
+        // Refused: the caller never told to quit, the installed bundle as it was, nothing left beside it.
+        EXPECT_EQ(run.fStatus, row.fUpzq == 0 ? 0 : 2);
+        EXPECT_EQ(run.fOut, row.fUpzq == 0 ? "waitquit,-1\n" : "");
+        EXPECT_EQ(CompareTrees(row.fUpzq == 0 ? bundles.B() : fFolder / "before", fOutdated), "");
+        EXPECT_NE(
+            run.fRawLog.find(row.fUpzq == 0 ? "signature verified" : "[" + std::to_string(row.fUpzq) + "]"),
+            std::string::npos)
+            << run.fRawLog;
+        EXPECT_EQ(ListNamesWithPrefix(bundles.fFolder.Path(), ".A.app"), std::vector<std::string>{});
+        EXPECT_EQ(Names("home/.local/state/zq-updater"), std::vector<std::string>{});
+    }
+    // B altered once staged, while the updater waits for the caller: the checked copy is what is installed.
+    bundles.SetUp(kTamperCases[0]);
+    Shell("cd {F} && rm -rf {L} && mkfifo staged && (sleep 60 & caller=$!; HOME={F}/home "
+          "XDG_DATA_HOME={F}/home/.local/share XDG_STATE_HOME={F}/home/.local/state {updater} --caller-log 1 "
+          "--pid $caller --log-dir {L} {A} {B} "
+          "> staged 2> err.txt & updater=$!; read line < staged; printf X | dd "
+          "of={B}/Contents/Resources/data.bin "
+          "bs=1 seek=100 conv=notrunc status=none; kill $caller; wait $updater; echo $? > status.txt)");
+    EXPECT_EQ(ReadFile(fFolder / "status.txt"), "0\n");
+    EXPECT_EQ(
+        Shell(bundles.Expand("{bundle}/Contents/MacOS/zq-sign verify --public-key {K1} {A} > /dev/null")), 0);
+    EXPECT_NE(Shell("cmp -s {A}/Contents/Resources/data.bin {B}/Contents/Resources/data.bin"), 0);
 }
 
 } // namespace

@@ -46,7 +46,7 @@ UpdaterTest::UpdaterTest()
 }
 
 UpdaterTest::~UpdaterTest() {
-    Shell("umount {F}/Applications 2> /dev/null");
+    Shell("umount {F}/Applications 2> /dev/null; chattr -i {F}/Applications 2> /dev/null");
 }
 
 std::string UpdaterTest::Expand(const std::string& inText) const {
@@ -79,6 +79,7 @@ UpdaterRun UpdaterTest::Run(const std::string& inArguments, const std::string& i
     // The status is written by the shell, so that a run killed by a signal shows as 128 + the signal;
     // the subshell waits for the program (rather than becoming it) and keeps its report of a kill.
     Shell("(env -u DISPLAY -u WAYLAND_DISPLAY HOME={F}/home XDG_DATA_HOME={F}/home/.local/share "
+          "XDG_STATE_HOME={F}/home/.local/state "
           "PATH={F}/bin:\"$PATH\" " +
           inEnvironment + " " + inPrefix + " '" + fUpdater + "' " + inArguments +
           " < /dev/null > {F}/out.txt 2> {F}/err.txt; exit $?) 2> /dev/null; echo $? > {F}/status.txt");

@@ -80,6 +80,15 @@ VError XPosixFolder::Exchange(const std::string& inOther, bool& outRefused) cons
     return VErrorFromErrno(error);
 }
 
+VError XPosixFolder::GetIdentity(uint64_t& outDevice, uint64_t& outInode) const {
+    struct stat status;
+    if (::lstat(GetPosixPath().c_str(), &status) != 0)
+        return LastPosixError();
+    outDevice = status.st_dev;
+    outInode = status.st_ino;
+    return VE_OK;
+}
+
 XPosixTreeError XPosixFolder::MeasureTree(uint64_t& outBytes) const {
     return XPosixTreeSpace::Measure(GetPosixPath(), outBytes);
 }

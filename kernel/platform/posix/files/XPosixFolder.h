@@ -71,6 +71,8 @@ public:
     /// outRefused tells whether the failure, if any, says that the file system or the kernel cannot
     /// exchange items (XPosixFileInfo::IsExchangeRefused).
     [[nodiscard]] VError Exchange(const std::string& inOther, bool& outRefused) const;
+    /// The device and inode of the item at the path (lstat: a final link itself).
+    [[nodiscard]] VError GetIdentity(uint64_t& outDevice, uint64_t& outInode) const;
     /// The disk space the tree takes, in allocated blocks (XPosixTreeSpace). Answers the failure with its
     /// step and item.
     [[nodiscard]] XPosixTreeError MeasureTree(uint64_t& outBytes) const;
