@@ -8,7 +8,7 @@ CMAKE_GENERATOR ?= Ninja
 CTEST_FLAGS ?= --output-on-failure -j $(JOBS)
 
 .PHONY: deps build updater test demo bench bench-build test-asan test-tsan format format-check fuzz fuzz-build \
-	install clean
+	install package test-package clean
 
 # Every group of dependencies; each target below installs only the groups it needs.
 deps:
@@ -74,7 +74,16 @@ format-check:
 	@echo "format-check: all files formatted"
 
 install: updater
-	cmake --install build
+	cmake --install build --strip
+
+# The Debian package, build-package/zq-updater_<version>-<revision>_<architecture>.deb: a release build,
+# stripped, checked with lintian. test-package installs it on a clean Debian 12 root (needs root).
+package:
+	@bash scripts/install-deps.sh package
+	@JOBS=$(JOBS) CMAKE_GENERATOR=$(CMAKE_GENERATOR) bash scripts/package.sh build-package
+
+test-package: package
+	@bash scripts/test-package.sh build-package
 
 clean:
-	rm -rf build build-release build-asan build-tsan build-fuzz
+	rm -rf build build-release build-asan build-tsan build-fuzz build-package

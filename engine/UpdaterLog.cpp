@@ -1,15 +1,12 @@
 // The updater's log functions and the dump of an error context.
 #include "UpdaterLog.h"
 
-#include "bags/VValueBag.h"
 #include "errors/VErrorBase.h"
 #include "errors/VErrorContext.h"
-#include "logging/ILoggerBagKeys.h"
 #include "logging/VLogger.h"
 #include "runtime/VProcess.h"
 #include "text/VString.h"
 
-using vkit::ILoggerBagKeys;
 using vkit::VString;
 
 namespace {
@@ -27,19 +24,10 @@ void DescribeError(const vkit::VErrorBase& inError, VString& outText) {
 } // namespace
 
 void Log(vkit::EMessageLevel inLevel, const char* inFormat, va_list inArgs) {
-    VString text;
-    text.VPrintf(inFormat, inArgs);
     vkit::VProcess* process = vkit::VProcess::Get();
     vkit::VLogger* logger = process != nullptr ? process->GetLogger() : nullptr;
-    if (logger == nullptr)
-        return;
-    auto* record = new vkit::VValueBag;
-    ILoggerBagKeys::message.Set(*record, text);
-    if (inLevel != ILoggerBagKeys::level.GetDefault())
-        ILoggerBagKeys::level.Set(*record, inLevel);
-    ILoggerBagKeys::component_signature.Set(*record, kUpdaterLogComponent);
-    logger->LogBag(record);
-    record->Release();
+    if (logger != nullptr)
+        logger->LogVPrintf(inLevel, kUpdaterLogComponent, inFormat, inArgs);
 }
 
 void LogInfo(const char* inFormat, ...) {

@@ -7,6 +7,8 @@
 # updater checks the up-to-date bundle against the key of the installed one before installing it. Shows
 # the signing, the exit status, the installed version, what each application run recorded, where the old
 # bundle went and the log.
+#   demo.sh [folder holding Updater.app]   the build folder (default build), or /usr/libexec/zq for the
+#                                          installed package
 set -euo pipefail
 build=${1:-build}
 updater="$(cd "$build" && pwd)/Updater.app/Contents/MacOS/updater"

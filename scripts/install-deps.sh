@@ -5,6 +5,7 @@
 #   install-deps.sh bench    the build, plus the benchmark library, its baselines and tools
 #   install-deps.sh fuzz     the build, plus clang and its sanitizer and libFuzzer runtimes
 #   install-deps.sh format   clang-format
+#   install-deps.sh package  the build, plus the Debian packaging tools, lintian and debootstrap
 # Several groups may be given; with none, every group. Idempotent: when every package is present it
 # only checks and returns. It prints one line per group that needs packages, naming them; apt-get's own
 # output goes to a log file that is shown only when the installation fails.
@@ -16,16 +17,19 @@ declare -A group_packages=(
     [bench]="libbenchmark-dev hyperfine nlohmann-json3-dev libspdlog-dev e2fsprogs"
     [fuzz]="clang libclang-rt-14-dev"
     [format]="clang-format git"
+    # dpkg-shlibdeps (dpkg-dev) and file find the package's library dependencies; debootstrap makes the
+    # clean root the installed package is tried in.
+    [package]="dpkg-dev file lintian debootstrap"
 )
 # The groups each group builds on.
-declare -A group_base=([test]=build [bench]=build [fuzz]=build)
+declare -A group_base=([test]=build [bench]=build [fuzz]=build [package]=build)
 
 groups=("$@")
-[[ ${#groups[@]} -gt 0 ]] || groups=(build test bench fuzz format)
+[[ ${#groups[@]} -gt 0 ]] || groups=(build test bench fuzz format package)
 wanted=()
 for group in "${groups[@]}"; do
     if [[ -z "${group_packages[$group]+set}" ]]; then
-        echo "install-deps: unknown group '$group' (build, test, bench, fuzz, format)" >&2
+        echo "install-deps: unknown group '$group' (build, test, bench, fuzz, format, package)" >&2
         exit 2
     fi
     for g in ${group_base[$group]:-} "$group"; do

@@ -1,9 +1,10 @@
 // Log lines written per second: the engine's kind of record through the process logger to a
 // VLog4jMsgFileLogger (flushed by the reader task "Logger"), beside spdlog's basic_file_sink_mt
-// writing the same messages. Run with --benchmark_enable_random_interleaving=true to alternate them.
+// writing the same messages; and the time one such record takes on the task that logs it. Run with
+// --benchmark_enable_random_interleaving=true to alternate them. The throughput figures' CPU column is
+// the whole process's, reader task included.
 #include "bags/VValueBag.h"
 #include "errors/VErrorBase.h"
-#include "logging/ILoggerBagKeys.h"
 #include "logging/VLog4jMsgFileLogger.h"
 #include "logging/VLogger.h"
 #include "runtime/VTaskMgr.h"
@@ -13,7 +14,9 @@
 #include <spdlog/sinks/basic_file_sink.h>
 #include <spdlog/spdlog.h>
 
+#include <chrono>
 #include <condition_variable>
+#include <cstdarg>
 #include <cstdlib>
 #include <filesystem>
 #include <mutex>
@@ -81,16 +84,21 @@ struct LogSetup {
     std::string fFolder;
 };
 
-/// What the engine's LogInfo does: a printf-formatted message, no level (information), its component.
-void LogInfoLike(VLogger& ioLogger, int32_t inPid, int inIndex) {
-    VString message;
-    message.Printf("Process %d has quit. Proceeding with step %d.", inPid, inIndex);
-    VValueBag* record = new VValueBag;
-    ILoggerBagKeys::message.Set(*record, message);
-    ILoggerBagKeys::component_signature.Set(*record, kEngineComponent);
-    ioLogger.LogBag(record);
-    record->Release();
+/// What the engine's LogInfo does: a printf-formatted message at the information level (no level
+/// attribute), its component.
+void LogInfoLike(VLogger& ioLogger, const char* inFormat, ...) {
+    va_list args;
+    va_start(args, inFormat);
+    ioLogger.LogVPrintf(EML_Information, kEngineComponent, inFormat, args);
+    va_end(args);
 }
+
+void LogInfoLike(VLogger& ioLogger, int32_t inPid, int inIndex) {
+    LogInfoLike(ioLogger, "Process %d has quit. Proceeding with step %d.", inPid, inIndex);
+}
+
+/// Records logged between two flushes in the latency benchmark: a burst of the engine's steps.
+constexpr int kLatencyBurst = 20;
 
 void BM_VLog4jMsgFileLogger(benchmark::State& ioState) {
     LogSetup& setup = LogSetup::Get();
@@ -130,9 +138,29 @@ void BM_SpdlogBasicFileSink(benchmark::State& ioState) {
     ioState.SetItemsProcessed(static_cast<int64_t>(ioState.iterations()) * kBatch);
 }
 
+/// The time one record takes on the task that logs it, the writer attached. Every kLatencyBurst
+/// records this task flushes (untimed), so that the records are written and nothing overflows.
+void BM_LogInfoLatency(benchmark::State& ioState) {
+    LogSetup& setup = LogSetup::Get();
+    VFilePath folder(VString(setup.fFolder + "/"), FilePathStyle::Posix);
+    VLog4jMsgFileLogger writer(folder, VString("latency"));
+    writer.Start(1);
+    int index = 0;
+    for (auto _ : ioState) {
+        auto start = std::chrono::steady_clock::now();
+        LogInfoLike(*setup.fLogger, 812, index);
+        auto end = std::chrono::steady_clock::now();
+        ioState.SetIterationTime(std::chrono::duration<double>(end - start).count());
+        if (++index % kLatencyBurst == 0)
+            setup.fLogger->Flush();
+    }
+    writer.Stop();
+}
+
 } // namespace
 
-BENCHMARK(BM_VLog4jMsgFileLogger)->Unit(benchmark::kMicrosecond)->UseRealTime();
-BENCHMARK(BM_SpdlogBasicFileSink)->Unit(benchmark::kMicrosecond)->UseRealTime();
+BENCHMARK(BM_VLog4jMsgFileLogger)->Unit(benchmark::kMicrosecond)->UseRealTime()->MeasureProcessCPUTime();
+BENCHMARK(BM_SpdlogBasicFileSink)->Unit(benchmark::kMicrosecond)->UseRealTime()->MeasureProcessCPUTime();
+BENCHMARK(BM_LogInfoLatency)->Unit(benchmark::kNanosecond)->UseManualTime();
 
 BENCHMARK_MAIN();

@@ -217,6 +217,39 @@ bool VPackedValueDictionary::GetNthValue(VIndex inIndex, VValueSingle& outValue)
     return true;
 }
 
+bool VPackedValueDictionary::GetNthInteger(VIndex inIndex, int64_t& outValue) const {
+    const Entry* entry = _GetEntry(inIndex);
+    if (entry == nullptr)
+        return false;
+    if (entry->fPacked && !entry->fIsNull) {
+        // The narrowing of the value class that _VisitPacked would make.
+        int64_t value = _ReadNumber<int64_t>(*entry);
+        switch (entry->fKind) {
+        case ValueKind::Boolean:
+            outValue = value != 0 ? 1 : 0;
+            return true;
+        case ValueKind::Byte:
+            outValue = static_cast<int8_t>(value);
+            return true;
+        case ValueKind::Word:
+            outValue = static_cast<int16_t>(value);
+            return true;
+        case ValueKind::Long:
+            outValue = static_cast<int32_t>(value);
+            return true;
+        case ValueKind::Long8:
+            outValue = value;
+            return true;
+        default:
+            break;
+        }
+    }
+    VLong8 value;
+    GetNthValue(inIndex, value);
+    outValue = value.Get();
+    return true;
+}
+
 bool VPackedValueDictionary::IsPackedKind(ValueKind inKind) noexcept {
     switch (inKind) {
     case ValueKind::Boolean:

@@ -34,8 +34,12 @@ public:
 
     VIndex GetCount() const noexcept { return static_cast<VIndex>(fEntries.size()); }
     bool IsEmpty() const noexcept { return fEntries.empty(); }
-    /// Removes every value.
+    /// Removes every value; the memory reserved for names and values is kept for the next ones.
     void Clear() noexcept;
+    /// The bytes reserved for names and values, used or not.
+    size_t GetReservedBytes() const noexcept {
+        return fStore.capacity() + fEntries.capacity() * sizeof(Entry);
+    }
 
     /// The 1-based position of the key, 0 when absent.
     VIndex Find(const StPackedDictionaryKey& inKey) const noexcept;
@@ -50,6 +54,9 @@ public:
     /// Copies the value at a 1-based position into outValue (outValue.FromValue semantics, null flag
     /// included); false when out of range. Texts and numbers are read straight from the store.
     bool GetNthValue(VIndex inIndex, VValueSingle& outValue) const;
+    /// The value at a 1-based position as VLong8 reads it (integers and booleans straight from the
+    /// store); false when out of range.
+    bool GetNthInteger(VIndex inIndex, int64_t& outValue) const;
     /// The value as text (a text value is copied as it is, another converted by VString::FromValue);
     /// false when out of range.
     bool GetNthString(VIndex inIndex, VString& outText) const { return GetNthValue(inIndex, outText); }

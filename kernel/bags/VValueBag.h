@@ -41,8 +41,11 @@ public:
     VValueBag* Clone() const;
     /// True when the bag has no attribute and no element.
     bool IsEmpty() const noexcept;
-    /// Removes every attribute and element.
+    /// Removes every attribute and element; the memory reserved for attributes is kept, so that a bag
+    /// refilled with attributes like its previous ones allocates nothing.
     void Destroy() noexcept;
+    /// The bytes reserved for the attributes, used or not.
+    size_t GetReservedBytes() const noexcept { return fAttributes.GetReservedBytes(); }
 
     // Attributes.
     VIndex GetAttributesCount() const noexcept { return fAttributes.GetCount(); }
@@ -57,6 +60,11 @@ public:
     /// does), without making a value object for it; false when out of range.
     bool GetNthAttributeValue(VIndex inIndex, VValueSingle& outValue) const {
         return fAttributes.GetNthValue(inIndex, outValue);
+    }
+    /// The value at a 1-based position as a 64-bit integer, as a VLong8 would read it, without making
+    /// a value object; false when out of range.
+    bool GetNthAttributeInteger(VIndex inIndex, int64_t& outValue) const {
+        return fAttributes.GetNthInteger(inIndex, outValue);
     }
     /// The value of an attribute (it belongs to the bag and lives until the attribute changes), or null.
     const VValueSingle* GetAttribute(const StPackedDictionaryKey& inKey) const;

@@ -15,9 +15,15 @@ namespace {
 std::atomic<uint64_t> sSequenceNumber{0};
 std::atomic<ILogger*> sProcessLogger{nullptr};
 
-// Set at start-up before other tasks log, like the error layer's localizers: no lock.
-VString& ProcessLogSource() {
-    static VString sSource;
+/// The process's log source and its UTF-8 form. Set at start-up before other tasks log, like the error
+/// layer's localizers: no lock.
+struct ProcessLogSourceTexts {
+    VString fSource;
+    std::string fUTF8;
+};
+
+ProcessLogSourceTexts& ProcessLogSource() {
+    static ProcessLogSourceTexts sSource;
     return sSource;
 }
 
@@ -104,11 +110,16 @@ void ILogger::SetProcessLogger(ILogger* inLogger) noexcept {
 }
 
 const VString& ILogger::GetProcessLogSource() noexcept {
-    return ProcessLogSource();
+    return ProcessLogSource().fSource;
+}
+
+const std::string& ILogger::GetProcessLogSourceUTF8() noexcept {
+    return ProcessLogSource().fUTF8;
 }
 
 void ILogger::SetProcessLogSource(const VString& inSource) {
-    ProcessLogSource() = inSource;
+    ProcessLogSource().fSource = inSource;
+    ProcessLogSource().fUTF8 = inSource.ToUTF8();
 }
 
 } // namespace vkit

@@ -7,6 +7,7 @@
 #include "text/VString.h"
 
 #include <cstdint>
+#include <string>
 #include <vector>
 
 namespace vkit {
@@ -95,6 +96,8 @@ public:
     /// The source of records that name none: the process object's log source identifier. Set at
     /// start-up, before other tasks log; read without a lock.
     static const VString& GetProcessLogSource() noexcept;
+    /// The same source as UTF-8, kept beside it for the writers of log lines.
+    static const std::string& GetProcessLogSourceUTF8() noexcept;
     static void SetProcessLogSource(const VString& inSource);
 
 protected:

@@ -9,8 +9,8 @@
 #include "logging/VSplitableLogFile.h"
 #include "platform/posix/logging/XPosixLogStream.h"
 #include "runtime/StLocker.h"
-#include "text/VLong8.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <charconv>
 #include <chrono>
@@ -20,6 +20,9 @@ namespace vkit {
 namespace {
 
 constexpr const char* kLevelNames[] = {"DUMP", "TRACE", "ASSERT", "DEBUG", "INFO", "WARN", "ERROR", "FATAL"};
+/// What stands between the source and the message of a line, for each level.
+constexpr std::string_view kLevelTags[] = {"] DUMP - ", "] TRACE - ", "] ASSERT - ", "] DEBUG - ",
+                                           "] INFO - ", "] WARN - ",  "] ERROR - ",  "] FATAL - "};
 
 bool FileExists(const VFilePath& inFolder, const VString& inName, int32_t inNumber) {
     VString fileName;
@@ -31,15 +34,19 @@ bool FileExists(const VFilePath& inFolder, const VString& inName, int32_t inNumb
 }
 
 void AppendSignature(std::string& ioText, uint32_t inComponent) {
+    char text[8];
+    char* end = text;
     for (int shift = 24; shift >= 0; shift -= 8) {
         auto c = static_cast<unsigned char>((inComponent >> shift) & 0xFF);
         // A signature is four ASCII characters; any other byte is written as the character it codes.
-        if (c < 0x80)
-            ioText += static_cast<char>(c);
-        else
-            ioText.append(1, static_cast<char>(0xC0 | (c >> 6)))
-                .append(1, static_cast<char>(0x80 | (c & 0x3F)));
+        if (c < 0x80) {
+            *end++ = static_cast<char>(c);
+        } else {
+            *end++ = static_cast<char>(0xC0 | (c >> 6));
+            *end++ = static_cast<char>(0x80 | (c & 0x3F));
+        }
     }
+    ioText.append(text, end);
 }
 
 /// Appends a shown attribute to the extra fields: its label and its value as text, line feeds
@@ -164,7 +171,7 @@ void VLog4jMsgFileLogger::_ReadRecord(const VValueBag& inRecord, RecordParts& ou
     outParts.fComponent = 0;
     outParts.fLevel = ILoggerBagKeys::level.GetDefault();
     outParts.fExtras.clear();
-    VLong8 number;
+    int64_t number = 0;
     // One walk over the attributes: the hidden keys are read, the others become the extra fields.
     for (VIndex i = 1; i <= inRecord.GetAttributesCount(); ++i) {
         std::string_view key = inRecord.GetNthAttributeKey(i);
@@ -173,15 +180,15 @@ void VLog4jMsgFileLogger::_ReadRecord(const VValueBag& inRecord, RecordParts& ou
             outParts.fMessageIndex = i;
         } else if (key == ILoggerBagKeys::source.GetView()) {
             outParts.fSourceIndex = i;
-        } else if (key == ILoggerBagKeys::level.GetView() || key == ILoggerBagKeys::error_code.GetView() ||
-                   key == ILoggerBagKeys::component_signature.GetView()) {
-            inRecord.GetNthAttributeValue(i, number);
-            if (key == ILoggerBagKeys::level.GetView())
-                outParts.fLevel = static_cast<int32_t>(number.Get());
-            else if (key == ILoggerBagKeys::error_code.GetView())
-                outParts.fErrorCode = static_cast<uint64_t>(number.Get());
-            else
-                outParts.fComponent = static_cast<uint32_t>(number.Get());
+        } else if (key == ILoggerBagKeys::component_signature.GetView()) {
+            inRecord.GetNthAttributeInteger(i, number);
+            outParts.fComponent = static_cast<uint32_t>(number);
+        } else if (key == ILoggerBagKeys::level.GetView()) {
+            inRecord.GetNthAttributeInteger(i, number);
+            outParts.fLevel = static_cast<int32_t>(number);
+        } else if (key == ILoggerBagKeys::error_code.GetView()) {
+            inRecord.GetNthAttributeInteger(i, number);
+            outParts.fErrorCode = static_cast<uint64_t>(number);
         } else if (ILoggerBagKeys::GetLabel(key, label)) {
             inRecord.GetNthAttributeValue(i, ioScratch);
             AppendExtraField(key, label, ioScratch, outParts.fExtras);
@@ -197,12 +204,28 @@ void VLog4jMsgFileLogger::_AppendSource(const VValueBag& inRecord, const RecordP
     if (inParts.fSourceIndex != 0 && inRecord.GetNthAttributeValue(inParts.fSourceIndex, ioScratch))
         ioScratch.AppendToUTF8(ioText);
     else
-        ILogger::GetProcessLogSource().AppendToUTF8(ioText);
+        ioText.append(ILogger::GetProcessLogSourceUTF8());
     if (inParts.fComponent != 0) {
         if (ioText.size() > start)
             ioText += '.';
         AppendSignature(ioText, inParts.fComponent);
     }
+}
+
+void VLog4jMsgFileLogger::_AppendProcessSource(uint32_t inComponent) {
+    // Most records name no source and the same component: their source text is made once.
+    const std::string& source = ILogger::GetProcessLogSourceUTF8();
+    if (inComponent != fSourceComponent || source != fSourceBase) {
+        fSourceBase = source;
+        fSourceComponent = inComponent;
+        fSourceText = source;
+        if (inComponent != 0) {
+            if (!source.empty())
+                fSourceText += '.';
+            AppendSignature(fSourceText, inComponent);
+        }
+    }
+    fLine.append(fSourceText);
 }
 
 void VLog4jMsgFileLogger::_AppendMessage(const VValueBag& inRecord, const RecordParts& inParts,
@@ -222,16 +245,20 @@ void VLog4jMsgFileLogger::_Put(const std::vector<const VValueBag*>& inRecords) {
     if (fFile == nullptr)
         return;
     _EnsureFile();
-    // Each line is assembled in one buffer, straight from the record.
+    // The lines are assembled in one buffer, straight from the records, and written together.
     for (const VValueBag* record : inRecords) {
         _ReadRecord(*record, fParts, fScratch);
         if (!_BeginLine())
             continue;
-        _AppendSource(*record, fParts, fLine, fScratch);
+        if (fParts.fSourceIndex == 0)
+            _AppendProcessSource(fParts.fComponent);
+        else
+            _AppendSource(*record, fParts, fLine, fScratch);
         _ContinueLine(fParts.fLevel);
         _AppendMessage(*record, fParts, fLine, fScratch);
         _EndLine();
     }
+    _WriteLines();
     fFile->Flush();
 }
 
@@ -273,6 +300,7 @@ void VLog4jMsgFileLogger::_WriteLine(std::string_view inSource, int32_t inLevel,
     _ContinueLine(inLevel);
     fLine.append(inMessage);
     _EndLine();
+    _WriteLines();
 }
 
 // The line "%llu %s [%s] %s - %s\n", assembled here to write a message of any length whole.
@@ -280,20 +308,41 @@ void VLog4jMsgFileLogger::_WriteLine(std::string_view inSource, int32_t inLevel,
 bool VLog4jMsgFileLogger::_BeginLine() {
     if (fFile == nullptr || IsPaused() || !ShouldLog(static_cast<EMessageLevel>(fParts.fLevel)))
         return false;
-    char sequence[24];
-    char* sequenceEnd =
-        std::to_chars(sequence, sequence + sizeof(sequence), ILogger::GetSequenceNumber()).ptr;
-    fLine.assign(sequence, sequenceEnd).append(1, ' ').append(_TimeText()).append(" [");
+    // The file is checked for its size before each entry: the lines waiting are written first when the
+    // file would be split before this one, so that a split falls between the same lines as when each
+    // line is an entry of its own.
+    if (!fLine.empty() &&
+        (fLine.size() >= kMaxPendingBytes ||
+         fFile->GetSize() + static_cast<int64_t>(fLine.size()) > VSplitableLogFile::kMaxLogSize))
+        _WriteLines();
+    // "<sequence> <time> [", made aside and appended at once.
+    char start[96];
+    char* end = std::to_chars(start, start + 24, ILogger::GetSequenceNumber()).ptr;
+    *end++ = ' ';
+    const std::string& time = _TimeText();
+    end = std::copy_n(time.data(), std::min<size_t>(time.size(), 64), end);
+    *end++ = ' ';
+    *end++ = '[';
+    fLine.append(start, end);
     return true;
 }
 
 void VLog4jMsgFileLogger::_ContinueLine(int32_t inLevel) {
-    fLine.append("] ").append(GetMessageLevelName(inLevel)).append(" - ");
+    fLine.append(kLevelTags[inLevel >= EML_Dump && inLevel <= EML_Fatal ? inLevel : EML_Information]);
 }
 
 void VLog4jMsgFileLogger::_EndLine() {
     fLine.append(1, '\n');
+}
+
+void VLog4jMsgFileLogger::_WriteLines() {
+    if (fLine.empty())
+        return;
     fFile->AppendString(fLine.data(), fLine.size());
+    fLine.clear();
+    // A huge message does not keep its memory past its batch.
+    if (fLine.capacity() > 4 * kMaxPendingBytes)
+        fLine.shrink_to_fit();
 }
 
 const std::string& VLog4jMsgFileLogger::_TimeText() {

@@ -74,6 +74,9 @@ public:
     void Log(const char* inSource, int32_t inLevel, const char* inMessage);
 
 private:
+    /// Lines of a batch waiting to be written together, at most (a line more may wait).
+    static constexpr size_t kMaxPendingBytes = 64 * 1024;
+
     class VLog4jLogListener : public ILogListener {
     public:
         explicit VLog4jLogListener(VLog4jMsgFileLogger& inOwner) : fOwner(inOwner) {}
@@ -106,12 +109,17 @@ private:
                               VString& ioScratch);
     static void _AppendMessage(const VValueBag& inRecord, const RecordParts& inParts, std::string& ioText,
                                VString& ioScratch);
-    /// The line, in fLine: _BeginLine writes "<sequence> <time> [" when a line of fParts.fLevel is to
-    /// be written (false otherwise), _ContinueLine "] <LEVEL> - " and _EndLine the line feed, and
-    /// writes the line. The caller holds the lock.
+    /// _AppendSource to fLine for a record that names no source: the process's source with the
+    /// component, kept from one record to the next (the caller holds the lock).
+    void _AppendProcessSource(uint32_t inComponent);
+    /// A line, appended to the lines waiting in fLine: _BeginLine writes "<sequence> <time> [" when a
+    /// line of fParts.fLevel is to be written (false otherwise), _ContinueLine "] <LEVEL> - " and
+    /// _EndLine the line feed; _WriteLines writes the waiting lines to the file as one entry. The
+    /// caller holds the lock.
     bool _BeginLine();
     void _ContinueLine(int32_t inLevel);
     void _EndLine();
+    void _WriteLines();
     /// Writes one line when started, not paused and the level passes (the caller holds the lock).
     void _WriteLine(std::string_view inSource, int32_t inLevel, std::string_view inMessage);
     /// Makes the file again when it disappeared (or failed to open at a split), pushing an error once.
@@ -134,7 +142,10 @@ private:
     int64_t fTimeSecond = -1;
     RecordParts fParts;
     VString fScratch;
-    std::string fLine;
+    std::string fLine;       // the lines waiting to be written
+    std::string fSourceText; // the source of records naming none, for fSourceBase and fSourceComponent
+    std::string fSourceBase;
+    uint32_t fSourceComponent = 0;
 };
 
 } // namespace vkit

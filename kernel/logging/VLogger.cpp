@@ -5,8 +5,10 @@
 #include "logging/ILoggerBagKeys.h"
 #include "runtime/StLocker.h"
 #include "runtime/VTask.h"
+#include "text/VString.h"
 
 #include <algorithm>
+#include <utility>
 
 namespace vkit {
 
@@ -14,6 +16,19 @@ namespace {
 
 /// The reader is woken each time this many records have been filed.
 constexpr int32_t kWakeUpStep = VLogger::kRingSize / 10;
+
+/// The record that a task's next RetainEmptyRecord hands out: taken from the free records in the
+/// critical section that files the task's previous record, so that building and filing a record
+/// takes the buffer lock once. Released when the task ends.
+struct SpareRecord {
+    VValueBag* fRecord = nullptr;
+    SpareRecord() = default;
+    SpareRecord(const SpareRecord&) = delete;
+    SpareRecord& operator=(const SpareRecord&) = delete;
+    ~SpareRecord() { ReleaseRefCountable(&fRecord); }
+};
+
+thread_local SpareRecord tSpare;
 
 } // namespace
 
@@ -26,7 +41,8 @@ VLogger::~VLogger() {
     std::vector<const VValueBag*> waiting;
     _Take(waiting);
     _ReleaseAll(waiting);
-    _ReleaseAll(fDelivered);
+    for (VValueBag* record : fFreeRecords)
+        record->Release();
     for (ILogListener* listener : fListeners)
         listener->Release();
 }
@@ -73,41 +89,68 @@ bool VLogger::_Store(const VValueBag* inRecord) {
 }
 
 void VLogger::LogBag(const VValueBag* inRecord) {
-    if (inRecord == nullptr)
-        return;
-    if (!ShouldLog(static_cast<EMessageLevel>(ILoggerBagKeys::level.Get(*inRecord))))
+    if (inRecord != nullptr)
+        _File(inRecord, static_cast<EMessageLevel>(ILoggerBagKeys::level.Get(*inRecord)), false);
+}
+
+void VLogger::_File(const VValueBag* inRecord, EMessageLevel inLevel, bool inTakeSpare) {
+    if (!ShouldLog(inLevel))
         return;
     bool wakeReader;
-    const VValueBag* delivered[2] = {nullptr, nullptr};
     {
         StLocker lock(fBufferLock);
         wakeReader = _Store(inRecord);
-        for (const VValueBag*& record : delivered) {
-            if (!fDelivered.empty()) {
-                record = fDelivered.back();
-                fDelivered.pop_back();
-            }
+        if (inTakeSpare && tSpare.fRecord == nullptr && !fFreeRecords.empty()) {
+            tSpare.fRecord = fFreeRecords.back();
+            fFreeRecords.pop_back();
         }
     }
-    // Records already handed to the listeners are released by the tasks that log, which made them:
-    // the memory goes back where it came from, without contending with them for the allocator.
-    for (const VValueBag* record : delivered)
-        ReleaseRefCountable(&record);
     if (wakeReader) {
         if (VTask* reader = fReaderTask.load(std::memory_order_acquire))
             reader->WakeUp();
     }
 }
 
+VValueBag* VLogger::RetainEmptyRecord() {
+    VValueBag* record = std::exchange(tSpare.fRecord, nullptr);
+    if (record == nullptr) {
+        StLocker lock(fBufferLock);
+        if (!fFreeRecords.empty()) {
+            record = fFreeRecords.back();
+            fFreeRecords.pop_back();
+        }
+    }
+    if (record == nullptr)
+        return new VValueBag;
+    return record;
+}
+
 void VLogger::LogMessage(EMessageLevel inLevel, const VString& inMessage, const VString& inSource) {
     if (!ShouldLog(inLevel))
         return;
-    VValueBag* record = new VValueBag;
+    VValueBag* record = RetainEmptyRecord();
     // Tasks carry no properties of their own here: the source falls back to the process's.
     ILoggerBagKeys::source.Set(*record, inSource.IsEmpty() ? GetProcessLogSource() : inSource);
     ILoggerBagKeys::level.Set(*record, inLevel);
     ILoggerBagKeys::message.Set(*record, inMessage);
-    LogBag(record);
+    _File(record, inLevel, true);
+    record->Release();
+}
+
+void VLogger::LogVPrintf(EMessageLevel inLevel, OsType inComponent, const char* inFormat, va_list inArgs) {
+    if (!ShouldLog(inLevel))
+        return;
+    // Formatted on the stack: a text of up to 255 code units allocates nothing before it is copied.
+    VStr255 text;
+    text.VPrintf(inFormat, inArgs);
+    VValueBag* record = RetainEmptyRecord();
+    // The keys' own value classes (VString, VLong), set without making a value object.
+    record->SetString(ILoggerBagKeys::message, text);
+    if (inLevel != ILoggerBagKeys::level.GetDefault())
+        record->SetLong(ILoggerBagKeys::level, inLevel);
+    if (inComponent != 0)
+        record->SetLong(ILoggerBagKeys::component_signature, static_cast<int32_t>(inComponent));
+    _File(record, inLevel, true);
     record->Release();
 }
 
@@ -128,7 +171,9 @@ void VLogger::_Take(std::vector<const VValueBag*>& ioRecords) {
     if (fWrapped)
         ioRecords.insert(ioRecords.end(), write, fRing.end());
     ioRecords.insert(ioRecords.end(), begin, write);
-    std::fill(fRing.begin(), fRing.end(), nullptr);
+    // Only the slots taken are emptied: the others are empty already, and writing them would take
+    // their memory from the tasks that log.
+    std::fill(begin, fWrapped ? fRing.end() : write, nullptr);
     fWriteIndex = 0;
     fWrapped = false;
 }
@@ -139,26 +184,57 @@ void VLogger::_ReleaseAll(std::vector<const VValueBag*>& ioRecords) {
     ioRecords.clear();
 }
 
+void VLogger::_Recycle(std::vector<const VValueBag*>& ioRecords) {
+    size_t kept = 0;
+    for (const VValueBag* record : ioRecords) {
+        if (record->HasSingleReference() && record->GetReservedBytes() <= kMaxReusedBytes) {
+            // The logger's is the only reference left: nobody reads the record any more. Emptied
+            // here rather than on the tasks that log, which then only fill it.
+            const_cast<VValueBag*>(record)->Destroy();
+            ioRecords[kept++] = record;
+        } else {
+            record->Release();
+        }
+    }
+    ioRecords.resize(kept);
+    {
+        StLocker lock(fBufferLock);
+        while (!ioRecords.empty() && fFreeRecords.size() < kMaxFreeRecords) {
+            fFreeRecords.push_back(const_cast<VValueBag*>(ioRecords.back()));
+            ioRecords.pop_back();
+        }
+    }
+    _ReleaseAll(ioRecords);
+}
+
 void VLogger::Flush() {
     if (!fFlushEnabled.load(std::memory_order_acquire))
         return;
-    std::vector<const VValueBag*> records;
-    std::vector<const VValueBag*> idle;
+    std::vector<VValueBag*> idle;
     StLocker listenersLock(fListenersLock);
+    // The batch's memory is the previous batch's; a flush made by a listener while it is served (the
+    // lock is recursive) gets a vector of its own.
+    std::vector<const VValueBag*> batch;
+    batch.swap(fBatch);
     {
         StLocker bufferLock(fBufferLock);
-        _Take(records);
-        // Nothing new means that nobody logs: the delivered records are released here instead.
-        if (records.empty() || fDelivered.size() >= static_cast<size_t>(kRingSize))
-            idle.swap(fDelivered);
+        _Take(batch);
+        // Nothing new for kIdleFlushes flushes in a row means that nobody logs any more (one empty
+        // flush may only find a pause): most of the records kept for reuse are released.
+        fIdleFlushes = batch.empty() ? fIdleFlushes + 1 : 0;
+        if (fIdleFlushes >= kIdleFlushes && fFreeRecords.size() > kIdleFreeRecords) {
+            idle.assign(fFreeRecords.begin() + kIdleFreeRecords, fFreeRecords.end());
+            fFreeRecords.resize(kIdleFreeRecords);
+        }
     }
-    if (!records.empty()) {
+    if (!batch.empty()) {
         for (ILogListener* listener : fListeners)
-            listener->Put(records);
-        StLocker bufferLock(fBufferLock);
-        fDelivered.insert(fDelivered.end(), records.begin(), records.end());
+            listener->Put(batch);
+        _Recycle(batch);
     }
-    _ReleaseAll(idle);
+    fBatch.swap(batch);
+    for (VValueBag* record : idle)
+        record->Release();
 }
 
 void VLogger::EnableFlush() {

@@ -2,12 +2,14 @@
 // background task.
 #pragma once
 
+#include "errors/VErrorCodes.h"
 #include "logging/ILogger.h"
 #include "runtime/VCriticalSection.h"
 #include "text/VObject.h"
 
 #include <array>
 #include <atomic>
+#include <cstdarg>
 #include <cstdint>
 #include <vector>
 
@@ -20,9 +22,10 @@ class VTask;
 /// The first listener starts the reader task "Logger", which flushes every kFlushPeriod ms, and at
 /// once each time a tenth of the ring has filled, so that bursts are written as they come.
 ///
-/// Delivered records are released by the next calls of LogBag, two each, on the tasks that log and
-/// so made them (the allocator then reuses their memory without contention), or by the next flush
-/// that finds nothing new.
+/// Records are reused: a delivered record that nobody else holds is emptied by the flush (keeping its
+/// memory) and kept for RetainEmptyRecord, which the logger's own record builders use, so that
+/// logging allocates nothing once the first records have gone round. At most kMaxFreeRecords wait for reuse,
+/// and kIdleFreeRecords once kIdleFlushes flushes in a row found nothing new.
 ///
 /// Logging takes the buffer lock only for the ring update. Listeners run under the listeners lock,
 /// on the task that flushes; a flush takes the listeners lock first and then the buffer lock only
@@ -35,6 +38,13 @@ public:
     /// Stack of the reader task, and how long Stop waits for its end.
     static constexpr size_t kReaderStackSize = 64000;
     static constexpr int32_t kStopTimeout = 3000;
+    /// Records kept for reuse while logging goes on, and once it has stopped for kIdleFlushes
+    /// flushes (a second of the reader task's); a record that reserved more than kMaxReusedBytes for
+    /// its attributes is released instead.
+    static constexpr size_t kMaxFreeRecords = kRingSize;
+    static constexpr size_t kIdleFreeRecords = 32;
+    static constexpr int32_t kIdleFlushes = 10;
+    static constexpr size_t kMaxReusedBytes = 4096;
 
     /// A logger not started, flush enabled, mask kDefaultLogLevelMask: it keeps nothing until Start.
     VLogger();
@@ -64,6 +74,15 @@ public:
     bool AddLogListener(ILogListener* inListener) override;
     bool RemoveLogListener(ILogListener* inListener) override;
 
+    /// Formats the text (VString::VPrintf) and files a record of it when inLevel passes: "message", then
+    /// "level" (left out at the default level, information), then "component_signature" (left out for
+    /// 0). Nothing is formatted for a level that does not pass.
+    void LogVPrintf(EMessageLevel inLevel, OsType inComponent, const char* inFormat, va_list inArgs);
+    /// An empty record (one reference, the caller's) to fill and file with LogBag: a delivered one
+    /// kept for reuse when there is one, else a new one. The logger's own builders keep one such
+    /// record per task between two records.
+    VValueBag* RetainEmptyRecord();
+
     /// Sets or clears the bit inBit (modulo 32) of the mask; answers its previous state.
     bool WithTag(uint32_t inBit, bool inSet);
     uint32_t GetLevelMask() const noexcept { return fLevelMask.load(std::memory_order_relaxed); }
@@ -79,11 +98,17 @@ private:
     /// Stores the record in the ring (the caller holds the buffer lock); answers whether the ring
     /// reached a tenth mark, when the reader task should run at once.
     bool _Store(const VValueBag* inRecord);
+    /// LogBag for a record whose level is known; inTakeSpare also takes a free record for the task's
+    /// next RetainEmptyRecord, when it has none.
+    void _File(const VValueBag* inRecord, EMessageLevel inLevel, bool inTakeSpare);
     /// Moves the waiting records, oldest first, into ioRecords and empties the ring (the caller holds
     /// the buffer lock, or runs alone).
     void _Take(std::vector<const VValueBag*>& ioRecords);
     /// The reader task's body.
     void _RunReader();
+    /// Empties the delivered records that nobody else holds and keeps them for reuse, up to
+    /// kMaxFreeRecords; releases the others. Empties ioRecords.
+    void _Recycle(std::vector<const VValueBag*>& ioRecords);
     static void _ReleaseAll(std::vector<const VValueBag*>& ioRecords);
 
     std::array<const VValueBag*, kRingSize> fRing{}; // retained; guarded by fBufferLock
@@ -95,7 +120,9 @@ private:
     std::atomic<bool> fStarted{false};
     std::atomic<bool> fFlushEnabled{true};
     std::vector<ILogListener*> fListeners;    // retained; guarded by fListenersLock
-    std::vector<const VValueBag*> fDelivered; // retained; guarded by fBufferLock
+    std::vector<const VValueBag*> fBatch;     // memory for the next batch; guarded by fListenersLock
+    std::vector<VValueBag*> fFreeRecords;     // emptied, owned, to reuse; guarded by fBufferLock
+    int32_t fIdleFlushes = 0;                 // flushes in a row that found nothing; fBufferLock
     std::atomic<VTask*> fReaderTask{nullptr}; // retained; made once, under fListenersLock
 };
 

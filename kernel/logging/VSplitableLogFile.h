@@ -55,6 +55,8 @@ public:
     void AppendString(const VString& inText);
 
     bool IsOpen() const noexcept { return fStream.IsOpen(); }
+    /// The size of the open file, written so far; -1 when none is open.
+    int64_t GetSize() const noexcept { return fStream.GetPosition(); }
     /// True when the open file was removed (or its folder) since it was opened.
     bool IsUnlinked() const noexcept { return fStream.IsUnlinked(); }
     int32_t GetFileNumber() const noexcept { return fFileNumber; }

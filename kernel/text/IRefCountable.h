@@ -28,6 +28,9 @@ public:
     }
 
     int32_t GetRefCount() const noexcept { return fRefCount.load(std::memory_order_relaxed); }
+    /// True when the caller holds the only reference: nobody else uses the object, and whatever the
+    /// holders of the released references did with it happened before this answer.
+    bool HasSingleReference() const noexcept { return fRefCount.load(std::memory_order_acquire) == 1; }
 
 protected:
     /// Called when the last reference is released; deletes the object. Defined out of line: inlined

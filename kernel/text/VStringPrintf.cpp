@@ -2,6 +2,7 @@
 #include "text/VCppMemMgr.h"
 #include "text/VString.h"
 
+#include <charconv>
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
@@ -335,6 +336,160 @@ void AppendObjectText(VString& ioText, const ObjectRef& inObject, const VString*
     }
 }
 
+/// The format's text made without the C formatter, for formats whose conversions it would print
+/// plainly ("%d", "%s", "%S" and their like): the bytes it would print, without the fences of the
+/// object conversions, and where each object's text goes. Taken only when the result is the one of
+/// the C formatter's route: nothing cut (the working format and the output, fences counted, each
+/// within 1023 bytes), and no ";" near a fence that the search for fences could take for one.
+struct DirectFormat {
+    char fText[kBufferSize];
+    size_t fLength = 0;
+    size_t fPrinted = 0; // what the C formatter would print, fences included
+    size_t fWorking = 0; // the length of the working format
+    ObjectRef fObjects[kMaxObjects];
+    size_t fObjectPositions[kMaxObjects];
+    size_t fObjectCount = 0;
+
+    /// Counts inWorking bytes of working format; false when it would be cut.
+    bool AddWorking(size_t inWorking) {
+        fWorking += inWorking;
+        return fWorking <= kBufferSize - 1;
+    }
+    /// Appends printed text; false when the output would be cut.
+    bool Print(const char* inText, size_t inLength) {
+        if (fPrinted + inLength > kBufferSize - 1)
+            return false;
+        std::memcpy(fText + fLength, inText, inLength);
+        fLength += inLength;
+        fPrinted += inLength;
+        return true;
+    }
+};
+
+/// What "%p" prints for a pointer: "(nil)", or "0x" and its hexadecimal digits.
+size_t PointerTextLength(const void* inPointer) {
+    uintptr_t value = reinterpret_cast<uintptr_t>(inPointer);
+    if (value == 0)
+        return 5;
+    size_t digits = 0;
+    for (; value != 0; value >>= 4)
+        ++digits;
+    return 2 + digits;
+}
+
+/// One integer conversion without flags, width or precision.
+bool PrintInteger(char inLetter, bool inWide, va_list* ioArgs, DirectFormat& ioFormat) {
+    char digits[24];
+    std::to_chars_result end;
+    if (inLetter == 'd' || inLetter == 'i') {
+        long long value = inWide ? va_arg(*ioArgs, long long) : va_arg(*ioArgs, int);
+        end = std::to_chars(digits, digits + sizeof(digits), value);
+    } else {
+        unsigned long long value = inWide ? va_arg(*ioArgs, unsigned long long) : va_arg(*ioArgs, unsigned);
+        int base = inLetter == 'u' ? 10 : (inLetter == 'o' ? 8 : 16);
+        end = std::to_chars(digits, digits + sizeof(digits), value, base);
+        if (inLetter == 'X')
+            for (char* c = digits; c != end.ptr; ++c)
+                *c = (*c >= 'a' && *c <= 'f') ? static_cast<char>(*c - 'a' + 'A') : *c;
+    }
+    return ioFormat.Print(digits, static_cast<size_t>(end.ptr - digits));
+}
+
+/// One conversion after its "%": false when the C formatter is needed for it.
+bool AddDirectConversion(const char* inPercent, const char*& outEnd, va_list* ioArgs,
+                         DirectFormat& ioFormat) {
+    const char* p = inPercent + 1;
+    // Every wide integer is 64 bits (checked above).
+    bool wide = false;
+    if (*p == 'l') {
+        wide = true;
+        p += p[1] == 'l' ? 2 : 1;
+    } else if (*p == 'z' || *p == 'j' || *p == 't') {
+        wide = true;
+        ++p;
+    }
+    char letter = *p;
+    outEnd = p + 1;
+    switch (letter) {
+    case 'd':
+    case 'i':
+    case 'u':
+    case 'o':
+    case 'x':
+    case 'X':
+        return ioFormat.AddWorking(static_cast<size_t>(outEnd - inPercent)) &&
+               PrintInteger(letter, wide, ioArgs, ioFormat);
+    case 's': {
+        const char* text = wide ? nullptr : va_arg(*ioArgs, const char*);
+        // A null text prints "(null)": left to the C formatter.
+        return text != nullptr && ioFormat.AddWorking(2) && ioFormat.Print(text, std::strlen(text));
+    }
+    case 'c': {
+        char c = wide ? 0 : static_cast<char>(static_cast<unsigned char>(va_arg(*ioArgs, int)));
+        return c != 0 && ioFormat.AddWorking(2) && ioFormat.Print(&c, 1);
+    }
+    case 'S':
+    case 'V':
+    case 'A': {
+        if (wide || ioFormat.fObjectCount == kMaxObjects)
+            return false;
+        const void* pointer = va_arg(*ioArgs, const void*);
+        ioFormat.fPrinted += 2 * kFenceLength + PointerTextLength(pointer);
+        ioFormat.fObjects[ioFormat.fObjectCount] = {pointer, letter};
+        ioFormat.fObjectPositions[ioFormat.fObjectCount++] = ioFormat.fLength;
+        return ioFormat.AddWorking(2 * kFenceLength + 2) && ioFormat.fPrinted <= kBufferSize - 1;
+    }
+    default:
+        return false;
+    }
+}
+
+/// Makes the text of inFormat without the C formatter; false when the format needs it.
+bool BuildDirectFormat(const char* inFormat, va_list inArgs, DirectFormat& outFormat) {
+    va_list args;
+    va_copy(args, inArgs);
+    bool done = false;
+    for (const char* p = inFormat;;) {
+        const char* percent = strchrnul(p, '%');
+        size_t literal = static_cast<size_t>(percent - p);
+        if (!outFormat.AddWorking(literal) || !outFormat.Print(p, literal))
+            break;
+        if (*percent == 0) {
+            done = true;
+            break;
+        }
+        if (percent[1] == '%' || percent[1] == 0) {
+            // A doubled percent sign prints one and takes no argument; so does a final one.
+            if (!outFormat.AddWorking(2) || !outFormat.Print("%", 1))
+                break;
+            p = percent + (percent[1] == '%' ? 2 : 1);
+            continue;
+        }
+        if (!AddDirectConversion(percent, p, &args, outFormat))
+            break;
+    }
+    va_end(args);
+    // The fences are found by searching the output for ";;;": text holding ";" could be taken for one.
+    return done &&
+           (outFormat.fObjectCount == 0 || std::memchr(outFormat.fText, ';', outFormat.fLength) == nullptr);
+}
+
+/// Appends a text made by BuildDirectFormat, each object's text in its place.
+VString& AppendDirectFormat(VString& ioText, const DirectFormat& inFormat) {
+    // An object conversion of the destination itself shows the text it had before formatting.
+    std::optional<VString> self;
+    for (size_t i = 0; i < inFormat.fObjectCount && !self; ++i)
+        if (inFormat.fObjects[i].fPointer == &ioText)
+            self.emplace(ioText);
+    size_t position = 0;
+    for (size_t i = 0; i < inFormat.fObjectCount; ++i) {
+        ioText.AppendUTF8(inFormat.fText + position, inFormat.fObjectPositions[i] - position);
+        AppendObjectText(ioText, inFormat.fObjects[i], self ? &*self : nullptr);
+        position = inFormat.fObjectPositions[i];
+    }
+    return ioText.AppendUTF8(inFormat.fText + position, inFormat.fLength - position);
+}
+
 } // namespace
 
 void VString::Printf(const char* inFormat, ...) {
@@ -361,6 +516,8 @@ VString& VString::AppendVPrintf(const char* inFormat, va_list inArgs) {
     SetNullFlag(false);
     if (inFormat == nullptr)
         return *this;
+    if (DirectFormat direct; BuildDirectFormat(inFormat, inArgs, direct))
+        return AppendDirectFormat(*this, direct);
     WorkingFormat format;
     BuildWorkingFormat(inFormat, inArgs, format);
 

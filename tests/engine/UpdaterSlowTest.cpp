@@ -214,10 +214,11 @@ protected:
         EXPECT_EQ(Names(kJournals), std::vector<std::string>{});
         std::vector<std::string> trashed = Names(kTrash);
         EXPECT_EQ(trashed.size(), place == "new" ? 1u : 0u) << inRun.fRawLog;
-        if (trashed.size() == 1)
+        if (trashed.size() == 1) {
             EXPECT_EQ(
                 CompareTrees(fFolder / "templates/1.0", fFolder / (std::string(kTrash) + "/" + trashed[0])),
                 "");
+        }
     }
     /// The recovery of what inKill leaves, killed in turn at each of its own changing calls, then
     /// recovered again: the place never loses its bundle. inCalls are strace's options for the

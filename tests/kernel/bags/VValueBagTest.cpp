@@ -5,6 +5,7 @@
 #include "bags/StBagKeyWithDefault.h"
 #include "bags/VBagArray.h"
 #include "bags/VPackedValueDictionary.h"
+#include "text/VByte.h"
 #include "text/VDuration.h"
 #include "text/VLong.h"
 #include "text/VLong8.h"
@@ -92,6 +93,16 @@ TEST(VValueBagTest, AttributesOfEveryKindKeepTheirPlaceAndConvertWhenRead) {
     bag.SetAttribute("n", nullLong);
     EXPECT_TRUE(bag.GetString("n", text) && text.IsNull() &&
                 bag.GetAttribute("n")->GetValueKind() == ValueKind::Long);
+    // Integers read straight from the store are those a VLong8 reads, whatever the kind.
+    bag.SetLong("l", -7);
+    bag.SetAttribute("y", VByte(-5));
+    for (VIndex i = 1; i <= bag.GetAttributesCount(); ++i) {
+        VLong8 through;
+        int64_t straight = -1;
+        ASSERT_TRUE(bag.GetNthAttributeValue(i, through) && bag.GetNthAttributeInteger(i, straight));
+        EXPECT_EQ(straight, through.Get()) << bag.GetNthAttributeKey(i);
+    }
+    EXPECT_FALSE(bag.GetNthAttributeInteger(bag.GetAttributesCount() + 1, wide));
 }
 
 TEST(VValueBagTest, TypedKeysReadDefaultsAndDropThem) {

@@ -12,6 +12,7 @@
 #include "support/VTestTempFolder.h"
 
 #include <algorithm>
+#include <cstdarg>
 #include <filesystem>
 #include <fstream>
 #include <regex>
@@ -53,6 +54,14 @@ protected:
     }
     void Log(const char* inMessage, EMessageLevel inLevel = EML_Information) {
         fLogger->LogMessage(inLevel, VString(inMessage), VString("Main"));
+    }
+    /// A record naming no source, as the engine makes them.
+    void LogOf(OsType inComponent, const char* inMessage) { LogFormatted(inComponent, "%s", inMessage); }
+    void LogFormatted(OsType inComponent, const char* inFormat, ...) {
+        va_list args;
+        va_start(args, inFormat);
+        fLogger->LogVPrintf(EML_Error, inComponent, inFormat, args);
+        va_end(args);
     }
 
     VTestTempFolder fFolder;
@@ -152,15 +161,25 @@ TEST_F(VLog4jMsgFileLoggerTest, LinesFollowTheLayoutWithoutDebugPausedOrStoppedR
     writer.Log(nullptr, EML_Information, nullptr);
     writer.Log(VString("Wide"), EML_Fatal, VString("w"));
     Log("Failed", EML_Error);
+    // Records naming no source take the process's, with their component; the source may change.
+    LogOf(MakeOsType("ZQUP"), "a");
+    LogOf(0, "b");
+    fLogger->Flush();
+    ILogger::SetProcessLogSource(VString("Other"));
+    LogOf(MakeOsType("ZQUP"), "c");
+    fLogger->Flush();
+    ILogger::SetProcessLogSource(VString("Main"));
     writer.Stop();
     Log("stopped");
     fLogger->Flush();
     std::vector<std::string> lines = Lines(fFolder / "log_1.txt");
-    ASSERT_EQ(lines.size(), 5u);
+    ASSERT_EQ(lines.size(), 8u);
     const std::regex layout(R"(\d+ \d{4}-\d\d-\d\dT\d\d:\d\d:\d\d\.\d{3} \[Main\] (INFO|ERROR) - \w+ \(\))");
     EXPECT_TRUE(std::regex_match(lines[0], layout)) << lines[0];
-    const char* const ends[] = {" [Direct] WARN - by hand", " [] INFO - ", " [Wide] FATAL - w",
-                                " [Main] ERROR - Failed ()"};
+    const char* const ends[] = {" [Direct] WARN - by hand",  " [] INFO - ",
+                                " [Wide] FATAL - w",         " [Main] ERROR - Failed ()",
+                                " [Main.ZQUP] ERROR - a ()", " [Main] ERROR - b ()",
+                                " [Other.ZQUP] ERROR - c ()"};
     for (size_t i = 1; i < lines.size(); ++i)
         EXPECT_TRUE(lines[i].ends_with(ends[i - 1])) << lines[i];
     // A level out of the table is named as information.
@@ -224,6 +243,25 @@ TEST_F(VLog4jMsgFileLoggerTest, FilesSplitBeyond10MiBKeepingTheNewest) {
                 remaining.push_back(number);
         EXPECT_EQ(remaining, row.remaining);
     }
+}
+
+TEST_F(VLog4jMsgFileLoggerTest, ABatchIsSplitBetweenTheLinesThatCrossTheLimit) {
+    // File 1 a few bytes short of the limit: its first new line takes it past, the next one opens file 2.
+    std::filesystem::resize_file(fFolder.WriteFile("log_1.txt", ""), VSplitableLogFile::kMaxLogSize - 10);
+    VLog4jMsgFileLogger writer(FolderPath(fFolder.Path()), VString("log"));
+    ASSERT_TRUE(writer.Start(1));
+    fLogger->Stop(); // no reader task: the three lines are one batch
+    for (const char* message : {"first", "second", "third"})
+        Log(message);
+    fLogger->Flush();
+    writer.Stop();
+    std::vector<std::string> lines = Lines(fFolder / "log_2.txt");
+    ASSERT_EQ(lines.size(), 2u);
+    EXPECT_NE(lines[0].find("second"), std::string::npos);
+    EXPECT_NE(lines[1].find("third"), std::string::npos);
+    std::string first = ReadFile(fFolder / "log_1.txt");
+    EXPECT_NE(first.find("first ()\n", VSplitableLogFile::kMaxLogSize - 10), std::string::npos);
+    EXPECT_EQ(first.find("second"), std::string::npos);
 }
 
 TEST_F(VLog4jMsgFileLoggerTest, AVanishedFolderCostsAnErrorAndLoggingGoesOn) {

@@ -4,6 +4,8 @@
 #include "logging/VLogger.h"
 #include "runtime/VTask.h"
 
+#include <cstdarg>
+#include <set>
 #include <string>
 #include <thread>
 
@@ -26,6 +28,37 @@ void Log(ILogger& ioLogger, const std::string& inMessage, EMessageLevel inLevel 
     VRefPtr<VValueBag> record = AdoptRef(MakeRecord(inMessage, inLevel));
     ioLogger.LogBag(record.Get());
 }
+
+void LogFormatted(VLogger& ioLogger, EMessageLevel inLevel, const char* inFormat, ...) {
+    va_list args;
+    va_start(args, inFormat);
+    ioLogger.LogVPrintf(inLevel, MakeOsType("ZQUP"), inFormat, args);
+    va_end(args);
+}
+
+/// Each record it receives as "<its address>|<name>=<value>,...", and the first record, retained.
+class AttributesListener : public ILogListener {
+public:
+    ~AttributesListener() override { ReleaseRefCountable(&fKept); }
+    void Put(const std::vector<const VValueBag*>& inRecords) override {
+        for (const VValueBag* record : inRecords) {
+            std::string text = std::to_string(reinterpret_cast<uintptr_t>(record)) + "|";
+            for (VIndex i = 1; i <= record->GetAttributesCount(); ++i) {
+                VString value;
+                record->GetNthAttributeValue(i, value);
+                text += std::string(record->GetNthAttributeKey(i)) + "=" + value.ToUTF8() + ",";
+            }
+            fRecords.push_back(text);
+            if (fKept == nullptr)
+                fKept = RetainRefCountable(record);
+        }
+    }
+    std::vector<std::string> fRecords;
+    const VValueBag* fKept = nullptr;
+
+protected:
+    void DoOnRefCountZero() override {}
+};
 
 /// The records waiting in the logger, taken over.
 std::vector<VRefPtr<const VValueBag>> Take(VLogger& ioLogger) {
@@ -186,4 +219,58 @@ TEST(VLoggerTest, RecordBuildersFillTheirAttributes) {
         texts.push_back(text);
     }
     EXPECT_EQ(texts, expected);
+}
+
+TEST(VLoggerTest, ReusedRecordsHoldOnlyTheirOwnAttributes) {
+    VRefPtr<VLogger> logger = AdoptRef(new VLogger);
+    logger->Start();
+    AttributesListener listener;
+    logger->AddLogListener(&listener);
+    const std::string component = std::to_string(MakeOsType("ZQUP"));
+    std::vector<std::string> expected;
+    for (int round = 0; round < 3; ++round) {
+        LogFormatted(*logger, EML_Error, "error %d", round);
+        logger->LogMessage(EML_Information, VString("from " + std::to_string(round)), VString("Src"));
+        LogFormatted(*logger, EML_Information, "info %s", "x");
+        logger->Flush();
+        expected.push_back("message=error " + std::to_string(round) +
+                           ",level=6,component_signature=" + component + ",");
+        expected.push_back("source=Src,message=from " + std::to_string(round) + ",");
+        expected.push_back("message=info x,component_signature=" + component + ",");
+    }
+    logger->RemoveLogListener(&listener);
+    std::set<std::string> addresses;
+    ASSERT_EQ(listener.fRecords.size(), expected.size());
+    for (size_t i = 0; i < expected.size(); ++i) {
+        size_t bar = listener.fRecords[i].find('|');
+        addresses.insert(listener.fRecords[i].substr(0, bar));
+        EXPECT_EQ(listener.fRecords[i].substr(bar + 1), expected[i]) << "record " << i;
+    }
+    EXPECT_LT(addresses.size(), expected.size()) << "delivered records are reused";
+    // A record a listener still holds is not reused: it keeps what it was logged with.
+    VString first;
+    ILoggerBagKeys::message.Get(*listener.fKept, first);
+    EXPECT_EQ(first.ToUTF8(), "error 0");
+}
+
+TEST(VLoggerTest, ReusedRecordsOverflowingTheRingKeepTheLast1000InOrder) {
+    VRefPtr<VLogger> logger = AdoptRef(new VLogger);
+    logger->Start();
+    RecordingListener listener;
+    logger->AddLogListener(&listener);
+    logger->Stop(); // no reader task: nothing is taken before the round's flush
+    // Rounds that wrap the ring, that do not, and that wrap it again, with the records of each round
+    // reused from the rounds before.
+    int next = 1;
+    std::vector<std::string> expected;
+    for (int count : {1500, 250, 1250, 1000}) {
+        for (int i = 0; i < count; ++i, ++next) {
+            LogFormatted(*logger, EML_Information, "%d", next);
+            if (i >= count - 1000)
+                expected.push_back(std::to_string(next));
+        }
+        logger->Flush();
+    }
+    logger->RemoveLogListener(&listener);
+    EXPECT_EQ(listener.Messages(), expected);
 }
