@@ -54,7 +54,9 @@ bool VUpdateEngine::_LaunchApplication(const VFilePath& inInstallPath) const {
 void VUpdateEngine::_RestartVerified(zq::VInstallTransaction& ioTransaction) {
     using EOutcome = zq::VLaunchVerdict::EOutcome;
     if (ioTransaction.BeginVerification() != vkit::VE_OK) {
-        LogError("Up-to-date application restart failed");
+        // Without the journal a revert could not be recovered: the application is restarted unwatched and
+        // the outdated bundle kept.
+        (void)_LaunchApplication(fInstallPath); // judged by the stage's context
         ioTransaction.Finish(false);
         return;
     }
@@ -74,6 +76,13 @@ void VUpdateEngine::_RestartVerified(zq::VInstallTransaction& ioTransaction) {
         ioTransaction.Finish(false);
         return;
     }
+    _PutBackAndRestart(ioTransaction, request, verdict);
+}
+
+void VUpdateEngine::_PutBackAndRestart(zq::VInstallTransaction& ioTransaction,
+                                       const zq::VLaunchRequest& inRequest,
+                                       const zq::VLaunchVerdict& inVerdict) {
+    const zq::VInstallRecord& record = ioTransaction.GetRecord();
     LogError("Up-to-date application failed to start");
     bool putBack = false;
     const VError reverted = ioTransaction.Revert(putBack);
@@ -83,15 +92,15 @@ void VUpdateEngine::_RestartVerified(zq::VInstallTransaction& ioTransaction) {
         failedAt = putBack ? record.fFailed : fInstallPath;
     if (!putBack) {
         VFilePath outdatedAt = zq::LocateBundle(record, record.fOutdatedIdentity);
-        zq::PushLaunchError(zq::VE_UPZQ_ROLLBACK_FAILED, verdict, failedAt,
+        zq::PushLaunchError(zq::VE_UPZQ_ROLLBACK_FAILED, inVerdict, failedAt,
                             outdatedAt.IsValid() ? outdatedAt : record.fSetAside);
         return;
     }
     if (reverted != vkit::VE_OK)
-        zq::PushLaunchError(zq::VE_UPZQ_FAILED_NOT_SET_ASIDE, verdict, failedAt, record.fFailed);
+        zq::PushLaunchError(zq::VE_UPZQ_FAILED_NOT_SET_ASIDE, inVerdict, failedAt, record.fFailed);
     LogInfo("Proceeding with outdated application restart...");
-    const zq::VLaunchVerdict previous = zq::VerifyLaunch(request);
-    zq::PushLaunchError(zq::LaunchErrorFor(verdict, false), verdict, fInstallPath, failedAt);
+    const zq::VLaunchVerdict previous = zq::VerifyLaunch(inRequest);
+    zq::PushLaunchError(zq::LaunchErrorFor(inVerdict, false), inVerdict, fInstallPath, failedAt);
     if (!previous.Passed())
         zq::PushLaunchError(zq::LaunchErrorFor(previous, true), previous, fInstallPath, failedAt);
 }
