@@ -48,12 +48,16 @@ const char* const kWatched = "--verify-launch 2 --log-dir {L} {A} {B}";
 /// failed one kept, the previous one restarted.
 #define PUT_BACK                                                                                             \
     "ERROR Up-to-date application failed to start\nINFO Outdated application back at {A}/\nINFO Up-to-date " \
-    "application that failed to start kept at {F}/Applications/Sample_failed0001.app/\n" WATCHED
+    "application that failed to start kept at {F}/Applications/Sample_failed0001.app/\nINFO Proceeding "     \
+    "with outdated application restart...\n" WATCHED
 #define FAILED "ZQ Updater: The update failed.\nThe new version of the application "
 #define PLACES                                                                                               \
     " the previous version was put back at \"{A}/\" and restarted, and the new version was kept at "         \
     "\"{F}/Applications/Sample_failed0001.app/\".\r\n"
 
+/// The set-up of an update by a copy of the updater's bundle without its opener.
+const char* const kNoOpener = "cp -a {F}/templates/1.0 {A} && cp -a {F}/templates/2.0 {B} && cp -a {bundle} "
+                              "{F}/Updater.app && rm {F}/Updater.app/Contents/MacOS/zq-open";
 /// The log of an update that succeeded, its restart not watched.
 const char* const kSucceeded =
     "INFO Updater starting - \nINFO Install place {A}/ checked: \n"
@@ -93,10 +97,7 @@ const Scenario kScenarios[] = {
      "ERROR Up-to-date application install failed\nERROR The up-to-date application could not be installed.\n"
      "ERROR The up-to-date application is the application to update, or lies inside it: \"{A}/\".",
      "ZQ Updater: The update failed.\nThe up-to-date application could not be installed.", "old", "", ""},
-    {"the restart fails: the new bundle stays, the old one stays set aside",
-     "cp -a {F}/templates/1.0 {A} && cp -a {F}/templates/2.0 {B} && cp -a {bundle} {F}/Updater.app && "
-     "rm {F}/Updater.app/Contents/MacOS/zq-open",
-     kRun, 2,
+    {"the restart fails: the new bundle stays, the old one stays set aside", kNoOpener, kRun, 2,
      "ERROR Failed to restart updated application (returned error 2 - exit status 0)\n"
      "ERROR Up-to-date application restart failed\nERROR The updated application could not be restarted.",
      "ZQ Updater: The update failed.\nThe updated application could not be restarted.", "new",
@@ -152,6 +153,11 @@ const Scenario kScenarios[] = {
     {"watched: the new version ends by SIGSEGV after half the time", NEW_DOES("sleep 1; kill -SEGV $$"),
      kWatched, 2, PUT_BACK, FAILED "was ended by the signal SIGSEGV (11) within 2 s of its start:" PLACES,
      "old", "Sample_failed0001.app", "", "", "2.0 \n1.0 \n"},
+    {"watched: the opener cannot be run: both bundles stay", kNoOpener, kWatched, 2,
+     "ERROR Application launch not checked: the opener could not be run",
+     "ZQ Updater: The update failed.\nThe start of the new version of the application at \"{A}/\" could not "
+     "be checked (the opener could not be run",
+     "new", "Sample_old0001.app", "", "{F}/Updater.app/Contents/MacOS/updater"},
     {"watched: the previous version fails too",
      NEW_DOES("exit 3") " && echo 'exit 4' >> {A}/Contents/MacOS/sample", kWatched, 2,
      PUT_BACK "INFO Application started (pid \nERROR The new version of the application quit",

@@ -53,11 +53,10 @@ public:
     std::string fUpdater;
 };
 
-/// Ends and reaps every child of this process, and describes those an update must not leave behind: an
-/// opener, a zombie (unless inZombiesAllowed: an application that an unwatched restart left to its
-/// adopter), a process holding a descriptor beyond its standard streams; "" when there is none. From
-/// then on this process adopts the orphans of what it starts (a child subreaper), so that what an update
-/// leaves running or unreaped shows among its children in /proc.
+/// Makes this process adopt the orphans of what it starts (a child subreaper), ends and reaps its children,
+/// and describes those an update must not leave: an opener, a zombie (unless inZombiesAllowed: an
+/// unwatched restart leaves the application to its adopter), a process with more than its standard
+/// streams open; "" when there is none.
 std::string EndAdopted(bool inZombiesAllowed);
 
 /// The text as one shell word, in single quotes.
