@@ -31,7 +31,15 @@ constexpr const char* kHeader =
     "first in a journal in \\fI$XDG_STATE_HOME/zq-updater\\fR (else "
     "\\fI~/.local/state/zq-updater\\fR); every start of the updater, and "
     "\\fB\\-\\-recover\\fR alone, completes or undoes the updates a stopped run left "
-    "unfinished, so that \\fIdest\\fR always holds one complete bundle.\n";
+    "unfinished, so that \\fIdest\\fR always holds one complete bundle.\n"
+    ".PP\n"
+    "With \\fB\\-\\-verify\\-launch\\fR \\fISECONDS\\fR, the restarted application is watched for "
+    "that long. When it quits within that time with a non-zero status or by a signal, or cannot be "
+    "started, the previous version is put back at \\fIdest\\fR in one exchange, the new one is kept "
+    "beside it under the first free name \\fINAME\\fR_failed0001 (for \\fINAME\\fR.app: "
+    "\\fINAME\\fR_failed0001.app), the previous version is restarted and watched the same way, and the "
+    "updater exits with status 2, saying how the new version ended and where both bundles are. The "
+    "outdated bundle goes to the trash only once the application passed.\n";
 
 constexpr const char* kFooter = ".SH EXIT STATUS\n"
                                 "0 when the update (or, with --recover, the recovery) succeeded or the "

@@ -38,10 +38,10 @@ const char* const kJournalExtension = ".journal";
 const char* const kLockExtension = ".lock";
 const char* const kAbandonedExtension = ".abandoned";
 
-constexpr EInstallState kStates[] = {EInstallState::kStaging,    EInstallState::kStaged,
-                                     EInstallState::kExchanging, EInstallState::kMovingAside,
-                                     EInstallState::kMovingIn,   EInstallState::kInstalled,
-                                     EInstallState::kRollingBack};
+constexpr EInstallState kStates[] = {
+    EInstallState::kStaging,     EInstallState::kStaged,    EInstallState::kExchanging,
+    EInstallState::kMovingAside, EInstallState::kMovingIn,  EInstallState::kInstalled,
+    EInstallState::kRollingBack, EInstallState::kVerifying, EInstallState::kReverting};
 
 /// The journals' folder, created when missing; null with the folder's error pushed.
 vkit::VFolder* RetainJournalFolder(bool inCreate) {
@@ -120,6 +120,10 @@ const char* InstallStateName(EInstallState inState) noexcept {
         return "installed";
     case EInstallState::kRollingBack:
         return "rolling-back";
+    case EInstallState::kVerifying:
+        return "verifying";
+    case EInstallState::kReverting:
+        return "reverting";
     }
     return "unknown";
 }
@@ -175,6 +179,7 @@ VError VInstallJournal::Write(const VInstallRecord& inRecord) const {
     set("upToDate", VJSONValue(PathText(inRecord.fUpToDate)));
     set("staged", VJSONValue(PathText(inRecord.fStaged)));
     set("setAside", VJSONValue(PathText(inRecord.fSetAside)));
+    set("failed", VJSONValue(PathText(inRecord.fFailed)));
     set("outdatedIdentity", IdentityValue(inRecord.fOutdatedIdentity));
     set("upToDateIdentity", IdentityValue(inRecord.fUpToDateIdentity));
     set("recoveryAttempts", VJSONValue(static_cast<double>(inRecord.fRecoveryAttempts)));
@@ -213,6 +218,7 @@ VError VInstallJournal::Read(VInstallRecord& outRecord) const {
     outRecord.fUpToDate = PathFrom(value.GetProperty(VString("upToDate")));
     outRecord.fStaged = PathFrom(value.GetProperty(VString("staged")));
     outRecord.fSetAside = PathFrom(value.GetProperty(VString("setAside")));
+    outRecord.fFailed = PathFrom(value.GetProperty(VString("failed")));
     outRecord.fOutdatedIdentity = IdentityFrom(value.GetProperty(VString("outdatedIdentity")));
     outRecord.fUpToDateIdentity = IdentityFrom(value.GetProperty(VString("upToDateIdentity")));
     outRecord.fRecoveryAttempts =

@@ -37,6 +37,12 @@ enum class EInstallState : int32_t {
     kInstalled,
     /// The outdated bundle is being put back: exchanged back, or renamed back.
     kRollingBack,
+    /// The up-to-date bundle is installed and being restarted under watch (--verify-launch): the
+    /// set-aside bundle is kept until the restarted application passed.
+    kVerifying,
+    /// The restarted up-to-date application failed: the outdated bundle is being put back in A's place
+    /// from its set-aside name, and the up-to-date one renamed to the failed name.
+    kReverting,
 };
 
 /// The journal's name of a state ("staging", "exchanging", ...).
@@ -53,6 +59,9 @@ struct VInstallRecord {
     vkit::VFilePath fStaged;
     /// The free "_old%04d" sibling of A where the outdated bundle goes; invalid until chosen.
     vkit::VFilePath fSetAside;
+    /// The free "_failed%04d" sibling of A where an up-to-date bundle that failed its launch goes;
+    /// invalid until chosen (kReverting).
+    vkit::VFilePath fFailed;
     /// The outdated bundle (A's folder when the install began) and the staged copy (null until staged).
     vkit::VItemIdentity fOutdatedIdentity;
     vkit::VItemIdentity fUpToDateIdentity;

@@ -34,20 +34,10 @@ VString NameOf(const VFilePath& inPath) {
     return name;
 }
 
-/// Where the bundle of inIdentity is among the install's three places; invalid when in none.
-VFilePath Locate(const VInstallRecord& inRecord, const vkit::VItemIdentity& inIdentity) {
-    if (!inIdentity.IsNull()) {
-        for (const VFilePath* place : {&inRecord.fInstalled, &inRecord.fStaged, &inRecord.fSetAside})
-            if (place->IsValid() && IdentityAt(*place) == inIdentity)
-                return *place;
-    }
-    return VFilePath();
-}
-
 /// The error of a journal left unrecovered, naming where each bundle was found ("-": nowhere).
 void PushUnrecovered(VError inCode, const VInstallRecord& inRecord, const VFilePath& inJournal) {
-    VFilePath outdatedAt = Locate(inRecord, inRecord.fOutdatedIdentity);
-    VFilePath upToDateAt = Locate(inRecord, inRecord.fUpToDateIdentity);
+    VFilePath outdatedAt = LocateBundle(inRecord, inRecord.fOutdatedIdentity);
+    VFilePath upToDateAt = LocateBundle(inRecord, inRecord.fUpToDateIdentity);
     vkit::VErrorBase* error = MakeUpdaterError(inCode, {{kPathKey, inRecord.fInstalled},
                                                         {kJournalKey, inJournal},
                                                         {kOutdatedAtKey, outdatedAt},
@@ -120,6 +110,8 @@ bool VInstallRecovery::_Recover(const VFilePath& inJournal) {
 }
 
 bool VInstallRecovery::_Settle(VInstallJournal& ioJournal, VInstallRecord& ioRecord) {
+    if (ioRecord.fState == EInstallState::kReverting)
+        return _Revert(ioJournal, ioRecord);
     VString installedText = PosixText(ioRecord.fInstalled);
     vkit::VItemIdentity atPlace = IdentityAt(ioRecord.fInstalled);
     if (atPlace.IsNull()) {
@@ -148,7 +140,11 @@ bool VInstallRecovery::_Settle(VInstallJournal& ioJournal, VInstallRecord& ioRec
     if (RemoveStagedCopy(ioRecord.fStaged) != vkit::VE_OK)
         return false;
     VString setAsideText = PosixText(ioRecord.fSetAside);
-    if (ioRecord.fSetAside.IsValid() && IdentityAt(ioRecord.fSetAside) == ioRecord.fOutdatedIdentity) {
+    if (ioRecord.fState == EInstallState::kVerifying) {
+        // The restarted application was never seen to pass: the outdated bundle is the user's way back.
+        LogInfo("Outdated application kept at %S: the up-to-date application's start was not verified",
+                &setAsideText);
+    } else if (ioRecord.fSetAside.IsValid() && IdentityAt(ioRecord.fSetAside) == ioRecord.fOutdatedIdentity) {
         vkit::StErrorContextInstaller trash(false, true); // a refusal keeps the bundle, named below
         if (VFolder(ioRecord.fSetAside).MoveToTrash() == vkit::VE_OK)
             LogInfo("Outdated application %S moved to the trash", &setAsideText);
@@ -157,6 +153,18 @@ bool VInstallRecovery::_Settle(VInstallJournal& ioJournal, VInstallRecord& ioRec
     } else {
         LogInfo("The outdated application was already moved to the trash");
     }
+    return ioJournal.Remove() == vkit::VE_OK;
+}
+
+bool VInstallRecovery::_Revert(VInstallJournal& ioJournal, VInstallRecord& ioRecord) {
+    bool putBack = false;
+    if (VInstallTransaction::CompleteRevert(ioJournal, ioRecord, putBack) != vkit::VE_OK)
+        return false;
+    VString installedText = PosixText(ioRecord.fInstalled);
+    VString failedText = PosixText(LocateBundle(ioRecord, ioRecord.fUpToDateIdentity));
+    LogInfo("Recovered: the outdated application is back at %S; the up-to-date application that failed "
+            "to start is kept at %S",
+            &installedText, &failedText);
     return ioJournal.Remove() == vkit::VE_OK;
 }
 

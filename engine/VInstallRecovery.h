@@ -21,6 +21,11 @@ namespace zq {
 ///   the trash refuses it);
 /// - the place empty (killed between the two renames of a file system that cannot exchange): the staged
 ///   copy is renamed into it when it is there, else the set-aside bundle back;
+/// - a run stopped while it watched the restarted application ("verifying"): completed as above, but
+///   the outdated bundle is kept at its set-aside name, named in the log, since its successor was never
+///   seen to start;
+/// - a run stopped while it put the outdated bundle back after a failed start ("reverting"): the revert
+///   is completed (VInstallTransaction::CompleteRevert), nothing is restarted;
 /// - anything else: nothing is guessed, the attempt fails.
 ///
 /// Each attempt is counted in the journal before it begins, so that a recovery killed itself is resumed
@@ -45,6 +50,8 @@ private:
     bool _Recover(const vkit::VFilePath& inJournal);
     /// Makes the disk match one of the two outcomes; false when neither can be reached.
     bool _Settle(VInstallJournal& ioJournal, VInstallRecord& ioRecord);
+    /// The revert of a failed start completed; false when it cannot be.
+    bool _Revert(VInstallJournal& ioJournal, VInstallRecord& ioRecord);
     /// The outdated bundle, at the staged path, renamed to a free set-aside name (recorded first).
     bool _SetAside(VInstallJournal& ioJournal, VInstallRecord& ioRecord);
     /// Pushes UPZQ 206 or, after the last attempt, gives the journal up with UPZQ 207.

@@ -78,6 +78,16 @@ vkit::VItemIdentity IdentityAt(const VFilePath& inPath) {
     return identity;
 }
 
+VFilePath LocateBundle(const VInstallRecord& inRecord, const vkit::VItemIdentity& inIdentity) {
+    if (!inIdentity.IsNull()) {
+        for (const VFilePath* place :
+             {&inRecord.fInstalled, &inRecord.fStaged, &inRecord.fSetAside, &inRecord.fFailed})
+            if (place->IsValid() && IdentityAt(*place) == inIdentity)
+                return *place;
+    }
+    return VFilePath();
+}
+
 VError RemoveStagedCopy(const VFilePath& inStaged) {
     VError error = vkit::VE_OK;
     if (VFolder staged(inStaged); IdentityAt(inStaged).IsNull() == false)
@@ -320,6 +330,79 @@ void VInstallTransaction::Finish(bool inTrash) {
     }
     (void)fJournal.Remove(); // pushed; the next start removes a journal left behind
     fJournalCreated = false;
+}
+
+VError VInstallTransaction::BeginVerification() {
+    return _Record(EInstallState::kVerifying);
+}
+
+VError VInstallTransaction::Revert(bool& outPutBack) {
+    outPutBack = false;
+    VString suffix("failed");
+    // A taken last candidate is not tested here: the rename onto it fails instead.
+    (void)FindFreeSibling(fRecord.fInstalled, fRecord.fFailed, &suffix);
+    VString installedText = PosixText(fRecord.fInstalled);
+    LogInfo("Putting the outdated application back at %S", &installedText);
+    if (VError error = _Record(EInstallState::kReverting); error != vkit::VE_OK)
+        return error; // nothing changed: the up-to-date bundle stays installed
+    VError error = CompleteRevert(fJournal, fRecord, outPutBack);
+    VString upToDateText = PosixText(LocateBundle(fRecord, fRecord.fUpToDateIdentity));
+    if (!outPutBack) {
+        VString outdatedText = PosixText(LocateBundle(fRecord, fRecord.fOutdatedIdentity));
+        VString journalText = PosixText(fJournal.GetPath());
+        LogError(
+            "The outdated application could not be put back at %S: it is at %S, the up-to-date one at "
+            "%S; the journal %S says where each bundle is, and the next start of the updater tries again",
+            &installedText, &outdatedText, &upToDateText, &journalText);
+        return error;
+    }
+    LogInfo("Outdated application back at %S", &installedText);
+    LogInfo("Up-to-date application that failed to start kept at %S", &upToDateText);
+    (void)fJournal.Remove(); // pushed; a journal left behind is settled by the next start
+    fJournalCreated = false;
+    return error;
+}
+
+namespace {
+
+/// Renames the up-to-date bundle at inFrom to ioRecord's failed name, first chosen anew and recorded
+/// when another item took it since.
+VError RenameToFailedName(const VInstallJournal& inJournal, VInstallRecord& ioRecord,
+                          const VFilePath& inFrom) {
+    if (!IdentityAt(ioRecord.fFailed).IsNull()) {
+        VString suffix("failed");
+        (void)VInstallTransaction::FindFreeSibling(ioRecord.fInstalled, ioRecord.fFailed, &suffix);
+        if (VError error = inJournal.Write(ioRecord); error != vkit::VE_OK)
+            return error;
+    }
+    return VFolder(inFrom).Rename(NameOf(ioRecord.fFailed), nullptr);
+}
+
+} // namespace
+
+VError VInstallTransaction::CompleteRevert(const VInstallJournal& inJournal, VInstallRecord& ioRecord,
+                                           bool& outPutBack) {
+    VFolder installed(ioRecord.fInstalled);
+    VFolder setAside(ioRecord.fSetAside);
+    const vkit::VItemIdentity atPlace = IdentityAt(ioRecord.fInstalled);
+    const bool outdatedAside =
+        ioRecord.fSetAside.IsValid() && IdentityAt(ioRecord.fSetAside) == ioRecord.fOutdatedIdentity;
+    VError error = vkit::VE_OK;
+    if (outdatedAside && !ioRecord.fUpToDateIdentity.IsNull() && atPlace == ioRecord.fUpToDateIdentity) {
+        bool refused = false;
+        error = installed.Exchange(setAside, &refused);
+        // Where the file system cannot exchange, A's place is empty between the two renames.
+        if (refused && (error = RenameToFailedName(inJournal, ioRecord, ioRecord.fInstalled)) == vkit::VE_OK)
+            error = setAside.Rename(NameOf(ioRecord.fInstalled), nullptr);
+    } else if (outdatedAside && atPlace.IsNull()) {
+        error = setAside.Rename(NameOf(ioRecord.fInstalled), nullptr);
+    }
+    outPutBack = IdentityAt(ioRecord.fInstalled) == ioRecord.fOutdatedIdentity;
+    if (!outPutBack)
+        return error != vkit::VE_OK ? error : vkit::VE_FOLDER_CANNOT_RENAME;
+    if (error == vkit::VE_OK && IdentityAt(ioRecord.fSetAside) == ioRecord.fUpToDateIdentity)
+        error = RenameToFailedName(inJournal, ioRecord, ioRecord.fSetAside);
+    return error;
 }
 
 } // namespace zq

@@ -35,8 +35,11 @@ namespace zq {
 ///   Finish (after the restart): journal "installed", the set-aside bundle to the trash (deleted when the
 ///   trash refuses it, kept when asked), journal removed.
 ///
-/// A later stage that must undo a completed install (an application that dies at its restart) writes its
-/// own state after "installed" and calls PutBack, which works from every state after the swap.
+///   With a watched restart (--verify-launch), BeginVerification first records "verifying": the set-aside
+///   bundle stays until the restarted application passed. When it failed, Revert records "reverting"
+///   with a free "_failed%04d" name, puts the outdated bundle back in A's place in one exchange with the
+///   set-aside bundle (two renames where the file system cannot exchange) and gives the up-to-date bundle
+///   the failed name, where it is kept.
 class VInstallTransaction {
 public:
     /// An install of inUpToDate (B) in the place of inInstalled (A); nothing is done yet.
@@ -70,6 +73,28 @@ public:
     /// the journal is removed once A holds the outdated bundle. Pushes the failures; the log says where
     /// each bundle is.
     [[nodiscard]] vkit::VError PutBack();
+
+    /// After Install, before a watched restart: records "verifying". Pushes the journal's error and UPZQ
+    /// 205.
+    [[nodiscard]] vkit::VError BeginVerification();
+    /// After a watched restart that failed: chooses the free "_failed%04d" sibling of A, records
+    /// "reverting", then CompleteRevert; logs where each bundle is. outPutBack is set when A holds the
+    /// outdated bundle again; the journal is then removed, else it stays for the next start to complete
+    /// the revert. Pushes the journal's, the exchange's and the renames' errors; answers the last one
+    /// (with outPutBack set: the up-to-date bundle kept its set-aside name).
+    [[nodiscard]] vkit::VError Revert(bool& outPutBack);
+    /// The journal's record: where each bundle may be and how to tell them apart.
+    const VInstallRecord& GetRecord() const noexcept { return fRecord; }
+
+    /// The revert of ioRecord from whatever the disk holds, decided by the identities: the up-to-date
+    /// bundle at A and the outdated one at the set-aside name are exchanged (or A is renamed to the failed
+    /// name, then the outdated bundle into A's place); A empty, the outdated bundle is renamed back; then
+    /// the up-to-date bundle, still at the set-aside name, gets the failed name (another free one,
+    /// recorded first, when that was taken since). Nothing else is guessed. outPutBack is set when A
+    /// holds the outdated bundle. Answers VE_OK once both bundles are at their places; pushes the
+    /// failures.
+    [[nodiscard]] static vkit::VError CompleteRevert(const VInstallJournal& inJournal,
+                                                     VInstallRecord& ioRecord, bool& outPutBack);
 
     /// outPath = inSource's sibling named after its folder name without extension, "_<suffix>" (nothing
     /// without a suffix), a four-digit number from 1, and the extension: the first such name no item
@@ -107,5 +132,9 @@ private:
 /// The identity of the folder at inPath; null, nothing pushed, when nothing is there or it cannot be
 /// looked at.
 vkit::VItemIdentity IdentityAt(const vkit::VFilePath& inPath);
+
+/// Where the bundle of inIdentity is among the record's places (A, the staged, set-aside and failed
+/// paths); an invalid path when in none.
+vkit::VFilePath LocateBundle(const VInstallRecord& inRecord, const vkit::VItemIdentity& inIdentity);
 
 } // namespace zq

@@ -164,6 +164,10 @@ void VUpdateEngine::_InstallAndRestart(zq::VInstallTransaction& ioTransaction,
         return;
     }
     LogInfo("Proceeding with up-to-date application restart...");
+    if (fVerifyLaunchSeconds > 0) {
+        _RestartVerified(ioTransaction); // judged by the stage's context
+        return;
+    }
     (void)_LaunchApplication(fInstallPath); // judged by the stage's context
     if (HoldsError(inStageContext)) {
         LogError("Up-to-date application restart failed");

@@ -22,7 +22,9 @@ class VString;
 
 namespace zq {
 class VInstallTransaction;
-}
+struct VLaunchRequest;
+struct VLaunchVerdict;
+} // namespace zq
 
 namespace zq {
 
@@ -131,12 +133,24 @@ private:
     /// parameters file and the headless switch. False, with UPZQ 120 pushed, when the command could not
     /// be run; the opener's own exit status is only logged.
     bool _LaunchApplication(const vkit::VFilePath& inInstallPath) const;
+    /// The restart watched for fVerifyLaunchSeconds (zq::VerifyLaunch), after the journal recorded it (a
+    /// journal that cannot be written: restarted unwatched, the set-aside bundle kept, the run failed):
+    /// passed, the set-aside bundle goes to the trash; failed, the outdated bundle is put back
+    /// (zq::VInstallTransaction::Revert) and restarted the same way, and UPZQ 240 to 242 are pushed (then
+    /// 244 to 246 when the outdated one failed too, 243 when it could not be put back, 248 when the failed
+    /// one kept its set-aside name); a check that could not be made pushes 247 and keeps both bundles.
+    void _RestartVerified(zq::VInstallTransaction& ioTransaction);
+    /// After a watched restart that failed (inVerdict): the outdated bundle put back, restarted by
+    /// inRequest, and the errors of both launches, or of the revert, pushed.
+    void _PutBackAndRestart(zq::VInstallTransaction& ioTransaction, const zq::VLaunchRequest& inRequest,
+                            const zq::VLaunchVerdict& inVerdict);
     /// The update stage: bundle checks, client customization of an unsigned update, preflight, staging,
     /// signature check, client customization of a signed update (on the staged copy), caller progress,
     /// wait, swap, restart, trash; each step runs only while the stage's context holds no error.
     void _ApplyUpdate();
-    /// The update stage's second half, once the caller has quit: the swap, the restart and the set-aside
-    /// bundle moved to the trash, each only while inStageContext holds no error.
+    /// The update stage's second half, once the caller has quit: the swap, the restart (watched with
+    /// --verify-launch: _RestartVerified) and the set-aside bundle moved to the trash, each only while
+    /// inStageContext holds no error.
     void _InstallAndRestart(zq::VInstallTransaction& ioTransaction,
                             const vkit::StErrorContextInstaller& inStageContext);
     /// The failure alert, at error level, headed "The update failed.": the last error's description, the
@@ -145,6 +159,8 @@ private:
     void _ShowFailureAlert(const vkit::VErrorContext& inRunContext);
     /// The command line that restarts the application installed at inInstallPath.
     vkit::VString _BuildRestartCommandLine(const vkit::VFilePath& inInstallPath) const;
+    /// The opener next to the updater's executable.
+    vkit::VFilePath _GetOpenerPath() const;
 
     vkit::VFilePath fLogFolderPath;
     vkit::VFilePath fClientInfoPath;
@@ -160,6 +176,8 @@ private:
     bool fRestartHeadless = false;
     /// --allow-downgrade: the signature check accepts a lower version (zq::CheckUpdateTrust).
     bool fAllowDowngrade = false;
+    /// --verify-launch: seconds the restarted application is watched for (zq::VerifyLaunch); 0: not watched.
+    int32_t fVerifyLaunchSeconds = 0;
     /// --recover: the run recovers unfinished installs and updates nothing.
     bool fRecoverOnly = false;
     /// The installed places whose unfinished install is still pending (another updater runs there, or

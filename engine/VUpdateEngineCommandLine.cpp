@@ -27,6 +27,7 @@ int32_t VUpdateEngine::DoParseCommandLine(VCommandLineParser& ioParser) {
     fSilent = options.fSilent;
     fRestartHeadless = options.fRestartHeadless;
     fAllowDowngrade = options.fAllowDowngrade;
+    fVerifyLaunchSeconds = options.fVerifyLaunch;
     fRecoverOnly = options.fRecover;
     FixFolderPathSpec(options.fOutdatedApp, FilePathStyle::Posix, fOutdatedAppPath);
     FixFolderPathSpec(options.fUpToDateApp, FilePathStyle::Posix, fUpToDateAppPath);

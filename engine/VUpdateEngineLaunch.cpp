@@ -1,51 +1,29 @@
-// VUpdateEngine's restart of the installed application through the opener of the updater's bundle.
+// VUpdateEngine's restart of the installed application through the opener of the updater's bundle,
+// watched when asked, and the revert of an update whose application failed to start.
 #include "UpdaterErrors.h"
 #include "UpdaterLog.h"
+#include "VInstallTransaction.h"
+#include "VLaunchVerification.h"
 #include "VUpdateEngine.h"
 
 #include "files/VMemoryBuffer.h"
 #include "process/VProcessLauncher.h"
 
+using vkit::VError;
 using vkit::VFilePath;
 using vkit::VProcessLauncher;
 using vkit::VString;
 
-namespace {
-
-/// Appends a space and the path's POSIX text in double quotes, quoted by the rules the launcher splits
-/// the command line with, so that every byte of the path reaches the opener as it is.
-void AppendQuotedPath(VString& ioCommandLine, const VFilePath& inPath) {
-    ioCommandLine.AppendUniChar(u' ');
-    ioCommandLine.AppendString(VProcessLauncher::QuoteArgument(inPath.GetPath(vkit::FilePathStyle::Posix)));
+VFilePath VUpdateEngine::_GetOpenerPath() const {
+    VFilePath opener = GetExecutableFolderPath();
+    opener.ToSubFile(VString("zq-open"));
+    return opener;
 }
-
-/// The opener's standard error as text, its last line feeds left out.
-VString ErrorText(const vkit::VMemoryBuffer& inErrorOutput) {
-    VString text;
-    text.AppendUTF8(static_cast<const char*>(inErrorOutput.GetDataPtr()), inErrorOutput.GetDataSize());
-    while (!text.IsEmpty() && text[text.GetLength() - 1] == u'\n')
-        text.Truncate(text.GetLength() - 1);
-    return text;
-}
-
-} // namespace
 
 VString VUpdateEngine::_BuildRestartCommandLine(const VFilePath& inInstallPath) const {
     // The opener lies next to the updater's executable and takes the arguments of the system's "open".
-    VFilePath opener = GetExecutableFolderPath();
-    opener.ToSubFile(VString("zq-open"));
-    VString commandLine = VProcessLauncher::QuoteArgument(opener.GetPath(vkit::FilePathStyle::Posix));
-    commandLine.AppendCString(" -a");
-    AppendQuotedPath(commandLine, inInstallPath);
-    if (!fRestartParamsPath.GetPath().IsEmpty()) {
-        commandLine.AppendCString(" --args");
-        AppendQuotedPath(commandLine, fRestartParamsPath);
-        if (fRestartHeadless)
-            commandLine.AppendCString(" --headless");
-    } else if (fRestartHeadless) {
-        commandLine.AppendCString(" --args --headless");
-    }
-    return commandLine;
+    return zq::BuildLaunchCommandLine(
+        {_GetOpenerPath(), inInstallPath, fRestartParamsPath, fRestartHeadless, 0});
 }
 
 bool VUpdateEngine::_LaunchApplication(const VFilePath& inInstallPath) const {
@@ -68,7 +46,61 @@ bool VUpdateEngine::_LaunchApplication(const VFilePath& inInstallPath) const {
     // A non-zero status of the opener is only reported: the application may still have started. What
     // the opener said about it goes to the log, where the user looks for why it did not.
     LogInfo("Updated application restarted, returned %d", exitStatus);
-    if (VString said = ErrorText(errorOutput); exitStatus != 0 && !said.IsEmpty())
+    if (VString said = zq::OutputText(errorOutput); exitStatus != 0 && !said.IsEmpty())
         LogInfo("%S", &said);
     return true;
+}
+
+void VUpdateEngine::_RestartVerified(zq::VInstallTransaction& ioTransaction) {
+    using EOutcome = zq::VLaunchVerdict::EOutcome;
+    if (ioTransaction.BeginVerification() != vkit::VE_OK) {
+        // Without the journal a revert could not be recovered: the application is restarted unwatched and
+        // the outdated bundle kept.
+        (void)_LaunchApplication(fInstallPath); // judged by the stage's context
+        ioTransaction.Finish(false);
+        return;
+    }
+    const zq::VLaunchRequest request{_GetOpenerPath(), fInstallPath, fRestartParamsPath, fRestartHeadless,
+                                     fVerifyLaunchSeconds};
+    const zq::VLaunchVerdict verdict = zq::VerifyLaunch(request);
+    if (verdict.Passed()) {
+        LogInfo("Up-to-date application restarted");
+        ioTransaction.Finish(true);
+        return;
+    }
+    const zq::VInstallRecord& record = ioTransaction.GetRecord();
+    if (verdict.fOutcome == EOutcome::kOpenerFailed) {
+        // Nothing is known of the application: it stays, and so does the way back.
+        LogError("Up-to-date application restart could not be checked");
+        zq::PushLaunchError(zq::VE_UPZQ_LAUNCH_UNCHECKED, verdict, fInstallPath, record.fSetAside);
+        ioTransaction.Finish(false);
+        return;
+    }
+    _PutBackAndRestart(ioTransaction, request, verdict);
+}
+
+void VUpdateEngine::_PutBackAndRestart(zq::VInstallTransaction& ioTransaction,
+                                       const zq::VLaunchRequest& inRequest,
+                                       const zq::VLaunchVerdict& inVerdict) {
+    const zq::VInstallRecord& record = ioTransaction.GetRecord();
+    LogError("Up-to-date application failed to start");
+    bool putBack = false;
+    const VError reverted = ioTransaction.Revert(putBack);
+    // Where each bundle is now, as found on disk (both stay complete whatever failed).
+    VFilePath failedAt = zq::LocateBundle(record, record.fUpToDateIdentity);
+    if (!failedAt.IsValid())
+        failedAt = putBack ? record.fFailed : fInstallPath;
+    if (!putBack) {
+        VFilePath outdatedAt = zq::LocateBundle(record, record.fOutdatedIdentity);
+        zq::PushLaunchError(zq::VE_UPZQ_ROLLBACK_FAILED, inVerdict, failedAt,
+                            outdatedAt.IsValid() ? outdatedAt : record.fSetAside);
+        return;
+    }
+    if (reverted != vkit::VE_OK)
+        zq::PushLaunchError(zq::VE_UPZQ_FAILED_NOT_SET_ASIDE, inVerdict, failedAt, record.fFailed);
+    LogInfo("Proceeding with outdated application restart...");
+    const zq::VLaunchVerdict previous = zq::VerifyLaunch(inRequest);
+    zq::PushLaunchError(zq::LaunchErrorFor(inVerdict, false), inVerdict, fInstallPath, failedAt);
+    if (!previous.Passed())
+        zq::PushLaunchError(zq::LaunchErrorFor(previous, true), previous, fInstallPath, failedAt);
 }

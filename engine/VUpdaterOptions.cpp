@@ -64,6 +64,15 @@ void VUpdaterOptions::Declare(VCommandLineParser& ioParser) {
                        VString("Accept a signed up-to-date application whose version is lower than the "
                                "installed one's."),
                        false);
+    fVerifyLaunch = 0;
+    ioParser.AddOption(kNoShortName, VString("verify-launch"), &fVerifyLaunch,
+                       VString("After the restart, watch the application for that many seconds (1 to 3600); "
+                               "when it quits in that time with a non-zero status or by a signal, put the "
+                               "previous version back, keep the new one beside it under a free "
+                               "NAME_failed0001 name, restart the previous one and fail. The outdated bundle "
+                               "goes to the trash only once the application passed. 0, the default, does "
+                               "not watch."),
+                       true);
     fRecover = false;
     ioParser.AddOption(kNoShortName, VString("recover"), &fRecover,
                        VString("Complete or undo the updates that an updater stopped before their end left "
@@ -77,6 +86,9 @@ void VUpdaterOptions::Declare(VCommandLineParser& ioParser) {
 }
 
 int VUpdaterOptions::Reconcile() {
+    if (fVerifyLaunch < 0 || fVerifyLaunch > kMaxVerifyLaunchSeconds)
+        return VCommandLineParser::PrintArgumentError(
+            VString("invalid value for option --verify-launch: expected seconds from 0 to 3600"));
     if (fRecover) {
         if (fPositional.empty() && fOutdatedApp.IsEmpty() && fUpToDateApp.IsEmpty())
             return 0;

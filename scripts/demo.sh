@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
 # Runs the updater's main job the way a real application does, on sample bundles made for the occasion:
 # the outdated "Sample.app" (1.0) starts the updater with its own pid, waits for "waitquit,-1" and quits;
-# the updater then replaces it by the up-to-date copy (2.0), restarts it and moves the old one to the
-# trash. Both bundles declare the demo's public signing key and are signed with zq-sign, so that the
+# the updater then replaces it by the up-to-date copy (2.0), restarts it, watches it for 2 s
+# (--verify-launch 2: a version that quit at once would be replaced by the previous one again) and moves
+# the old one to the trash. Both bundles declare the demo's public signing key and are signed with zq-sign, so that the
 # updater checks the up-to-date bundle against the key of the installed one before installing it. Shows
 # the signing, the exit status, the installed version, what each application run recorded, where the old
 # bundle went and the log.
@@ -48,13 +49,15 @@ EOF
 #!/bin/sh
 # Sample application $2.
 echo "Sample $2 (pid \$\$) started with: \$*" >> "$demo/app-output.txt"
-[ "\$1" = "--update-from" ] || exit 0
+# Started normally, it runs for a while, as an application does; the updater's watch sees it running.
+[ "\$1" = "--update-from" ] || exec sleep 5
 # Start the updater on this bundle, wait until it says it waits for this process, then quit. A shell
 # around it keeps its exit status for the demo.
 bundle=\$(cd "\$(dirname "\$0")/../.." && pwd)
 mkfifo "$demo/progress"
 sh -c '"\$0" "\$@"; echo \$? > "$demo/updater-status"' "$updater" --pid \$\$ --caller-log 1 \\
-    --log-dir "$demo/Logs" "\$bundle" "\$2" > "$demo/progress" 2> "$demo/updater-stderr.txt" &
+    --verify-launch 2 --log-dir "$demo/Logs" "\$bundle" "\$2" > "$demo/progress" \\
+    2> "$demo/updater-stderr.txt" &
 read -r line < "$demo/progress"
 echo "Sample $2 read \"\$line\" from the updater and quits" >> "$demo/app-output.txt"
 EOF
@@ -91,8 +94,8 @@ echo "demo: signing both bundles with the key $public_key (private key in $demo/
 echo "demo: in $demo"
 echo "demo: outdated bundle   $outdated (version $(bundle_version "$outdated"))"
 echo "demo: up-to-date bundle $uptodate (version $(bundle_version "$uptodate"))"
-echo "demo: starting Sample 1.0, which runs: updater --pid <its pid> --caller-log 1 --log-dir $demo/Logs"
-echo "      <outdated> <up-to-date>, waits for \"waitquit,-1\" and quits"
+echo "demo: starting Sample 1.0, which runs: updater --pid <its pid> --caller-log 1 --verify-launch 2"
+echo "      --log-dir $demo/Logs <outdated> <up-to-date>, waits for \"waitquit,-1\" and quits"
 "$outdated/Contents/MacOS/sample" --update-from "$uptodate"
 
 if ! wait_for 120 test -s "$demo/updater-status"; then
@@ -119,6 +122,9 @@ if [[ -s "$demo/updater-stderr.txt" ]]; then
     echo "demo: the updater's standard error:"
     sed 's/^/  /' "$demo/updater-stderr.txt"
 fi
+echo "demo: the restart's watch, as the log tells it:"
+grep -hE "watched for|Application started|Application not started" "$demo/Logs"/* 2>/dev/null |
+    sed 's/^/  /' || echo "  (no watch in this updater's log)"
 echo "demo: the signature check, as the log tells it:"
 grep -hE "signature|not signed|Signing key" "$demo/Logs"/* 2>/dev/null | sed 's/^/  /' ||
     echo "  (no signature check in this updater's log)"

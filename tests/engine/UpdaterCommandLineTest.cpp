@@ -44,6 +44,9 @@ TEST_F(UpdaterTest, CommandLines) {
         {"--pid -5 {A} {B}", 1, "",
          "invalid value for argument '--pid' got \"{A}\" expected a signed integral\n"},
         {"--silent=1", 1, "", "error: a value for option `silent` is not required\n"},
+        {"--verify-launch=3601 {A} {B}", 1, "",
+         "invalid value for option --verify-launch: expected seconds from 0 to 3600\n"},
+        {"--verify-launch 3600 {A} {B}", 2, "", kAccepted},
         {"--help=1", 1, "", "error: invalid value for option  `help`\n"},
         {"--version", 0, VKIT_PROJECT_VERSION "\n", ""},
         {"--version /A.app", 0, VKIT_PROJECT_VERSION "\n", ""},
@@ -105,6 +108,11 @@ TEST(UpdaterManPageTest, OptionsInTheirOrderWithTheirTexts) {
         ".TP\n.BR \\-\\-restart-headless\nRestart the application in headless mode.\n"
         ".TP\n.BR \\-\\-allow-downgrade\nAccept a signed up-to-date application whose version is lower than "
         "the installed one's.\n"
+        ".TP\n.BR \\-\\-verify-launch=\\fIVALUE\\fR\nAfter the restart, watch the application for that many "
+        "seconds (1 to 3600); when it quits in that time with a non-zero status or by a signal, put the "
+        "previous version back, keep the new one beside it under a free NAME_failed0001 name, restart the "
+        "previous one and fail. The outdated bundle goes to the trash only once the application passed. 0, "
+        "the default, does not watch.\n"
         ".TP\n.BR \\-\\-recover\nComplete or undo the updates that an updater stopped before their end "
         "left unfinished, update nothing, and exit: 0 when nothing is left to do, 2 when something could not "
         "be recovered. Takes no application paths; every run of the updater does this first.\n"

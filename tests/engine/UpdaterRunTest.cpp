@@ -25,9 +25,10 @@ struct Scenario {
     const char* fLog; // lines, each the start of a log line, in order
     const char* fErr; // the start of standard error
     const char* fPlace;
-    const char* fKept;         // the set-aside name left next to the outdated bundle, or ""
-    const char* fTrashed;      // the set-aside name in the trash, or ""
-    const char* fUpdater = ""; // another updater than the built one
+    const char* fKept;              // the set-aside name left next to the outdated bundle, or ""
+    const char* fTrashed;           // the set-aside name in the trash, or ""
+    const char* fUpdater = "";      // another updater than the built one
+    const char* fStarted = nullptr; // what the applications started recorded; null: "2.0 \n" on success
 };
 
 void PrintTo(const Scenario& inScenario, std::ostream* outStream) {
@@ -37,21 +38,44 @@ void PrintTo(const Scenario& inScenario, std::ostream* outStream) {
 const char* const kBoth = "cp -a {F}/templates/1.0 {A} && cp -a {F}/templates/2.0 {B}";
 const char* const kRun = "--log-dir {L} {A} {B}";
 const char* const kRefused = "--caller-log 1 --log-dir {L} {A} {B}";
+const char* const kWatched = "--verify-launch 2 --log-dir {L} {A} {B}";
+/// The set-up of a watched update whose new version, once it recorded its start, runs the shell line x.
+#define NEW_DOES(x)                                                                                          \
+    "echo '" x "' >> {F}/templates/2.0/Contents/MacOS/sample && cp -a {F}/templates/1.0 {A} && cp -a "       \
+    "{F}/templates/2.0 {B}"
+#define WATCHED "INFO Launching application, watched for 2 s (\"{open}\" --watch 2 -a \"{A}/\")...\n"
+/// The log of a new version that failed at its start, and the alert's end: the previous one back, the
+/// failed one kept, the previous one restarted.
+#define PUT_BACK                                                                                             \
+    "ERROR Up-to-date application failed to start\nINFO Outdated application back at {A}/\nINFO Up-to-date " \
+    "application that failed to start kept at {F}/Applications/Sample_failed0001.app/\nINFO Proceeding "     \
+    "with outdated application restart...\n" WATCHED
+#define FAILED "ZQ Updater: The update failed.\nThe new version of the application "
+#define PLACES                                                                                               \
+    " the previous version was put back at \"{A}/\" and restarted, and the new version was kept at "         \
+    "\"{F}/Applications/Sample_failed0001.app/\".\r\n"
+
+/// The set-up of an update by a copy of the updater's bundle without its opener.
+const char* const kNoOpener = "cp -a {F}/templates/1.0 {A} && cp -a {F}/templates/2.0 {B} && cp -a {bundle} "
+                              "{F}/Updater.app && rm {F}/Updater.app/Contents/MacOS/zq-open";
+/// The log of an update that succeeded, its restart not watched.
+const char* const kSucceeded =
+    "INFO Updater starting - \nINFO Install place {A}/ checked: \n"
+    "INFO Staging the up-to-date application at {F}/Applications/.Sample.app.zq-\n"
+    "INFO Up-to-date application copied to {F}/Applications/.Sample.app.zq-\n"
+    "INFO Waiting for external process to quit\n"
+    "INFO Skipping process wait (negative pid)\nINFO Proceeding with up-to-date application install...\n"
+    "INFO Up-to-date application installed at {A}/\n"
+    "INFO Outdated application set aside as {F}/Applications/Sample_old0001.app/\n"
+    "INFO Proceeding with up-to-date application restart...\n"
+    "INFO Restarting installed application (\"{open}\" -a \"{A}/\")...\n"
+    "INFO Updated application restarted, returned 0\nINFO Up-to-date application restarted\n"
+    "INFO Update successful - ";
 
 const Scenario kScenarios[] = {
-    {"the update succeeds", kBoth, kRun, 0,
-     "INFO Updater starting - \nINFO Install place {A}/ checked: \n"
-     "INFO Staging the up-to-date application at {F}/Applications/.Sample.app.zq-\n"
-     "INFO Up-to-date application copied to {F}/Applications/.Sample.app.zq-\n"
-     "INFO Waiting for external process to quit\n"
-     "INFO Skipping process wait (negative pid)\nINFO Proceeding with up-to-date application install...\n"
-     "INFO Up-to-date application installed at {A}/\n"
-     "INFO Outdated application set aside as {F}/Applications/Sample_old0001.app/\n"
-     "INFO Proceeding with up-to-date application restart...\n"
-     "INFO Restarting installed application (\"{open}\" -a \"{A}/\")...\n"
-     "INFO Updated application restarted, returned 0\nINFO Up-to-date application restarted\n"
-     "INFO Update successful - ",
-     "", "new", "", "Sample_old0001.app"},
+    {"the update succeeds", kBoth, kRun, 0, kSucceeded, "", "new", "", "Sample_old0001.app"},
+    {"a watch of 0 s: as without it", kBoth, "--verify-launch 0 --log-dir {L} {A} {B}", 0, kSucceeded, "",
+     "new", "", "Sample_old0001.app"},
     {"both bundles missing, the later error logged first", "", kRun, 2,
      "INFO Updater starting - \nERROR The up-to-date application was not found at \"{B}/\".\n"
      "ERROR The application to update was not found at \"{A}/\".\nINFO Update failed - ",
@@ -73,10 +97,7 @@ const Scenario kScenarios[] = {
      "ERROR Up-to-date application install failed\nERROR The up-to-date application could not be installed.\n"
      "ERROR The up-to-date application is the application to update, or lies inside it: \"{A}/\".",
      "ZQ Updater: The update failed.\nThe up-to-date application could not be installed.", "old", "", ""},
-    {"the restart fails: the new bundle stays, the old one stays set aside",
-     "cp -a {F}/templates/1.0 {A} && cp -a {F}/templates/2.0 {B} && cp -a {bundle} {F}/Updater.app && "
-     "rm {F}/Updater.app/Contents/MacOS/zq-open",
-     kRun, 2,
+    {"the restart fails: the new bundle stays, the old one stays set aside", kNoOpener, kRun, 2,
      "ERROR Failed to restart updated application (returned error 2 - exit status 0)\n"
      "ERROR Up-to-date application restart failed\nERROR The updated application could not be restarted.",
      "ZQ Updater: The update failed.\nThe updated application could not be restarted.", "new",
@@ -117,12 +138,41 @@ const Scenario kScenarios[] = {
      "", ""},
     {"recovery alone, with nothing to recover", kBoth, "--recover --log-dir {L}", 0,
      "INFO Updater starting - \nINFO Recovery successful - ", "", "old", "", ""},
+    // The restart watched: the outdated bundle goes to the trash only after the watch.
+    {"watched: the new version runs", NEW_DOES("exec sleep 30"), kWatched, 0,
+     WATCHED "INFO Application started (pid \nINFO Up-to-date application restarted\n"
+             "INFO Outdated application {F}/Applications/Sample_old0001.app/ moved to the trash",
+     "", "new", "", "Sample_old0001.app"},
+    {"watched: the new version exits 0 at once", kBoth, kWatched, 0,
+     WATCHED "INFO Application started (pid \nINFO Up-to-date application restarted\nINFO Outdated", "",
+     "new", "", "Sample_old0001.app"},
+    {"watched: the new version exits 3 at once", NEW_DOES("exit 3"), kWatched, 2,
+     PUT_BACK "INFO Application started (pid \nINFO Update failed",
+     FAILED "quit within 2 s of its start, with the exit status 3:" PLACES, "old", "Sample_failed0001.app",
+     "", "", "2.0 \n1.0 \n"},
+    {"watched: the new version ends by SIGSEGV after half the time", NEW_DOES("sleep 1; kill -SEGV $$"),
+     kWatched, 2, PUT_BACK, FAILED "was ended by the signal SIGSEGV (11) within 2 s of its start:" PLACES,
+     "old", "Sample_failed0001.app", "", "", "2.0 \n1.0 \n"},
+    {"watched: the opener cannot be run: both bundles stay", kNoOpener, kWatched, 2,
+     "ERROR Application launch not checked: the opener could not be run",
+     "ZQ Updater: The update failed.\nThe start of the new version of the application at \"{A}/\" could not "
+     "be checked (the opener could not be run",
+     "new", "Sample_old0001.app", "", "{F}/Updater.app/Contents/MacOS/updater"},
+    {"watched: the previous version fails too",
+     NEW_DOES("exit 3") " && echo 'exit 4' >> {A}/Contents/MacOS/sample", kWatched, 2,
+     PUT_BACK "INFO Application started (pid \nERROR The new version of the application quit",
+     "ZQ Updater: The update failed.\nThe previous version of the application, put back at \"{A}/\", quit "
+     "too "
+     "within 2 s of its start, with the exit status 4; the new version that did not start was kept at "
+     "\"{F}/Applications/Sample_failed0001.app/\".\r\n",
+     "old", "Sample_failed0001.app", "", "", "2.0 \n1.0 \n"},
 };
 
 class UpdaterScenarioTest : public UpdaterTest, public ::testing::WithParamInterface<Scenario> {};
 
 TEST_P(UpdaterScenarioTest, Run) {
     const Scenario& s = GetParam();
+    (void)EndAdopted(true); // what earlier tests left
     int setUp = Shell(s.fSetUp);
     if (setUp == 77)
         GTEST_SKIP() << "this system does not let the test mount a tmpfs";
@@ -159,11 +209,17 @@ TEST_P(UpdaterScenarioTest, Run) {
                   ? ""
                   : CompareTrees(fFolder / "before", fFolder / (trash + "/" + trashed[0])),
               "");
-    // The application restarts exactly when the update succeeded; no journal is left.
+    // A version that failed at its start is kept whole. The application restarts exactly when the update
+    // succeeded, unless a watch says otherwise; no journal is left, nor, after a watch, any opener or
+    // unreaped process.
+    if (std::string(s.fKept).find("_failed") != std::string::npos) {
+        EXPECT_EQ(CompareTrees(fUpToDate, fFolder / ("Applications/" + std::string(s.fKept))), "");
+    }
     const bool restarted = s.fStatus == 0 && place != "old";
-    EXPECT_EQ(restarted ? AppOutputWith("2.0") : ReadFile(fFolder / "app-output.txt"),
-              restarted ? "2.0 \n" : "");
+    const std::string started = s.fStarted != nullptr ? s.fStarted : restarted ? "2.0 \n" : "";
+    EXPECT_EQ(AppOutputWith(started), started);
     EXPECT_EQ(Names("home/.local/state/zq-updater"), std::vector<std::string>{});
+    EXPECT_EQ(EndAdopted(std::string(s.fArguments) != kWatched), "");
 }
 
 INSTANTIATE_TEST_SUITE_P(Updates, UpdaterScenarioTest, ::testing::ValuesIn(kScenarios));

@@ -244,6 +244,7 @@ protected:
     }
 
     static constexpr const char* kRun = "--log-dir {L} {A} {B}";
+    static constexpr const char* kWatch = "--verify-launch 1 --log-dir {L} {A} {B}";
     static constexpr const char* kJournals = "home/.local/state/zq-updater";
     static constexpr const char* kTrash = "home/.local/share/Trash/files";
 };
@@ -306,6 +307,66 @@ TEST_F(UpdaterKillTest, KilledAtAnyPointTheApplicationIsWholeAndTheNextStartSett
         Shell(kReset);
         ExpectWholeAfterKill(Run(kRun, "", "timeout -s KILL " + after), false);
         ExpectRecovered(Recover(""));
+    }
+}
+
+TEST_F(UpdaterKillTest, AWatchedRestartStoppedOrRefusedLeavesOneWholeBundleAndTheNextStartSettlesIt) {
+    // The new version runs what {F}/new.sh says; the updater is the parent of the opener, its parent.
+    Shell("echo '. {F}/new.sh' >> {F}/templates/2.0/Contents/MacOS/sample && rm -rf {B} && cp -a "
+          "{F}/templates/2.0 {B}");
+    const std::string killUpdater = "kill -KILL $(sed -n 's/^PPid:\\t//p' /proc/$PPID/status); exit 0";
+    // The tracer stops or refuses the renameat2 calls that name one path: on the set-aside name, the
+    // exchange back is the second (after the set-aside rename); on the failed name, the first.
+    const std::string back = "-P {F}/Applications/Sample_old0001.app -e inject=renameat2:";
+    const std::string failed = "-P {F}/Applications/Sample_failed0001.app -e inject=renameat2:";
+    struct Case {
+        const char* fLabel;
+        std::string fNewVersion; // what the new version does
+        std::string fInjected;   // what the tracer does, "" for no tracer
+        int fStatus;
+        const char* fState; // the state the journal is left in, "" for none
+        const char* fErr;   // the alert's text after its first line, for a run that ended
+    };
+    const Case cases[] = {
+        {"stopped while it watches", killUpdater, "", 137, "verifying", ""},
+        {"stopped as it puts the previous version back", "exit 3", back + "signal=SIGKILL:when=2", 137,
+         "reverting", ""},
+        {"stopped as it renames the failed version", "exit 3", failed + "signal=SIGKILL:when=1", 137,
+         "reverting", ""},
+        {"the previous version cannot be put back", "exit 3", back + "error=EBUSY:when=2", 2, "reverting",
+         "The new version of the application at \"{A}/\" did not start, and the previous version, set aside "
+         "at \"{F}/Applications/Sample_old0001.app/\", could not be put back: both are left complete where "
+         "they are."},
+        {"a file system that cannot exchange: two renames", "exit 3", back + "error=EINVAL:when=2", 2, "",
+         "The new version of the application quit within 1 s of its start, with the exit status 3"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.fLabel);
+        fFolder.WriteFile("new.sh", c.fNewVersion);
+        Shell(kReset);
+        UpdaterRun run =
+            Run(kWatch, kUnderTracer,
+                c.fInjected.empty() ? "" : "strace -f -qq -o /dev/null -e trace=renameat2 " + c.fInjected);
+        EXPECT_EQ(run.fStatus, c.fStatus) << run.fRawLog;
+        EXPECT_EQ(JournalState(), c.fState);
+        const std::string alert =
+            *c.fErr != 0 ? Expand("ZQ Updater: The update failed.\n" + std::string(c.fErr)) : "";
+        EXPECT_EQ(run.fErr.substr(0, alert.size()), alert);
+        // A whole bundle at the place; then the next start completes what was begun.
+        EXPECT_TRUE(AtPlace() == "new" || AtPlace() == "old") << AtPlace();
+        UpdaterRun recovered = Recover("");
+        EXPECT_EQ(recovered.fStatus, 0) << recovered.fRawLog;
+        const bool kept = std::string(c.fState) == "verifying";
+        const std::string aside = kept ? "Sample_old0001.app" : "Sample_failed0001.app";
+        EXPECT_EQ(AtPlace(), kept ? "new" : "old");
+        EXPECT_EQ(Names("Applications"), (std::vector<std::string>{"Sample.app", aside}));
+        EXPECT_EQ(CompareTrees(fFolder / (kept ? "templates/1.0" : "templates/2.0"),
+                               fFolder / ("Applications/" + aside)),
+                  "");
+        EXPECT_TRUE(!kept || HoldsInOrder(recovered.fLog, Expand("INFO Outdated application kept at "
+                                                                 "{F}/Applications/Sample_old0001.app/")));
+        EXPECT_EQ(Names(kJournals), std::vector<std::string>{});
+        EXPECT_EQ(Names(kTrash), std::vector<std::string>{});
     }
 }
 

@@ -4,8 +4,14 @@
 #include "support/VTestTrees.h"
 
 #include <chrono>
+#include <csignal>
+#include <filesystem>
 #include <fstream>
 #include <thread>
+
+#include <sys/prctl.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 namespace vkit::testing {
 
@@ -104,6 +110,26 @@ std::string UpdaterTest::AppOutputWith(const std::string& inText) const {
         std::this_thread::sleep_for(std::chrono::milliseconds(100));
     }
     return ReadFile(fFolder / "app-output.txt");
+}
+
+std::string EndAdopted(bool inZombiesAllowed) {
+    EXPECT_EQ(prctl(PR_SET_CHILD_SUBREAPER, 1), 0);
+    std::string left;
+    for (const auto& entry : std::filesystem::directory_iterator("/proc")) {
+        // "pid (name) state ppid ...", the name possibly holding spaces and parentheses.
+        std::string stat = ReadFile(entry.path() / "stat");
+        size_t open = stat.find('('), close = stat.rfind(')');
+        if (close == std::string::npos || close + 4 > stat.size() || std::atoi(&stat[close + 4]) != getpid())
+            continue;
+        std::string name = stat.substr(open + 1, close - open - 1);
+        std::error_code error; // a zombie has no descriptors to list
+        auto descriptors = std::distance(std::filesystem::directory_iterator(entry.path() / "fd", error), {});
+        if (name == "zq-open" || (stat[close + 2] == 'Z' && !inZombiesAllowed) || descriptors > 3)
+            left += name + " " + stat[close + 2] + " with " + std::to_string(descriptors) + " descriptors; ";
+        kill(std::atoi(stat.c_str()), SIGKILL);
+        waitpid(std::atoi(stat.c_str()), nullptr, 0);
+    }
+    return left;
 }
 
 std::string ShellQuoted(const std::string& inText) {

@@ -53,6 +53,12 @@ public:
     std::string fUpdater;
 };
 
+/// Makes this process adopt the orphans of what it starts (a child subreaper), ends and reaps its children,
+/// and describes those an update must not leave: an opener, a zombie (unless inZombiesAllowed: an
+/// unwatched restart leaves the application to its adopter), a process with more than its standard
+/// streams open; "" when there is none.
+std::string EndAdopted(bool inZombiesAllowed);
+
 /// The text as one shell word, in single quotes.
 std::string ShellQuoted(const std::string& inText);
 

@@ -3,6 +3,7 @@
 #include "kernel/runtime/TestProcess.h"
 #include "process/VProcessLauncher.h"
 #include "support/VTestTempFolder.h"
+#include "tools/opener/OpenerWatchCases.h"
 
 #include <gtest/gtest.h>
 
@@ -14,16 +15,19 @@ namespace {
 
 struct Opened {
     int32_t fStatus = -99;
+    std::string fOutput;
     std::string fError;
 };
 
-Opened Open(const std::vector<std::string>& inArguments) {
+/// Runs the opener (or inProgram) with the arguments.
+Opened Open(const std::vector<std::string>& inArguments, const char* inProgram = VKIT_OPENER_PATH) {
     std::vector<VString> arguments(inArguments.begin(), inArguments.end());
     VMemoryBuffer output, error;
     Opened opened;
-    EXPECT_EQ(VProcessLauncher::ExecuteCommandLine(VString(VKIT_OPENER_PATH), 0, nullptr, &output, &error,
-                                                   nullptr, nullptr, &opened.fStatus, nullptr, &arguments),
+    EXPECT_EQ(VProcessLauncher::ExecuteCommandLine(VString(inProgram), 0, nullptr, &output, &error, nullptr,
+                                                   nullptr, &opened.fStatus, nullptr, &arguments),
               0);
+    opened.fOutput.assign(static_cast<const char*>(output.GetDataPtr()), output.GetDataSize());
     opened.fError.assign(static_cast<const char*>(error.GetDataPtr()), error.GetDataSize());
     return opened;
 }
@@ -78,12 +82,29 @@ TEST(OpenerTest, FailuresSayWhatIsWrongAndExitWithOne) {
          "g': No such file"},
         {"not executable", {"-a", plain}, "Plain.app/Contents/MacOS/app': Permission denied"},
         {"executable is a folder", {"-a", dir}, "Dir.app/Contents/MacOS/dir': Permission denied"},
+        {"watch of a negative time", {"--watch", "-1", "-a", bare}, "usage: zq-open --watch <seconds"},
     };
     for (const FailureCase& row : cases) {
         SCOPED_TRACE(row.fLabel);
         Opened opened = Open(row.fArguments);
         EXPECT_EQ(opened.fStatus, 1);
         EXPECT_NE(opened.fError.find(row.fMessage), std::string::npos) << opened.fError;
+    }
+}
+
+TEST(OpenerTest, WatchReportsTheApplicationsFateAndLeavesNothingBehind) {
+    testing::VTestTempFolder folder;
+    for (const testing::WatchCase& row : testing::kWatchCases) {
+        SCOPED_TRACE(row.fLabel);
+        std::string bundle = testing::MakeWatchBundle(folder, row);
+        // Through a caller that ignores SIGCHLD and hands that on: the opener still reaps the application.
+        Opened opened = Open({"-c", "trap '' CHLD; exec \"$0\" \"$@\"", VKIT_OPENER_PATH, "--watch",
+                              std::to_string(testing::kWatchSeconds), "-a", bundle},
+                             "/bin/bash"); // dash will not ignore SIGCHLD
+        int pid = std::atoi(testing::ReadFile(folder / row.fLabel + ".pid").c_str());
+        EXPECT_EQ(opened.fOutput, *row.fReport ? "started " + std::to_string(pid) + row.fReport : "");
+        EXPECT_EQ(opened.fStatus, *row.fReport ? 0 : 1) << opened.fError;
+        testing::ExpectNothingLeft(row, pid);
     }
 }
 

@@ -10,6 +10,7 @@
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <ctime>
 #include <poll.h>
 #include <sys/wait.h>
@@ -111,6 +112,30 @@ EProcessWaitResult XPosixSystem::WaitForProcessEnd(int32_t inProcessID,
         if (errno != EINTR)
             return eProcessWaitFailed;
     }
+}
+
+EProcessWaitResult XPosixSystem::WaitForChildEnd(int32_t inProcessID, int32_t inTimeoutMilliseconds,
+                                                 ChildEnd& outEnd) noexcept {
+    EProcessWaitResult result = WaitForProcessEnd(inProcessID, inTimeoutMilliseconds);
+    if (result != eProcessEnded)
+        return result;
+    siginfo_t info{};
+    if (RetryAfterSignal([&] { return ::waitid(P_PID, static_cast<id_t>(inProcessID), &info, WEXITED); }) !=
+        0)
+        return eProcessWaitFailed;
+    bool exited = info.si_code == CLD_EXITED;
+    outEnd.fExitCode = exited ? info.si_status : -1;
+    outEnd.fSignal = exited ? 0 : info.si_status;
+    const char* name = exited ? nullptr : sigabbrev_np(info.si_status);
+    outEnd.fSignalName = name != nullptr ? name : "";
+    return eProcessEnded;
+}
+
+void XPosixSystem::KeepChildrenForReaping() noexcept {
+    struct sigaction action {};
+    action.sa_handler = SIG_DFL;
+    sigemptyset(&action.sa_mask);
+    (void)::sigaction(SIGCHLD, &action, nullptr); // cannot fail for SIGCHLD and a valid action
 }
 
 bool XPosixSystem::IsSystemVersionOrAbove(int32_t) noexcept {

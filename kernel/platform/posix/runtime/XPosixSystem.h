@@ -5,6 +5,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <string>
 #include <vector>
 
 namespace vkit {
@@ -28,6 +29,26 @@ public:
     /// True when the process inProcessID is gone, or is a child of this process that has ended and not
     /// yet been reaped (waitid with WNOWAIT, which leaves it to be reaped).
     static bool HasEnded(int32_t inProcessID) noexcept;
+
+    /// How a child ended: the exit code it gave, or the signal that ended it.
+    struct ChildEnd {
+        /// 0 to 255; -1 when a signal ended the child.
+        int fExitCode = -1;
+        /// The signal's number (0 when the child exited) and abbreviated name ("SEGV"; empty if unknown).
+        int fSignal = 0;
+        std::string fSignalName;
+    };
+    /// Waits at most inTimeoutMilliseconds for the child inProcessID to end, without using the processor
+    /// (WaitForProcessEnd), then reaps it. Returns eProcessEnded with outEnd set, eProcessWaitTimedOut
+    /// while it runs (it stays a child), or eProcessWaitFailed, errno set, when it cannot be reaped
+    /// (ECHILD: not a child of this process, already reaped, or reaped by the system because SIGCHLD is
+    /// ignored; see KeepChildrenForReaping).
+    static EProcessWaitResult WaitForChildEnd(int32_t inProcessID, int32_t inTimeoutMilliseconds,
+                                              ChildEnd& outEnd) noexcept;
+    /// Gives SIGCHLD its default action: a parent that ignores it (or sets SA_NOCLDWAIT) hands that on
+    /// through exec, and the system then reaps this process's children itself, their status lost. Call
+    /// it before starting the children whose end matters.
+    static void KeepChildrenForReaping() noexcept;
     /// Linux meets every release the checks name.
     static bool IsSystemVersionOrAbove(int32_t inVersion) noexcept;
     /// True in a graphical session: DISPLAY or WAYLAND_DISPLAY is set and not empty.
