@@ -5,7 +5,9 @@ find_package(PkgConfig REQUIRED)
 
 pkg_check_modules(ICU REQUIRED IMPORTED_TARGET icu-uc icu-i18n)
 pkg_check_modules(XERCES REQUIRED IMPORTED_TARGET xerces-c)
-pkg_check_modules(GIO REQUIRED IMPORTED_TARGET gio-2.0 glib-2.0)
+# GLib for the system folders; GIO is loaded by the first move to the trash, so only its headers count.
+pkg_check_modules(GLIB REQUIRED IMPORTED_TARGET glib-2.0)
+pkg_check_modules(GIO REQUIRED gio-2.0)
 # Ed25519 signatures and content hashes of bundle manifests.
 pkg_check_modules(SODIUM REQUIRED IMPORTED_TARGET libsodium)
 
