@@ -5,6 +5,8 @@ find_package(PkgConfig REQUIRED)
 
 pkg_check_modules(ICU REQUIRED IMPORTED_TARGET icu-uc icu-i18n)
 pkg_check_modules(XERCES REQUIRED IMPORTED_TARGET xerces-c)
+# The property lists every program reads as it starts.
+pkg_check_modules(EXPAT REQUIRED IMPORTED_TARGET expat)
 # GLib for the system folders; GIO is loaded by the first move to the trash, so only its headers count.
 pkg_check_modules(GLIB REQUIRED IMPORTED_TARGET glib-2.0)
 pkg_check_modules(GIO REQUIRED gio-2.0)

@@ -21,5 +21,6 @@ vkit_library(vkit_application
         vkit_runtime
         vkit_text
         PkgConfig::XERCES
+        PkgConfig::EXPAT
 )
 unset(_vkit_app_dir)
