@@ -4,6 +4,7 @@ find_package(Threads REQUIRED)
 find_package(PkgConfig REQUIRED)
 
 pkg_check_modules(ICU REQUIRED IMPORTED_TARGET icu-uc icu-i18n)
+# Xerces-C is linked only by the XML module, loaded by the first parse (kernel/localization).
 pkg_check_modules(XERCES REQUIRED IMPORTED_TARGET xerces-c)
 # The property lists every program reads as it starts.
 pkg_check_modules(EXPAT REQUIRED IMPORTED_TARGET expat)

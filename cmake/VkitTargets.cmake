@@ -9,6 +9,12 @@ function(vkit_library name)
     target_link_libraries(${name} PUBLIC ${ARG_DEPENDS})
 endfunction()
 
+# vkit_finds_modules(<target>): a program outside a bundle (a test, a benchmark, a fuzz target) finds
+# the library's modules (the XML module) along its run path, in the folder where the build puts them.
+function(vkit_finds_modules name)
+    set_property(TARGET ${name} APPEND PROPERTY BUILD_RPATH $<TARGET_FILE_DIR:vkit_xml_module>)
+endfunction()
+
 # vkit_test(<name> SOURCES <files...> DEPENDS <targets...> [SLOW])
 # A GoogleTest program whose cases are registered one by one with ctest.
 # SLOW marks every case with the label "slow" (tests that wait on fixed delays).
@@ -17,6 +23,7 @@ function(vkit_test name)
     add_executable(${name} ${ARG_SOURCES})
     target_include_directories(${name} PRIVATE ${PROJECT_SOURCE_DIR}/tests)
     target_link_libraries(${name} PRIVATE ${ARG_DEPENDS} vkit_testsupport GTest::gmock)
+    vkit_finds_modules(${name})
     set(labels unit)
     if(ARG_SLOW)
         set(labels slow)
@@ -32,5 +39,6 @@ function(vkit_bench name)
     cmake_parse_arguments(ARG "" "" "SOURCES;DEPENDS" ${ARGN})
     add_executable(${name} ${ARG_SOURCES})
     target_link_libraries(${name} PRIVATE ${ARG_DEPENDS} benchmark::benchmark)
+    vkit_finds_modules(${name})
     set_property(GLOBAL APPEND PROPERTY VKIT_BENCHES ${name})
 endfunction()

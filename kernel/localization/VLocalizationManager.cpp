@@ -51,7 +51,7 @@ bool CopyText(const Map& inMap, const typename Map::key_type& inKey, VString& ou
 
 VLocalizationManager::VLocalizationManager(DialectCode inLanguage)
     : fLanguage(inLanguage), fRootHandler(nullptr) {
-    VXMLParser::Init();
+    // The XML parser is loaded by the first parse, not here.
     fRootHandler = new VLocalizationXMLHandler(*this);
 }
 
