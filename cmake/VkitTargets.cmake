@@ -11,8 +11,12 @@ endfunction()
 
 # vkit_finds_modules(<target>): a program outside a bundle (a test, a benchmark, a fuzz target) finds
 # the library's modules (the XML module) along its run path, in the folder where the build puts them.
+# The path is written as DT_RPATH, not RUNPATH: under the sanitizers, dlopen is called from their
+# runtime library, and the dynamic loader searches the program's DT_RPATH for a library loaded by
+# another library, never its RUNPATH.
 function(vkit_finds_modules name)
     set_property(TARGET ${name} APPEND PROPERTY BUILD_RPATH $<TARGET_FILE_DIR:vkit_xml_module>)
+    target_link_options(${name} PRIVATE LINKER:--disable-new-dtags)
 endfunction()
 
 # vkit_test(<name> SOURCES <files...> DEPENDS <targets...> [SLOW])
