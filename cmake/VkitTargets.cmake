@@ -9,6 +9,16 @@ function(vkit_library name)
     target_link_libraries(${name} PUBLIC ${ARG_DEPENDS})
 endfunction()
 
+# vkit_finds_modules(<target>): a program outside a bundle (a test, a benchmark, a fuzz target) finds
+# the library's modules (the XML module) along its run path, in the folder where the build puts them.
+# The path is written as DT_RPATH, not RUNPATH: under the sanitizers, dlopen is called from their
+# runtime library, and the dynamic loader searches the program's DT_RPATH for a library loaded by
+# another library, never its RUNPATH.
+function(vkit_finds_modules name)
+    set_property(TARGET ${name} APPEND PROPERTY BUILD_RPATH $<TARGET_FILE_DIR:vkit_xml_module>)
+    target_link_options(${name} PRIVATE LINKER:--disable-new-dtags)
+endfunction()
+
 # vkit_test(<name> SOURCES <files...> DEPENDS <targets...> [SLOW])
 # A GoogleTest program whose cases are registered one by one with ctest.
 # SLOW marks every case with the label "slow" (tests that wait on fixed delays).
@@ -17,6 +27,7 @@ function(vkit_test name)
     add_executable(${name} ${ARG_SOURCES})
     target_include_directories(${name} PRIVATE ${PROJECT_SOURCE_DIR}/tests)
     target_link_libraries(${name} PRIVATE ${ARG_DEPENDS} vkit_testsupport GTest::gmock)
+    vkit_finds_modules(${name})
     set(labels unit)
     if(ARG_SLOW)
         set(labels slow)
@@ -32,5 +43,6 @@ function(vkit_bench name)
     cmake_parse_arguments(ARG "" "" "SOURCES;DEPENDS" ${ARGN})
     add_executable(${name} ${ARG_SOURCES})
     target_link_libraries(${name} PRIVATE ${ARG_DEPENDS} benchmark::benchmark)
+    vkit_finds_modules(${name})
     set_property(GLOBAL APPEND PROPERTY VKIT_BENCHES ${name})
 endfunction()

@@ -88,6 +88,8 @@ bool VUpdateEngine::_InitLocalizationManager() {
     vkit::VRefPtr<vkit::VFolder> bundle = vkit::AdoptRef(RetainFolder(kFolderBundle));
     vkit::DialectCode language = vkit::VComponentManager::GetLocalizationLanguage(bundle.Get(), true, 0);
     fLocalizationManager = new vkit::VLocalizationManager(language);
+    // A successful run asks for no text: the files are parsed only when one is asked for.
+    fLocalizationManager->ParseOnFirstUse();
     (void)fLocalizationManager->LoadDefaultLocalizationFoldersForComponentOrPlugin(bundle.Get());
     SetLocalizer(fLocalizationManager);
     vkit::VUTIManager::SetLocalizationManager(fLocalizationManager);

@@ -4,16 +4,19 @@
 # same guarantee (the old bundle moved aside, `cp -a`, `sync -f`, the old bundle moved to a trash
 # folder), on a journaled ext4 image with Debian's defaults, loop-mounted with direct I/O here and
 # unmounted afterwards. The two sides alternate and the medians of RUNS runs are compared. Then the
-# updater's own cost: CPU time of an update of two one-file bundles, and what it loads.
+# start-up costs, medians of CPU_RUNS runs: `updater --version`, an update of two one-file bundles, the
+# opener alone, beside the floor of the measure (/bin/true), and what the updater loads.
 #
 #   scripts/bench-update.sh [build folder] (default build-release; needs the updater and tree_bench:
 #   cmake -S . -B build-release -G Ninja -DCMAKE_BUILD_TYPE=Release -DVKIT_BUILD_BENCH=ON
 #   cmake --build build-release --target updater_bundle tree_bench)
-#   RUNS=9 IMAGE_DIR=/var/tmp scripts/bench-update.sh
+#   RUNS=9 CPU_RUNS=20 IMAGE_DIR=/var/tmp scripts/bench-update.sh
+#   BASELINE=<another Release build folder> scripts/bench-update.sh   start-up figures of both, alternating
 set -euo pipefail
 
 build=$(realpath "${1:-build-release}")
 runs=${RUNS:-7}
+cpu_runs=${CPU_RUNS:-20}
 updater=$build/Updater.app/Contents/MacOS/updater
 tool=$build/bench/files/tree_bench
 for program in "$updater" "$tool"; do
@@ -73,37 +76,72 @@ s=$(median "${by_script[@]}")
 echo "update  updater ${u} ms   script (mv, cp -a, sync -f, mv) ${s} ms   ratio $(ratio "$u" "$s") (budget 0.70)"
 echo "runs (ms): updater ${by_updater[*]} | script ${by_script[*]}"
 
-# The updater's own cost: an update of two one-file bundles, with a log, CPU time (user + system) read
-# from the shell's children times (millisecond precision). The run includes the restart through the
-# opener, a program of its own: it is timed alone too, and the updater's own share is the difference.
+# The start-up costs: CPU time (user + system) read from the shell's children times (millisecond
+# precision), which counts the shell's own fork and exec of the program too: /bin/true, timed the same
+# way, shows that floor. `updater --version` brings the process up and down; an update of two one-file
+# bundles, with a log, includes the restart through the opener, a program of its own: it is timed
+# alone too, and the updater's own share is the difference (where the floor cancels out).
 small=$mnt/small
 mkdir -p "$small"
 make_bundle "$small/A.app"
 make_bundle "$small/B.app"
-# The builtin runs in this shell (a command substitution would be a new process without children).
+# children_ms <file>: the children's user + system milliseconds in the output of the builtin `times`.
 children_ms() {
-    times >"$work/times"
-    tail -1 "$work/times" | awk '{ split($1, u, /[ms]/); split($2, s, /[ms]/); printf "%d", (u[1] * 60 + u[2] + s[1] * 60 + s[2]) * 1000 }'
+    tail -1 "$1" | awk '{ split($1, u, /[ms]/); split($2, s, /[ms]/); printf "%d", (u[1] * 60 + u[2] + s[1] * 60 + s[2]) * 1000 }'
 }
-# cpu_of <command...>: the CPU milliseconds of the command and the children it waited for.
+# cpu_of <command...>: the CPU milliseconds of the command and the children it waited for. The builtin
+# runs in this shell and only writes its figures, which are read after the second one: the processes that
+# read them (tail, awk) would otherwise count, a few milliseconds each time.
 cpu_of() {
-    children_ms >"$work/before"
+    times >"$work/before"
     "$@" >/dev/null || { echo "bench-update: $* failed" >&2; exit 1; }
-    children_ms >"$work/after"
-    echo $(($(cat "$work/after") - $(cat "$work/before")))
+    times >"$work/after"
+    echo $(($(children_ms "$work/after") - $(children_ms "$work/before")))
 }
-declare -a cpu opener
-for ((run = 0; run < runs; run++)); do
-    cp -a "$small/B.app" "$small/A.app.new" && rm -rf "$small/A.app" && mv "$small/A.app.new" "$small/A.app"
-    cpu_of "$updater" --pid=-1 --silent --log-dir "$small/logs" "$small/A.app" "$small/B.app" >"$work/ms"
-    cpu+=("$(cat "$work/ms")")
-    empty_trashes
-    cpu_of "$(dirname "$updater")/zq-open" -a "$small/A.app" >"$work/ms"
-    opener+=("$(cat "$work/ms")")
+# The sides: this build, and with BASELINE another one's updater (main's, say), alternating run by run.
+declare -A updaters=([build]=$updater)
+sides=(build)
+if [[ -n ${BASELINE:-} ]]; then
+    updaters[baseline]=$(realpath "$BASELINE")/Updater.app/Contents/MacOS/updater
+    [[ -x ${updaters[baseline]} ]] || { echo "bench-update: ${updaters[baseline]} is missing" >&2; exit 1; }
+    sides+=(baseline)
+fi
+declare -A version cpu opener
+floor=()
+for ((run = 0; run < cpu_runs; run++)); do
+    cpu_of /bin/true >"$work/ms"
+    floor+=("$(cat "$work/ms")")
+    if ((run % 2 == 0)); then order=("${sides[@]}"); else order=($(printf '%s\n' "${sides[@]}" | tac)); fi
+    for side in "${order[@]}"; do
+        program=${updaters[$side]}
+        cpu_of "$program" --version >"$work/ms"
+        version[$side]+=" $(cat "$work/ms")"
+        cp -a "$small/B.app" "$small/A.app.new" && rm -rf "$small/A.app" && mv "$small/A.app.new" "$small/A.app"
+        cpu_of "$program" --pid=-1 --silent --log-dir "$small/logs" "$small/A.app" "$small/B.app" >"$work/ms"
+        cpu[$side]+=" $(cat "$work/ms")"
+        empty_trashes
+        cpu_of "$(dirname "$program")/zq-open" -a "$small/A.app" >"$work/ms"
+        opener[$side]+=" $(cat "$work/ms")"
+    done
 done
-c=$(median "${cpu[@]}")
-o=$(median "${opener[@]}")
-echo "small update: CPU $c ms with the restart (median), the opener alone $o ms: the updater's own" \
-    "$((c - o)) ms (budget 30 ms); runs ${cpu[*]} | opener ${opener[*]}"
-echo "loaded at start-up: $(LD_DEBUG=statistics "$updater" --version 2>&1 | grep -E 'total startup time|number of relocations:' | tr -s ' ' | paste -sd';')"
-echo "shared libraries: $(ldd "$updater" | awk '{ print $1 }' | paste -sd' ')"
+echo "start-up, CPU ms, medians of $cpu_runs runs (the floor of the measure, /bin/true: $(median "${floor[@]}") ms):"
+for side in "${sides[@]}"; do
+    # shellcheck disable=SC2086 # the runs are words on purpose
+    v=$(median ${version[$side]}) c=$(median ${cpu[$side]}) o=$(median ${opener[$side]})
+    echo "  $side (${updaters[$side]%/Updater.app/*}):"
+    echo "    updater --version $v ms (budget 5)"
+    echo "    small update $c ms with the restart, the opener alone $o ms (budget 5): the updater's own" \
+        "$(awk -v a="$c" -v b="$o" 'BEGIN { print a - b }') ms (budget 10)"
+    echo "    runs: version${version[$side]} | update${cpu[$side]} | opener${opener[$side]}"
+done
+echo "  runs: floor ${floor[*]}"
+loader_figures() { LD_DEBUG=statistics "$@" 2>&1 >/dev/null | grep -E 'total startup time|number of relocations:' | tr -s ' ' | paste -sd';'; }
+# libraries <program>: how many shared libraries the dynamic loader maps for it, and their names.
+libraries() { ldd "$1" | awk '{ n++; names = names " " $1 } END { print n ":" names }'; }
+for side in "${sides[@]}"; do
+    program=${updaters[$side]}
+    echo "$side: loader at start-up: updater $(loader_figures "$program" --version)"
+    echo "  opener $(loader_figures "$(dirname "$program")/zq-open" -a "$small/A.app")"
+    echo "  shared libraries: updater $(libraries "$program")"
+    echo "  opener $(libraries "$(dirname "$program")/zq-open")"
+done

@@ -12,7 +12,7 @@
 set -euo pipefail
 
 declare -A group_packages=(
-    [build]="g++ cmake ninja-build make pkg-config libxerces-c-dev libicu-dev libglib2.0-dev libsodium-dev"
+    [build]="g++ cmake ninja-build make pkg-config libxerces-c-dev libexpat1-dev libicu-dev libglib2.0-dev libsodium-dev"
     [test]="libgtest-dev libgmock-dev locales e2fsprogs strace"
     [bench]="libbenchmark-dev hyperfine nlohmann-json3-dev libspdlog-dev e2fsprogs"
     [fuzz]="clang libclang-rt-14-dev"

@@ -1,9 +1,10 @@
 #!/usr/bin/env bash
 # Tries the Debian package as a user gets it: installs it with apt on a clean Debian 12 root (debootstrap,
 # minimal variant), runs the installed updater (its version, then one real update of two sample bundles
-# by scripts/demo.sh, whose restart goes through the installed zq-open), purges the package and checks
-# that nothing of it is left: the root's file list is the one it had before. The package's dependencies
-# are installed first, from its Depends, so that what apt keeps of them does not count.
+# by scripts/demo.sh, whose restart goes through the installed zq-open, and a failed one, whose French
+# alert is read with the installed XML module), purges the package and checks that nothing of it is left:
+# the root's file list is the one it had before. The package's dependencies are installed first, from its
+# Depends, so that what apt keeps of them does not count.
 #   test-package.sh [build folder]    default build-package, where `make package` put the .deb
 # Needs root (debootstrap, chroot, mount) and the Debian mirror of the machine's apt sources (MIRROR
 # names another). The root is made in a tmpfs, where dpkg's flushes cost nothing, and kept as a tarball
@@ -62,6 +63,13 @@ grep -qsF "(\"$bundle/Contents/MacOS/zq-open\" -a" "$demo"/Logs/* || fail "no re
 grep -qs "^Sample 2.0 (pid [0-9]*) started" "$demo/app-output.txt" || fail "Sample 2.0 did not start"
 grep -qsx 2.0 "$demo/Applications/Sample.app/Contents/Resources/version.txt" || fail "Sample.app is not 2.0"
 grep -qsx 1.0 "$demo"/home/.local/share/Trash/files/*/Contents/Resources/version.txt || fail "1.0 not trashed"
+# A failed update: its alert, on standard error without a graphical session, is read from the French
+# localization file by the XML module, which the updater finds in the installed bundle.
+status=0
+in_root LANGUAGE=fr "$bundle/Contents/MacOS/updater" --log-dir /tmp/failed /tmp/none/A.app /tmp/none/B.app \
+    2> "$cache/failed.txt" || status=$?
+[[ $status == 2 ]] && grep -qF "La mise à jour a échoué" "$cache/failed.txt" ||
+    fail "a failed update exited with $status without its French alert: $cache/failed.txt"
 apt_root purge zq-updater
 snapshot | diff "$cache/before.txt" - || fail "the root's files differ from those before the installation"
-echo "test-package: installed, updated two sample bundles, purged, nothing left"
+echo "test-package: installed, updated two sample bundles, failed one update in French, purged, nothing left"

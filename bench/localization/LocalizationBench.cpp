@@ -5,7 +5,6 @@
 #include "files/VFolder.h"
 #include "localization/VComponentManager.h"
 #include "localization/VLocalizationManager.h"
-#include "platform/posix/application/XPosixXercesInit.h"
 #include "runtime/VTaskMgr.h"
 
 #include <benchmark/benchmark.h>
@@ -13,6 +12,7 @@
 #include <xercesc/sax2/DefaultHandler.hpp>
 #include <xercesc/sax2/SAX2XMLReader.hpp>
 #include <xercesc/sax2/XMLReaderFactory.hpp>
+#include <xercesc/util/PlatformUtils.hpp>
 
 #include <cstdlib>
 #include <filesystem>
@@ -91,7 +91,7 @@ void BM_LocalizationStartUp(benchmark::State& ioState) {
 
 void BM_XercesSAXParseOfTheFrenchFile(benchmark::State& ioState) {
     BundleSetup& setup = BundleSetup::Get();
-    XPosixXercesInit::Ensure();
+    xercesc::XMLPlatformUtils::Initialize(); // the library brings it up in its XML module, not here
     xercesc::DefaultHandler handler;
     for (auto _ : ioState) {
         std::ifstream file(setup.fBundle + "/Contents/Resources/fr.lproj/Updater.xlf");

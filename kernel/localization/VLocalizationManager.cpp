@@ -51,7 +51,7 @@ bool CopyText(const Map& inMap, const typename Map::key_type& inKey, VString& ou
 
 VLocalizationManager::VLocalizationManager(DialectCode inLanguage)
     : fLanguage(inLanguage), fRootHandler(nullptr) {
-    VXMLParser::Init();
+    // The XML parser is loaded by the first parse, not here.
     fRootHandler = new VLocalizationXMLHandler(*this);
 }
 
@@ -156,11 +156,45 @@ VError VLocalizationManager::_LoadFile(const VFile* inFile, bool inFromScan, boo
 
 VError VLocalizationManager::LoadXLIFFData(const void* inBytes, size_t inSize, const VString& inName,
                                            bool inAvoidLanguageChecking) {
+    if (!fParseOnFirstUse) {
+        _ParseXLIFFData(inBytes, inSize, inName, inAvoidLanguageChecking);
+        return VE_OK;
+    }
+    StLocker lock(fLock);
+    fPendingTexts.push_back(
+        {std::string(static_cast<const char*>(inBytes), inSize), inName, inAvoidLanguageChecking, false});
+    fHasPendingTexts.store(true, std::memory_order_release);
+    return VE_OK;
+}
+
+void VLocalizationManager::_ParseXLIFFData(const void* inBytes, size_t inSize, const VString& inName,
+                                           bool inAvoidLanguageChecking) {
     fRootHandler->SetAvoidLanguageChecking(inAvoidLanguageChecking);
     // The parser pushes what is wrong with the text; what was read before stays.
     (void)fParser.Parse(inBytes, inSize, fRootHandler, kXLIFFParseOptions, inName);
     fRootHandler->SetAvoidLanguageChecking(false);
-    return VE_OK;
+}
+
+void VLocalizationManager::ParseOnFirstUse() {
+    fParseOnFirstUse = true;
+}
+
+void VLocalizationManager::_ParsePendingTexts() {
+    if (!fHasPendingTexts.load(std::memory_order_acquire))
+        return;
+    // The lock is held through the parse: a lookup from another task waits for the whole tables.
+    StLocker lock(fLock);
+    std::vector<PendingText> pending;
+    pending.swap(fPendingTexts);
+    fHasPendingTexts.store(false, std::memory_order_release);
+    // Loading problems are not reported, whichever call happens to parse.
+    StErrorContextInstaller dropped(false, true);
+    for (const PendingText& text : pending) {
+        if (text.fIsStrings)
+            _ParseStringsData(text.fBytes.data(), text.fBytes.size());
+        else
+            _ParseXLIFFData(text.fBytes.data(), text.fBytes.size(), text.fName, text.fAvoidLanguageChecking);
+    }
 }
 
 void VLocalizationManager::_RememberPath(const VFilePath& inPath) {
@@ -178,6 +212,8 @@ void VLocalizationManager::_ClearBags() {
 }
 
 void VLocalizationManager::ClearLocalizations() {
+    // Parsed first: the root handler carries the language state of the last file to the next.
+    _ParsePendingTexts();
     StLocker lock(fLock);
     fSTRSharpTable.clear();
     fKeyTable.clear();
@@ -258,16 +294,19 @@ void VLocalizationManager::InsertGroupBag(const VString& inResourceName, const V
 // Lookups.
 
 bool VLocalizationManager::LocalizeStringWithKey(const VString& inKey, VString& outText) {
+    _ParsePendingTexts();
     StLocker lock(fLock);
     return CopyText(fKeyTable, inKey, outText);
 }
 
 bool VLocalizationManager::LocalizeStringWithDotStringsKey(const VString& inKey, VString& outText) {
+    _ParsePendingTexts();
     StLocker lock(fLock);
     return CopyText(fDotStringsTable, inKey, outText);
 }
 
 bool VLocalizationManager::LocalizeStringWithSTRSharpCodes(const STRSharpCodes& inCodes, VString& outText) {
+    _ParsePendingTexts();
     StLocker lock(fLock);
     return CopyText(fSTRSharpTable, inCodes, outText);
 }
@@ -275,6 +314,7 @@ bool VLocalizationManager::LocalizeStringWithSTRSharpCodes(const STRSharpCodes& 
 bool VLocalizationManager::GetOrderedStringsOfGroup(const VString& inGroupName,
                                                     std::vector<VString>& outTexts) {
     outTexts.clear();
+    _ParsePendingTexts();
     StLocker lock(fLock);
     auto group = fGroupTable.find(inGroupName);
     if (group == fGroupTable.end())
@@ -286,6 +326,7 @@ bool VLocalizationManager::GetOrderedStringsOfGroup(const VString& inGroupName,
 
 bool VLocalizationManager::LocalizeGroupOfStringsWithAStrSharpID(uint32_t inListID,
                                                                  std::vector<VString>& outTexts) {
+    _ParsePendingTexts();
     StLocker lock(fLock);
     outTexts.clear();
     for (uint32_t index = 1;; ++index) {
@@ -308,6 +349,7 @@ bool VLocalizationManager::LocalizeErrorMessage(VError inError, VString& outMess
 }
 
 VValueBag* VLocalizationManager::RetainGroupBag(const VString& inResourceName) {
+    _ParsePendingTexts();
     StLocker lock(fLock);
     auto found = fGroupBagsByName.find(inResourceName);
     return found == fGroupBagsByName.end() ? nullptr : RetainRefCountable(found->second);
@@ -315,6 +357,7 @@ VValueBag* VLocalizationManager::RetainGroupBag(const VString& inResourceName) {
 
 void VLocalizationManager::RetainGroupBagsByRestype(const VString& inResourceType,
                                                     std::vector<VValueBag*>& outBags) {
+    _ParsePendingTexts();
     StLocker lock(fLock);
     auto [first, last] = fGroupBagsByType.equal_range(inResourceType);
     for (auto entry = first; entry != last; ++entry)

@@ -11,8 +11,10 @@
 #include "text/VString.h"
 #include "text/VTime.h"
 
+#include <atomic>
 #include <cstdint>
 #include <map>
+#include <string>
 #include <vector>
 
 namespace vkit {
@@ -55,7 +57,8 @@ struct VStringIntlLess {
 /// platform conditions "qz:includeIf" and "qz:excludeIf", whose platform word here is "linux".
 ///
 /// Loading runs on one task before the store is published; lookups and clearing hold the store's
-/// critical section and may come from any task.
+/// critical section and may come from any task. A store told to ParseOnFirstUse reads its files as they
+/// are loaded but parses them in the first lookup.
 class VLocalizationManager : public VObject, public IRefCountable, public ILocalizer {
 public:
     /// An empty store for a dialect.
@@ -83,6 +86,12 @@ public:
     /// pushed.
     [[nodiscard]] VError LoadXLIFFData(const void* inBytes, size_t inSize, const VString& inName,
                                        bool inAvoidLanguageChecking);
+    /// From now on, a file loaded is read at once (so that what the lookups find does not depend on
+    /// what becomes of the files later), but its texts are parsed into the tables by the first call
+    /// that reads or clears them, in the order the files were loaded: the lookups answer what they
+    /// would have answered, and what the parse would have pushed is dropped. For a program that asks
+    /// for texts only when something fails, which then alone loads the XML parser.
+    void ParseOnFirstUse();
     /// Empties every table (the loaded paths and times stay).
     void ClearLocalizations();
     /// True when a loaded XLIFF file changed or disappeared, or a scanned folder holds a new one.
@@ -122,9 +131,22 @@ protected:
     ~VLocalizationManager() override;
 
 private:
+    /// A file's content read but not yet parsed.
+    struct PendingText {
+        std::string fBytes;
+        VString fName;
+        bool fAvoidLanguageChecking = false;
+        bool fIsStrings = false;
+    };
+
     [[nodiscard]] VError _LoadFile(const VFile* inFile, bool inFromScan, bool inAvoidLanguageChecking);
     void _LoadXLIFFFile(const VFile& inFile, bool inAvoidLanguageChecking);
     void _LoadStringsFile(const VFile& inFile);
+    void _ParseXLIFFData(const void* inBytes, size_t inSize, const VString& inName,
+                         bool inAvoidLanguageChecking);
+    void _ParseStringsData(const void* inBytes, size_t inSize);
+    /// Parses the texts waiting, when ParseOnFirstUse holds some back; every lookup calls it first.
+    void _ParsePendingTexts();
     void _RememberPath(const VFilePath& inPath);
     void _ClearBags();
 
@@ -141,6 +163,9 @@ private:
     std::vector<VFolder*> fLocalizationFolders;                  // retained
     VXMLParser fParser;
     VLocalizationXMLHandler* fRootHandler;
+    bool fParseOnFirstUse = false;
+    std::vector<PendingText> fPendingTexts; // under fLock
+    std::atomic<bool> fHasPendingTexts{false};
 };
 
 /// The localized text of inKey from the process localizer; inDefault (UTF-8) when it has none, or an

@@ -5,6 +5,7 @@
 #include "files/VFile.h"
 #include "files/VFileTextCodec.h"
 #include "files/VMemoryBuffer.h"
+#include "runtime/StLocker.h"
 
 namespace vkit {
 
@@ -12,9 +13,9 @@ namespace {
 
 /// The character set of a text without byte-order mark, guessed from its first two bytes: a zero
 /// byte beside an ASCII character is UTF-16.
-CharSet GuessCharSet(const VMemoryBuffer& inContent) {
-    const auto* bytes = static_cast<const unsigned char*>(inContent.GetDataPtr());
-    if (inContent.GetDataSize() >= 2) {
+CharSet GuessCharSet(const void* inBytes, size_t inSize) {
+    const auto* bytes = static_cast<const unsigned char*>(inBytes);
+    if (inSize >= 2) {
         if (bytes[0] == 0 && bytes[1] != 0)
             return eCharSetUTF16BigEndian;
         if (bytes[0] != 0 && bytes[1] == 0)
@@ -44,9 +45,21 @@ void VLocalizationManager::_LoadStringsFile(const VFile& inFile) {
         if (inFile.GetContent(content) != VE_OK)
             return;
     }
+    if (!fParseOnFirstUse) {
+        _ParseStringsData(content.GetDataPtr(), content.GetDataSize());
+        return;
+    }
+    // Held back with the XLIFF texts, so that the tables take both in the order they were loaded.
+    StLocker lock(fLock);
+    fPendingTexts.push_back(
+        {std::string(static_cast<const char*>(content.GetDataPtr()), content.GetDataSize()), VString(), false,
+         true});
+    fHasPendingTexts.store(true, std::memory_order_release);
+}
+
+void VLocalizationManager::_ParseStringsData(const void* inBytes, size_t inSize) {
     VString text;
-    VFileTextCodec::FromBlockWithOptionalBOM(content.GetDataPtr(), content.GetDataSize(),
-                                             GuessCharSet(content), text);
+    VFileTextCodec::FromBlockWithOptionalBOM(inBytes, inSize, GuessCharSet(inBytes, inSize), text);
     VIndex length = text.GetLength();
     VString entry;
     for (VIndex start = 1; start <= length;) {

@@ -1,22 +1,12 @@
-// VXMLParser: the Xerces-C SAX reader set up from the options, and the handler stack it drives.
+// VXMLParser: the options given to the XML module, and the handler stack its events drive.
 #include "localization/VXMLParser.h"
 
 #include "bags/VValueBag.h"
 #include "errors/VErrorBase.h"
 #include "errors/VErrorThrow.h"
 #include "localization/IXMLHandler.h"
-#include "platform/posix/application/XPosixXercesInit.h"
-
-#include <xercesc/framework/MemBufInputSource.hpp>
-#include <xercesc/sax/SAXParseException.hpp>
-#include <xercesc/sax2/Attributes.hpp>
-#include <xercesc/sax2/DefaultHandler.hpp>
-#include <xercesc/sax2/SAX2XMLReader.hpp>
-#include <xercesc/sax2/XMLReaderFactory.hpp>
-#include <xercesc/util/OutOfMemoryException.hpp>
-#include <xercesc/util/SecurityManager.hpp>
-#include <xercesc/util/XMLException.hpp>
-#include <xercesc/util/XMLUni.hpp>
+#include "localization/VXMLModuleInterface.h"
+#include "platform/posix/localization/XPosixXMLModule.h"
 
 #include <unicode/utf8.h>
 
@@ -29,7 +19,7 @@ namespace vkit {
 
 namespace {
 
-constexpr XMLSize_t kEntityExpansionLimit = 100;
+constexpr uint64_t kEntityExpansionLimit = 100;
 
 const StPackedDictionaryKey kPathKey("path");
 const StPackedDictionaryKey kLineKey("line");
@@ -37,10 +27,10 @@ const StPackedDictionaryKey kColumnKey("column");
 const StPackedDictionaryKey kMessageKey("message");
 
 /// Walks the document for the handlers and keeps the first error.
-class HandlerStack : public xercesc::DefaultHandler {
+class HandlerStack {
 public:
     explicit HandlerStack(IXMLHandler* inRoot) { fStack.push_back(RetainRefCountable(inRoot)); }
-    ~HandlerStack() override {
+    ~HandlerStack() {
         for (IXMLHandler* handler : fStack)
             ReleaseRefCountable(&handler);
     }
@@ -48,47 +38,19 @@ public:
     HandlerStack& operator=(const HandlerStack&) = delete;
 
     bool Failed() const noexcept { return fFailed; }
-    XMLFileLoc GetLine() const noexcept { return fLine; }
-    XMLFileLoc GetColumn() const noexcept { return fColumn; }
+    uint64_t GetLine() const noexcept { return fLine; }
+    uint64_t GetColumn() const noexcept { return fColumn; }
     const VString& GetMessage() const noexcept { return fMessage; }
 
-    void startElement(const XMLCh*, const XMLCh*, const XMLCh* inName,
-                      const xercesc::Attributes& inAttributes) override {
-        IXMLHandler* top = fStack.back();
-        IXMLHandler* child = top != nullptr ? top->StartElement(VString(inName)) : nullptr;
-        if (child != nullptr) {
-            for (XMLSize_t i = 0; i < inAttributes.getLength(); ++i)
-                child->SetAttribute(VString(inAttributes.getQName(i)), VString(inAttributes.getValue(i)));
-        }
-        fStack.push_back(child);
+    /// The module's events, forwarded to this stack.
+    VXMLModuleEvents GetEvents() {
+        return {this, &_StartElement, &_Attribute, &_EndElement, &_Characters, &_Error};
     }
 
-    void endElement(const XMLCh*, const XMLCh*, const XMLCh* inName) override {
-        IXMLHandler* top = fStack.back();
-        fStack.pop_back();
-        if (top != nullptr) {
-            top->EndElement(VString(inName));
-            top->Release();
-        }
-    }
-
-    void characters(const XMLCh* inChars, const XMLSize_t inLength) override {
-        if (IXMLHandler* top = fStack.back(); top != nullptr && inLength > 0)
-            top->SetText(VString(inChars, static_cast<VIndex>(inLength)));
-    }
-
-    void error(const xercesc::SAXParseException& inError) override { _Fail(inError); }
-    void fatalError(const xercesc::SAXParseException& inError) override { _Fail(inError); }
-    void warning(const xercesc::SAXParseException&) override {}
-
-    void FailWith(const XMLCh* inMessage) {
-        if (!fFailed)
-            fMessage = VString(inMessage);
-        fFailed = true;
-    }
+    void FailWith(const VString& inMessage) { _Fail(0, 0, inMessage); }
 
     /// Replaces any error by one at a given place.
-    void FailAt(XMLFileLoc inLine, XMLFileLoc inColumn, const VString& inMessage) {
+    void FailAt(uint64_t inLine, uint64_t inColumn, const VString& inMessage) {
         fFailed = true;
         fLine = inLine;
         fColumn = inColumn;
@@ -96,38 +58,60 @@ public:
     }
 
 private:
-    void _Fail(const xercesc::SAXParseException& inError) {
+    static HandlerStack& _Of(void* inContext) { return *static_cast<HandlerStack*>(inContext); }
+
+    static void _StartElement(void* inContext, const char16_t* inName) {
+        std::vector<IXMLHandler*>& stack = _Of(inContext).fStack;
+        IXMLHandler* top = stack.back();
+        stack.push_back(top != nullptr ? top->StartElement(VString(inName)) : nullptr);
+    }
+
+    static void _Attribute(void* inContext, const char16_t* inName, const char16_t* inValue) {
+        if (IXMLHandler* element = _Of(inContext).fStack.back(); element != nullptr)
+            element->SetAttribute(VString(inName), VString(inValue));
+    }
+
+    static void _EndElement(void* inContext, const char16_t* inName) {
+        std::vector<IXMLHandler*>& stack = _Of(inContext).fStack;
+        IXMLHandler* top = stack.back();
+        stack.pop_back();
+        if (top != nullptr) {
+            top->EndElement(VString(inName));
+            top->Release();
+        }
+    }
+
+    static void _Characters(void* inContext, const char16_t* inChars, size_t inLength) {
+        if (IXMLHandler* top = _Of(inContext).fStack.back(); top != nullptr && inLength > 0)
+            top->SetText(VString(inChars, static_cast<VIndex>(inLength)));
+    }
+
+    static void _Error(void* inContext, uint64_t inLine, uint64_t inColumn, const char16_t* inMessage) {
+        _Of(inContext)._Fail(inLine, inColumn, VString(inMessage));
+    }
+
+    void _Fail(uint64_t inLine, uint64_t inColumn, const VString& inMessage) {
         if (fFailed)
             return;
-        fFailed = true;
-        fLine = inError.getLineNumber();
-        fColumn = inError.getColumnNumber();
-        fMessage = VString(inError.getMessage());
+        FailAt(inLine, inColumn, inMessage);
     }
 
     std::vector<IXMLHandler*> fStack; // retained; null slots for skipped elements
     bool fFailed = false;
-    XMLFileLoc fLine = 0;
-    XMLFileLoc fColumn = 0;
+    uint64_t fLine = 0;
+    uint64_t fColumn = 0;
     VString fMessage;
 };
 
-std::unique_ptr<xercesc::SAX2XMLReader> MakeReader(uint32_t inOptions, xercesc::SecurityManager& inSecurity) {
-    using xercesc::SAX2XMLReader;
-    using xercesc::XMLUni;
-    std::unique_ptr<SAX2XMLReader> reader(xercesc::XMLReaderFactory::createXMLReader());
-    reader->setFeature(XMLUni::fgSAX2CoreNameSpaces, (inOptions & VXMLParser::kNamespaces) != 0);
-    reader->setFeature(XMLUni::fgSAX2CoreNameSpacePrefixes, false);
+VXMLModuleInput MakeInput(uint32_t inOptions) {
+    VXMLModuleInput input{};
     bool always = (inOptions & VXMLParser::kValidateAlways) != 0;
     bool never = !always && (inOptions & VXMLParser::kValidateNever) != 0;
-    reader->setFeature(XMLUni::fgSAX2CoreValidation, !never);
-    reader->setFeature(XMLUni::fgXercesDynamic, !always && !never);
-    bool loadExternal = (inOptions & VXMLParser::kLoadExternalDTD) != 0;
-    reader->setFeature(XMLUni::fgXercesLoadExternalDTD, loadExternal);
-    reader->setFeature(XMLUni::fgXercesDisableDefaultEntityResolution, !loadExternal);
-    inSecurity.setEntityExpansionLimit(kEntityExpansionLimit);
-    reader->setProperty(XMLUni::fgXercesSecurityManager, &inSecurity);
-    return reader;
+    input.fValidation = always ? 1 : never ? 0 : 2;
+    input.fNamespaces = (inOptions & VXMLParser::kNamespaces) != 0;
+    input.fLoadExternalDTD = (inOptions & VXMLParser::kLoadExternalDTD) != 0;
+    input.fEntityExpansionLimit = kEntityExpansionLimit;
+    return input;
 }
 
 /// Whether a document is to be read as UTF-8: no UTF-16 or UTF-32 byte-order mark, and no XML
@@ -156,8 +140,7 @@ bool IsUTF8Document(const unsigned char* inBytes, size_t inSize) {
 
 /// The length of the longest prefix that is well-formed UTF-8; the line and column (in characters)
 /// of the first byte after it.
-size_t ValidUTF8Prefix(const unsigned char* inBytes, size_t inSize, XMLFileLoc& outLine,
-                       XMLFileLoc& outColumn) {
+size_t ValidUTF8Prefix(const unsigned char* inBytes, size_t inSize, uint64_t& outLine, uint64_t& outColumn) {
     outLine = 1;
     outColumn = 1;
     int32_t length = static_cast<int32_t>(std::min<size_t>(inSize, INT32_MAX));
@@ -191,38 +174,30 @@ size_t ValidUTF8Prefix(const unsigned char* inBytes, size_t inSize, XMLFileLoc& 
 }
 
 [[nodiscard]] VError ParseBytes(const void* inBytes, size_t inSize, IXMLHandler* inRoot, uint32_t inOptions,
-                                const VString& inSystemID, const XMLCh* inEncoding) {
-    // Xerces decodes its input ahead of the parse, so that a byte that is not UTF-8 would end it before
+                                const VString& inSystemID, const char16_t* inEncoding) {
+    // The parser decodes its input ahead of the parse, so that a byte that is not UTF-8 would end it before
     // the elements in front of it are read: the text is parsed up to that byte, which is reported.
-    const auto* bytes = static_cast<const XMLByte*>(inBytes);
-    XMLFileLoc badLine = 0;
-    XMLFileLoc badColumn = 0;
+    const auto* bytes = static_cast<const unsigned char*>(inBytes);
+    uint64_t badLine = 0;
+    uint64_t badColumn = 0;
     size_t valid = inSize;
     if (inEncoding == nullptr && IsUTF8Document(bytes, inSize))
         valid = ValidUTF8Prefix(bytes, inSize, badLine, badColumn);
     HandlerStack handler(inRoot);
-    if (!XPosixXercesInit::Ensure()) {
-        handler.FailWith(u"the XML parser could not be initialized");
+    std::string whyNot;
+    VXMLModuleParse parse = XPosixXMLModule::GetParse(whyNot);
+    if (parse == nullptr) {
+        handler.FailWith(VString("the XML parser could not be loaded: ") + VString(whyNot));
         return PushFailure(handler, inSystemID);
     }
-    // Xerces reports its own failures (memory, a broken reader) only by throwing: they end here.
-    try {
-        xercesc::SecurityManager security;
-        auto reader = MakeReader(inOptions, security);
-        reader->setContentHandler(&handler);
-        reader->setErrorHandler(&handler);
-        std::u16string systemID(inSystemID.View());
-        xercesc::MemBufInputSource source(bytes, valid, systemID.c_str());
-        if (inEncoding != nullptr)
-            source.setEncoding(inEncoding);
-        reader->parse(source);
-    } catch (const xercesc::XMLException& inError) {
-        handler.FailWith(inError.getMessage());
-    } catch (const xercesc::SAXException& inError) {
-        handler.FailWith(inError.getMessage());
-    } catch (const xercesc::OutOfMemoryException&) {
-        handler.FailWith(u"out of memory");
-    }
+    std::u16string systemID(inSystemID.View());
+    VXMLModuleInput input = MakeInput(inOptions);
+    input.fBytes = bytes;
+    input.fSize = valid;
+    input.fSystemID = systemID.c_str();
+    input.fEncoding = inEncoding;
+    VXMLModuleEvents events = handler.GetEvents();
+    parse(&input, &events);
     if (valid < inSize) {
         VString message("invalid UTF-8 byte 0x");
         message.AppendCString(std::string(1, "0123456789ABCDEF"[bytes[valid] >> 4]).c_str());
@@ -235,7 +210,8 @@ size_t ValidUTF8Prefix(const unsigned char* inBytes, size_t inSize, XMLFileLoc& 
 } // namespace
 
 bool VXMLParser::Init() {
-    return XPosixXercesInit::Ensure();
+    std::string whyNot;
+    return XPosixXMLModule::GetParse(whyNot) != nullptr;
 }
 
 VError VXMLParser::Parse(const void* inBytes, size_t inSize, IXMLHandler* inRoot, uint32_t inOptions,
@@ -246,7 +222,7 @@ VError VXMLParser::Parse(const void* inBytes, size_t inSize, IXMLHandler* inRoot
 VError VXMLParser::Parse(const VString& inText, IXMLHandler* inRoot, uint32_t inOptions) {
     // The text's code units are given as they are, in the machine's order: UTF-16LE here.
     return ParseBytes(inText.GetCPointer(), static_cast<size_t>(inText.GetLength()) * sizeof(UniChar), inRoot,
-                      inOptions, VString("frommem"), xercesc::XMLUni::fgUTF16LEncodingString);
+                      inOptions, VString("frommem"), u"UTF-16LE");
 }
 
 } // namespace vkit

@@ -18,7 +18,8 @@ constexpr OsType kComponentXML = MakeOsType("xmlc");
 /// "column" and "message".
 constexpr VError VE_XML_PARSING_FAILED = MakeVError(kComponentXML, 1);
 
-/// Parses an XML document held in memory with the Xerces-C SAX parser. The parser keeps a stack of
+/// Parses an XML document held in memory with the Xerces-C SAX parser, which runs in the XML module
+/// (VXMLModuleInterface.h), loaded by the first parse of the process. The parser keeps a stack of
 /// handlers, the root's at the bottom: for each element the handler on top gives the child's handler
 /// (StartElement), which receives the element's attributes and is pushed; an element without handler
 /// is skipped with all its content. Character data goes to the handler on top; at an element's end
@@ -36,7 +37,8 @@ public:
     static constexpr uint32_t kLoadExternalDTD = 8;
     static constexpr uint32_t kReportDefaultedAttributes = 16;
 
-    /// Brings Xerces-C up once for the process; false when it cannot be used.
+    /// Loads the XML module now rather than at the first parse; false when it cannot be loaded (a
+    /// parse then pushes the reason).
     static bool Init();
 
     /// Parses inSize bytes (the encoding read from a byte-order mark or the XML declaration, UTF-8

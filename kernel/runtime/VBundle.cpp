@@ -101,8 +101,12 @@ bool VBundle::GetInfoString(const VString& inKey, VString& outValue) const {
 
 bool VBundle::_ReadInfo(bool inReportErrors) {
     std::string posixPath = XPosixPath::GetPosixPath(GetInfoFilePath());
+    XPosixPlistReader::Entries entries;
     XPosixPlistReader::Failure failure;
-    if (XPosixPlistReader::ReadFile(posixPath, fInfo, failure)) {
+    if (XPosixPlistReader::ReadFile(posixPath, entries, failure)) {
+        fInfo.reserve(entries.size());
+        for (const auto& [key, value] : entries)
+            fInfo.emplace_back(VString(key.data(), key.size()), VString(value.data(), value.size()));
         fHasInfo = true;
         return true;
     }

@@ -10,7 +10,6 @@ vkit_library(vkit_application
         ${_vkit_app_dir}/../platform/posix/application/XPosixBundle.cpp
         ${_vkit_app_dir}/../platform/posix/application/XPosixPlistReader.cpp
         ${_vkit_app_dir}/../platform/posix/application/XPosixProcessIPC.cpp
-        ${_vkit_app_dir}/../platform/posix/application/XPosixXercesInit.cpp
     DEPENDS
         vkit_posix_shared
         vkit_cmdline
@@ -20,6 +19,6 @@ vkit_library(vkit_application
         vkit_logging
         vkit_runtime
         vkit_text
-        PkgConfig::XERCES
+        PkgConfig::EXPAT
 )
 unset(_vkit_app_dir)

@@ -70,17 +70,29 @@ std::string VIntlMgr::UserLocaleName() {
 
 VIntlMgr* VIntlMgr::Create(const VString& inLocaleName) {
     std::string locale = inLocaleName.IsEmpty() ? UserLocaleName() : inLocaleName.ToUTF8();
-    const char* name = locale.c_str();
     VIntlMgr* mgr = new VIntlMgr;
     mgr->fLocaleName = VString(locale);
-    mgr->fCollatorPrimary = OpenCollator(name, UCOL_PRIMARY);
-    mgr->fCollatorTertiary = OpenCollator(name, UCOL_TERTIARY);
-    mgr->fDecimalSeparator = ReadDecimalSeparator(name);
-    if (mgr->fCollatorPrimary == nullptr || mgr->fCollatorTertiary == nullptr) {
-        mgr->Release();
-        return nullptr;
-    }
     return mgr;
+}
+
+const UCollator* VIntlMgr::_Collator(bool inDiacritical) const {
+    std::call_once(fCollatorsOnce, [this] {
+        std::string name = fLocaleName.ToUTF8();
+        fCollatorPrimary = OpenCollator(name.c_str(), UCOL_PRIMARY);
+        fCollatorTertiary = OpenCollator(name.c_str(), UCOL_TERTIARY);
+    });
+    return inDiacritical ? fCollatorTertiary : fCollatorPrimary;
+}
+
+UniChar VIntlMgr::GetDecimalSeparator() const {
+    std::call_once(fSeparatorOnce,
+                   [this] { fDecimalSeparator = ReadDecimalSeparator(fLocaleName.ToUTF8().c_str()); });
+    return fDecimalSeparator;
+}
+
+void VIntlMgr::SetDecimalSeparator(UniChar inSeparator) {
+    std::call_once(fSeparatorOnce, [] {}); // the locale's is not read over a separator set
+    fDecimalSeparator = inSeparator;
 }
 
 VIntlMgr::~VIntlMgr() {
@@ -137,8 +149,11 @@ int VIntlMgr::CompareString(const VString& inA, const VString& inB, bool inDiacr
     // The same code units are equal under any collation: no need to build sort keys.
     if (inA.View() == inB.View())
         return 0;
-    UCollationResult result = ucol_strcoll(_Collator(inDiacritical), inA.GetCPointer(), inA.GetLength(),
-                                           inB.GetCPointer(), inB.GetLength());
+    const UCollator* collator = _Collator(inDiacritical);
+    if (collator == nullptr)
+        return inA.View() < inB.View() ? -1 : 1;
+    UCollationResult result =
+        ucol_strcoll(collator, inA.GetCPointer(), inA.GetLength(), inB.GetCPointer(), inB.GetLength());
     return result == UCOL_LESS ? -1 : (result == UCOL_GREATER ? 1 : 0);
 }
 

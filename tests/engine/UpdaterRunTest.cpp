@@ -453,4 +453,36 @@ TEST_F(UpdaterTest, SignedUpdatesAreCheckedOnTheStagedCopyBeforeTheCallerIsToldT
     EXPECT_NE(Shell("cmp -s {A}/Contents/Resources/data.bin {B}/Contents/Resources/data.bin"), 0);
 }
 
+TEST_F(UpdaterTest, LoadsTheXMLParserAndGIOOnlyInTheRunsThatUseThem) {
+    // The dynamic loader lists every library it loads, at start or later, in a file per process; the
+    // updater's is the one that hands control to it.
+    struct Case {
+        const char* fLabel;
+        const char* fSetUp;
+        const char* fArguments;
+        int fStatus;
+        bool fXML; // the XML module and Xerces-C: a localized text was asked for
+        bool fGIO; // something went to the trash
+    };
+    const Case cases[] = {
+        {"the version", "", "--version", 0, false, false},
+        {"a successful update", kBoth, kRun, 0, false, true},
+        {"a failed update, its alert in French", "", kRun, 2, true, false},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.fLabel);
+        Shell(std::string("rm -rf {L} {A} {B} {F}/ld {F}/Applications/* && mkdir {F}/ld && ") +
+              (*c.fSetUp != 0 ? c.fSetUp : "true"));
+        UpdaterRun run = Run(c.fArguments, "LANG=fr_FR.UTF-8 LD_DEBUG=files LD_DEBUG_OUTPUT={F}/ld/ld");
+        EXPECT_EQ(run.fStatus, c.fStatus) << run.fErr;
+        Shell("cat $(grep -lF 'transferring control: {updater}' {F}/ld/*) > {F}/loaded.txt");
+        std::string loaded = ReadFile(fFolder / "loaded.txt");
+        ASSERT_NE(loaded.find("file=libc.so"), std::string::npos) << "no loader output";
+        const std::pair<const char*, bool> libraries[] = {
+            {"libvkitxml.so", c.fXML}, {"libxerces-c", c.fXML}, {"libgio-2.0.so", c.fGIO}};
+        for (const auto& [library, expected] : libraries)
+            EXPECT_EQ(loaded.find(library) != std::string::npos, expected) << library;
+    }
+}
+
 } // namespace

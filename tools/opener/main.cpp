@@ -70,9 +70,8 @@ int Watch(int inPid, int inMilliseconds) {
 
 /// The "CFBundleExecutable" value, when it is a plain file name (the executable stays in Contents/MacOS).
 std::string ExecutableName(const XPosixPlistReader::Entries& inEntries) {
-    for (const auto& [key, value] : inEntries) {
+    for (const auto& [key, name] : inEntries) {
         if (key == VBundle::kExecutableKey) {
-            std::string name = value.ToUTF8();
             bool plain = !name.empty() && name != "." && name != ".." && name.find('/') == std::string::npos;
             return plain ? name : std::string();
         }

@@ -301,3 +301,42 @@ TEST(VLocalizationManagerTest, ExternalEntitiesAreNeverRead) {
     EXPECT_EQ(Text(*manager, "k").find("secret"), std::string::npos) << Text(*manager, "k");
     errors.GetContext()->Flush();
 }
+
+TEST(VLocalizationManagerTest, ParsedOnFirstUseAnswersAsParsedAtOnceAndReportsNothing) {
+    // The order counts: a strings file replaces what an exact dialect gave before it, and a dialect that
+    // only adds comes after it; the last "target-language" carries to the next file, a broken one.
+    VTestTempFolder folder;
+    const std::pair<const char*, std::string> files[] = {
+        {"1.xlf", Xliff("fr-FR", Unit("s", "fr"))},
+        {"2.strings", "\"s\" = \"strings\";\n\"t\" = \"strings\";\n"},
+        {"3.xlf", Xliff("fr-CA", Unit("t", "ca") + Unit("k", "ca"))},
+        {"4.xlf", "<xliff><file><body>" + Unit("k", "broken") + "<trans-unit"},
+    };
+    auto loaded = [&](bool inOnFirstUse, size_t& outErrors) {
+        VRefPtr<VLocalizationManager> manager = MakeManager();
+        if (inOnFirstUse)
+            manager->ParseOnFirstUse();
+        StErrorContextInstaller errors;
+        for (const auto& [name, content] : files) {
+            VFile file(FilePath(folder.WriteFile(name, content)));
+            (void)manager->LoadFile(&file, false); // the strings file answers that it is not XLIFF
+        }
+        for (const auto& [name, content] : files) // what was loaded no longer depends on the files
+            std::filesystem::remove(folder / name);
+        std::string texts = Text(*manager, "k") + "," + Text(*manager, "s") + "," + Text(*manager, "t");
+        outErrors = errors.GetContext()->GetErrors().size();
+        errors.GetContext()->Flush();
+        return texts;
+    };
+    size_t atOnce = 0;
+    size_t onFirstUse = 0;
+    EXPECT_EQ(loaded(true, onFirstUse), loaded(false, atOnce));
+    EXPECT_EQ(loaded(false, atOnce), "ca,strings,strings");
+    EXPECT_EQ(atOnce, 1u);
+    EXPECT_EQ(onFirstUse, 0u);
+    VRefPtr<VLocalizationManager> cleared = MakeManager();
+    cleared->ParseOnFirstUse();
+    Load(*cleared, Xliff("fr", Unit("k", "A")));
+    cleared->ClearLocalizations();
+    EXPECT_EQ(Text(*cleared, "k"), "<none>") << "texts held back are cleared too";
+}

@@ -25,13 +25,21 @@ std::string Parsed(const std::string& inText) {
     bool read = XPosixPlistReader::Parse(inText.data(), inText.size(), entries, failure);
     std::string text = read ? "" : "!" + failure.fMessage;
     for (const auto& [key, value] : entries)
-        text += key.ToUTF8() + "=" + value.ToUTF8() + ";";
+        text += key + "=" + value + ";";
     return text;
 }
 
 std::string InPlist(const std::string& inDictionaryBody) {
     return "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<plist version=\"1.0\"><dict>" + inDictionaryBody +
            "</dict></plist>";
+}
+
+/// The text as UTF-16 little-endian with its byte-order mark.
+std::string UTF16(const std::u16string& inText) {
+    std::string bytes = "\xFF\xFE";
+    for (char16_t c : inText)
+        bytes += std::string{static_cast<char>(c & 0xFF), static_cast<char>(c >> 8)};
+    return bytes;
 }
 
 struct PlistCase {
@@ -62,6 +70,10 @@ TEST(XPosixPlistReaderTest, Parse) {
              "<key>A</key><string>1</string><key>B</key><string>2</string><key>A</key><string>3</string>"),
          "A=3;B=2;"},
         {"text of inner elements", InPlist("<key>A</key><string>a<b>X</b>c</string>"), "A=ac;"},
+        {"UTF-16 with a byte-order mark",
+         UTF16(u"<?xml version=\"1.0\" encoding=\"UTF-16\"?><plist><dict><key>A</key><string>\u00E9</string>"
+               u"</dict></plist>"),
+         "A=\xC3\xA9;"},
         {"external document type is not fetched",
          "<?xml version=\"1.0\"?>\n<!DOCTYPE plist PUBLIC \"-//x//DTD PLIST 1.0//EN\" "
          "\"file:///nonexistent/vkit/PropertyList-1.0.dtd\">\n" +

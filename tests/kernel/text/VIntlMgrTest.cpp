@@ -66,6 +66,10 @@ TEST(VIntlMgrTest, SettingsOfTheLanguageAndOfTheTask) {
     StIntlMgr german("de_DE");
     EXPECT_TRUE(VIntlMgr::GetDefaultMgr()->GetDecimalSeparator() == u',' &&
                 german.Get()->GetLocaleName() == "de_DE");
+    // The locale's separator, read on first use, never replaces one set before.
+    VRefPtr<VIntlMgr> french = AdoptRef(VIntlMgr::Create(VString("fr_FR")));
+    french->SetDecimalSeparator(u'.');
+    EXPECT_TRUE(french->GetDecimalSeparator() == u'.');
     VIntlMgr* seenByOther = nullptr;
     std::thread([&seenByOther] { seenByOther = VIntlMgr::GetDefaultMgr(); }).join();
     EXPECT_TRUE(seenByOther != nullptr && seenByOther != german.Get());

@@ -1,21 +1,19 @@
-// XPosixPlistReader: the property-list SAX handler, the Xerces-C set-up and the file read.
+// XPosixPlistReader: the property-list expat handlers and the file read.
 #include "platform/posix/application/XPosixPlistReader.h"
 
-#include "platform/posix/application/XPosixXercesInit.h"
 #include "platform/posix/errors/XPosixErrorText.h"
+#include "platform/posix/shared/XPosixCalls.h"
 #include "platform/posix/shared/XPosixDescriptor.h"
 
-#include <xercesc/framework/MemBufInputSource.hpp>
-#include <xercesc/sax/SAXParseException.hpp>
-#include <xercesc/sax2/DefaultHandler.hpp>
-#include <xercesc/sax2/SAX2XMLReader.hpp>
-#include <xercesc/sax2/XMLReaderFactory.hpp>
-#include <xercesc/util/OutOfMemoryException.hpp>
-#include <xercesc/util/SecurityManager.hpp>
-#include <xercesc/util/XMLException.hpp>
-#include <xercesc/util/XMLUni.hpp>
+// Debian's expat is built with DTD support, which brings the amplification limit; its header declares
+// that limit's settings only when told so.
+#define XML_DTD
+#include <expat.h>
 
+#include <algorithm>
 #include <cerrno>
+#include <climits>
+#include <cstring>
 #include <fcntl.h>
 #include <memory>
 #include <string_view>
@@ -25,70 +23,78 @@ namespace vkit {
 
 namespace {
 
-using xercesc::Attributes;
-using xercesc::SAXParseException;
+/// Entities may swell the text this much before the amplification limit applies; a property list
+/// declares no entity at all.
+constexpr unsigned long long kAmplificationThreshold = 64 * 1024;
 
-constexpr XMLSize_t kEntityExpansionLimit = 100;
-
-std::string ToUTF8(const XMLCh* inText) {
-    return inText != nullptr ? VString(inText).ToUTF8() : std::string();
-}
-
-/// Builds the entries while Xerces walks the document. Depth 1 is the root "plist", depth 2 the top
+/// Builds the entries while expat walks the document. Depth 1 is the root "plist", depth 2 the top
 /// dictionary, depth 3 its keys and values; anything deeper belongs to a skipped array or dictionary.
-class PlistHandler : public xercesc::DefaultHandler {
+class PlistHandler {
 public:
-    explicit PlistHandler(XPosixPlistReader::Entries& outEntries) : fEntries(outEntries) {}
+    PlistHandler(XML_Parser inParser, XPosixPlistReader::Entries& outEntries)
+        : fParser(inParser), fEntries(outEntries) {}
 
     bool Failed() const noexcept { return !fMessage.empty(); }
     const std::string& GetMessage() const noexcept { return fMessage; }
 
-    void startElement(const XMLCh*, const XMLCh*, const XMLCh* inName, const Attributes&) override {
-        ++fDepth;
-        if (Failed())
-            return;
-        std::u16string_view name(inName);
-        if (fDepth == 1 && name != u"plist")
-            _Fail("the root element is '" + ToUTF8(inName) + "', not 'plist'");
-        else if (fDepth == 2 && (name != u"dict" || fSawDictionary))
-            _Fail("the property list holds '" + ToUTF8(inName) + "' where one dictionary is expected");
-        else if (fDepth == 2)
-            fSawDictionary = true;
-        else if (fDepth == 3)
-            _StartEntryElement(name, inName);
+    static void XMLCALL StartElement(void* inHandler, const XML_Char* inName, const XML_Char**) {
+        static_cast<PlistHandler*>(inHandler)->_Start(inName);
+    }
+    static void XMLCALL EndElement(void* inHandler, const XML_Char*) {
+        static_cast<PlistHandler*>(inHandler)->_End();
+    }
+    static void XMLCALL Characters(void* inHandler, const XML_Char* inChars, int inLength) {
+        auto* handler = static_cast<PlistHandler*>(inHandler);
+        if (handler->fDepth == 3 && handler->fCapture)
+            handler->fText.append(inChars, static_cast<size_t>(inLength));
     }
 
-    void endElement(const XMLCh*, const XMLCh*, const XMLCh*) override {
-        if (!Failed() && fDepth == 3)
-            _EndEntryElement();
-        else if (!Failed() && fDepth == 2 && fHaveKey)
-            _Fail("the key '" + fKey.ToUTF8() + "' has no value");
-        --fDepth;
-    }
-
-    void characters(const XMLCh* inChars, const XMLSize_t inLength) override {
-        if (fDepth == 3 && fCapture)
-            fText.append(inChars, inLength);
-    }
-
-    void endDocument() override {
+    void EndDocument() {
         if (!Failed() && !fSawDictionary)
             _Fail("the property list holds no dictionary");
     }
 
-    void error(const SAXParseException& inError) override { _FailAt(inError); }
-    void fatalError(const SAXParseException& inError) override { _FailAt(inError); }
-    void warning(const SAXParseException&) override {}
+    /// The parser's own failure, unless a handler failed first (which is what stopped the parser).
+    void FailAtParserError() {
+        if (Failed())
+            return;
+        fMessage = "line " + std::to_string(XML_GetCurrentLineNumber(fParser)) + ", column " +
+                   std::to_string(XML_GetCurrentColumnNumber(fParser) + 1) + ": " +
+                   XML_ErrorString(XML_GetErrorCode(fParser));
+    }
 
 private:
     enum class Element { None, Key, Text, Skipped };
 
-    void _StartEntryElement(std::u16string_view inName, const XMLCh* inRawName) {
+    // Expat may still deliver an event or two after the parser was stopped: they change nothing.
+    void _Start(std::string_view inName) {
+        ++fDepth;
+        if (Failed())
+            return;
+        if (fDepth == 1 && inName != "plist")
+            _Fail("the root element is '" + std::string(inName) + "', not 'plist'");
+        else if (fDepth == 2 && (inName != "dict" || fSawDictionary))
+            _Fail("the property list holds '" + std::string(inName) + "' where one dictionary is expected");
+        else if (fDepth == 2)
+            fSawDictionary = true;
+        else if (fDepth == 3)
+            _StartEntryElement(inName);
+    }
+
+    void _End() {
+        if (!Failed() && fDepth == 3)
+            _EndEntryElement();
+        else if (!Failed() && fDepth == 2 && fHaveKey)
+            _Fail("the key '" + fKey + "' has no value");
+        --fDepth;
+    }
+
+    void _StartEntryElement(std::string_view inName) {
         fText.clear();
         fCapture = false;
-        if (inName == u"key") {
+        if (inName == "key") {
             if (fHaveKey) {
-                _Fail("the key '" + fKey.ToUTF8() + "' has no value");
+                _Fail("the key '" + fKey + "' has no value");
                 return;
             }
             fElement = Element::Key;
@@ -96,65 +102,62 @@ private:
             return;
         }
         if (!fHaveKey) {
-            _Fail("the value '" + ToUTF8(inRawName) + "' has no key");
+            _Fail("the value '" + std::string(inName) + "' has no key");
             return;
         }
-        if (inName == u"string" || inName == u"integer" || inName == u"real" || inName == u"date" ||
-            inName == u"data") {
+        if (inName == "string" || inName == "integer" || inName == "real" || inName == "date" ||
+            inName == "data") {
             fElement = Element::Text;
             fCapture = true;
-        } else if (inName == u"true" || inName == u"false") {
+        } else if (inName == "true" || inName == "false") {
             fElement = Element::Text;
             fText = inName;
-        } else if (inName == u"array" || inName == u"dict") {
+        } else if (inName == "array" || inName == "dict") {
             fElement = Element::Skipped;
         } else {
             // Appended rather than added to a one-character literal: GCC 12 at -O3 warns wrongly there.
-            _Fail(std::string(1, '\'').append(ToUTF8(inRawName)).append("' is not a property-list value"));
+            _Fail(std::string(1, '\'').append(inName).append("' is not a property-list value"));
         }
     }
 
     void _EndEntryElement() {
         fCapture = false;
         if (fElement == Element::Key) {
-            fKey = VString(std::as_const(fText).data(), static_cast<VIndex>(fText.size()));
+            fKey = std::move(fText);
             fHaveKey = true;
         } else if (fElement == Element::Text) {
-            _Store(VString(std::as_const(fText).data(), static_cast<VIndex>(fText.size())));
+            _Store(std::move(fText));
         } else {
             fHaveKey = false;
         }
+        fText.clear();
         fElement = Element::None;
     }
 
-    void _Store(VString&& inValue) {
+    void _Store(std::string&& inValue) {
         fHaveKey = false;
-        for (auto& entry : fEntries) {
-            if (entry.first == fKey) {
-                entry.second = std::move(inValue);
-                return;
-            }
-        }
-        fEntries.emplace_back(std::move(fKey), std::move(inValue));
-        fKey.Clear();
+        auto same = std::find_if(fEntries.begin(), fEntries.end(),
+                                 [this](const auto& inEntry) { return inEntry.first == fKey; });
+        if (same != fEntries.end())
+            same->second = std::move(inValue);
+        else
+            fEntries.emplace_back(std::move(fKey), std::move(inValue));
+        fKey.clear();
     }
 
+    /// Keeps the first reason and stops the parser: nothing after it counts.
     void _Fail(std::string inMessage) {
-        if (!Failed())
-            fMessage = std::move(inMessage);
-    }
-
-    void _FailAt(const SAXParseException& inError) {
         if (Failed())
             return;
-        fMessage = "line " + std::to_string(inError.getLineNumber()) + ", column " +
-                   std::to_string(inError.getColumnNumber()) + ": " + ToUTF8(inError.getMessage());
+        fMessage = std::move(inMessage);
+        (void)XML_StopParser(fParser, XML_FALSE); // the parse then ends with XML_ERROR_ABORTED
     }
 
+    XML_Parser fParser;
     XPosixPlistReader::Entries& fEntries;
     std::string fMessage;
-    std::u16string fText;
-    VString fKey;
+    std::string fText;
+    std::string fKey;
     int fDepth = 0;
     Element fElement = Element::None;
     bool fCapture = false;
@@ -162,18 +165,9 @@ private:
     bool fSawDictionary = false;
 };
 
-/// A reader that reads nothing but the text it is given.
-std::unique_ptr<xercesc::SAX2XMLReader> MakeClosedReader(xercesc::SecurityManager& inSecurity) {
-    using xercesc::XMLUni;
-    std::unique_ptr<xercesc::SAX2XMLReader> reader(xercesc::XMLReaderFactory::createXMLReader());
-    reader->setFeature(XMLUni::fgSAX2CoreNameSpaces, false);
-    reader->setFeature(XMLUni::fgSAX2CoreValidation, false);
-    reader->setFeature(XMLUni::fgXercesLoadExternalDTD, false);
-    reader->setFeature(XMLUni::fgXercesDisableDefaultEntityResolution, true);
-    inSecurity.setEntityExpansionLimit(kEntityExpansionLimit);
-    reader->setProperty(XMLUni::fgXercesSecurityManager, &inSecurity);
-    return reader;
-}
+struct ParserFree {
+    void operator()(XML_Parser inParser) const noexcept { XML_ParserFree(inParser); }
+};
 
 /// Reads the whole file into outBytes; returns 0 or the errno of the failing call (EISDIR for a folder,
 /// EFBIG past the cap).
@@ -201,31 +195,32 @@ bool XPosixPlistReader::Parse(const char* inBytes, size_t inLength, Entries& out
                               Failure& outFailure) {
     outEntries.clear();
     outFailure = Failure{};
-    if (!XPosixXercesInit::Ensure()) {
+    // The encoding comes from the document (a byte-order mark or the XML declaration), UTF-8 otherwise.
+    std::unique_ptr<XML_ParserStruct, ParserFree> parser(XML_ParserCreate(nullptr));
+    if (parser == nullptr) {
         outFailure.fMessage = "the XML parser could not be initialized";
         return false;
     }
-    PlistHandler handler(outEntries);
-    // Xerces reports its own failures (memory, a broken reader) only by throwing: they end here.
-    try {
-        xercesc::SecurityManager security;
-        auto reader = MakeClosedReader(security);
-        reader->setContentHandler(&handler);
-        reader->setErrorHandler(&handler);
-        xercesc::MemBufInputSource source(reinterpret_cast<const XMLByte*>(inBytes), inLength,
-                                          "property list");
-        reader->parse(source);
-    } catch (const xercesc::XMLException& inError) {
-        outFailure.fMessage = ToUTF8(inError.getMessage());
-    } catch (const xercesc::SAXException& inError) {
-        outFailure.fMessage = ToUTF8(inError.getMessage());
-    } catch (const xercesc::OutOfMemoryException&) {
-        outFailure.fMessage = "out of memory";
-    }
-    if (outFailure.fMessage.empty() && handler.Failed())
-        outFailure.fMessage = handler.GetMessage();
-    if (outFailure.fMessage.empty())
+    // No handler for external entities and no parameter-entity parsing: nothing outside the text is read.
+    (void)XML_SetBillionLaughsAttackProtectionActivationThreshold(parser.get(), kAmplificationThreshold);
+    PlistHandler handler(parser.get(), outEntries);
+    XML_SetUserData(parser.get(), &handler);
+    XML_SetElementHandler(parser.get(), &PlistHandler::StartElement, &PlistHandler::EndElement);
+    XML_SetCharacterDataHandler(parser.get(), &PlistHandler::Characters);
+    bool parsed = true;
+    do {
+        int piece = static_cast<int>(std::min<size_t>(inLength, INT_MAX));
+        inLength -= static_cast<size_t>(piece);
+        parsed = XML_Parse(parser.get(), inBytes, piece, inLength == 0) == XML_STATUS_OK;
+        inBytes += piece;
+    } while (parsed && inLength > 0);
+    if (parsed)
+        handler.EndDocument();
+    else
+        handler.FailAtParserError();
+    if (!handler.Failed())
         return true;
+    outFailure.fMessage = handler.GetMessage();
     outEntries.clear();
     return false;
 }
