@@ -10,6 +10,7 @@
 #include "text/VValueSingle.h"
 #include "text/VWord.h"
 
+#include <algorithm>
 #include <atomic>
 #include <cstring>
 #include <utility>
@@ -23,6 +24,16 @@ constexpr size_t kMinDeadBytesToCompact = 256;
 // Room made by the first entry: enough for a typical log record or error, in two allocations.
 constexpr size_t kInitialEntries = 8;
 constexpr size_t kInitialStoreBytes = 256;
+// Cache lines asked for by Prefetch, at most, for the entries and for the store.
+constexpr size_t kCacheLine = 64;
+constexpr size_t kMaxPrefetchLines = 4;
+
+void PrefetchBytes(const void* inStart, size_t inLength) noexcept {
+    const char* start = static_cast<const char*>(inStart);
+    size_t length = std::min(inLength, kMaxPrefetchLines * kCacheLine);
+    for (size_t offset = 0; offset < length; offset += kCacheLine)
+        __builtin_prefetch(start + offset);
+}
 
 } // namespace
 
@@ -81,6 +92,20 @@ void VPackedValueDictionary::Clear() noexcept {
     fEntries.clear();
     fStore.clear();
     fDeadBytes = 0;
+}
+
+void VPackedValueDictionary::Prefetch() const noexcept {
+    // What the next reader or writer touches: the entries and bytes in use, or, when there are
+    // none, the start of the memory kept for them.
+    if (fEntries.empty()) {
+        if (fEntries.capacity() > 0)
+            PrefetchBytes(fEntries.data(), 2 * sizeof(Entry));
+        if (fStore.capacity() > 0)
+            PrefetchBytes(fStore.data(), 2 * kCacheLine);
+        return;
+    }
+    PrefetchBytes(fEntries.data(), fEntries.size() * sizeof(Entry));
+    PrefetchBytes(fStore.data(), fStore.size());
 }
 
 VIndex VPackedValueDictionary::Find(const StPackedDictionaryKey& inKey) const noexcept {

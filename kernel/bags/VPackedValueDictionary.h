@@ -41,6 +41,12 @@ public:
         return fStore.capacity() + fEntries.capacity() * sizeof(Entry);
     }
 
+    /// Asks the processor to start loading the memory of the names and values (for a dictionary that
+    /// another task filled and this one is about to read), or the memory reserved for them (for one that
+    /// was emptied and is about to be refilled), so that the loads overlap other work. Only a hint:
+    /// nothing changes.
+    void Prefetch() const noexcept;
+
     /// The 1-based position of the key, 0 when absent.
     VIndex Find(const StPackedDictionaryKey& inKey) const noexcept;
     /// The name at a 1-based position (valid until the dictionary changes); empty when out of range.

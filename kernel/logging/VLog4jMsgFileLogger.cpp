@@ -245,8 +245,18 @@ void VLog4jMsgFileLogger::_Put(const std::vector<const VValueBag*>& inRecords) {
     if (fFile == nullptr)
         return;
     _EnsureFile();
-    // The lines are assembled in one buffer, straight from the records, and written together.
-    for (const VValueBag* record : inRecords) {
+    // The lines are assembled in one buffer, straight from the records, and written together. The
+    // records were filled on other tasks: their memory is asked for two records ahead (the bag) and
+    // one ahead (its attributes), so that reading one overlaps loading the next ones.
+    const size_t count = inRecords.size();
+    for (size_t i = 0; i < std::min<size_t>(count, 2); ++i)
+        VValueBag::PrefetchBag(inRecords[i]);
+    for (size_t i = 0; i < count; ++i) {
+        const VValueBag* record = inRecords[i];
+        if (i + 2 < count)
+            VValueBag::PrefetchBag(inRecords[i + 2]);
+        if (i + 1 < count)
+            inRecords[i + 1]->PrefetchAttributes();
         _ReadRecord(*record, fParts, fScratch);
         if (!_BeginLine())
             continue;

@@ -79,8 +79,8 @@ public:
     /// 0). Nothing is formatted for a level that does not pass.
     void LogVPrintf(EMessageLevel inLevel, OsType inComponent, const char* inFormat, va_list inArgs);
     /// An empty record (one reference, the caller's) to fill and file with LogBag: a delivered one
-    /// kept for reuse when there is one, else a new one. The logger's own builders keep one such
-    /// record per task between two records.
+    /// kept for reuse when there is one, else a new one. The logger's own builders keep two such
+    /// records per task between two records, so that their memory is loaded ahead.
     VValueBag* RetainEmptyRecord();
 
     /// Sets or clears the bit inBit (modulo 32) of the mask; answers its previous state.
