@@ -325,12 +325,15 @@ bool VLog4jMsgFileLogger::_BeginLine() {
         (fLine.size() >= kMaxPendingBytes ||
          fFile->GetSize() + static_cast<int64_t>(fLine.size()) > VSplitableLogFile::kMaxLogSize))
         _WriteLines();
+    // The lines that reach the file in one write carry the time at which the first of them was made
+    // (they are made within microseconds of each other): the clock is read once per write.
+    if (fLine.empty())
+        _ReadTime();
     // "<sequence> <time> [", made aside and appended at once.
     char start[96];
     char* end = std::to_chars(start, start + 24, ILogger::GetSequenceNumber()).ptr;
     *end++ = ' ';
-    const std::string& time = _TimeText();
-    end = std::copy_n(time.data(), std::min<size_t>(time.size(), 64), end);
+    end = std::copy_n(fTimeText.data(), std::min<size_t>(fTimeText.size(), 64), end);
     *end++ = ' ';
     *end++ = '[';
     fLine.append(start, end);
@@ -355,7 +358,7 @@ void VLog4jMsgFileLogger::_WriteLines() {
         fLine.shrink_to_fit();
 }
 
-const std::string& VLog4jMsgFileLogger::_TimeText() {
+void VLog4jMsgFileLogger::_ReadTime() {
     // Only the milliseconds change within a second: the local date and time are made once a second.
     int64_t milliseconds = std::chrono::duration_cast<std::chrono::milliseconds>(
                                std::chrono::system_clock::now().time_since_epoch())
@@ -376,7 +379,6 @@ const std::string& VLog4jMsgFileLogger::_TimeText() {
         fTimeText[21] = static_cast<char>('0' + fraction / 10 % 10);
         fTimeText[22] = static_cast<char>('0' + fraction % 10);
     }
-    return fTimeText;
 }
 
 } // namespace vkit

@@ -20,7 +20,8 @@ class VSplitableLogFile;
 class VValueBag;
 
 /// Writes the records of the process logger to "<log name>_<n>.txt" in a folder (VSplitableLogFile),
-/// one line per record: "<sequence> <local time with ms> [<source>] <LEVEL> - <message>". Start opens
+/// one line per record: "<sequence> <local time with ms> [<source>] <LEVEL> - <message>"; the lines
+/// of a batch that reach the file in one write carry the time at which the first was made. Start opens
 /// the file and registers the writer as a listener of the process logger; Stop unregisters it, which
 /// flushes the pending records to it first, then closes the file.
 ///
@@ -124,9 +125,9 @@ private:
     void _WriteLine(std::string_view inSource, int32_t inLevel, std::string_view inMessage);
     /// Makes the file again when it disappeared (or failed to open at a split), pushing an error once.
     void _EnsureFile();
-    /// The local time of now as "YYYY-MM-DDThh:mm:ss.mmm", the date and time part kept from the last
-    /// call within the same second.
-    const std::string& _TimeText();
+    /// Sets fTimeText to the local time of now as "YYYY-MM-DDThh:mm:ss.mmm", the date and time part
+    /// kept from the last call within the same second.
+    void _ReadTime();
 
     mutable VCriticalSection fLock;
     VTime fStartTime;
