@@ -44,9 +44,25 @@ struct SpareRecords {
 
 thread_local SpareRecords tSpares;
 
+/// Holds the buffer lock for a scope. Its sections are a few stores long: a task that finds it taken
+/// waits by the spin lock's configured strategy rather than sleeping.
+class StBufferLocker {
+public:
+    explicit StBufferLocker(SpinLock::Word& ioWord) noexcept : fWord(ioWord) {
+        if (!SpinLock::TryLock(fWord))
+            SpinLock::Lock(fWord);
+    }
+    ~StBufferLocker() { SpinLock::Unlock(fWord); }
+    StBufferLocker(const StBufferLocker&) = delete;
+    StBufferLocker& operator=(const StBufferLocker&) = delete;
+
+private:
+    SpinLock::Word& fWord;
+};
+
 } // namespace
 
-VLogger::VLogger() = default;
+VLogger::VLogger() : fRing(&fRings[0]) {}
 
 VLogger::~VLogger() {
     Stop();
@@ -88,33 +104,34 @@ bool VLogger::WithTag(uint32_t inBit, bool inSet) {
     return (previous & bit) != 0;
 }
 
-bool VLogger::_Store(const VValueBag* inRecord) {
+const VValueBag* VLogger::_Store(const VValueBag* inRecord, bool& ioWakeReader) {
     if (fWriteIndex >= kRingSize) {
         fWriteIndex = 0;
         fWrapped = true;
     }
-    const VValueBag*& slot = fRing[static_cast<size_t>(fWriteIndex)];
-    if (slot != nullptr)
-        slot->Release();
-    inRecord->Retain();
+    const VValueBag*& slot = (*fRing)[static_cast<size_t>(fWriteIndex)];
+    const VValueBag* overwritten = slot;
     slot = inRecord;
     ++fWriteIndex;
-    return fWriteIndex % kWakeUpStep == 0;
+    if (fWriteIndex % kWakeUpStep == 0)
+        ioWakeReader = true;
+    return overwritten;
 }
 
 void VLogger::LogBag(const VValueBag* inRecord) {
-    if (inRecord != nullptr)
-        _File(inRecord, static_cast<EMessageLevel>(ILoggerBagKeys::level.Get(*inRecord)), false);
+    if (inRecord == nullptr || !ShouldLog(static_cast<EMessageLevel>(ILoggerBagKeys::level.Get(*inRecord))))
+        return;
+    inRecord->Retain();
+    _File(inRecord, false);
 }
 
-void VLogger::_File(const VValueBag* inRecord, EMessageLevel inLevel, bool inTakeSpare) {
-    if (!ShouldLog(inLevel))
-        return;
-    bool wakeReader;
+void VLogger::_File(const VValueBag* inRecord, bool inTakeSpares) {
+    bool wakeReader = false;
+    const VValueBag* overwritten;
     {
-        StLocker lock(fBufferLock);
-        wakeReader = _Store(inRecord);
-        if (inTakeSpare) {
+        StBufferLocker lock(fBufferLock);
+        overwritten = _Store(inRecord, wakeReader);
+        if (inTakeSpares) {
             for (VValueBag*& spare : tSpares.fRecords) {
                 if (spare == nullptr && !fFreeRecords.empty()) {
                     spare = fFreeRecords.back();
@@ -124,18 +141,18 @@ void VLogger::_File(const VValueBag* inRecord, EMessageLevel inLevel, bool inTak
             }
         }
     }
-    if (inTakeSpare && tSpares.fRecords[0] != nullptr)
+    if (overwritten != nullptr)
+        overwritten->Release();
+    if (inTakeSpares && tSpares.fRecords[0] != nullptr)
         tSpares.fRecords[0]->PrefetchAttributes();
-    if (wakeReader) {
-        if (VTask* reader = fReaderTask.load(std::memory_order_acquire))
-            reader->WakeUp();
-    }
+    if (wakeReader)
+        _WakeReader();
 }
 
 VValueBag* VLogger::RetainEmptyRecord() {
     VValueBag* record = tSpares.Take();
     if (record == nullptr) {
-        StLocker lock(fBufferLock);
+        StBufferLocker lock(fBufferLock);
         if (!fFreeRecords.empty()) {
             record = fFreeRecords.back();
             fFreeRecords.pop_back();
@@ -154,8 +171,7 @@ void VLogger::LogMessage(EMessageLevel inLevel, const VString& inMessage, const 
     ILoggerBagKeys::source.Set(*record, inSource.IsEmpty() ? GetProcessLogSource() : inSource);
     ILoggerBagKeys::level.Set(*record, inLevel);
     ILoggerBagKeys::message.Set(*record, inMessage);
-    _File(record, inLevel, true);
-    record->Release();
+    _FileBuilt(record, inLevel);
 }
 
 void VLogger::LogVPrintf(EMessageLevel inLevel, OsType inComponent, const char* inFormat, va_list inArgs) {
@@ -171,13 +187,24 @@ void VLogger::LogVPrintf(EMessageLevel inLevel, OsType inComponent, const char* 
         record->SetLong(ILoggerBagKeys::level, inLevel);
     if (inComponent != 0)
         record->SetLong(ILoggerBagKeys::component_signature, static_cast<int32_t>(inComponent));
-    _File(record, inLevel, true);
-    record->Release();
+    _FileBuilt(record, inLevel);
+}
+
+void VLogger::_FileBuilt(VValueBag* inRecord, EMessageLevel inLevel) {
+    // The level is checked again, as LogBag would: the mask may have changed while the record was made.
+    if (ShouldLog(inLevel))
+        _File(inRecord, true);
+    else
+        inRecord->Release();
 }
 
 void VLogger::AddLogBag(const VValueBag* inRecord) {
-    if (inRecord != nullptr)
-        _Store(inRecord);
+    if (inRecord == nullptr)
+        return;
+    inRecord->Retain();
+    bool wakeReader = false;
+    if (const VValueBag* overwritten = _Store(inRecord, wakeReader))
+        overwritten->Release();
 }
 
 std::vector<const VValueBag*> VLogger::Read() {
@@ -187,16 +214,20 @@ std::vector<const VValueBag*> VLogger::Read() {
 }
 
 void VLogger::_Take(std::vector<const VValueBag*>& ioRecords) {
-    auto begin = fRing.begin();
-    auto write = begin + fWriteIndex;
-    if (fWrapped)
-        ioRecords.insert(ioRecords.end(), write, fRing.end());
-    ioRecords.insert(ioRecords.end(), begin, write);
-    // Only the slots taken are emptied: the others are empty already, and writing them would take
-    // their memory from the tasks that log.
-    std::fill(begin, fWrapped ? fRing.end() : write, nullptr);
+    _Collect(*fRing, fWriteIndex, fWrapped, ioRecords);
     fWriteIndex = 0;
     fWrapped = false;
+}
+
+void VLogger::_Collect(RingSlots& ioSlots, int32_t inWriteIndex, bool inWrapped,
+                       std::vector<const VValueBag*>& ioRecords) {
+    auto begin = ioSlots.begin();
+    auto write = begin + inWriteIndex;
+    if (inWrapped)
+        ioRecords.insert(ioRecords.end(), write, ioSlots.end());
+    ioRecords.insert(ioRecords.end(), begin, write);
+    // Only the slots taken are emptied: the others are empty already.
+    std::fill(begin, inWrapped ? ioSlots.end() : write, nullptr);
 }
 
 void VLogger::_ReleaseAll(std::vector<const VValueBag*>& ioRecords) {
@@ -219,11 +250,14 @@ void VLogger::_Recycle(std::vector<const VValueBag*>& ioRecords) {
     }
     ioRecords.resize(kept);
     {
-        StLocker lock(fBufferLock);
-        while (!ioRecords.empty() && fFreeRecords.size() < kMaxFreeRecords) {
-            fFreeRecords.push_back(const_cast<VValueBag*>(ioRecords.back()));
-            ioRecords.pop_back();
-        }
+        StBufferLocker lock(fBufferLock);
+        size_t room = kMaxFreeRecords - std::min(kMaxFreeRecords, fFreeRecords.size());
+        size_t moved = std::min(room, ioRecords.size());
+        // The last delivered go on top: the next to be handed out.
+        auto first = ioRecords.end() - static_cast<std::ptrdiff_t>(moved);
+        for (auto record = first; record != ioRecords.end(); ++record)
+            fFreeRecords.push_back(const_cast<VValueBag*>(*record));
+        ioRecords.erase(first, ioRecords.end());
     }
     _ReleaseAll(ioRecords);
 }
@@ -237,17 +271,27 @@ void VLogger::Flush() {
     // lock is recursive) gets a vector of its own.
     std::vector<const VValueBag*> batch;
     batch.swap(fBatch);
+    RingSlots* taken;
+    int32_t writeIndex;
+    bool wrapped;
     {
-        StLocker bufferLock(fBufferLock);
-        _Take(batch);
+        StBufferLocker bufferLock(fBufferLock);
+        // The other ring is empty: records are filed into it from now on.
+        taken = fRing;
+        writeIndex = fWriteIndex;
+        wrapped = fWrapped;
+        fRing = fRing == &fRings[0] ? &fRings[1] : &fRings[0];
+        fWriteIndex = 0;
+        fWrapped = false;
         // Nothing new for kIdleFlushes flushes in a row means that nobody logs any more (one empty
         // flush may only find a pause): most of the records kept for reuse are released.
-        fIdleFlushes = batch.empty() ? fIdleFlushes + 1 : 0;
+        fIdleFlushes = writeIndex == 0 && !wrapped ? fIdleFlushes + 1 : 0;
         if (fIdleFlushes >= kIdleFlushes && fFreeRecords.size() > kIdleFreeRecords) {
             idle.assign(fFreeRecords.begin() + kIdleFreeRecords, fFreeRecords.end());
             fFreeRecords.resize(kIdleFreeRecords);
         }
     }
+    _Collect(*taken, writeIndex, wrapped, batch);
     if (!batch.empty()) {
         for (ILogListener* listener : fListeners)
             listener->Put(batch);
@@ -260,12 +304,25 @@ void VLogger::Flush() {
 
 void VLogger::EnableFlush() {
     fFlushEnabled.store(true, std::memory_order_release);
-    StLocker lock(fBufferLock);
     std::vector<const VValueBag*> records;
-    _Take(records);
-    for (const VValueBag* record : records)
-        LogBag(record);
-    _ReleaseAll(records);
+    std::vector<const VValueBag*> dropped;
+    bool wakeReader = false;
+    {
+        // Filed again in the same section, so that no record logged meanwhile comes before them.
+        StBufferLocker lock(fBufferLock);
+        _Take(records);
+        for (const VValueBag* record : records) {
+            if (ShouldLog(static_cast<EMessageLevel>(ILoggerBagKeys::level.Get(*record)))) {
+                if (const VValueBag* overwritten = _Store(record, wakeReader))
+                    dropped.push_back(overwritten);
+            } else {
+                dropped.push_back(record);
+            }
+        }
+    }
+    _ReleaseAll(dropped);
+    if (wakeReader)
+        _WakeReader();
 }
 
 void VLogger::DisableFlush() {
@@ -301,6 +358,11 @@ bool VLogger::RemoveLogListener(ILogListener* inListener) {
     fListeners.erase(found);
     inListener->Release();
     return true;
+}
+
+void VLogger::_WakeReader() {
+    if (VTask* reader = fReaderTask.load(std::memory_order_acquire))
+        reader->WakeUp();
 }
 
 void VLogger::_RunReader() {
