@@ -51,6 +51,7 @@ VPackedValueDictionary::VPackedValueDictionary(const VPackedValueDictionary& inO
         entry.fKind = source.fKind;
         entry.fPacked = source.fPacked;
         entry.fIsNull = source.fIsNull;
+        entry.fUTF8 = source.fUTF8;
         entry.fValue = source.fPacked ? nullptr : source.fValue->Clone();
     }
 }
@@ -315,6 +316,7 @@ VPackedValueDictionary::Entry& VPackedValueDictionary::_Lookup(const StPackedDic
     entry.fKind = ValueKind::Empty;
     entry.fPacked = true;
     entry.fIsNull = false;
+    entry.fUTF8 = false;
     fStore.append(inKey.GetKey(), inKey.GetKeyLength());
     return entry;
 }
@@ -336,12 +338,13 @@ void VPackedValueDictionary::_WriteData(Entry& ioEntry, const void* inData, size
 }
 
 void VPackedValueDictionary::_SetPacked(const StPackedDictionaryKey& inKey, ValueKind inKind, bool inIsNull,
-                                        const void* inData, size_t inLength) {
+                                        const void* inData, size_t inLength, bool inUTF8) {
     VValueSingle* oldValue = nullptr;
     Entry& entry = _Lookup(inKey, oldValue);
     _WriteData(entry, inData, inLength);
     entry.fKind = inKind;
     entry.fIsNull = inIsNull;
+    entry.fUTF8 = inUTF8;
     // Dropped only now: the new data may have been read from the old value.
     delete oldValue;
     _CompactIfNeeded();
@@ -354,6 +357,7 @@ void VPackedValueDictionary::_SetObject(const StPackedDictionaryKey& inKey, VVal
         fDeadBytes += entry.fDataLength;
     entry.fDataLength = 0;
     entry.fPacked = false;
+    entry.fUTF8 = false;
     entry.fKind = inValue->GetValueKind();
     entry.fIsNull = inValue->IsNull();
     entry.fValue = inValue;
@@ -397,6 +401,26 @@ void VPackedValueDictionary::SetString(const StPackedDictionaryKey& inKey, const
                sizeof(UniChar) * static_cast<size_t>(inText.GetLength()));
 }
 
+void VPackedValueDictionary::SetStringUTF8(const StPackedDictionaryKey& inKey, std::string_view inText) {
+    if (VString::IsWellFormedUTF8(inText.data(), inText.size()))
+        _SetPacked(inKey, ValueKind::String, false, inText.data(), inText.size(), true);
+    else
+        SetString(inKey, VString(inText));
+}
+
+bool VPackedValueDictionary::AppendNthUTF8(VIndex inIndex, std::string& ioText, VString& ioScratch) const {
+    const Entry* entry = _GetEntry(inIndex);
+    if (entry == nullptr)
+        return false;
+    if (entry->fPacked && entry->fUTF8) {
+        ioText.append(fStore, entry->fDataOffset, entry->fDataLength);
+    } else {
+        GetNthValue(inIndex, ioScratch);
+        ioScratch.AppendToUTF8(ioText);
+    }
+    return true;
+}
+
 void VPackedValueDictionary::SetInteger(const StPackedDictionaryKey& inKey, ValueKind inKind,
                                         int64_t inValue) {
     _SetPacked(inKey, inKind, false, &inValue, sizeof(inValue));
@@ -422,7 +446,7 @@ void VPackedValueDictionary::SetFrom(const StPackedDictionaryKey& inKey,
     }
     // The store may grow while the bytes are copied, and the source may be this very store.
     std::string data(inOther.fStore, source->fDataOffset, source->fDataLength);
-    _SetPacked(inKey, source->fKind, source->fIsNull, data.data(), data.size());
+    _SetPacked(inKey, source->fKind, source->fIsNull, data.data(), data.size(), source->fUTF8);
 }
 
 bool VPackedValueDictionary::Remove(const StPackedDictionaryKey& inKey) {
@@ -443,6 +467,10 @@ bool VPackedValueDictionary::Remove(const StPackedDictionaryKey& inKey) {
 }
 
 void VPackedValueDictionary::_ReadString(const Entry& inEntry, VString& outText) const {
+    if (inEntry.fUTF8) {
+        outText.FromUTF8(fStore.data() + inEntry.fDataOffset, inEntry.fDataLength);
+        return;
+    }
     VIndex length = static_cast<VIndex>(inEntry.fDataLength / sizeof(UniChar));
     outText.Clear();
     if (length > 0 && outText.EnsureSize(length)) {

@@ -71,6 +71,14 @@ public:
     /// or appends a new entry.
     void SetValue(const StPackedDictionaryKey& inKey, const VValueSingle& inValue);
     void SetString(const StPackedDictionaryKey& inKey, const VString& inText);
+    /// Sets a text value given as UTF-8 and keeps its bytes (texts set as VString are kept as UTF-16):
+    /// reading it as a VString decodes them, AppendNthUTF8 copies them. Bytes that are not
+    /// well-formed UTF-8 are kept as SetString(VString(inText)) keeps them.
+    void SetStringUTF8(const StPackedDictionaryKey& inKey, std::string_view inText);
+    /// Appends the value at a 1-based position as UTF-8: what GetNthString followed by
+    /// VString::AppendToUTF8 gives, a text set as UTF-8 being copied without a string. ioScratch
+    /// holds the values that are converted (its memory serves again). False when out of range.
+    bool AppendNthUTF8(VIndex inIndex, std::string& ioText, VString& ioScratch) const;
     /// Sets an integer value of kind Boolean, Byte, Word, Long or Long8.
     void SetInteger(const StPackedDictionaryKey& inKey, ValueKind inKind, int64_t inValue);
     void SetReal(const StPackedDictionaryKey& inKey, double inValue);
@@ -98,6 +106,7 @@ private:
         ValueKind fKind;
         bool fPacked;
         bool fIsNull;
+        bool fUTF8; // a packed text kept as UTF-8 rather than UTF-16
     };
 
     const Entry* _GetEntry(VIndex inIndex) const noexcept;
@@ -110,7 +119,7 @@ private:
     /// entry is left for the caller to drop.
     Entry& _Lookup(const StPackedDictionaryKey& inKey, VValueSingle*& outOldValue);
     void _SetPacked(const StPackedDictionaryKey& inKey, ValueKind inKind, bool inIsNull, const void* inData,
-                    size_t inLength);
+                    size_t inLength, bool inUTF8 = false);
     void _SetObject(const StPackedDictionaryKey& inKey, VValueSingle* inValue);
     void _WriteData(Entry& ioEntry, const void* inData, size_t inLength);
     void _ReadString(const Entry& inEntry, VString& outText) const;
