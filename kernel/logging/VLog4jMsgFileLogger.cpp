@@ -51,15 +51,15 @@ void AppendSignature(std::string& ioText, uint32_t inComponent) {
 
 /// Appends a shown attribute to the extra fields: its label and its value as text, line feeds
 /// written as " ; ".
-void AppendExtraField(std::string_view inKey, std::string_view inLabel, const VString& inValue,
-                      std::string& ioExtras) {
+void AppendExtraField(const VValueBag& inRecord, VIndex inIndex, std::string_view inKey,
+                      std::string_view inLabel, std::string& ioExtras, VString& ioScratch) {
     ioExtras.append(ioExtras.empty() ? " (" : ", ");
     if (inLabel.empty())
         ioExtras.append(inKey).append(1, '=');
     else
         ioExtras.append(inLabel);
     size_t start = ioExtras.size();
-    inValue.AppendToUTF8(ioExtras);
+    inRecord.AppendNthAttributeUTF8(inIndex, ioExtras, ioScratch);
     for (size_t feed = ioExtras.find('\n', start); feed != std::string::npos;
          feed = ioExtras.find('\n', feed))
         ioExtras.replace(feed, 1, " ; ");
@@ -190,8 +190,7 @@ void VLog4jMsgFileLogger::_ReadRecord(const VValueBag& inRecord, RecordParts& ou
             inRecord.GetNthAttributeInteger(i, number);
             outParts.fErrorCode = static_cast<uint64_t>(number);
         } else if (ILoggerBagKeys::GetLabel(key, label)) {
-            inRecord.GetNthAttributeValue(i, ioScratch);
-            AppendExtraField(key, label, ioScratch, outParts.fExtras);
+            AppendExtraField(inRecord, i, key, label, outParts.fExtras, ioScratch);
         }
     }
     if (outParts.fComponent == 0)
@@ -201,8 +200,8 @@ void VLog4jMsgFileLogger::_ReadRecord(const VValueBag& inRecord, RecordParts& ou
 void VLog4jMsgFileLogger::_AppendSource(const VValueBag& inRecord, const RecordParts& inParts,
                                         std::string& ioText, VString& ioScratch) {
     size_t start = ioText.size();
-    if (inParts.fSourceIndex != 0 && inRecord.GetNthAttributeValue(inParts.fSourceIndex, ioScratch))
-        ioScratch.AppendToUTF8(ioText);
+    if (inParts.fSourceIndex != 0)
+        inRecord.AppendNthAttributeUTF8(inParts.fSourceIndex, ioText, ioScratch);
     else
         ioText.append(ILogger::GetProcessLogSourceUTF8());
     if (inParts.fComponent != 0) {
@@ -232,8 +231,8 @@ void VLog4jMsgFileLogger::_AppendMessage(const VValueBag& inRecord, const Record
                                          std::string& ioText, VString& ioScratch) {
     if (inParts.fErrorCode != 0)
         ioText.append(1, '[').append(std::to_string(NumberFromVError(inParts.fErrorCode))).append("] ");
-    if (inParts.fMessageIndex != 0 && inRecord.GetNthAttributeValue(inParts.fMessageIndex, ioScratch))
-        ioScratch.AppendToUTF8(ioText);
+    if (inParts.fMessageIndex != 0)
+        inRecord.AppendNthAttributeUTF8(inParts.fMessageIndex, ioText, ioScratch);
     if (inParts.fExtras.empty())
         ioText.append(" ()");
     else

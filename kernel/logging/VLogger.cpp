@@ -8,6 +8,7 @@
 #include "text/VString.h"
 
 #include <algorithm>
+#include <string>
 #include <utility>
 
 namespace vkit {
@@ -40,6 +41,8 @@ struct SpareRecords {
         fRecords[1] = nullptr;
         return record;
     }
+    /// The UTF-8 text of the task's next LogVPrintf record is formatted here, its memory kept.
+    std::string fText;
 };
 
 thread_local SpareRecords tSpares;
@@ -177,12 +180,24 @@ void VLogger::LogMessage(EMessageLevel inLevel, const VString& inMessage, const 
 void VLogger::LogVPrintf(EMessageLevel inLevel, OsType inComponent, const char* inFormat, va_list inArgs) {
     if (!ShouldLog(inLevel))
         return;
-    // Formatted on the stack: a text of up to 255 code units allocates nothing before it is copied.
-    VStr255 text;
-    text.VPrintf(inFormat, inArgs);
-    VValueBag* record = RetainEmptyRecord();
-    // The keys' own value classes (VString, VLong), set without making a value object.
-    record->SetString(ILoggerBagKeys::message, text);
+    // The text is kept as UTF-8, as the log file writes it, when it can be made without a string:
+    // formatted once, and copied as it is by the writer.
+    std::string& text = tSpares.fText;
+    text.clear();
+    VValueBag* record;
+    if (VString::AppendVPrintfToUTF8(text, inFormat, inArgs)) {
+        record = RetainEmptyRecord();
+        record->SetStringUTF8(ILoggerBagKeys::message, text);
+        if (text.capacity() > kMaxReusedBytes)
+            std::string().swap(text);
+    } else {
+        // Formatted on the stack: a text of up to 255 code units allocates nothing before it is copied.
+        VStr255 message;
+        message.VPrintf(inFormat, inArgs);
+        record = RetainEmptyRecord();
+        record->SetString(ILoggerBagKeys::message, message);
+    }
+    // The keys' own value classes (VLong), set without making a value object.
     if (inLevel != ILoggerBagKeys::level.GetDefault())
         record->SetLong(ILoggerBagKeys::level, inLevel);
     if (inComponent != 0)
