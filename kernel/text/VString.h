@@ -191,11 +191,13 @@ public:
     VString& AppendPrintf(const char* inFormat, ...);
     /// Formats from an argument list and appends to the text; returns the string.
     VString& AppendVPrintf(const char* inFormat, va_list inArgs);
-    /// Appends to ioText, as UTF-8, the text that AppendVPrintf would append to an empty string (the
-    /// bytes its AppendToUTF8 gives), without making the string, and answers true. Answers false,
-    /// appending nothing, where that text needs a string to be made: a conversion left to the C
-    /// formatter, an object conversion of anything but a VString ("%V" included), an object's text
-    /// holding an unpaired surrogate, or bytes that are not well-formed UTF-8.
+    /// Appends to ioText the text that AppendVPrintf would append to an empty string, as UTF-8 bytes
+    /// and without making the string, and answers true: reading the bytes (AppendUTF8) gives that
+    /// text exactly, and they are its AppendToUTF8 form whenever they are well-formed (the arguments
+    /// of "%s" and "%c" are copied as they are, ill-formed or not). Answers false, appending nothing,
+    /// where the text needs a string to be made: a conversion left to the C formatter, an object
+    /// conversion of anything but a VString ("%V" included), or an object's text holding an unpaired
+    /// surrogate.
     static bool AppendVPrintfToUTF8(std::string& ioText, const char* inFormat, va_list inArgs);
     /// Replaces the placeholders "{Name}" by the bag's attributes; returns the string.
     VString& Format(const VValueBag* inBag, bool inRemoveMissing);

@@ -531,12 +531,9 @@ bool VString::AppendVPrintfToUTF8(std::string& ioText, const char* inFormat, va_
         text->AppendToUTF8(ioText);
         position = direct.fObjectPositions[i];
     }
+    // Ill-formed bytes of "%s" arguments read as AppendVPrintf reads them, piece by piece: a piece
+    // cut in a sequence is followed by an object's text, whose first byte cannot continue it.
     ioText.append(direct.fText + position, direct.fLength - position);
-    // The arguments of "%s" and "%c" come as they are: AppendVPrintf would read ill-formed bytes as U+FFFD.
-    if (!IsWellFormedUTF8(ioText.data() + start, ioText.size() - start)) {
-        ioText.resize(start);
-        return false;
-    }
     return true;
 }
 
