@@ -49,6 +49,19 @@ void AppendSignature(std::string& ioText, uint32_t inComponent) {
     ioText.append(text, end);
 }
 
+/// True when an attribute's name is the key's, compared here byte by byte: the names are short and
+/// most records hold only hidden keys, so that this runs for nearly every attribute.
+bool IsKey(std::string_view inName, const StPackedDictionaryKey& inKey) noexcept {
+    if (inName.size() != inKey.GetKeyLength())
+        return false;
+    const char* key = inKey.GetKey();
+    for (size_t i = 0; i < inName.size(); ++i) {
+        if (inName[i] != key[i])
+            return false;
+    }
+    return true;
+}
+
 /// Appends a shown attribute to the extra fields: its label and its value as text, line feeds
 /// written as " ; ".
 void AppendExtraField(const VValueBag& inRecord, VIndex inIndex, std::string_view inKey,
@@ -176,17 +189,17 @@ void VLog4jMsgFileLogger::_ReadRecord(const VValueBag& inRecord, RecordParts& ou
     for (VIndex i = 1; i <= inRecord.GetAttributesCount(); ++i) {
         std::string_view key = inRecord.GetNthAttributeKey(i);
         std::string_view label;
-        if (key == ILoggerBagKeys::message.GetView()) {
+        if (IsKey(key, ILoggerBagKeys::message)) {
             outParts.fMessageIndex = i;
-        } else if (key == ILoggerBagKeys::source.GetView()) {
+        } else if (IsKey(key, ILoggerBagKeys::source)) {
             outParts.fSourceIndex = i;
-        } else if (key == ILoggerBagKeys::component_signature.GetView()) {
+        } else if (IsKey(key, ILoggerBagKeys::component_signature)) {
             inRecord.GetNthAttributeInteger(i, number);
             outParts.fComponent = static_cast<uint32_t>(number);
-        } else if (key == ILoggerBagKeys::level.GetView()) {
+        } else if (IsKey(key, ILoggerBagKeys::level)) {
             inRecord.GetNthAttributeInteger(i, number);
             outParts.fLevel = static_cast<int32_t>(number);
-        } else if (key == ILoggerBagKeys::error_code.GetView()) {
+        } else if (IsKey(key, ILoggerBagKeys::error_code)) {
             inRecord.GetNthAttributeInteger(i, number);
             outParts.fErrorCode = static_cast<uint64_t>(number);
         } else if (ILoggerBagKeys::GetLabel(key, label)) {
@@ -212,19 +225,21 @@ void VLog4jMsgFileLogger::_AppendSource(const VValueBag& inRecord, const RecordP
 }
 
 void VLog4jMsgFileLogger::_AppendProcessSource(uint32_t inComponent) {
-    // Most records name no source and the same component: their source text is made once.
-    const std::string& source = ILogger::GetProcessLogSourceUTF8();
-    if (inComponent != fSourceComponent || source != fSourceBase) {
-        fSourceBase = source;
-        fSourceComponent = inComponent;
-        fSourceText = source;
-        if (inComponent != 0) {
-            if (!source.empty())
-                fSourceText += '.';
-            AppendSignature(fSourceText, inComponent);
-        }
-    }
+    // Most records name no source and the same component: their source text is made once (_Put
+    // looks at the process's source once a batch).
+    if (inComponent != fSourceComponent)
+        _MakeProcessSource(inComponent);
     fLine.append(fSourceText);
+}
+
+void VLog4jMsgFileLogger::_MakeProcessSource(uint32_t inComponent) {
+    fSourceComponent = inComponent;
+    fSourceText = fSourceBase;
+    if (inComponent != 0) {
+        if (!fSourceBase.empty())
+            fSourceText += '.';
+        AppendSignature(fSourceText, inComponent);
+    }
 }
 
 void VLog4jMsgFileLogger::_AppendMessage(const VValueBag& inRecord, const RecordParts& inParts,
@@ -244,6 +259,10 @@ void VLog4jMsgFileLogger::_Put(const std::vector<const VValueBag*>& inRecords) {
     if (fFile == nullptr)
         return;
     _EnsureFile();
+    if (const std::string& source = ILogger::GetProcessLogSourceUTF8(); source != fSourceBase) {
+        fSourceBase = source;
+        _MakeProcessSource(fSourceComponent);
+    }
     // The lines are assembled in one buffer, straight from the records, and written together. The
     // records were filled on other tasks: their memory is asked for two records ahead (the bag) and
     // one ahead (its attributes), so that reading one overlaps loading the next ones.

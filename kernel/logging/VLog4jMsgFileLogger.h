@@ -111,8 +111,10 @@ private:
     static void _AppendMessage(const VValueBag& inRecord, const RecordParts& inParts, std::string& ioText,
                                VString& ioScratch);
     /// _AppendSource to fLine for a record that names no source: the process's source with the
-    /// component, kept from one record to the next (the caller holds the lock).
+    /// component, kept from one record to the next (the caller holds the lock). _MakeProcessSource
+    /// makes that text again for fSourceBase and a component.
     void _AppendProcessSource(uint32_t inComponent);
+    void _MakeProcessSource(uint32_t inComponent);
     /// A line, appended to the lines waiting in fLine: _BeginLine writes "<sequence> <time> [" when a
     /// line of fParts.fLevel is to be written (false otherwise), _ContinueLine "] <LEVEL> - " and
     /// _EndLine the line feed; _WriteLines writes the waiting lines to the file as one entry. The
