@@ -14,6 +14,7 @@
 #include <cerrno>
 #include <charconv>
 #include <chrono>
+#include <cstring>
 
 namespace vkit {
 
@@ -49,14 +50,25 @@ void AppendSignature(std::string& ioText, uint32_t inComponent) {
     ioText.append(text, end);
 }
 
-/// True when an attribute's name is the key's, compared here byte by byte: the names are short and
-/// most records hold only hidden keys, so that this runs for nearly every attribute.
+/// True when an attribute's name is the key's, compared here eight bytes at a time: the names are
+/// short and most records hold only hidden keys, so that this runs for nearly every attribute.
 bool IsKey(std::string_view inName, const StPackedDictionaryKey& inKey) noexcept {
-    if (inName.size() != inKey.GetKeyLength())
+    const size_t length = inName.size();
+    if (length != inKey.GetKeyLength())
         return false;
+    const char* name = inName.data();
     const char* key = inKey.GetKey();
-    for (size_t i = 0; i < inName.size(); ++i) {
-        if (inName[i] != key[i])
+    size_t i = 0;
+    for (; i + 8 <= length; i += 8) {
+        uint64_t nameWord = 0;
+        uint64_t keyWord = 0;
+        std::memcpy(&nameWord, name + i, 8);
+        std::memcpy(&keyWord, key + i, 8);
+        if (nameWord != keyWord)
+            return false;
+    }
+    for (; i < length; ++i) {
+        if (name[i] != key[i])
             return false;
     }
     return true;
