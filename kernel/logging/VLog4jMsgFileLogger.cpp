@@ -25,6 +25,10 @@ constexpr const char* kLevelNames[] = {"DUMP", "TRACE", "ASSERT", "DEBUG", "INFO
 constexpr std::string_view kLevelTags[] = {"] DUMP - ", "] TRACE - ", "] ASSERT - ", "] DEBUG - ",
                                            "] INFO - ", "] WARN - ",  "] ERROR - ",  "] FATAL - "};
 
+std::string_view LevelTag(int32_t inLevel) noexcept {
+    return kLevelTags[inLevel >= EML_Dump && inLevel <= EML_Fatal ? inLevel : EML_Information];
+}
+
 bool FileExists(const VFilePath& inFolder, const VString& inName, int32_t inNumber) {
     VString fileName;
     VSplitableLogFile::BuildLogFileName(inName, inNumber, fileName);
@@ -93,7 +97,9 @@ void AppendExtraField(const VValueBag& inRecord, VIndex inIndex, std::string_vie
 } // namespace
 
 VLog4jMsgFileLogger::VLog4jMsgFileLogger(const VFilePath& inFolder, const VString& inLogName)
-    : fFolder(inFolder), fLogName(inLogName) {}
+    : fFolder(inFolder), fLogName(inLogName) {
+    _MakeProcessSource(fSourceComponent, fSourceLevel);
+}
 
 VLog4jMsgFileLogger::~VLog4jMsgFileLogger() {
     Stop();
@@ -185,7 +191,7 @@ void VLog4jMsgFileLogger::GetLogInfosFromBag(const VValueBag& inRecord, VString&
     outSource.FromUTF8(text.data(), text.size());
     outLevel = parts.fLevel;
     text.clear();
-    _AppendMessage(inRecord, parts, text, scratch);
+    _AppendMessage(inRecord, parts, text, scratch, false);
     outMessage.FromUTF8(text.data(), text.size());
 }
 
@@ -236,34 +242,36 @@ void VLog4jMsgFileLogger::_AppendSource(const VValueBag& inRecord, const RecordP
     }
 }
 
-void VLog4jMsgFileLogger::_AppendProcessSource(uint32_t inComponent) {
-    // Most records name no source and the same component: their source text is made once (_Put
-    // looks at the process's source once a batch).
-    if (inComponent != fSourceComponent)
-        _MakeProcessSource(inComponent);
+void VLog4jMsgFileLogger::_AppendProcessSource(uint32_t inComponent, int32_t inLevel) {
+    // Most records name no source and have the same component and level: the text from the source
+    // to the message is made once (_Put looks at the process's source once a batch).
+    if (inComponent != fSourceComponent || inLevel != fSourceLevel)
+        _MakeProcessSource(inComponent, inLevel);
     fLine.append(fSourceText);
 }
 
-void VLog4jMsgFileLogger::_MakeProcessSource(uint32_t inComponent) {
+void VLog4jMsgFileLogger::_MakeProcessSource(uint32_t inComponent, int32_t inLevel) {
     fSourceComponent = inComponent;
+    fSourceLevel = inLevel;
     fSourceText = fSourceBase;
     if (inComponent != 0) {
         if (!fSourceBase.empty())
             fSourceText += '.';
         AppendSignature(fSourceText, inComponent);
     }
+    fSourceText.append(LevelTag(inLevel));
 }
 
 void VLog4jMsgFileLogger::_AppendMessage(const VValueBag& inRecord, const RecordParts& inParts,
-                                         std::string& ioText, VString& ioScratch) {
+                                         std::string& ioText, VString& ioScratch, bool inEndLine) {
     if (inParts.fErrorCode != 0)
         ioText.append(1, '[').append(std::to_string(NumberFromVError(inParts.fErrorCode))).append("] ");
     if (inParts.fMessageIndex != 0)
         inRecord.AppendNthAttributeUTF8(inParts.fMessageIndex, ioText, ioScratch);
     if (inParts.fExtras.empty())
-        ioText.append(" ()");
+        ioText.append(inEndLine ? " ()\n" : " ()");
     else
-        ioText.append(inParts.fExtras).append(1, ')');
+        ioText.append(inParts.fExtras).append(inEndLine ? ")\n" : ")");
 }
 
 void VLog4jMsgFileLogger::_Put(const std::vector<const VValueBag*>& inRecords) {
@@ -273,7 +281,7 @@ void VLog4jMsgFileLogger::_Put(const std::vector<const VValueBag*>& inRecords) {
     _EnsureFile();
     if (const std::string& source = ILogger::GetProcessLogSourceUTF8(); source != fSourceBase) {
         fSourceBase = source;
-        _MakeProcessSource(fSourceComponent);
+        _MakeProcessSource(fSourceComponent, fSourceLevel);
     }
     // The lines are assembled in one buffer, straight from the records, and written together. The
     // records were filled on other tasks: their memory is asked for two records ahead (the bag) and
@@ -290,13 +298,13 @@ void VLog4jMsgFileLogger::_Put(const std::vector<const VValueBag*>& inRecords) {
         _ReadRecord(*record, fParts, fScratch);
         if (!_BeginLine())
             continue;
-        if (fParts.fSourceIndex == 0)
-            _AppendProcessSource(fParts.fComponent);
-        else
+        if (fParts.fSourceIndex == 0) {
+            _AppendProcessSource(fParts.fComponent, fParts.fLevel);
+        } else {
             _AppendSource(*record, fParts, fLine, fScratch);
-        _ContinueLine(fParts.fLevel);
-        _AppendMessage(*record, fParts, fLine, fScratch);
-        _EndLine();
+            _ContinueLine(fParts.fLevel);
+        }
+        _AppendMessage(*record, fParts, fLine, fScratch, true);
     }
     _WriteLines();
     fFile->Flush();
@@ -371,7 +379,7 @@ bool VLog4jMsgFileLogger::_BeginLine() {
 }
 
 void VLog4jMsgFileLogger::_ContinueLine(int32_t inLevel) {
-    fLine.append(kLevelTags[inLevel >= EML_Dump && inLevel <= EML_Fatal ? inLevel : EML_Information]);
+    fLine.append(LevelTag(inLevel));
 }
 
 void VLog4jMsgFileLogger::_EndLine() {
