@@ -122,19 +122,6 @@ VIndex VPackedValueDictionary::Find(const StPackedDictionaryKey& inKey) const no
     return 0;
 }
 
-const VPackedValueDictionary::Entry* VPackedValueDictionary::_GetEntry(VIndex inIndex) const noexcept {
-    if (inIndex < 1 || static_cast<size_t>(inIndex) > fEntries.size())
-        return nullptr;
-    return &fEntries[static_cast<size_t>(inIndex - 1)];
-}
-
-std::string_view VPackedValueDictionary::GetNthKey(VIndex inIndex) const noexcept {
-    const Entry* entry = _GetEntry(inIndex);
-    if (entry == nullptr)
-        return {};
-    return {fStore.data() + entry->fNameOffset, entry->fNameLength};
-}
-
 ValueKind VPackedValueDictionary::GetNthKind(VIndex inIndex) const noexcept {
     const Entry* entry = _GetEntry(inIndex);
     return entry == nullptr ? ValueKind::Empty : entry->fKind;

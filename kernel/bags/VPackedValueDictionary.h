@@ -50,7 +50,11 @@ public:
     /// The 1-based position of the key, 0 when absent.
     VIndex Find(const StPackedDictionaryKey& inKey) const noexcept;
     /// The name at a 1-based position (valid until the dictionary changes); empty when out of range.
-    std::string_view GetNthKey(VIndex inIndex) const noexcept;
+    std::string_view GetNthKey(VIndex inIndex) const noexcept {
+        const Entry* entry = _GetEntry(inIndex);
+        return entry == nullptr ? std::string_view()
+                                : std::string_view(fStore.data() + entry->fNameOffset, entry->fNameLength);
+    }
     /// The kind of the value at a 1-based position; Empty when out of range.
     ValueKind GetNthKind(VIndex inIndex) const noexcept;
     /// The value at a 1-based position, made on first read; null when out of range.
@@ -109,7 +113,11 @@ private:
         bool fUTF8; // a packed text kept as UTF-8 rather than UTF-16
     };
 
-    const Entry* _GetEntry(VIndex inIndex) const noexcept;
+    const Entry* _GetEntry(VIndex inIndex) const noexcept {
+        if (inIndex < 1 || static_cast<size_t>(inIndex) > fEntries.size())
+            return nullptr;
+        return &fEntries[static_cast<size_t>(inIndex - 1)];
+    }
     const VValueSingle* _GetValue(const Entry& inEntry) const;
     VValueSingle* _MakeValue(const Entry& inEntry) const;
     /// Calls inVisitor with a temporary value object on the stack holding a packed entry's value.
