@@ -40,8 +40,11 @@ constexpr OsType kEngineComponent = MakeOsType("ZQUP");
 class CountingListener : public ILogListener {
 public:
     void Put(const std::vector<const VValueBag*>& inRecords) override {
-        std::lock_guard lock(fMutex);
-        fCount += inRecords.size();
+        {
+            std::lock_guard lock(fMutex);
+            fCount += inRecords.size();
+        }
+        // Notified once the mutex is free: the waiting task is not woken only to wait for it.
         fChanged.notify_one();
     }
     /// Blocks (without taking the processor from the writer) until inCount records were taken.

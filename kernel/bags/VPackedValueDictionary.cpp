@@ -10,6 +10,7 @@
 #include "text/VValueSingle.h"
 #include "text/VWord.h"
 
+#include <algorithm>
 #include <atomic>
 #include <cstring>
 #include <utility>
@@ -23,6 +24,16 @@ constexpr size_t kMinDeadBytesToCompact = 256;
 // Room made by the first entry: enough for a typical log record or error, in two allocations.
 constexpr size_t kInitialEntries = 8;
 constexpr size_t kInitialStoreBytes = 256;
+// Cache lines asked for by Prefetch, at most, for the entries and for the store.
+constexpr size_t kCacheLine = 64;
+constexpr size_t kMaxPrefetchLines = 4;
+
+void PrefetchBytes(const void* inStart, size_t inLength) noexcept {
+    const char* start = static_cast<const char*>(inStart);
+    size_t length = std::min(inLength, kMaxPrefetchLines * kCacheLine);
+    for (size_t offset = 0; offset < length; offset += kCacheLine)
+        __builtin_prefetch(start + offset);
+}
 
 } // namespace
 
@@ -40,6 +51,7 @@ VPackedValueDictionary::VPackedValueDictionary(const VPackedValueDictionary& inO
         entry.fKind = source.fKind;
         entry.fPacked = source.fPacked;
         entry.fIsNull = source.fIsNull;
+        entry.fUTF8 = source.fUTF8;
         entry.fValue = source.fPacked ? nullptr : source.fValue->Clone();
     }
 }
@@ -83,6 +95,20 @@ void VPackedValueDictionary::Clear() noexcept {
     fDeadBytes = 0;
 }
 
+void VPackedValueDictionary::Prefetch() const noexcept {
+    // What the next reader or writer touches: the entries and bytes in use, or, when there are
+    // none, the start of the memory kept for them.
+    if (fEntries.empty()) {
+        if (fEntries.capacity() > 0)
+            PrefetchBytes(fEntries.data(), 2 * sizeof(Entry));
+        if (fStore.capacity() > 0)
+            PrefetchBytes(fStore.data(), 2 * kCacheLine);
+        return;
+    }
+    PrefetchBytes(fEntries.data(), fEntries.size() * sizeof(Entry));
+    PrefetchBytes(fStore.data(), fStore.size());
+}
+
 VIndex VPackedValueDictionary::Find(const StPackedDictionaryKey& inKey) const noexcept {
     const size_t hash = inKey.GetHashCode();
     const size_t length = inKey.GetKeyLength();
@@ -94,19 +120,6 @@ VIndex VPackedValueDictionary::Find(const StPackedDictionaryKey& inKey) const no
             return static_cast<VIndex>(i + 1);
     }
     return 0;
-}
-
-const VPackedValueDictionary::Entry* VPackedValueDictionary::_GetEntry(VIndex inIndex) const noexcept {
-    if (inIndex < 1 || static_cast<size_t>(inIndex) > fEntries.size())
-        return nullptr;
-    return &fEntries[static_cast<size_t>(inIndex - 1)];
-}
-
-std::string_view VPackedValueDictionary::GetNthKey(VIndex inIndex) const noexcept {
-    const Entry* entry = _GetEntry(inIndex);
-    if (entry == nullptr)
-        return {};
-    return {fStore.data() + entry->fNameOffset, entry->fNameLength};
 }
 
 ValueKind VPackedValueDictionary::GetNthKind(VIndex inIndex) const noexcept {
@@ -290,6 +303,7 @@ VPackedValueDictionary::Entry& VPackedValueDictionary::_Lookup(const StPackedDic
     entry.fKind = ValueKind::Empty;
     entry.fPacked = true;
     entry.fIsNull = false;
+    entry.fUTF8 = false;
     fStore.append(inKey.GetKey(), inKey.GetKeyLength());
     return entry;
 }
@@ -311,12 +325,13 @@ void VPackedValueDictionary::_WriteData(Entry& ioEntry, const void* inData, size
 }
 
 void VPackedValueDictionary::_SetPacked(const StPackedDictionaryKey& inKey, ValueKind inKind, bool inIsNull,
-                                        const void* inData, size_t inLength) {
+                                        const void* inData, size_t inLength, bool inUTF8) {
     VValueSingle* oldValue = nullptr;
     Entry& entry = _Lookup(inKey, oldValue);
     _WriteData(entry, inData, inLength);
     entry.fKind = inKind;
     entry.fIsNull = inIsNull;
+    entry.fUTF8 = inUTF8;
     // Dropped only now: the new data may have been read from the old value.
     delete oldValue;
     _CompactIfNeeded();
@@ -329,6 +344,7 @@ void VPackedValueDictionary::_SetObject(const StPackedDictionaryKey& inKey, VVal
         fDeadBytes += entry.fDataLength;
     entry.fDataLength = 0;
     entry.fPacked = false;
+    entry.fUTF8 = false;
     entry.fKind = inValue->GetValueKind();
     entry.fIsNull = inValue->IsNull();
     entry.fValue = inValue;
@@ -372,6 +388,26 @@ void VPackedValueDictionary::SetString(const StPackedDictionaryKey& inKey, const
                sizeof(UniChar) * static_cast<size_t>(inText.GetLength()));
 }
 
+void VPackedValueDictionary::SetStringUTF8(const StPackedDictionaryKey& inKey, std::string_view inText) {
+    if (VString::IsWellFormedUTF8(inText.data(), inText.size()))
+        _SetPacked(inKey, ValueKind::String, false, inText.data(), inText.size(), true);
+    else
+        SetString(inKey, VString(inText));
+}
+
+bool VPackedValueDictionary::AppendNthUTF8(VIndex inIndex, std::string& ioText, VString& ioScratch) const {
+    const Entry* entry = _GetEntry(inIndex);
+    if (entry == nullptr)
+        return false;
+    if (entry->fPacked && entry->fUTF8) {
+        ioText.append(fStore, entry->fDataOffset, entry->fDataLength);
+    } else {
+        GetNthValue(inIndex, ioScratch);
+        ioScratch.AppendToUTF8(ioText);
+    }
+    return true;
+}
+
 void VPackedValueDictionary::SetInteger(const StPackedDictionaryKey& inKey, ValueKind inKind,
                                         int64_t inValue) {
     _SetPacked(inKey, inKind, false, &inValue, sizeof(inValue));
@@ -397,7 +433,7 @@ void VPackedValueDictionary::SetFrom(const StPackedDictionaryKey& inKey,
     }
     // The store may grow while the bytes are copied, and the source may be this very store.
     std::string data(inOther.fStore, source->fDataOffset, source->fDataLength);
-    _SetPacked(inKey, source->fKind, source->fIsNull, data.data(), data.size());
+    _SetPacked(inKey, source->fKind, source->fIsNull, data.data(), data.size(), source->fUTF8);
 }
 
 bool VPackedValueDictionary::Remove(const StPackedDictionaryKey& inKey) {
@@ -418,6 +454,10 @@ bool VPackedValueDictionary::Remove(const StPackedDictionaryKey& inKey) {
 }
 
 void VPackedValueDictionary::_ReadString(const Entry& inEntry, VString& outText) const {
+    if (inEntry.fUTF8) {
+        outText.FromUTF8(fStore.data() + inEntry.fDataOffset, inEntry.fDataLength);
+        return;
+    }
     VIndex length = static_cast<VIndex>(inEntry.fDataLength / sizeof(UniChar));
     outText.Clear();
     if (length > 0 && outText.EnsureSize(length)) {

@@ -41,10 +41,20 @@ public:
         return fStore.capacity() + fEntries.capacity() * sizeof(Entry);
     }
 
+    /// Asks the processor to start loading the memory of the names and values (for a dictionary that
+    /// another task filled and this one is about to read), or the memory reserved for them (for one that
+    /// was emptied and is about to be refilled), so that the loads overlap other work. Only a hint:
+    /// nothing changes.
+    void Prefetch() const noexcept;
+
     /// The 1-based position of the key, 0 when absent.
     VIndex Find(const StPackedDictionaryKey& inKey) const noexcept;
     /// The name at a 1-based position (valid until the dictionary changes); empty when out of range.
-    std::string_view GetNthKey(VIndex inIndex) const noexcept;
+    std::string_view GetNthKey(VIndex inIndex) const noexcept {
+        const Entry* entry = _GetEntry(inIndex);
+        return entry == nullptr ? std::string_view()
+                                : std::string_view(fStore.data() + entry->fNameOffset, entry->fNameLength);
+    }
     /// The kind of the value at a 1-based position; Empty when out of range.
     ValueKind GetNthKind(VIndex inIndex) const noexcept;
     /// The value at a 1-based position, made on first read; null when out of range.
@@ -65,6 +75,14 @@ public:
     /// or appends a new entry.
     void SetValue(const StPackedDictionaryKey& inKey, const VValueSingle& inValue);
     void SetString(const StPackedDictionaryKey& inKey, const VString& inText);
+    /// Sets a text value given as UTF-8 and keeps its bytes (texts set as VString are kept as UTF-16):
+    /// reading it as a VString decodes them, AppendNthUTF8 copies them. Bytes that are not
+    /// well-formed UTF-8 are kept as SetString(VString(inText)) keeps them.
+    void SetStringUTF8(const StPackedDictionaryKey& inKey, std::string_view inText);
+    /// Appends the value at a 1-based position as UTF-8: what GetNthString followed by
+    /// VString::AppendToUTF8 gives, a text set as UTF-8 being copied without a string. ioScratch
+    /// holds the values that are converted (its memory serves again). False when out of range.
+    bool AppendNthUTF8(VIndex inIndex, std::string& ioText, VString& ioScratch) const;
     /// Sets an integer value of kind Boolean, Byte, Word, Long or Long8.
     void SetInteger(const StPackedDictionaryKey& inKey, ValueKind inKind, int64_t inValue);
     void SetReal(const StPackedDictionaryKey& inKey, double inValue);
@@ -92,9 +110,14 @@ private:
         ValueKind fKind;
         bool fPacked;
         bool fIsNull;
+        bool fUTF8; // a packed text kept as UTF-8 rather than UTF-16
     };
 
-    const Entry* _GetEntry(VIndex inIndex) const noexcept;
+    const Entry* _GetEntry(VIndex inIndex) const noexcept {
+        if (inIndex < 1 || static_cast<size_t>(inIndex) > fEntries.size())
+            return nullptr;
+        return &fEntries[static_cast<size_t>(inIndex - 1)];
+    }
     const VValueSingle* _GetValue(const Entry& inEntry) const;
     VValueSingle* _MakeValue(const Entry& inEntry) const;
     /// Calls inVisitor with a temporary value object on the stack holding a packed entry's value.
@@ -104,7 +127,7 @@ private:
     /// entry is left for the caller to drop.
     Entry& _Lookup(const StPackedDictionaryKey& inKey, VValueSingle*& outOldValue);
     void _SetPacked(const StPackedDictionaryKey& inKey, ValueKind inKind, bool inIsNull, const void* inData,
-                    size_t inLength);
+                    size_t inLength, bool inUTF8 = false);
     void _SetObject(const StPackedDictionaryKey& inKey, VValueSingle* inValue);
     void _WriteData(Entry& ioEntry, const void* inData, size_t inLength);
     void _ReadString(const Entry& inEntry, VString& outText) const;

@@ -8,6 +8,8 @@
 #include "text/VValue.h"
 
 #include <memory>
+#include <string>
+#include <string_view>
 #include <vector>
 
 namespace vkit {
@@ -44,6 +46,15 @@ public:
     /// Removes every attribute and element; the memory reserved for attributes is kept, so that a bag
     /// refilled with attributes like its previous ones allocates nothing.
     void Destroy() noexcept;
+    /// Hints for a task about to read a bag that another task filled, or to refill one that another
+    /// task emptied: PrefetchBag asks the processor to start loading the bag object itself (without
+    /// reading it), PrefetchAttributes the storage of its attributes (reading the object, so best
+    /// called a while after PrefetchBag). Nothing changes.
+    static void PrefetchBag(const VValueBag* inBag) noexcept {
+        __builtin_prefetch(inBag);
+        __builtin_prefetch(reinterpret_cast<const char*>(inBag) + sizeof(VValueBag) - 1);
+    }
+    void PrefetchAttributes() const noexcept { fAttributes.Prefetch(); }
     /// The bytes reserved for the attributes, used or not.
     size_t GetReservedBytes() const noexcept { return fAttributes.GetReservedBytes(); }
 
@@ -66,6 +77,12 @@ public:
     bool GetNthAttributeInteger(VIndex inIndex, int64_t& outValue) const {
         return fAttributes.GetNthInteger(inIndex, outValue);
     }
+    /// Appends the value at a 1-based position as UTF-8 text (VPackedValueDictionary::AppendNthUTF8):
+    /// a text set with SetStringUTF8 is copied as it is; ioScratch holds values that are converted.
+    /// False when out of range.
+    bool AppendNthAttributeUTF8(VIndex inIndex, std::string& ioText, VString& ioScratch) const {
+        return fAttributes.AppendNthUTF8(inIndex, ioText, ioScratch);
+    }
     /// The value of an attribute (it belongs to the bag and lives until the attribute changes), or null.
     const VValueSingle* GetAttribute(const StPackedDictionaryKey& inKey) const;
     /// Copies the value into outValue (converted to its class, null flag included); false, with
@@ -83,6 +100,11 @@ public:
     /// value of the matching class (VString, VLong, VLong8, VBoolean, VReal).
     bool GetString(const StPackedDictionaryKey& inKey, VString& outValue) const;
     void SetString(const StPackedDictionaryKey& inKey, const VString& inValue);
+    /// SetString for a text given as UTF-8, kept as UTF-8 (VPackedValueDictionary::SetStringUTF8): it
+    /// reads back as the same VString, and AppendNthAttributeUTF8 copies it without a conversion.
+    void SetStringUTF8(const StPackedDictionaryKey& inKey, std::string_view inText) {
+        fAttributes.SetStringUTF8(inKey, inText);
+    }
     bool GetLong(const StPackedDictionaryKey& inKey, int32_t& outValue) const;
     void SetLong(const StPackedDictionaryKey& inKey, int32_t inValue);
     bool GetLong8(const StPackedDictionaryKey& inKey, int64_t& outValue) const;

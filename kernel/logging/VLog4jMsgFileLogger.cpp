@@ -14,6 +14,7 @@
 #include <cerrno>
 #include <charconv>
 #include <chrono>
+#include <cstring>
 
 namespace vkit {
 
@@ -23,6 +24,10 @@ constexpr const char* kLevelNames[] = {"DUMP", "TRACE", "ASSERT", "DEBUG", "INFO
 /// What stands between the source and the message of a line, for each level.
 constexpr std::string_view kLevelTags[] = {"] DUMP - ", "] TRACE - ", "] ASSERT - ", "] DEBUG - ",
                                            "] INFO - ", "] WARN - ",  "] ERROR - ",  "] FATAL - "};
+
+std::string_view LevelTag(int32_t inLevel) noexcept {
+    return kLevelTags[inLevel >= EML_Dump && inLevel <= EML_Fatal ? inLevel : EML_Information];
+}
 
 bool FileExists(const VFilePath& inFolder, const VString& inName, int32_t inNumber) {
     VString fileName;
@@ -49,17 +54,41 @@ void AppendSignature(std::string& ioText, uint32_t inComponent) {
     ioText.append(text, end);
 }
 
+/// True when an attribute's name is the key's, compared here eight bytes at a time: the names are
+/// short and most records hold only hidden keys, so that this runs for nearly every attribute.
+bool IsKey(std::string_view inName, const StPackedDictionaryKey& inKey) noexcept {
+    const size_t length = inName.size();
+    if (length != inKey.GetKeyLength())
+        return false;
+    const char* name = inName.data();
+    const char* key = inKey.GetKey();
+    size_t i = 0;
+    for (; i + 8 <= length; i += 8) {
+        uint64_t nameWord = 0;
+        uint64_t keyWord = 0;
+        std::memcpy(&nameWord, name + i, 8);
+        std::memcpy(&keyWord, key + i, 8);
+        if (nameWord != keyWord)
+            return false;
+    }
+    for (; i < length; ++i) {
+        if (name[i] != key[i])
+            return false;
+    }
+    return true;
+}
+
 /// Appends a shown attribute to the extra fields: its label and its value as text, line feeds
 /// written as " ; ".
-void AppendExtraField(std::string_view inKey, std::string_view inLabel, const VString& inValue,
-                      std::string& ioExtras) {
+void AppendExtraField(const VValueBag& inRecord, VIndex inIndex, std::string_view inKey,
+                      std::string_view inLabel, std::string& ioExtras, VString& ioScratch) {
     ioExtras.append(ioExtras.empty() ? " (" : ", ");
     if (inLabel.empty())
         ioExtras.append(inKey).append(1, '=');
     else
         ioExtras.append(inLabel);
     size_t start = ioExtras.size();
-    inValue.AppendToUTF8(ioExtras);
+    inRecord.AppendNthAttributeUTF8(inIndex, ioExtras, ioScratch);
     for (size_t feed = ioExtras.find('\n', start); feed != std::string::npos;
          feed = ioExtras.find('\n', feed))
         ioExtras.replace(feed, 1, " ; ");
@@ -68,7 +97,9 @@ void AppendExtraField(std::string_view inKey, std::string_view inLabel, const VS
 } // namespace
 
 VLog4jMsgFileLogger::VLog4jMsgFileLogger(const VFilePath& inFolder, const VString& inLogName)
-    : fFolder(inFolder), fLogName(inLogName) {}
+    : fFolder(inFolder), fLogName(inLogName) {
+    _MakeProcessSource(fSourceComponent, fSourceLevel);
+}
 
 VLog4jMsgFileLogger::~VLog4jMsgFileLogger() {
     Stop();
@@ -160,7 +191,7 @@ void VLog4jMsgFileLogger::GetLogInfosFromBag(const VValueBag& inRecord, VString&
     outSource.FromUTF8(text.data(), text.size());
     outLevel = parts.fLevel;
     text.clear();
-    _AppendMessage(inRecord, parts, text, scratch);
+    _AppendMessage(inRecord, parts, text, scratch, false);
     outMessage.FromUTF8(text.data(), text.size());
 }
 
@@ -176,22 +207,21 @@ void VLog4jMsgFileLogger::_ReadRecord(const VValueBag& inRecord, RecordParts& ou
     for (VIndex i = 1; i <= inRecord.GetAttributesCount(); ++i) {
         std::string_view key = inRecord.GetNthAttributeKey(i);
         std::string_view label;
-        if (key == ILoggerBagKeys::message.GetView()) {
+        if (IsKey(key, ILoggerBagKeys::message)) {
             outParts.fMessageIndex = i;
-        } else if (key == ILoggerBagKeys::source.GetView()) {
+        } else if (IsKey(key, ILoggerBagKeys::source)) {
             outParts.fSourceIndex = i;
-        } else if (key == ILoggerBagKeys::component_signature.GetView()) {
+        } else if (IsKey(key, ILoggerBagKeys::component_signature)) {
             inRecord.GetNthAttributeInteger(i, number);
             outParts.fComponent = static_cast<uint32_t>(number);
-        } else if (key == ILoggerBagKeys::level.GetView()) {
+        } else if (IsKey(key, ILoggerBagKeys::level)) {
             inRecord.GetNthAttributeInteger(i, number);
             outParts.fLevel = static_cast<int32_t>(number);
-        } else if (key == ILoggerBagKeys::error_code.GetView()) {
+        } else if (IsKey(key, ILoggerBagKeys::error_code)) {
             inRecord.GetNthAttributeInteger(i, number);
             outParts.fErrorCode = static_cast<uint64_t>(number);
         } else if (ILoggerBagKeys::GetLabel(key, label)) {
-            inRecord.GetNthAttributeValue(i, ioScratch);
-            AppendExtraField(key, label, ioScratch, outParts.fExtras);
+            AppendExtraField(inRecord, i, key, label, outParts.fExtras, ioScratch);
         }
     }
     if (outParts.fComponent == 0)
@@ -201,8 +231,8 @@ void VLog4jMsgFileLogger::_ReadRecord(const VValueBag& inRecord, RecordParts& ou
 void VLog4jMsgFileLogger::_AppendSource(const VValueBag& inRecord, const RecordParts& inParts,
                                         std::string& ioText, VString& ioScratch) {
     size_t start = ioText.size();
-    if (inParts.fSourceIndex != 0 && inRecord.GetNthAttributeValue(inParts.fSourceIndex, ioScratch))
-        ioScratch.AppendToUTF8(ioText);
+    if (inParts.fSourceIndex != 0)
+        inRecord.AppendNthAttributeUTF8(inParts.fSourceIndex, ioText, ioScratch);
     else
         ioText.append(ILogger::GetProcessLogSourceUTF8());
     if (inParts.fComponent != 0) {
@@ -212,32 +242,36 @@ void VLog4jMsgFileLogger::_AppendSource(const VValueBag& inRecord, const RecordP
     }
 }
 
-void VLog4jMsgFileLogger::_AppendProcessSource(uint32_t inComponent) {
-    // Most records name no source and the same component: their source text is made once.
-    const std::string& source = ILogger::GetProcessLogSourceUTF8();
-    if (inComponent != fSourceComponent || source != fSourceBase) {
-        fSourceBase = source;
-        fSourceComponent = inComponent;
-        fSourceText = source;
-        if (inComponent != 0) {
-            if (!source.empty())
-                fSourceText += '.';
-            AppendSignature(fSourceText, inComponent);
-        }
-    }
+void VLog4jMsgFileLogger::_AppendProcessSource(uint32_t inComponent, int32_t inLevel) {
+    // Most records name no source and have the same component and level: the text from the source
+    // to the message is made once (_Put looks at the process's source once a batch).
+    if (inComponent != fSourceComponent || inLevel != fSourceLevel)
+        _MakeProcessSource(inComponent, inLevel);
     fLine.append(fSourceText);
 }
 
+void VLog4jMsgFileLogger::_MakeProcessSource(uint32_t inComponent, int32_t inLevel) {
+    fSourceComponent = inComponent;
+    fSourceLevel = inLevel;
+    fSourceText = fSourceBase;
+    if (inComponent != 0) {
+        if (!fSourceBase.empty())
+            fSourceText += '.';
+        AppendSignature(fSourceText, inComponent);
+    }
+    fSourceText.append(LevelTag(inLevel));
+}
+
 void VLog4jMsgFileLogger::_AppendMessage(const VValueBag& inRecord, const RecordParts& inParts,
-                                         std::string& ioText, VString& ioScratch) {
+                                         std::string& ioText, VString& ioScratch, bool inEndLine) {
     if (inParts.fErrorCode != 0)
         ioText.append(1, '[').append(std::to_string(NumberFromVError(inParts.fErrorCode))).append("] ");
-    if (inParts.fMessageIndex != 0 && inRecord.GetNthAttributeValue(inParts.fMessageIndex, ioScratch))
-        ioScratch.AppendToUTF8(ioText);
+    if (inParts.fMessageIndex != 0)
+        inRecord.AppendNthAttributeUTF8(inParts.fMessageIndex, ioText, ioScratch);
     if (inParts.fExtras.empty())
-        ioText.append(" ()");
+        ioText.append(inEndLine ? " ()\n" : " ()");
     else
-        ioText.append(inParts.fExtras).append(1, ')');
+        ioText.append(inParts.fExtras).append(inEndLine ? ")\n" : ")");
 }
 
 void VLog4jMsgFileLogger::_Put(const std::vector<const VValueBag*>& inRecords) {
@@ -245,18 +279,32 @@ void VLog4jMsgFileLogger::_Put(const std::vector<const VValueBag*>& inRecords) {
     if (fFile == nullptr)
         return;
     _EnsureFile();
-    // The lines are assembled in one buffer, straight from the records, and written together.
-    for (const VValueBag* record : inRecords) {
+    if (const std::string& source = ILogger::GetProcessLogSourceUTF8(); source != fSourceBase) {
+        fSourceBase = source;
+        _MakeProcessSource(fSourceComponent, fSourceLevel);
+    }
+    // The lines are assembled in one buffer, straight from the records, and written together. The
+    // records were filled on other tasks: their memory is asked for two records ahead (the bag) and
+    // one ahead (its attributes), so that reading one overlaps loading the next ones.
+    const size_t count = inRecords.size();
+    for (size_t i = 0; i < std::min<size_t>(count, 2); ++i)
+        VValueBag::PrefetchBag(inRecords[i]);
+    for (size_t i = 0; i < count; ++i) {
+        const VValueBag* record = inRecords[i];
+        if (i + 2 < count)
+            VValueBag::PrefetchBag(inRecords[i + 2]);
+        if (i + 1 < count)
+            inRecords[i + 1]->PrefetchAttributes();
         _ReadRecord(*record, fParts, fScratch);
         if (!_BeginLine())
             continue;
-        if (fParts.fSourceIndex == 0)
-            _AppendProcessSource(fParts.fComponent);
-        else
+        if (fParts.fSourceIndex == 0) {
+            _AppendProcessSource(fParts.fComponent, fParts.fLevel);
+        } else {
             _AppendSource(*record, fParts, fLine, fScratch);
-        _ContinueLine(fParts.fLevel);
-        _AppendMessage(*record, fParts, fLine, fScratch);
-        _EndLine();
+            _ContinueLine(fParts.fLevel);
+        }
+        _AppendMessage(*record, fParts, fLine, fScratch, true);
     }
     _WriteLines();
     fFile->Flush();
@@ -315,12 +363,15 @@ bool VLog4jMsgFileLogger::_BeginLine() {
         (fLine.size() >= kMaxPendingBytes ||
          fFile->GetSize() + static_cast<int64_t>(fLine.size()) > VSplitableLogFile::kMaxLogSize))
         _WriteLines();
+    // The lines that reach the file in one write carry the time at which the first of them was made
+    // (they are made within microseconds of each other): the clock is read once per write.
+    if (fLine.empty())
+        _ReadTime();
     // "<sequence> <time> [", made aside and appended at once.
     char start[96];
     char* end = std::to_chars(start, start + 24, ILogger::GetSequenceNumber()).ptr;
     *end++ = ' ';
-    const std::string& time = _TimeText();
-    end = std::copy_n(time.data(), std::min<size_t>(time.size(), 64), end);
+    end = std::copy_n(fTimeText.data(), std::min<size_t>(fTimeText.size(), 64), end);
     *end++ = ' ';
     *end++ = '[';
     fLine.append(start, end);
@@ -328,7 +379,7 @@ bool VLog4jMsgFileLogger::_BeginLine() {
 }
 
 void VLog4jMsgFileLogger::_ContinueLine(int32_t inLevel) {
-    fLine.append(kLevelTags[inLevel >= EML_Dump && inLevel <= EML_Fatal ? inLevel : EML_Information]);
+    fLine.append(LevelTag(inLevel));
 }
 
 void VLog4jMsgFileLogger::_EndLine() {
@@ -345,7 +396,7 @@ void VLog4jMsgFileLogger::_WriteLines() {
         fLine.shrink_to_fit();
 }
 
-const std::string& VLog4jMsgFileLogger::_TimeText() {
+void VLog4jMsgFileLogger::_ReadTime() {
     // Only the milliseconds change within a second: the local date and time are made once a second.
     int64_t milliseconds = std::chrono::duration_cast<std::chrono::milliseconds>(
                                std::chrono::system_clock::now().time_since_epoch())
@@ -366,7 +417,6 @@ const std::string& VLog4jMsgFileLogger::_TimeText() {
         fTimeText[21] = static_cast<char>('0' + fraction / 10 % 10);
         fTimeText[22] = static_cast<char>('0' + fraction % 10);
     }
-    return fTimeText;
 }
 
 } // namespace vkit

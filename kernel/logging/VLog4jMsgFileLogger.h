@@ -20,7 +20,8 @@ class VSplitableLogFile;
 class VValueBag;
 
 /// Writes the records of the process logger to "<log name>_<n>.txt" in a folder (VSplitableLogFile),
-/// one line per record: "<sequence> <local time with ms> [<source>] <LEVEL> - <message>". Start opens
+/// one line per record: "<sequence> <local time with ms> [<source>] <LEVEL> - <message>"; the lines
+/// of a batch that reach the file in one write carry the time at which the first was made. Start opens
 /// the file and registers the writer as a listener of the process logger; Stop unregisters it, which
 /// flushes the pending records to it first, then closes the file.
 ///
@@ -104,14 +105,16 @@ private:
     void _Put(const std::vector<const VValueBag*>& inRecords);
     static void _ReadRecord(const VValueBag& inRecord, RecordParts& outParts, VString& ioScratch);
     /// Append the source (with ".<component>") and the message (with "[<number>] " and the extra
-    /// fields) of the text form, in UTF-8.
+    /// fields; inEndLine adds the line feed) of the text form, in UTF-8.
     static void _AppendSource(const VValueBag& inRecord, const RecordParts& inParts, std::string& ioText,
                               VString& ioScratch);
     static void _AppendMessage(const VValueBag& inRecord, const RecordParts& inParts, std::string& ioText,
-                               VString& ioScratch);
-    /// _AppendSource to fLine for a record that names no source: the process's source with the
-    /// component, kept from one record to the next (the caller holds the lock).
-    void _AppendProcessSource(uint32_t inComponent);
+                               VString& ioScratch, bool inEndLine);
+    /// _AppendSource and _ContinueLine to fLine for a record that names no source: the process's
+    /// source with the component, then "] <LEVEL> - ", kept from one record to the next (the caller
+    /// holds the lock). _MakeProcessSource makes that text again for fSourceBase.
+    void _AppendProcessSource(uint32_t inComponent, int32_t inLevel);
+    void _MakeProcessSource(uint32_t inComponent, int32_t inLevel);
     /// A line, appended to the lines waiting in fLine: _BeginLine writes "<sequence> <time> [" when a
     /// line of fParts.fLevel is to be written (false otherwise), _ContinueLine "] <LEVEL> - " and
     /// _EndLine the line feed; _WriteLines writes the waiting lines to the file as one entry. The
@@ -124,9 +127,9 @@ private:
     void _WriteLine(std::string_view inSource, int32_t inLevel, std::string_view inMessage);
     /// Makes the file again when it disappeared (or failed to open at a split), pushing an error once.
     void _EnsureFile();
-    /// The local time of now as "YYYY-MM-DDThh:mm:ss.mmm", the date and time part kept from the last
-    /// call within the same second.
-    const std::string& _TimeText();
+    /// Sets fTimeText to the local time of now as "YYYY-MM-DDThh:mm:ss.mmm", the date and time part
+    /// kept from the last call within the same second.
+    void _ReadTime();
 
     mutable VCriticalSection fLock;
     VTime fStartTime;
@@ -142,10 +145,13 @@ private:
     int64_t fTimeSecond = -1;
     RecordParts fParts;
     VString fScratch;
-    std::string fLine;       // the lines waiting to be written
-    std::string fSourceText; // the source of records naming none, for fSourceBase and fSourceComponent
+    std::string fLine; // the lines waiting to be written
+    // The text from the source to the message of records naming no source, for fSourceBase,
+    // fSourceComponent and fSourceLevel.
+    std::string fSourceText;
     std::string fSourceBase;
     uint32_t fSourceComponent = 0;
+    int32_t fSourceLevel = EML_Information;
 };
 
 } // namespace vkit

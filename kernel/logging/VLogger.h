@@ -4,6 +4,7 @@
 
 #include "errors/VErrorCodes.h"
 #include "logging/ILogger.h"
+#include "runtime/SpinLock.h"
 #include "runtime/VCriticalSection.h"
 #include "text/VObject.h"
 
@@ -27,10 +28,12 @@ class VTask;
 /// logging allocates nothing once the first records have gone round. At most kMaxFreeRecords wait for reuse,
 /// and kIdleFreeRecords once kIdleFlushes flushes in a row found nothing new.
 ///
-/// Logging takes the buffer lock only for the ring update. Listeners run under the listeners lock,
-/// on the task that flushes; a flush takes the listeners lock first and then the buffer lock only
-/// to take the waiting records, so that batches reach the listeners in logging order and logging is
-/// never blocked by a slow listener.
+/// Logging takes the buffer lock only for the ring update. It is a spin lock whose every section is
+/// a few stores long: a flush swaps the ring it takes with an empty one and collects the records
+/// outside the lock, so that a task that logs meanwhile never waits for it. Listeners run under the
+/// listeners lock, on the task that flushes; a flush takes the listeners lock first and then the
+/// buffer lock only to take the waiting records, so that batches reach the listeners in logging order
+/// and logging is never blocked by a slow listener.
 class VLogger : public VObject, public ILogger {
 public:
     static constexpr int32_t kRingSize = 1000;
@@ -38,10 +41,11 @@ public:
     /// Stack of the reader task, and how long Stop waits for its end.
     static constexpr size_t kReaderStackSize = 64000;
     static constexpr int32_t kStopTimeout = 3000;
-    /// Records kept for reuse while logging goes on, and once it has stopped for kIdleFlushes
+    /// Records kept for reuse while logging goes on (enough for a full ring and a full batch being
+    /// written, so that a steady flow allocates nothing), and once it has stopped for kIdleFlushes
     /// flushes (a second of the reader task's); a record that reserved more than kMaxReusedBytes for
     /// its attributes is released instead.
-    static constexpr size_t kMaxFreeRecords = kRingSize;
+    static constexpr size_t kMaxFreeRecords = 2 * kRingSize;
     static constexpr size_t kIdleFreeRecords = 32;
     static constexpr int32_t kIdleFlushes = 10;
     static constexpr size_t kMaxReusedBytes = 4096;
@@ -79,8 +83,8 @@ public:
     /// 0). Nothing is formatted for a level that does not pass.
     void LogVPrintf(EMessageLevel inLevel, OsType inComponent, const char* inFormat, va_list inArgs);
     /// An empty record (one reference, the caller's) to fill and file with LogBag: a delivered one
-    /// kept for reuse when there is one, else a new one. The logger's own builders keep one such
-    /// record per task between two records.
+    /// kept for reuse when there is one, else a new one. The logger's own builders keep two such
+    /// records per task between two records, so that their memory is loaded ahead.
     VValueBag* RetainEmptyRecord();
 
     /// Sets or clears the bit inBit (modulo 32) of the mask; answers its previous state.
@@ -95,35 +99,50 @@ public:
     std::vector<const VValueBag*> Read();
 
 private:
-    /// Stores the record in the ring (the caller holds the buffer lock); answers whether the ring
-    /// reached a tenth mark, when the reader task should run at once.
-    bool _Store(const VValueBag* inRecord);
-    /// LogBag for a record whose level is known; inTakeSpare also takes a free record for the task's
-    /// next RetainEmptyRecord, when it has none.
-    void _File(const VValueBag* inRecord, EMessageLevel inLevel, bool inTakeSpare);
+    using RingSlots = std::array<const VValueBag*, kRingSize>;
+
+    /// Stores a record in the ring, taking over the caller's reference (the caller holds the buffer
+    /// lock, or runs alone). Answers the record it overwrote (the oldest, to release outside the
+    /// lock) or null; ioWakeReader is set when the ring reached a tenth mark.
+    const VValueBag* _Store(const VValueBag* inRecord, bool& ioWakeReader);
+    /// Files a record that passed the level check, taking over the caller's reference. inTakeSpares
+    /// also refills the task's records for its next RetainEmptyRecord calls.
+    void _File(const VValueBag* inRecord, bool inTakeSpares);
+    /// Files a record made by the logger's own builders, taking over the caller's reference.
+    void _FileBuilt(VValueBag* inRecord, EMessageLevel inLevel);
     /// Moves the waiting records, oldest first, into ioRecords and empties the ring (the caller holds
     /// the buffer lock, or runs alone).
     void _Take(std::vector<const VValueBag*>& ioRecords);
-    /// The reader task's body.
+    /// Moves the records of a ring taken by a flush, oldest first, into ioRecords and empties its
+    /// slots (no lock: the ring is no longer the one records are filed into).
+    static void _Collect(RingSlots& ioSlots, int32_t inWriteIndex, bool inWrapped,
+                         std::vector<const VValueBag*>& ioRecords);
+    /// The reader task's body; _WakeReader ends its sleep, when it exists.
     void _RunReader();
+    void _WakeReader();
     /// Empties the delivered records that nobody else holds and keeps them for reuse, up to
     /// kMaxFreeRecords; releases the others. Empties ioRecords.
     void _Recycle(std::vector<const VValueBag*>& ioRecords);
     static void _ReleaseAll(std::vector<const VValueBag*>& ioRecords);
 
-    std::array<const VValueBag*, kRingSize> fRing{}; // retained; guarded by fBufferLock
-    int32_t fWriteIndex = 0;                         // guarded by fBufferLock
-    bool fWrapped = false;                           // guarded by fBufferLock
-    VCriticalSection fBufferLock;
-    VCriticalSection fListenersLock;
+    // Read by every task that logs.
     std::atomic<uint32_t> fLevelMask{kDefaultLogLevelMask};
     std::atomic<bool> fStarted{false};
     std::atomic<bool> fFlushEnabled{true};
-    std::vector<ILogListener*> fListeners;    // retained; guarded by fListenersLock
-    std::vector<const VValueBag*> fBatch;     // memory for the next batch; guarded by fListenersLock
-    std::vector<VValueBag*> fFreeRecords;     // emptied, owned, to reuse; guarded by fBufferLock
-    int32_t fIdleFlushes = 0;                 // flushes in a row that found nothing; fBufferLock
     std::atomic<VTask*> fReaderTask{nullptr}; // retained; made once, under fListenersLock
+    // Changed by the tasks that log and by flushes, under the buffer lock.
+    alignas(64) SpinLock::Word fBufferLock{0};
+    RingSlots* fRing;                     // the ring records are filed into: fRings[0] or fRings[1]
+    int32_t fWriteIndex = 0;              // the next slot to write
+    bool fWrapped = false;                // set when the ring has been filled once
+    int32_t fIdleFlushes = 0;             // flushes in a row that found nothing
+    std::vector<VValueBag*> fFreeRecords; // emptied, owned, to reuse
+    // The flushes' own: the listeners, and the ring that is not filed into (all empty between two
+    // flushes).
+    alignas(64) VCriticalSection fListenersLock;
+    std::vector<ILogListener*> fListeners; // retained; guarded by fListenersLock
+    std::vector<const VValueBag*> fBatch;  // memory for the next batch; guarded by fListenersLock
+    RingSlots fRings[2]{};                 // retained records
 };
 
 } // namespace vkit

@@ -85,6 +85,25 @@ VIndex DecodeUTF8(const unsigned char* inBytes, size_t inLength, UniChar* outCha
     return static_cast<VIndex>(out - outChars);
 }
 
+/// Length of the well-formed UTF-8 sequence of two to four bytes at inBytes (inLength > 0), 0 when
+/// it is not one (the sequences DecodeSequence reads without U+FFFD).
+size_t WellFormedSequenceLength(const unsigned char* inBytes, size_t inLength) noexcept {
+    unsigned char lead = inBytes[0];
+    if (lead < 0xC2 || lead > 0xF4)
+        return 0;
+    size_t need = lead <= 0xDF ? 1 : (lead <= 0xEF ? 2 : 3);
+    unsigned char low = 0;
+    unsigned char high = 0;
+    SecondByteRange(lead, low, high);
+    for (size_t j = 1; j <= need; ++j) {
+        if (j >= inLength || inBytes[j] < low || inBytes[j] > high)
+            return 0;
+        low = 0x80;
+        high = 0xBF;
+    }
+    return need + 1;
+}
+
 /// Encodes UTF-16 as UTF-8; an unpaired surrogate becomes U+FFFD, or with inKeepBytes, when it is one
 /// of U+DC80 to U+DCFF, the byte it stands for.
 void EncodeUTF8(const UniChar* inChars, VIndex inLength, std::string& ioText, bool inKeepBytes) {
@@ -344,6 +363,38 @@ VString& VString::_AppendUTF8(const char* inBytes, size_t inLength, bool inKeepB
         DecodeUTF8(reinterpret_cast<const unsigned char*>(inBytes), inLength, fString + fLength, inKeepBytes);
     fString[fLength] = 0;
     return *this;
+}
+
+bool VString::IsWellFormedUTF8(const char* inBytes, size_t inLength) noexcept {
+    const auto* bytes = reinterpret_cast<const unsigned char*>(inBytes);
+    // Most texts are ASCII: their bytes are or-ed together first, eight at a time.
+    uint64_t high = 0;
+    size_t i = 0;
+    for (; i + 8 <= inLength; i += 8) {
+        uint64_t block = 0;
+        std::memcpy(&block, bytes + i, 8);
+        high |= block;
+    }
+    for (; i < inLength; ++i)
+        high |= bytes[i];
+    if ((high & 0x8080808080808080ULL) == 0)
+        return true;
+    i = 0;
+    while (i < inLength) {
+        // Runs of ASCII eight bytes at a time.
+        uint64_t block = 0;
+        if (i + 8 <= inLength && (std::memcpy(&block, bytes + i, 8), (block & 0x8080808080808080ULL) == 0)) {
+            i += 8;
+        } else if (bytes[i] < 0x80) {
+            ++i;
+        } else {
+            size_t length = WellFormedSequenceLength(bytes + i, inLength - i);
+            if (length == 0)
+                return false;
+            i += length;
+        }
+    }
+    return true;
 }
 
 VString& VString::AppendUniChar(UniChar inChar) {

@@ -117,6 +117,9 @@ public:
     /// As AppendToUTF8, except that a lone surrogate U+DC80 to U+DCFF becomes the byte it stands for
     /// (see AppendUTF8KeepingBytes).
     void AppendToUTF8KeepingBytes(std::string& ioText) const;
+    /// True when the bytes are well-formed UTF-8, so that AppendUTF8 and AppendToUTF8 give them back
+    /// unchanged (no sequence that AppendUTF8 would read as U+FFFD).
+    static bool IsWellFormedUTF8(const char* inBytes, size_t inLength) noexcept;
 
     // Exact comparisons (code units).
     bool operator==(const VString& inOther) const noexcept { return View() == inOther.View(); }
@@ -188,6 +191,14 @@ public:
     VString& AppendPrintf(const char* inFormat, ...);
     /// Formats from an argument list and appends to the text; returns the string.
     VString& AppendVPrintf(const char* inFormat, va_list inArgs);
+    /// Appends to ioText the text that AppendVPrintf would append to an empty string, as UTF-8 bytes
+    /// and without making the string, and answers true: reading the bytes (AppendUTF8) gives that
+    /// text exactly, and they are its AppendToUTF8 form whenever they are well-formed (the arguments
+    /// of "%s" and "%c" are copied as they are, ill-formed or not). Answers false, appending nothing,
+    /// where the text needs a string to be made: a conversion left to the C formatter, an object
+    /// conversion of anything but a VString ("%V" included), or an object's text holding an unpaired
+    /// surrogate.
+    static bool AppendVPrintfToUTF8(std::string& ioText, const char* inFormat, va_list inArgs);
     /// Replaces the placeholders "{Name}" by the bag's attributes; returns the string.
     VString& Format(const VValueBag* inBag, bool inRemoveMissing);
 

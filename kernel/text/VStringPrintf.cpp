@@ -490,7 +490,52 @@ VString& AppendDirectFormat(VString& ioText, const DirectFormat& inFormat) {
     return ioText.AppendUTF8(inFormat.fText + position, inFormat.fLength - position);
 }
 
+/// The string an object conversion of the direct route shows as it is, or null when its text needs
+/// more than a copy: "%V", an object that is not a VString, or one holding an unpaired surrogate
+/// (which its UTF-8 form would not keep).
+const VString* PlainStringObject(const ObjectRef& inObject) {
+    if (inObject.fLetter == 'V')
+        return nullptr;
+    const auto* text = dynamic_cast<const VString*>(VCppMemMgr::CheckVObject(inObject.fPointer));
+    if (text == nullptr)
+        return nullptr;
+    std::u16string_view units = text->View();
+    for (size_t i = 0; i < units.size(); ++i) {
+        char16_t unit = units[i];
+        if (unit < 0xD800 || unit > 0xDFFF)
+            continue;
+        if (unit > 0xDBFF || i + 1 == units.size() || units[i + 1] < 0xDC00 || units[i + 1] > 0xDFFF)
+            return nullptr;
+        ++i;
+    }
+    return text;
+}
+
 } // namespace
+
+bool VString::AppendVPrintfToUTF8(std::string& ioText, const char* inFormat, va_list inArgs) {
+    if (inFormat == nullptr)
+        return true;
+    DirectFormat direct;
+    if (!BuildDirectFormat(inFormat, inArgs, direct))
+        return false;
+    const size_t start = ioText.size();
+    size_t position = 0;
+    for (size_t i = 0; i < direct.fObjectCount; ++i) {
+        const VString* text = PlainStringObject(direct.fObjects[i]);
+        if (text == nullptr) {
+            ioText.resize(start);
+            return false;
+        }
+        ioText.append(direct.fText + position, direct.fObjectPositions[i] - position);
+        text->AppendToUTF8(ioText);
+        position = direct.fObjectPositions[i];
+    }
+    // Ill-formed bytes of "%s" arguments read as AppendVPrintf reads them, piece by piece: a piece
+    // cut in a sequence is followed by an object's text, whose first byte cannot continue it.
+    ioText.append(direct.fText + position, direct.fLength - position);
+    return true;
+}
 
 void VString::Printf(const char* inFormat, ...) {
     va_list args;

@@ -234,24 +234,52 @@ TEST(VValueBagTest, BagListsRetainTheirBags) {
 }
 
 TEST(VPackedValueDictionaryTest, ManyReplacementsAndRemovalsKeepEveryValue) {
-    // Longer and shorter values and removals waste store bytes and compact the store from time to
-    // time; a model map checks every value after each change.
+    // Longer and shorter values, set as UTF-16 or as UTF-8, and removals waste store bytes and
+    // compact the store from time to time; a model map checks every value after each change.
     VPackedValueDictionary dictionary;
     std::map<std::string, std::string> model;
     std::mt19937 random(1234);
+    VString scratch;
     for (int step = 0; step < 3000; ++step) {
         std::string key = "key" + std::to_string(random() % 12);
         if (random() % 5 == 0) {
             EXPECT_EQ(dictionary.Remove(StPackedDictionaryKey(key.c_str())), model.erase(key) == 1);
         } else {
             std::string value(random() % 70, static_cast<char>('a' + step % 26));
-            dictionary.SetString(StPackedDictionaryKey(key.c_str()), VString(value.c_str()));
+            if (random() % 3 == 0)
+                value += "\xC3\xA9";
+            if (random() % 2 == 0)
+                dictionary.SetStringUTF8(StPackedDictionaryKey(key.c_str()), value);
+            else
+                dictionary.SetString(StPackedDictionaryKey(key.c_str()), VString(value.c_str()));
             model[key] = value;
         }
         ASSERT_EQ(dictionary.GetCount(), static_cast<VIndex>(model.size()));
-        for (const auto& [name, value] : model)
-            ASSERT_EQ(Text(dictionary, name.c_str()), value) << "step " << step;
+        for (const auto& [name, value] : model) {
+            std::string utf8;
+            dictionary.AppendNthUTF8(dictionary.Find(StPackedDictionaryKey(name.c_str())), utf8, scratch);
+            ASSERT_EQ(Text(dictionary, name.c_str()) + "|" + utf8, value + "|" + value) << "step " << step;
+        }
     }
+}
+
+TEST(VPackedValueDictionaryTest, TextsSetAsUTF8ReadAsTheirStrings) {
+    VPackedValueDictionary dictionary;
+    dictionary.SetStringUTF8("ok", "caf\xC3\xA9 \xF0\x9F\x98\x80");
+    dictionary.SetStringUTF8("bad", "a\xC3\x28");
+    dictionary.SetInteger("n", ValueKind::Long, -5);
+    VPackedValueDictionary copy(dictionary);
+    copy.SetFrom("again", dictionary, 1);
+    std::string text;
+    VString scratch;
+    for (VIndex i = 1; i <= 5; ++i) {
+        if (!copy.AppendNthUTF8(i, text, scratch))
+            text += "<none>";
+        text += "|";
+    }
+    EXPECT_EQ(text, "caf\xC3\xA9 \xF0\x9F\x98\x80|a\xEF\xBF\xBD(|-5|caf\xC3\xA9 \xF0\x9F\x98\x80|<none>|");
+    EXPECT_EQ(Text(copy, "again"), "caf\xC3\xA9 \xF0\x9F\x98\x80");
+    EXPECT_EQ(copy.GetNthValue(1)->GetValueKind(), ValueKind::String);
 }
 
 TEST(VPackedValueDictionaryTest, ValuesMadeOnReadAdoptedValuesAndCopies) {

@@ -219,6 +219,12 @@ TEST(VLoggerTest, RecordBuildersFillTheirAttributes) {
         texts.push_back(text);
     }
     EXPECT_EQ(texts, expected);
+    // A formatted text that UTF-8 cannot hold unchanged (an unpaired surrogate) is kept as it is.
+    const VString lone(u"file\xDC80");
+    LogFormatted(*logger, EML_Information, "%S %d", &lone, 1);
+    VString message;
+    ASSERT_TRUE(ILoggerBagKeys::message.Get(*Take(*logger).at(0), message));
+    EXPECT_EQ(std::u16string(message.View()), u"file\xDC80 1");
 }
 
 TEST(VLoggerTest, ReusedRecordsHoldOnlyTheirOwnAttributes) {

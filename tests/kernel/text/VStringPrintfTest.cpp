@@ -8,6 +8,7 @@
 #include <gtest/gtest.h>
 
 #include <cerrno>
+#include <cstdarg>
 #include <cstdint>
 #include <cstdio>
 #include <functional>
@@ -115,4 +116,53 @@ TEST(VStringPrintfTest, PlainConversionsAsTheCFormatter) {
     ExpectAsTheCFormatter("%lu %llx %zu %lX %llo", UINT64_MAX, 0xABCDEFULL, sizeof(int), 255UL, 9ULL);
     ExpectAsTheCFormatter("[%c%c] %s|%s|", 'a', 0x141, "", "\xC3\xA9t\xC3\xA9");
     ExpectAsTheCFormatter("%d%% of %s", 50, "all");
+}
+
+namespace {
+
+bool FormatToUTF8(std::string& ioText, const char* inFormat, ...) {
+    va_list args;
+    va_start(args, inFormat);
+    bool done = VString::AppendVPrintfToUTF8(ioText, inFormat, args);
+    va_end(args);
+    return done;
+}
+
+/// The UTF-8 route gives bytes that read as the string route's text (and are its UTF-8 form when
+/// well-formed), or nothing when it answers false.
+template <class... Args>
+void ExpectUTF8AsTheString(bool inDone, const char* inFormat, Args... inArgs) {
+    std::string text = "kept:";
+    EXPECT_EQ(FormatToUTF8(text, inFormat, inArgs...), inDone) << inFormat;
+    VString expected;
+    expected.Printf(inFormat, inArgs...);
+    if (!inDone) {
+        EXPECT_EQ(text, "kept:") << inFormat;
+        return;
+    }
+    std::string bytes = text.substr(5);
+    EXPECT_EQ(std::u16string(VString(bytes).View()), std::u16string(expected.View())) << inFormat;
+    if (VString::IsWellFormedUTF8(bytes.data(), bytes.size())) {
+        EXPECT_EQ(bytes, expected.ToUTF8()) << inFormat;
+    }
+}
+
+} // namespace
+
+TEST(VStringPrintfTest, UTF8WithoutAString) {
+    const VString disk("disk"), accented("\xC3\xA9t\xF0\x9F\x98\x80"), lone(u"a\xDC80");
+    const VLong number(42);
+    const std::string x2000(2000, 'x');
+    ExpectUTF8AsTheString(true, "%S has %d files, %s%%", &disk, 12, "all");
+    ExpectUTF8AsTheString(true, "%s:%S|%A|%lu", "\xE2\x82\xAC", &accented, &disk, 7UL);
+    ExpectUTF8AsTheString(true, static_cast<const char*>(nullptr));
+    // Ill-formed bytes read as the string reads them, cut sequences before an object's text included.
+    ExpectUTF8AsTheString(true, "%s|%s%S\x80%s", "a\xC3\x28", "\xE2\x82", &accented, "\xF0");
+    // Conversions left to the C formatter, objects other than strings, texts that would change.
+    ExpectUTF8AsTheString(false, "%5d", 3);
+    ExpectUTF8AsTheString(false, "%A", &number);
+    ExpectUTF8AsTheString(false, "[%V]", &disk);
+    ExpectUTF8AsTheString(false, "%S", &lone);
+    ExpectUTF8AsTheString(false, "%S", reinterpret_cast<void*>(0x10));
+    ExpectUTF8AsTheString(false, "%s", x2000.c_str());
 }

@@ -29,6 +29,7 @@ TEST(VStringTest, UTF8DecodingAndEncoding) {
         {std::string("a\0b", 3), std::u16string(u"a\0b", 3)},
     };
     for (const Row& row : kWellFormed) {
+        EXPECT_TRUE(VString::IsWellFormedUTF8(row.utf8.data(), row.utf8.size())) << row.utf8;
         EXPECT_EQ(std::u16string(VString(row.utf8.data(), row.utf8.size()).View()), row.units) << row.utf8;
         VString text(row.units.data(), static_cast<VIndex>(row.units.size()));
         std::string appended = "kept:", whole = "gone";
@@ -46,9 +47,12 @@ TEST(VStringTest, UTF8DecodingAndEncoding) {
         {"\xF0\x8F\xBF\xBF", u"\uFFFD\uFFFD\uFFFD\uFFFD"},
         {"\xED\xA0\x80", u"\uFFFD\uFFFD\uFFFD"},
         {"\xF4\x90\x80\x80", u"\uFFFD\uFFFD\uFFFD\uFFFD"},
+        {ascii + "\xC3", u"abcdefghijklmnopq\uFFFD"},
     };
-    for (const Row& row : kIllFormed)
+    for (const Row& row : kIllFormed) {
+        EXPECT_FALSE(VString::IsWellFormedUTF8(row.utf8.data(), row.utf8.size())) << row.utf8;
         EXPECT_EQ(std::u16string(VString(row.utf8.c_str()).View()), row.units) << row.utf8;
+    }
     EXPECT_EQ(VString(u"a\xD800z\xDC00\xDC00\xD800").ToUTF8(),
               "a" + replacement + "z" + replacement + replacement + replacement);
     // File names keep their bytes outside well-formed UTF-8 through the keeping variants.

@@ -7,12 +7,6 @@
 
 namespace vkit {
 
-namespace {
-
-constexpr size_t kBufferSize = 64 * 1024;
-
-} // namespace
-
 int XPosixLogStream::Open(const std::string& inPosixPath, bool inTruncate, bool inBinary) {
     Close();
     // "e": close on exec.
@@ -21,8 +15,8 @@ int XPosixLogStream::Open(const std::string& inPosixPath, bool inTruncate, bool 
     int error = errno;
     if (fStream == nullptr)
         return error != 0 ? error : EIO;
-    // Lines are small: a larger buffer spares system calls.
-    setvbuf(fStream, nullptr, _IOFBF, kBufferSize);
+    // Unbuffered: the writers hand over whole batches of lines, which a buffer would only copy.
+    setvbuf(fStream, nullptr, _IONBF, 0);
     // The position of an appending stream is its end, so that it tells the size of the file.
     fPosition = 0;
     if (!inTruncate && fseeko(fStream, 0, SEEK_END) == 0)

@@ -7,9 +7,10 @@
 
 namespace vkit {
 
-/// An open C stream on a log file: buffered appends, formatted writes of any length, the position
-/// that tells the file's size, and a check that the file still has a name. The descriptor is closed
-/// on exec, so that programs the process starts do not inherit its log files.
+/// An open C stream on a log file: unbuffered appends (each Write is one system call: the writers
+/// hand over whole batches of lines), formatted writes of any length, the position that tells the
+/// file's size, and a check that the file still has a name. The descriptor is closed on exec, so
+/// that programs the process starts do not inherit its log files.
 class XPosixLogStream {
 public:
     XPosixLogStream() noexcept = default;
