@@ -9,7 +9,6 @@
 
 #include <cerrno>
 #include <cstdint>
-#include <cstdio>
 #include <functional>
 #include <memory>
 #include <new>
@@ -91,28 +90,4 @@ TEST(VStringPrintfTest, Conversions) {
         EXPECT_EQ(text.ToUTF8(), kRows[i].second) << "row " << i;
     }
     EXPECT_TRUE(VCppMemMgr::CheckVObject(&name) == &name && VCppMemMgr::CheckVObject(junk) == nullptr);
-}
-
-namespace {
-
-/// Formats with VString and with the C library: plain conversions must give the same text.
-template <class... Args>
-void ExpectAsTheCFormatter(const char* inFormat, Args... inArgs) {
-    VString text;
-    text.Printf(inFormat, inArgs...);
-    char expected[256];
-    std::snprintf(expected, sizeof(expected), inFormat, inArgs...);
-    EXPECT_EQ(text.ToUTF8(), expected) << inFormat;
-}
-
-} // namespace
-
-TEST(VStringPrintfTest, PlainConversionsAsTheCFormatter) {
-    ExpectAsTheCFormatter("%d|%i|%u|%d", INT32_MIN, INT32_MAX, UINT32_MAX, 0);
-    ExpectAsTheCFormatter("%x %X %o %x", 0xBEEFu, 0xBEEFu, 8u, 0u);
-    ExpectAsTheCFormatter("%ld %lld %zd %jd %td", INT64_MIN, INT64_MAX, static_cast<ssize_t>(-3),
-                          static_cast<intmax_t>(7), static_cast<ptrdiff_t>(-9));
-    ExpectAsTheCFormatter("%lu %llx %zu %lX %llo", UINT64_MAX, 0xABCDEFULL, sizeof(int), 255UL, 9ULL);
-    ExpectAsTheCFormatter("[%c%c] %s|%s|", 'a', 0x141, "", "\xC3\xA9t\xC3\xA9");
-    ExpectAsTheCFormatter("%d%% of %s", 50, "all");
 }
