@@ -60,12 +60,6 @@ std::vector<std::string> SortedNames(const std::string& inFolder) {
     return names;
 }
 
-std::string LinkTarget(const std::string& inPath) {
-    char buffer[4096];
-    ssize_t length = ::readlink(inPath.c_str(), buffer, sizeof(buffer));
-    return length < 0 ? std::string() : std::string(buffer, static_cast<size_t>(length));
-}
-
 std::string CompareItems(const std::string& inExpected, const std::string& inActual, bool inCompareTimes) {
     struct stat expected;
     struct stat actual;
@@ -106,6 +100,12 @@ std::string CompareItems(const std::string& inExpected, const std::string& inAct
 }
 
 } // namespace
+
+std::string LinkTarget(const std::string& inPath) {
+    char buffer[4096];
+    ssize_t length = ::readlink(inPath.c_str(), buffer, sizeof(buffer));
+    return length < 0 ? std::string() : std::string(buffer, static_cast<size_t>(length));
+}
 
 void BuildSampleTree(const std::string& inRoot) {
     ::mkdir(inRoot.c_str(), 0755);

@@ -26,6 +26,9 @@ std::string CompareTrees(const std::string& inExpected, const std::string& inAct
 /// The names in inFolder that begin with inPrefix.
 std::vector<std::string> ListNamesWithPrefix(const std::string& inFolder, const std::string& inPrefix);
 
+/// The text of the link at inPath; empty when it is no link.
+std::string LinkTarget(const std::string& inPath);
+
 /// Whether an item exists at inPath (a link itself counts).
 bool ItemExists(const std::string& inPath);
 

@@ -144,7 +144,6 @@ const PathCase kPathCases[] = {
     {"Disk:a:f.txt", "k#gGo", "", "1011|3|1 Disk:a: Disk:a:f.txt|1 Disk:a: Disk:a:f.txt|1 Disk:a:"},
     {"Disk:a:", "G", "", "1 Disk:a: Disk:a:"},
     {"name", "kgo", "", "1010|0  name|0 "},
-    {"a", "k", "", "1010"},
     // Names and extensions.
     {"Disk:a:file.tar.gz", "xfFD", "", "gz|file.tar|file.tar.gz|"},
     {"Disk:home:.profile", "xfF", "", "profile||.profile"},
@@ -156,7 +155,6 @@ const PathCase kPathCases[] = {
     {"Disk:", "Dn", "", "Disk:|Disk"},
     {"/data/a:b/c:d.txt", "TFxP", "", "Root:data:a/b:c/d.txt|c/d.txt|txt|/data/a:b/c:d.txt"},
     {"/tmp/\xF0\x9F\x98\x80/", "DP", "", "\xF0\x9F\x98\x80|/tmp/\xF0\x9F\x98\x80/"},
-    {"Disk:a:file.tar.gz", "m", "gz", "11"},
     {"Disk:a:file.tar.gz", "m", "tar.gz", "11"},
     {"Disk:a:file.tar.gz", "m", "tar", "00"},
     // Renaming keeps the kind and refuses separators and empty names.
@@ -190,7 +188,6 @@ const PathCase kPathCases[] = {
     {"Disk:a:b::c", "kT", "", "1011|Disk:a:c"},
     {"Disk:a::", "kT", "", "1100|Disk:"},
     {"Disk:a:b:::c:", "T", "", "Disk:c:"},
-    {"Disk:a::b:c::d", "T", "", "Disk:b:d"},
     {":a:b", "knPNeT", "x", "0000|||0 :a:b|0 :a:b|:a:b"},
     {"Disk::", "kT", "", "0000|Disk::"},
     {"Disk:a:::x", "kT", "", "0000|Disk:a:::x"},
@@ -203,8 +200,6 @@ const PathCase kPathCases[] = {
     {"/Root/x", "TP", "", "Root:Root:x|/Root/x"},
     {"/a//b/./c/../d", "T", "", "Root:a:b:d"},
     {"/a/b/..", "T", "", "Root:a:"},
-    {"/a/../", "T", "", "Root:"},
-    {"/a/./", "T", "", "Root:a:"},
     {"/../etc/passwd", "kT", "", "1011|Root:etc:passwd"},
     {"Disk:Users:ann:", "P", "", "/Disk/Users/ann/"},
     {"Disk:", "P", "", "/Disk/"},
@@ -223,7 +218,6 @@ const PathCase kPathCases[] = {
     {"Root:home:", "a", "/tmp/x", "Root:tmp:x"},
     {"Root:home:", "a", "../../../x", "(invalid)"},
     {"Root:home:", "h", "ann:b::c", "Root:home:ann:c"},
-    {"Root:a:b:", "h", "c", "Root:a:b:c"},
     {"Root:srv:", "A", "a/b", "Root:srv:a:b"},
     {"Root:srv:f", "A", "a", "(invalid)"},
     // The text relative to a folder base, names compared exactly; outside it, the full text.
@@ -273,18 +267,6 @@ TEST(VFilePathTest, ResolveRelativePosixRemovesStepsAndRefusesDoubledSlashes) {
                   expected)
             << input;
     }
-}
-
-TEST(VFilePathTest, NamesKeepTheirBytes) {
-    // Composed and decomposed forms are different names on Linux: both are kept exactly.
-    const char* composed = "/home/Zo\xC3\xAB/\xC3\xA9t\xC3\xA9.txt";
-    const char* decomposed = "/home/Zoe\xCC\x88/e\xCC\x81te\xCC\x81.txt";
-    EXPECT_EQ(Posix(FromPosix(composed)), composed);
-    EXPECT_EQ(Posix(FromPosix(decomposed)), decomposed);
-    EXPECT_FALSE(FromPosix(composed) == FromPosix(decomposed));
-    VFilePath copy = FromPosix(composed);
-    copy.FromFilePath(copy).FromFullPath(copy.GetPath(FilePathStyle::Posix), FilePathStyle::Posix);
-    EXPECT_EQ(Posix(copy), composed);
 }
 
 // A text converted: 'n' POSIX to native, 'p' native to POSIX, 'r' relative native to POSIX, 'w' relative

@@ -11,6 +11,7 @@
 #include "files/VFileSystem.h"
 #include "files/VFolder.h"
 #include "files/VFolderIterator.h"
+#include "kernel/errors/ErrorsTestEnvironment.h"
 #include "runtime/VTaskMgr.h"
 #include "support/VTestTempFolder.h"
 #include "support/VTestTrees.h"
@@ -21,7 +22,6 @@
 #include <algorithm>
 #include <cstdlib>
 #include <cstring>
-#include <dirent.h>
 #include <fcntl.h>
 #include <memory>
 #include <string>
@@ -31,17 +31,9 @@
 
 namespace vkit::testing {
 
-/// The file tests run on the main task of a task manager with the error layer up.
-class FilesTestEnvironment : public ::testing::Environment {
-public:
-    void SetUp() override {
-        ASSERT_TRUE(VTaskMgr::Init());
-        VErrorBase::Init();
-    }
-};
-
+// The file tests run on the main task of a task manager with the error layer up.
 inline const ::testing::Environment* const sFilesEnvironment =
-    ::testing::AddGlobalTestEnvironment(new FilesTestEnvironment);
+    ::testing::AddGlobalTestEnvironment(new ErrorsTestEnvironment);
 
 /// The codes of the errors a guard's context holds, oldest first.
 inline std::vector<VError> Codes(const StErrorContextInstaller& inGuard) {
@@ -89,12 +81,6 @@ inline std::string NativeOf(const std::string& inPosixPath, bool inFolder = fals
     return (inFolder ? FolderAt(inPosixPath)->GetPath() : FileAt(inPosixPath)->GetPath()).GetPath().ToUTF8();
 }
 
-inline std::string LinkText(const std::string& inPath) {
-    char buffer[4096];
-    ssize_t length = ::readlink(inPath.c_str(), buffer, sizeof(buffer));
-    return length < 0 ? std::string() : std::string(buffer, static_cast<size_t>(length));
-}
-
 /// What the disk holds at each name under inRoot, in one line: "name=content" for a file, "name->target"
 /// for a link, "name/" for a folder, "name?" when there is nothing.
 inline std::string Disk(const std::string& inRoot, std::initializer_list<std::string> inNames) {
@@ -106,47 +92,11 @@ inline std::string Disk(const std::string& inRoot, std::initializer_list<std::st
         if (::lstat(path.c_str(), &info) != 0)
             state += "?";
         else if (S_ISLNK(info.st_mode))
-            state += "->" + LinkText(path);
+            state += "->" + LinkTarget(path);
         else
             state += S_ISDIR(info.st_mode) ? "/" : "=" + ReadFile(path);
     }
     return state;
-}
-
-/// One line per item under inRoot, sorted: relative path, kind, permission bits, and a file's content
-/// or a link's text. Equal listings mean equal trees.
-inline void ListTree(const std::string& inRoot, const std::string& inRelative,
-                     std::vector<std::string>& ioLines) {
-    DIR* directory = ::opendir((inRoot + inRelative).c_str());
-    if (directory == nullptr)
-        return;
-    while (const struct dirent* entry = ::readdir(directory)) {
-        std::string name = entry->d_name;
-        if (name == "." || name == "..")
-            continue;
-        std::string relative = inRelative + "/" + name;
-        std::string path = inRoot + relative;
-        struct stat info;
-        ::lstat(path.c_str(), &info);
-        std::string line = relative + " " + std::to_string(info.st_mode & 0777);
-        if (S_ISLNK(info.st_mode)) {
-            line += " link " + LinkText(path);
-        } else if (S_ISDIR(info.st_mode)) {
-            line += " folder";
-            ListTree(inRoot, relative, ioLines);
-        } else {
-            line += " file " + ReadFile(path);
-        }
-        ioLines.push_back(line);
-    }
-    ::closedir(directory);
-    std::sort(ioLines.begin(), ioLines.end());
-}
-
-inline std::vector<std::string> TreeOf(const std::string& inRoot) {
-    std::vector<std::string> lines;
-    ListTree(inRoot, "", lines);
-    return lines;
 }
 
 } // namespace vkit::testing
