@@ -57,10 +57,6 @@ vkit::VFolder* RetainJournalFolder(bool inCreate) {
     return folder;
 }
 
-VString PathText(const VFilePath& inPath) {
-    return inPath.IsValid() ? inPath.GetPath(FilePathStyle::Posix) : VString();
-}
-
 VFilePath PathFrom(const VJSONValue& inValue) {
     VString text;
     if (inValue.IsString())
@@ -175,11 +171,11 @@ VError VInstallJournal::Write(const VInstallRecord& inRecord) const {
     };
     set("format", VJSONValue(static_cast<double>(kFormatVersion)));
     set("state", VJSONValue(VString(InstallStateName(inRecord.fState))));
-    set("installed", VJSONValue(PathText(inRecord.fInstalled)));
-    set("upToDate", VJSONValue(PathText(inRecord.fUpToDate)));
-    set("staged", VJSONValue(PathText(inRecord.fStaged)));
-    set("setAside", VJSONValue(PathText(inRecord.fSetAside)));
-    set("failed", VJSONValue(PathText(inRecord.fFailed)));
+    set("installed", VJSONValue(inRecord.fInstalled.GetPath(FilePathStyle::Posix)));
+    set("upToDate", VJSONValue(inRecord.fUpToDate.GetPath(FilePathStyle::Posix)));
+    set("staged", VJSONValue(inRecord.fStaged.GetPath(FilePathStyle::Posix)));
+    set("setAside", VJSONValue(inRecord.fSetAside.GetPath(FilePathStyle::Posix)));
+    set("failed", VJSONValue(inRecord.fFailed.GetPath(FilePathStyle::Posix)));
     set("outdatedIdentity", IdentityValue(inRecord.fOutdatedIdentity));
     set("upToDateIdentity", IdentityValue(inRecord.fUpToDateIdentity));
     set("recoveryAttempts", VJSONValue(static_cast<double>(inRecord.fRecoveryAttempts)));
@@ -229,7 +225,7 @@ VError VInstallJournal::Read(VInstallRecord& outRecord) const {
         outRecord.fOutdatedIdentity.IsNull()) {
         vkit::VErrorBase* refused = new vkit::VErrorBase(vkit::VE_JSON_MALFORMED);
         VString description("Not a journal of this updater: ");
-        description.AppendString(PathText(fPath));
+        description.AppendString(fPath.GetPath(FilePathStyle::Posix));
         refused->GetBag().SetString(vkit::ErrorBagKeys::error_description, description);
         vkit::_PushRetainedError(refused);
         return vkit::VE_JSON_MALFORMED;

@@ -24,10 +24,6 @@ namespace {
 
 const vkit::StPackedDictionaryKey kAttemptKey("attempt");
 
-VString PosixText(const VFilePath& inPath) {
-    return inPath.IsValid() ? inPath.GetPath(FilePathStyle::Posix) : VString();
-}
-
 VString NameOf(const VFilePath& inPath) {
     VString name;
     inPath.GetName(name);
@@ -69,7 +65,7 @@ bool VInstallRecovery::_Recover(const VFilePath& inJournal) {
     bool busy = false;
     VError error = journal.Open(inJournal, busy);
     VInstallRecord record;
-    VString journalText = PosixText(inJournal);
+    VString journalText = inJournal.GetPath(FilePathStyle::Posix);
     if (busy) {
         vkit::StErrorContextInstaller quiet(false, true); // a journal being replaced may be unreadable
         if (journal.Read(record) == vkit::VE_OK)
@@ -100,7 +96,7 @@ bool VInstallRecovery::_Recover(const VFilePath& inJournal) {
         fPendingPlaces.push_back(record.fInstalled);
         return false;
     }
-    VString installedText = PosixText(record.fInstalled);
+    VString installedText = record.fInstalled.GetPath(FilePathStyle::Posix);
     LogInfo("Recovering an interrupted update of %S (journal %S, state %s, attempt %d of %d)", &installedText,
             &journalText, InstallStateName(record.fState), record.fRecoveryAttempts, kMaxAttempts);
     if (_Settle(journal, record))
@@ -112,7 +108,7 @@ bool VInstallRecovery::_Recover(const VFilePath& inJournal) {
 bool VInstallRecovery::_Settle(VInstallJournal& ioJournal, VInstallRecord& ioRecord) {
     if (ioRecord.fState == EInstallState::kReverting)
         return _Revert(ioJournal, ioRecord);
-    VString installedText = PosixText(ioRecord.fInstalled);
+    VString installedText = ioRecord.fInstalled.GetPath(FilePathStyle::Posix);
     vkit::VItemIdentity atPlace = IdentityAt(ioRecord.fInstalled);
     if (atPlace.IsNull()) {
         // Killed between the two renames: the up-to-date copy goes in when it is whole, else the outdated
@@ -139,7 +135,7 @@ bool VInstallRecovery::_Settle(VInstallJournal& ioJournal, VInstallRecord& ioRec
         return false;
     if (RemoveStagedCopy(ioRecord.fStaged) != vkit::VE_OK)
         return false;
-    VString setAsideText = PosixText(ioRecord.fSetAside);
+    VString setAsideText = ioRecord.fSetAside.GetPath(FilePathStyle::Posix);
     if (ioRecord.fState == EInstallState::kVerifying) {
         // The restarted application was never seen to pass: the outdated bundle is the user's way back.
         LogInfo("Outdated application kept at %S: the up-to-date application's start was not verified",
@@ -160,8 +156,8 @@ bool VInstallRecovery::_Revert(VInstallJournal& ioJournal, VInstallRecord& ioRec
     bool putBack = false;
     if (VInstallTransaction::CompleteRevert(ioJournal, ioRecord, putBack) != vkit::VE_OK)
         return false;
-    VString installedText = PosixText(ioRecord.fInstalled);
-    VString failedText = PosixText(LocateBundle(ioRecord, ioRecord.fUpToDateIdentity));
+    VString installedText = ioRecord.fInstalled.GetPath(FilePathStyle::Posix);
+    VString failedText = LocateBundle(ioRecord, ioRecord.fUpToDateIdentity).GetPath(FilePathStyle::Posix);
     LogInfo("Recovered: the outdated application is back at %S; the up-to-date application that failed "
             "to start is kept at %S",
             &installedText, &failedText);
@@ -176,7 +172,7 @@ bool VInstallRecovery::_SetAside(VInstallJournal& ioJournal, VInstallRecord& ioR
         return false;
     if (VFolder(ioRecord.fStaged).Rename(NameOf(ioRecord.fSetAside), nullptr) != vkit::VE_OK)
         return false;
-    VString setAsideText = PosixText(ioRecord.fSetAside);
+    VString setAsideText = ioRecord.fSetAside.GetPath(FilePathStyle::Posix);
     LogInfo("Outdated application set aside as %S", &setAsideText);
     return true;
 }

@@ -33,10 +33,6 @@ constexpr int kLastSiblingNumber = 9999;
 constexpr size_t kStagedNameRoom = 200;
 constexpr vkit::VIndex kStagedIdLength = 8;
 
-VString PosixText(const VFilePath& inPath) {
-    return inPath.GetPath(FilePathStyle::Posix);
-}
-
 VString NameOf(const VFilePath& inPath) {
     VString name;
     inPath.GetName(name);
@@ -169,7 +165,7 @@ VError VInstallTransaction::Stage() {
         return error;
     }
     fJournalCreated = true;
-    VString stagedText = PosixText(fRecord.fStaged);
+    VString stagedText = fRecord.fStaged.GetPath(FilePathStyle::Posix);
     LogInfo("Staging the up-to-date application at %S...", &stagedText);
     VFolder parent(ParentOf(fRecord.fInstalled));
     VError error =
@@ -218,7 +214,7 @@ VError VInstallTransaction::Install() {
         Abandon();
         return error;
     }
-    VString installedText = PosixText(fRecord.fInstalled);
+    VString installedText = fRecord.fInstalled.GetPath(FilePathStyle::Posix);
     LogInfo("Up-to-date application installed at %S", &installedText);
     if ((error = _SetAsideFromStaged()) != vkit::VE_OK) {
         (void)PutBack(); // pushed
@@ -239,14 +235,14 @@ VError VInstallTransaction::_SetAsideFromStaged() {
     }
     if (error != vkit::VE_OK)
         return error;
-    VString setAsideText = PosixText(fRecord.fSetAside);
+    VString setAsideText = fRecord.fSetAside.GetPath(FilePathStyle::Posix);
     LogInfo("Outdated application set aside as %S", &setAsideText);
     return vkit::VE_OK;
 }
 
 VError VInstallTransaction::_InstallByRenames() {
     fByRenames = true;
-    VString installedText = PosixText(fRecord.fInstalled);
+    VString installedText = fRecord.fInstalled.GetPath(FilePathStyle::Posix);
     LogInfo("The file system of %S cannot exchange two folders in one step: the application is replaced by "
             "two renames",
             &installedText);
@@ -260,7 +256,7 @@ VError VInstallTransaction::_InstallByRenames() {
         Abandon();
         return error;
     }
-    VString setAsideText = PosixText(fRecord.fSetAside);
+    VString setAsideText = fRecord.fSetAside.GetPath(FilePathStyle::Posix);
     LogInfo("Outdated application set aside as %S", &setAsideText);
     // From here until the next rename, A's place is empty; the journal says where both bundles are.
     error = _Record(EInstallState::kMovingIn);
@@ -301,9 +297,9 @@ VError VInstallTransaction::PutBack() {
             error = VFolder(fRecord.fSetAside).Rename(NameOf(fRecord.fStaged), nullptr);
         }
     }
-    VString installedText = PosixText(fRecord.fInstalled);
+    VString installedText = fRecord.fInstalled.GetPath(FilePathStyle::Posix);
     if (IdentityAt(fRecord.fInstalled) != fRecord.fOutdatedIdentity) {
-        VString journalText = PosixText(fJournal.GetPath());
+        VString journalText = fJournal.GetPath().GetPath(FilePathStyle::Posix);
         LogError("The outdated application could not be put back at %S: the journal %S says where each "
                  "bundle is; the next start of the updater tries again",
                  &installedText, &journalText);
@@ -317,7 +313,7 @@ VError VInstallTransaction::PutBack() {
 }
 
 void VInstallTransaction::Finish(bool inTrash) {
-    VString setAsideText = PosixText(fRecord.fSetAside);
+    VString setAsideText = fRecord.fSetAside.GetPath(FilePathStyle::Posix);
     if (inTrash && _Record(EInstallState::kInstalled) == vkit::VE_OK) {
         VFolder setAside(fRecord.fSetAside);
         // A set-aside bundle the trash refuses is deleted; either failure makes the run fail.
@@ -341,15 +337,15 @@ VError VInstallTransaction::Revert(bool& outPutBack) {
     VString suffix("failed");
     // A taken last candidate is not tested here: the rename onto it fails instead.
     (void)FindFreeSibling(fRecord.fInstalled, fRecord.fFailed, &suffix);
-    VString installedText = PosixText(fRecord.fInstalled);
+    VString installedText = fRecord.fInstalled.GetPath(FilePathStyle::Posix);
     LogInfo("Putting the outdated application back at %S", &installedText);
     if (VError error = _Record(EInstallState::kReverting); error != vkit::VE_OK)
         return error; // nothing changed: the up-to-date bundle stays installed
     VError error = CompleteRevert(fJournal, fRecord, outPutBack);
-    VString upToDateText = PosixText(LocateBundle(fRecord, fRecord.fUpToDateIdentity));
+    VString upToDateText = LocateBundle(fRecord, fRecord.fUpToDateIdentity).GetPath(FilePathStyle::Posix);
     if (!outPutBack) {
-        VString outdatedText = PosixText(LocateBundle(fRecord, fRecord.fOutdatedIdentity));
-        VString journalText = PosixText(fJournal.GetPath());
+        VString outdatedText = LocateBundle(fRecord, fRecord.fOutdatedIdentity).GetPath(FilePathStyle::Posix);
+        VString journalText = fJournal.GetPath().GetPath(FilePathStyle::Posix);
         LogError(
             "The outdated application could not be put back at %S: it is at %S, the up-to-date one at "
             "%S; the journal %S says where each bundle is, and the next start of the updater tries again",

@@ -36,10 +36,6 @@ void AppendQuoted(VString& ioCommandLine, const VString& inArgument) {
     ioCommandLine.AppendString(VProcessLauncher::QuoteArgument(inArgument));
 }
 
-VString PosixText(const VFilePath& inPath) {
-    return inPath.GetPath(vkit::FilePathStyle::Posix);
-}
-
 /// Takes the decimal number at the start of ioText (after one space when inSpaced); false when none.
 bool TakeNumber(std::string_view& ioText, int32_t& outValue, bool inSpaced = true) {
     if (inSpaced && (ioText.empty() || ioText.front() != ' '))
@@ -152,16 +148,17 @@ VString OutputText(const vkit::VMemoryBuffer& inBuffer) {
 }
 
 VString BuildLaunchCommandLine(const VLaunchRequest& inRequest) {
-    VString commandLine = VProcessLauncher::QuoteArgument(PosixText(inRequest.fOpener));
+    VString commandLine =
+        VProcessLauncher::QuoteArgument(inRequest.fOpener.GetPath(vkit::FilePathStyle::Posix));
     if (inRequest.fSeconds > 0) {
         commandLine.AppendCString(" --watch ");
         commandLine.AppendLong(inRequest.fSeconds);
     }
     commandLine.AppendCString(" -a");
-    AppendQuoted(commandLine, PosixText(inRequest.fBundle));
+    AppendQuoted(commandLine, inRequest.fBundle.GetPath(vkit::FilePathStyle::Posix));
     if (!inRequest.fRestartParams.GetPath().IsEmpty()) {
         commandLine.AppendCString(" --args");
-        AppendQuoted(commandLine, PosixText(inRequest.fRestartParams));
+        AppendQuoted(commandLine, inRequest.fRestartParams.GetPath(vkit::FilePathStyle::Posix));
         if (inRequest.fHeadless)
             commandLine.AppendCString(" --headless");
     } else if (inRequest.fHeadless) {
