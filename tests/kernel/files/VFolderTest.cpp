@@ -136,24 +136,6 @@ TEST_F(VFolderTest, DeleteRemovesTreesAndLinksButNeverFollowsThem) {
     ExpectSentinelIntact();
 }
 
-TEST_F(VFolderTest, CopyWithOverwriteLeavesExactlyTheSourceTree) {
-    std::string source = fTemp.MakeFolder("src") + "/App";
-    BuildSampleTree(source);
-    ::symlink(MakeSentinel().c_str(), (source + "/to-sentinel").c_str());
-    fTemp.WriteFile("dst/App/stale.txt", "old");
-    fTemp.WriteFile("dst/App/Contents/Info.plist", "old");
-    fTemp.WriteFile("dst/App/Contents/Old/deep", "old");
-    StErrorContextInstaller guard;
-    VFolder* copy = nullptr;
-    EXPECT_EQ(FolderAt(source)->CopyTo(*FolderAt(fTemp / "dst"), &copy, kCopyOverwrite), VE_OK)
-        << Dump(guard);
-    VRefPtr<VFolder> copyRef = AdoptRef(copy);
-    ASSERT_NE(copy, nullptr);
-    EXPECT_EQ(copy->GetPath().GetPath().ToUTF8(), NativeOf(fTemp / "dst/App", true));
-    EXPECT_EQ(CompareTrees(source, fTemp / "dst/App"), "");
-    ExpectSentinelIntact();
-}
-
 // Overwrites of a folder on a 4 MB file system, renameat2 failing as sExchangeErrno and sNoReplaceFailing
 // say; "big" does not fit beside the folder it replaces. fErrno 0: the copy takes the folder's place.
 struct OverwriteCase {

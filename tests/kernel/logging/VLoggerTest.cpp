@@ -104,25 +104,6 @@ TEST(VLoggerTest, ShouldLogFollowsFlushStartAndMask) {
     }
 }
 
-TEST(VLoggerTest, FullRingKeepsTheLast1000InOrder) {
-    VRefPtr<VLogger> logger = AdoptRef(new VLogger);
-    logger->Start();
-    VRefPtr<VValueBag> first = AdoptRef(MakeRecord("1"));
-    logger->LogBag(first.Get());
-    EXPECT_EQ(first->GetRefCount(), 2);
-    for (int i = 2; i <= 1001; ++i)
-        Log(*logger, std::to_string(i));
-    EXPECT_EQ(first->GetRefCount(), 1) << "the oldest record is released unread";
-    RecordingListener listener;
-    logger->AddLogListener(&listener);
-    logger->Flush();
-    std::vector<std::string> messages = listener.Messages();
-    ASSERT_EQ(messages.size(), 1000u);
-    for (int i = 0; i < 1000; ++i)
-        ASSERT_EQ(messages[i], std::to_string(i + 2));
-    logger->RemoveLogListener(&listener);
-}
-
 TEST(VLoggerTest, ListenersAreServedOnceAndFlushedOnRemoval) {
     VRefPtr<VLogger> logger = AdoptRef(new VLogger);
     logger->Start();
