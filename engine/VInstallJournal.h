@@ -25,6 +25,7 @@ enum class EInstallState : int32_t {
     /// The up-to-date bundle is being copied to the staged path; the installed bundle is untouched.
     kStaging,
     /// The staged copy is complete and flushed; its identity is known. The installed bundle is untouched.
+    /// Written by earlier versions; read and recovered as kStaging.
     kStaged,
     /// The staged copy and the installed bundle are being exchanged in one step; the outdated bundle will
     /// then be renamed from the staged path to the set-aside path.
@@ -33,7 +34,8 @@ enum class EInstallState : int32_t {
     kMovingAside,
     /// Two-rename fallback: the staged copy is being renamed into the installed bundle's place.
     kMovingIn,
-    /// The up-to-date bundle is installed and was restarted; the set-aside bundle goes to the trash.
+    /// The up-to-date bundle is installed and passed its watch; the set-aside bundle goes to the trash.
+    /// (An unwatched install goes to the trash from kExchanging or kMovingIn, recovered the same way.)
     kInstalled,
     /// The outdated bundle is being put back: exchanged back, or renamed back.
     kRollingBack,

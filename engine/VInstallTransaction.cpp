@@ -172,14 +172,12 @@ VError VInstallTransaction::Stage() {
         VFolder(fRecord.fUpToDate).CopyTo(parent, NameOf(fRecord.fStaged), nullptr, vkit::kCopyOverwrite);
     if (error != vkit::VE_OK) {
         PushUpdaterError(VE_UPZQ_COPY_FAILED, {{kFromKey, fRecord.fUpToDate}, {kToKey, fRecord.fInstalled}});
-    } else {
-        fRecord.fUpToDateIdentity = IdentityAt(fRecord.fStaged);
-        error = _Record(EInstallState::kStaged);
-    }
-    if (error != vkit::VE_OK) {
         Abandon();
         return error;
     }
+    // The staged copy's identity reaches the journal with the next record, before the exchange: until
+    // then a recovery removes the copy by its name, as for a copy under way.
+    fRecord.fUpToDateIdentity = IdentityAt(fRecord.fStaged);
     LogInfo("Up-to-date application copied to %S", &stagedText);
     return vkit::VE_OK;
 }
@@ -314,7 +312,10 @@ VError VInstallTransaction::PutBack() {
 
 void VInstallTransaction::Finish(bool inTrash) {
     VString setAsideText = fRecord.fSetAside.GetPath(FilePathStyle::Posix);
-    if (inTrash && _Record(EInstallState::kInstalled) == vkit::VE_OK) {
+    // A recovery completes an exchanging or moving-in journal the same way as an installed one: only the
+    // end of a watch, whose journal would keep the set-aside bundle, is recorded before the trash.
+    if (inTrash &&
+        (fRecord.fState != EInstallState::kVerifying || _Record(EInstallState::kInstalled) == vkit::VE_OK)) {
         VFolder setAside(fRecord.fSetAside);
         // A set-aside bundle the trash refuses is deleted; either failure makes the run fail.
         if (setAside.MoveToTrash() != vkit::VE_OK)

@@ -134,7 +134,7 @@ struct KillPoint {
 
 /// Every point of a trace written by strace -f: the main thread's calls in their order, then the uses
 /// that only another thread reaches. outStaged receives the index of the main thread's call that
-/// recorded the staged copy in the journal.
+/// wrote the journal's first record after the staged copy (the one announcing the exchange).
 std::vector<KillPoint> KillPoints(const std::string& inTrace, size_t* outStaged = nullptr) {
     std::vector<KillPoint> points;
     // Thread, call: whether each use changes something (an open for reading changes nothing).
@@ -155,7 +155,7 @@ std::vector<KillPoint> KillPoints(const std::string& inTrace, size_t* outStaged 
         if (thread == mainThread && changing)
             points.push_back({call, static_cast<int>(uses.size())});
         if (outStaged != nullptr && *outStaged == 0 &&
-            line.find("\\\"state\\\": \\\"stage\"") != std::string::npos)
+            line.find("\\\"state\\\": \\\"excha\"") != std::string::npos) // strace shows 32 bytes
             *outStaged = points.size() - 1;
     }
     for (const auto& [thread, calls] : usesByThread)
@@ -286,7 +286,7 @@ TEST_F(UpdaterKillTest, KilledAtAnyPointTheApplicationIsWholeAndTheNextStartSett
         std::vector<KillPoint> points = KillPoints(ReadFile(fFolder / "trace.txt"), &staged);
         ASSERT_GT(points.size(), 50u);
         ASSERT_GT(staged, 0u);
-        // The copy is the same in both modes: the second starts where the journal records the staged copy.
+        // The copy is the same in both modes: the second starts where the journal announces the exchange.
         if (twoRenames)
             points.erase(points.begin(), points.begin() + static_cast<std::ptrdiff_t>(staged));
         // Each situation a kill leaves gets its recovery killed at every call once.
