@@ -24,12 +24,6 @@ namespace {
 
 const vkit::StPackedDictionaryKey kAttemptKey("attempt");
 
-VString NameOf(const VFilePath& inPath) {
-    VString name;
-    inPath.GetName(name);
-    return name;
-}
-
 /// The error of a journal left unrecovered, naming where each bundle was found ("-": nowhere).
 void PushUnrecovered(VError inCode, const VInstallRecord& inRecord, const VFilePath& inJournal) {
     VFilePath outdatedAt = LocateBundle(inRecord, inRecord.fOutdatedIdentity);

@@ -33,12 +33,6 @@ constexpr int kLastSiblingNumber = 9999;
 constexpr size_t kStagedNameRoom = 200;
 constexpr vkit::VIndex kStagedIdLength = 8;
 
-VString NameOf(const VFilePath& inPath) {
-    VString name;
-    inPath.GetName(name);
-    return name;
-}
-
 /// The parent folder's path of a folder path.
 VFilePath ParentOf(const VFilePath& inPath) {
     VFilePath parent(inPath);
@@ -65,6 +59,12 @@ VFilePath StagedPathFor(const VFilePath& inInstalled, const VString& inJournalId
 }
 
 } // namespace
+
+VString NameOf(const VFilePath& inPath) {
+    VString name;
+    inPath.GetName(name);
+    return name;
+}
 
 vkit::VItemIdentity IdentityAt(const VFilePath& inPath) {
     vkit::StErrorContextInstaller quiet(false, true);

@@ -129,6 +129,9 @@ private:
 /// removal's error.
 [[nodiscard]] vkit::VError RemoveStagedCopy(const vkit::VFilePath& inStaged);
 
+/// The last component of inPath, without a folder's trailing separator.
+vkit::VString NameOf(const vkit::VFilePath& inPath);
+
 /// The identity of the folder at inPath; null, nothing pushed, when nothing is there or it cannot be
 /// looked at.
 vkit::VItemIdentity IdentityAt(const vkit::VFilePath& inPath);

@@ -138,6 +138,14 @@ void LogVerdict(const VLaunchVerdict& inVerdict) {
 
 } // namespace
 
+int32_t RunOpener(const VString& inCommandLine, vkit::VMemoryBuffer& outOutput,
+                  vkit::VMemoryBuffer& outErrorOutput, int32_t& outExitStatus) {
+    outExitStatus = 0;
+    return VProcessLauncher::ExecuteCommandLine(inCommandLine, 0, nullptr, &outOutput, &outErrorOutput,
+                                                nullptr, nullptr, &outExitStatus, nullptr, nullptr, true,
+                                                false);
+}
+
 VString OutputText(const vkit::VMemoryBuffer& inBuffer) {
     std::string_view bytes(static_cast<const char*>(inBuffer.GetDataPtr()), inBuffer.GetDataSize());
     while (!bytes.empty() && bytes.back() == '\n')
@@ -177,9 +185,7 @@ VLaunchVerdict VerifyLaunch(const VLaunchRequest& inRequest) {
     vkit::VMemoryBuffer output;
     vkit::VMemoryBuffer errorOutput;
     int32_t exitStatus = 0;
-    int32_t error =
-        VProcessLauncher::ExecuteCommandLine(commandLine, 0, nullptr, &output, &errorOutput, nullptr, nullptr,
-                                             &exitStatus, nullptr, nullptr, true, false);
+    int32_t error = RunOpener(commandLine, output, errorOutput, exitStatus);
     std::string_view report(static_cast<const char*>(output.GetDataPtr()), output.GetDataSize());
     if (error != 0) {
         verdict.fMessage.Printf("the opener could not be run (error %d)", error);

@@ -76,6 +76,11 @@ struct VLaunchVerdict {
     }
 };
 
+/// Runs the opener's command line and waits for it, reading both of its streams to the end (the
+/// application it starts has none of them). Returns the launcher's error, 0 when the opener ran.
+int32_t RunOpener(const vkit::VString& inCommandLine, vkit::VMemoryBuffer& outOutput,
+                  vkit::VMemoryBuffer& outErrorOutput, int32_t& outExitStatus);
+
 /// What a program wrote on one of its streams, as text, the line feeds at its end left out.
 vkit::VString OutputText(const vkit::VMemoryBuffer& inBuffer);
 

@@ -7,11 +7,9 @@
 #include "VUpdateEngine.h"
 
 #include "files/VMemoryBuffer.h"
-#include "process/VProcessLauncher.h"
 
 using vkit::VError;
 using vkit::VFilePath;
-using vkit::VProcessLauncher;
 using vkit::VString;
 
 VFilePath VUpdateEngine::_GetOpenerPath() const {
@@ -34,9 +32,7 @@ bool VUpdateEngine::_LaunchApplication(const VFilePath& inInstallPath) const {
     vkit::VMemoryBuffer output;
     vkit::VMemoryBuffer errorOutput;
     int32_t exitStatus = 0;
-    int32_t error =
-        VProcessLauncher::ExecuteCommandLine(commandLine, 0, nullptr, &output, &errorOutput, nullptr, nullptr,
-                                             &exitStatus, nullptr, nullptr, true, false);
+    int32_t error = zq::RunOpener(commandLine, output, errorOutput, exitStatus);
     if (error != 0) {
         LogError("Failed to restart updated application (returned error %d - exit status %d)", error,
                  exitStatus);
